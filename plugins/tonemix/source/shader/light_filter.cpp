@@ -1,0 +1,37 @@
+#include "light_filter.h"
+
+#include "tonemix_parameters.h"
+
+namespace {
+const ListLibraryTable* list_library(int32_t offset) {
+    return library_serving<ListLibraryTable>(LIBRARY_LIST, offset, &list_library_cache);
+}
+}  // namespace
+
+int32_t listlib_count(void* list_data) {
+    const ListLibraryTable* table = list_library(LISTLIB_COUNT_OFFSET);
+    if (table == nullptr || table->listlib_count == nullptr) return 0;
+    return table->listlib_count(list_data);
+}
+
+void* listlib_build(void* list_data, int32_t setup_word, int32_t zero) {
+    const ListLibraryTable* table = list_library(LISTLIB_BUILD_OFFSET);
+    if (table == nullptr || table->listlib_build == nullptr) return nullptr;
+    return table->listlib_build(list_data, setup_word, zero);
+}
+
+void LightFilter::build(void* list_data, int32_t list_mode, const RenderSetup* setup) {
+    exclude_listed = list_mode == LIST_MODE_EXCLUDE ? 1 : 0;
+    release();
+    light_list = list_data != nullptr && listlib_count(list_data) != 0
+                     ? listlib_build(list_data, setup != nullptr ? setup->list_build_word : 0, 0)
+                     : nullptr;
+}
+
+void LightFilter::release() {
+    if (light_list == nullptr) return;
+    const ListLibraryTable* table = list_library(LISTLIB_FREE_OFFSET);
+    if (table == nullptr || table->listlib_free == nullptr) return;
+    table->listlib_free(light_list);
+    light_list = nullptr;
+}

@@ -1,0 +1,95 @@
+// The shader's colour: the mean of the clamped light sums at the lifted point and at the sample
+// points around it.
+#include "sample_points.h"
+#include "host_binding.h"
+#include "tonemix_shader.h"
+
+namespace {
+
+void clamp_at_zero(float colour[3]) {
+    for (int k = 0; k < 3; ++k) {
+        if (colour[k] < 0.0f) colour[k] = 0.0f;
+    }
+}
+
+void write_colour(float* out, float r, float g, float b) {
+    out[0] = r;
+    out[1] = g;
+    out[2] = b;
+}
+
+// A light with an object flag table skips the objects whose flag byte has bit value 1, unless
+// the shaded object carries no reference or lies outside the table.
+bool barred_by_object_flags(const LightRecord* light, const ShadedObjectRecord* object) {
+    if (object == nullptr || object->object_reference == 0) return false;
+    int32_t index = object->object_index;
+    if (index < 0 || index >= light->object_flag_count) return false;
+    return (light->object_flags[index] & OBJECT_FLAG_NOT_LIT) != 0;
+}
+
+}  // namespace
+
+bool TonemixShader::light_is_accepted(const LightRecord* light,
+                                      const RenderContext* context) const {
+    if (filter.in_use()) return filter.accepts(light->scene_object);
+    if (light->object_flags == nullptr) return true;
+    return !barred_by_object_flags(light, context->shaded_object);
+}
+
+void TonemixShader::gather_light(RenderContext* context, const float point[3], float sum[3]) {
+    const HostRender& render = *host().render;
+    // Zeroed once per point: a light that answers without writing its colour repeats the last one.
+    float colour[3] = {0.0f, 0.0f, 0.0f};
+    float work[3] = {0.0f, 0.0f, 0.0f};
+    sum[0] = sum[1] = sum[2] = 0.0f;
+    int32_t shadow_flag = shadows != 0 ? 1 : 0;
+    for (int32_t index = render.light_count(context) - 1; index >= 0; --index) {
+        LightRecord* light = render.get_light(context, index);
+        if (light == nullptr || !light_is_accepted(light, context)) continue;
+        if (render.illuminate(context, light, colour, work, point, work, shadow_flag, 0) != 0) {
+            sum[0] += colour[0];
+            sum[1] += colour[1];
+            sum[2] += colour[2];
+        }
+    }
+}
+
+float* TonemixShader::compute_output(float* colour_out, int32_t, ShadingInput* input) {
+    RenderContext* context = input != nullptr ? input->context : nullptr;
+    if (context == nullptr) {
+        write_colour(colour_out, 1.0f, 1.0f, 1.0f);
+        return colour_out;
+    }
+    const float* normal = context->nv;
+    float start[3];
+    for (int k = 0; k < 3; ++k) start[k] = normal[k] * offset + context->p[k];
+
+    float total[3];
+    gather_light(context, start, total);
+    clamp_at_zero(total);
+
+    // A count below one leaves nothing to average: negative counts give black like zero does.
+    if (samples <= 0) {
+        write_colour(colour_out, 0.0f, 0.0f, 0.0f);
+        return colour_out;
+    }
+
+    SamplingRule rule = {mode, jitter, gaussian, distance, distance / static_cast<float>(samples)};
+    if (rule.even_line()) {
+        float half = distance * 0.5f;
+        for (int k = 0; k < 3; ++k) start[k] = start[k] - normal[k] * half;
+    }
+    float point[3] = {0.0f, 0.0f, 0.0f};
+    for (int32_t i = 1; i < samples; ++i) {
+        sample_point(rule, start, normal, i, random, point);
+        float sum[3];
+        gather_light(context, point, sum);
+        clamp_at_zero(sum);
+        total[0] += sum[0];
+        total[1] += sum[1];
+        total[2] += sum[2];
+    }
+    float n = static_cast<float>(samples);
+    write_colour(colour_out, total[0] / n, total[1] / n, total[2] / n);
+    return colour_out;
+}

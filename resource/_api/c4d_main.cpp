@@ -1,0 +1,64 @@
+// The module's only export: the host's door into the module outside the registered shader.
+#include <cstring>
+
+#include "c4d_resource.h"
+#include "host_api.h"
+#include "host_binding.h"
+#include "module_state.h"
+#include "plugin_hooks.h"
+
+#if defined(_WIN32)
+#define TONEMIX_EXPORT
+#else
+#define TONEMIX_EXPORT __attribute__((visibility("default")))
+#endif
+
+char module_path[MODULE_PATH_SIZE];
+
+namespace {
+
+// Init messages received minus end messages received. The host sends one end per init.
+int32_t init_count = 0;
+
+int32_t initialise(HostTable* table, const char* path) {
+    init_count += 1;
+    if (init_count != 1) return RESULT_HANDLED;
+    if (bind_host_table(table) < HOST_API_MINIMUM) return RESULT_INIT_REFUSED;
+    if (path == nullptr) return RESULT_INIT_REFUSED;
+    // A shortened path would name the wrong resource file, so a path that does not fit is refused.
+    size_t length = std::strlen(path);
+    if (length >= sizeof(module_path)) return RESULT_INIT_REFUSED;
+    std::memcpy(module_path, path, length);
+    module_path[length] = '\0';
+    return RESULT_HANDLED;
+}
+
+int32_t end() {
+    init_count -= 1;
+    if (init_count == 0) {
+        plugin_end();
+        plugin_resource.release();
+    }
+    return RESULT_HANDLED;
+}
+
+}  // namespace
+
+extern "C" TONEMIX_EXPORT int32_t TM_CDECL c4d_main(int32_t message, void* a, void* b, void* c) {
+    switch (message) {
+    case MESSAGE_QUERY:
+        return RESULT_QUERY;
+    case MESSAGE_INIT:
+        return initialise(static_cast<HostTable*>(a), static_cast<const char*>(c));
+    case MESSAGE_PLUGIN:
+        return plugin_message(static_cast<int32_t>(reinterpret_cast<intptr_t>(a)), b) != 0
+                   ? RESULT_HANDLED
+                   : RESULT_NOT_HANDLED;
+    case MESSAGE_START:
+        return plugin_start() != 0 ? RESULT_HANDLED : RESULT_START_FAILED;
+    case MESSAGE_END:
+        return end();
+    default:
+        return RESULT_NOT_HANDLED;
+    }
+}

@@ -1,0 +1,23 @@
+// Host libraries: function tables found by id at run time, cached once per library, and handed
+// out only when long enough for the function the caller needs.
+#ifndef TONEMIX_LIBRARY_LOOKUP_H
+#define TONEMIX_LIBRARY_LOOKUP_H
+
+#include "host_api.h"
+
+// The table of library_id when it serves byte offset `offset` (offset <= its bound), else null.
+// A found table is kept in *cache (when cache is given) even if this call's offset is beyond it;
+// a failed lookup leaves *cache null so the next call asks the host again.
+LibraryTable* find_library_table(int32_t library_id, int32_t offset, LibraryTable** cache);
+
+// One cache slot per library the module uses; never cleared while the module is loaded.
+extern LibraryTable* description_library_cache;
+extern LibraryTable* list_library_cache;
+
+// The typed table of a library when it serves the function at `offset`, else null.
+template <class Table>
+const Table* library_serving(int32_t library_id, int32_t offset, LibraryTable** cache) {
+    return reinterpret_cast<const Table*>(find_library_table(library_id, offset, cache));
+}
+
+#endif
