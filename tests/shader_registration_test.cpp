@@ -1,0 +1,234 @@
+// The registration record as the host receives it: every word where the host expects it, and
+// every dispatch entry reaching its own operation with the host's words and result unchanged.
+#include <cstdint>
+#include <cstring>
+#include <set>
+
+#include <gtest/gtest.h>
+
+#include "shader_registration.h"
+#include "tonemix_shader.h"
+
+namespace {
+
+void* TM_CDECL fake_factory() { return nullptr; }
+
+ShaderRegistration filled_record(int32_t info, int32_t word6, int32_t word7) {
+    ShaderRegistration record;
+    std::memset(&record, 0, sizeof record);
+    fill_shader_record(&record, fake_factory, info, word6, word7);
+    return record;
+}
+
+uint32_t word_at(const ShaderRegistration& record, int byte) {
+    uint32_t word;
+    std::memcpy(&word, reinterpret_cast<const unsigned char*>(&record) + byte, 4);
+    return word;
+}
+
+TEST(ShaderRecord, ZeroWordsAndSetWords) {
+    ShaderRegistration record = filled_record(0, 0, 0);
+    ASSERT_EQ(sizeof record, 288u);
+    const std::set<int> set_words = {4,  52, 56, 60, 64, 68, 72,  76,  80,  84,  88,
+                                     92, 96, 100, 104, 160, 164, 168, 172, 176};
+    for (int byte = 0; byte < 288; byte += 4) {
+        if (set_words.count(byte) != 0) {
+            EXPECT_NE(word_at(record, byte), 0u) << "byte " << byte;
+        } else {
+            EXPECT_EQ(word_at(record, byte), 0u) << "byte " << byte;
+        }
+    }
+    EXPECT_EQ(record.free_node, &free_node);
+    EXPECT_EQ(record.create, &fake_factory);
+}
+
+TEST(ShaderRecord, HeaderCarriesInfoAndExtraWords) {
+    ShaderRegistration record = filled_record(7, 0x1111, 0x2222);
+    EXPECT_EQ(word_at(record, 0), 7u);
+    EXPECT_EQ(word_at(record, 32), 0x1111u);
+    EXPECT_EQ(word_at(record, 40), 0x2222u);
+    EXPECT_EQ(word_at(record, 36), 0u);
+    EXPECT_EQ(word_at(record, 44), 0u);
+    EXPECT_EQ(word_at(record, 48), 0u);
+}
+
+TEST(ShaderRecord, NodeRecordAloneLeavesShaderEntriesZero) {
+    ShaderRegistration record;
+    std::memset(&record, 0, sizeof record);
+    fill_node_record(&record, 0, fake_factory, 0x55, 0, 0);
+    EXPECT_EQ(word_at(record, 48), 0x55u);
+    for (int byte = 108; byte < 288; byte += 4) EXPECT_EQ(word_at(record, byte), 0u) << byte;
+}
+
+// Records which operation ran and with what; answers a distinct result per operation.
+class RecordingShader : public TonemixShader {
+public:
+    int slot = -1;
+    int32_t args[5] = {};
+    void* pointers[2] = {};
+
+    void take(int s, std::initializer_list<int32_t> a) {
+        slot = s;
+        int i = 0;
+        for (int32_t v : a) args[i++] = v;
+    }
+    int32_t init_defaults(void* host_node) override {
+        slot = 1;
+        pointers[0] = host_node;
+        return 101;
+    }
+    void node_hook_2(int32_t a) override { take(2, {a}); }
+    int32_t node_hook_3(int32_t a, int32_t b, int32_t c) override {
+        take(3, {a, b, c});
+        return 103;
+    }
+    int32_t node_hook_4(int32_t a, int32_t b) override {
+        take(4, {a, b});
+        return 104;
+    }
+    int32_t node_hook_5(int32_t a, int32_t b, int32_t c) override {
+        take(5, {a, b, c});
+        return 105;
+    }
+    int32_t node_hook_6(int32_t a, int32_t b, int32_t c, int32_t d, int32_t e) override {
+        take(6, {a, b, c, d, e});
+        return 106;
+    }
+    void node_hook_7(int32_t a, int32_t b) override { take(7, {a, b}); }
+    int32_t node_hook_8(int32_t a) override {
+        take(8, {a});
+        return 108;
+    }
+    int32_t node_hook_9(int32_t a, int32_t b, int32_t c) override {
+        take(9, {a, b, c});
+        return 109;
+    }
+    int32_t node_hook_10(int32_t a, int32_t b, int32_t c) override {
+        take(10, {a, b, c});
+        return 110;
+    }
+    int32_t node_hook_11(int32_t a, int32_t b, int32_t c, int32_t d) override {
+        take(11, {a, b, c, d});
+        return 111;
+    }
+    int32_t is_parameter_enabled(void* node, void* id, int32_t a, int32_t b, int32_t c) override {
+        take(12, {a, b, c});
+        pointers[0] = node;
+        pointers[1] = id;
+        return 112;
+    }
+    int32_t node_hook_13(int32_t a, int32_t b, int32_t c, int32_t d) override {
+        take(13, {a, b, c, d});
+        return 113;
+    }
+    int32_t shader_hook_14(int32_t a, int32_t b, int32_t c, int32_t d, int32_t e) override {
+        take(14, {a, b, c, d, e});
+        return 114;
+    }
+    int32_t shader_hook_15(int32_t a) override {
+        take(15, {a});
+        return 115;
+    }
+    int32_t prepare_render(void* node, RenderSetup* setup) override {
+        slot = 16;
+        pointers[0] = node;
+        pointers[1] = setup;
+        return 116;
+    }
+    void release_render(int32_t a) override { take(17, {a}); }
+    float* compute_output(float* out, int32_t a, ShadingInput* input) override {
+        take(18, {a});
+        pointers[0] = input;
+        out[0] = 1.5f;
+        out[1] = 2.5f;
+        out[2] = 3.5f;
+        return out;
+    }
+};
+
+TEST(ShaderRecord, EveryEntryReachesItsSlotUnchanged) {
+    ShaderRegistration r = filled_record(0, 0, 0);
+    RecordingShader shader;
+    void* node = static_cast<TonemixShader*>(&shader);
+    void* p1 = reinterpret_cast<void*>(0x1234);
+    void* p2 = reinterpret_cast<void*>(0x5678);
+
+    EXPECT_EQ(r.init_defaults(node, p1), 101);
+    EXPECT_EQ(shader.slot, 1);
+    EXPECT_EQ(shader.pointers[0], p1);
+
+    r.node_hook_2(node, 21);
+    EXPECT_EQ(shader.slot, 2);
+    EXPECT_EQ(shader.args[0], 21);
+
+    EXPECT_EQ(r.node_hook_3(node, 31, 32, 33), 103);
+    EXPECT_EQ(shader.slot, 3);
+    EXPECT_EQ(shader.args[2], 33);
+
+    EXPECT_EQ(r.node_hook_4(node, 41, 42), 104);
+    EXPECT_EQ(shader.slot, 4);
+    EXPECT_EQ(shader.args[1], 42);
+
+    // Bytes 72 and 76 lead to slots 6 and 5.
+    EXPECT_EQ(r.node_hook_6(node, 61, 62, 63, 64, 65), 106);
+    EXPECT_EQ(shader.slot, 6);
+    EXPECT_EQ(shader.args[4], 65);
+    EXPECT_EQ(r.node_hook_5(node, 51, 52, 53), 105);
+    EXPECT_EQ(shader.slot, 5);
+    EXPECT_EQ(shader.args[2], 53);
+
+    // Bytes 80 and 84 lead to slots 8 and 7.
+    EXPECT_EQ(r.node_hook_8(node, 81), 108);
+    EXPECT_EQ(shader.slot, 8);
+    r.node_hook_7(node, 71, 72);
+    EXPECT_EQ(shader.slot, 7);
+    EXPECT_EQ(shader.args[1], 72);
+
+    EXPECT_EQ(r.node_hook_10(node, 101, 102, 103), 110);
+    EXPECT_EQ(shader.slot, 10);
+    EXPECT_EQ(r.node_hook_11(node, 111, 112, 113, 114), 111);
+    EXPECT_EQ(shader.slot, 11);
+    EXPECT_EQ(shader.args[3], 114);
+
+    // Byte 96 is slot 13, byte 100 slot 12.
+    EXPECT_EQ(r.node_hook_13(node, 131, 132, 133, 134), 113);
+    EXPECT_EQ(shader.slot, 13);
+    EXPECT_EQ(shader.args[3], 134);
+    EXPECT_EQ(r.is_parameter_enabled(node, p1, p2, 121, 122, 123), 112);
+    EXPECT_EQ(shader.slot, 12);
+    EXPECT_EQ(shader.pointers[0], p1);
+    EXPECT_EQ(shader.pointers[1], p2);
+    EXPECT_EQ(shader.args[0], 121);
+    EXPECT_EQ(shader.args[2], 123);
+
+    EXPECT_EQ(r.node_hook_9(node, 91, 92, 93), 109);
+    EXPECT_EQ(shader.slot, 9);
+    EXPECT_EQ(shader.args[2], 93);
+
+    EXPECT_EQ(r.shader_hook_15(node, 151), 115);
+    EXPECT_EQ(shader.slot, 15);
+    EXPECT_EQ(r.prepare_render(node, p1, static_cast<RenderSetup*>(p2)), 116);
+    EXPECT_EQ(shader.slot, 16);
+    EXPECT_EQ(shader.pointers[1], p2);
+    r.release_render(node, 171);
+    EXPECT_EQ(shader.slot, 17);
+    EXPECT_EQ(shader.args[0], 171);
+
+    // Byte 172 is slot 14, between slots 17 and 18.
+    EXPECT_EQ(r.shader_hook_14(node, 141, 142, 143, 144, 145), 114);
+    EXPECT_EQ(shader.slot, 14);
+    EXPECT_EQ(shader.args[4], 145);
+
+    float colour[3] = {};
+    ShadingInput* input = static_cast<ShadingInput*>(p2);
+    EXPECT_EQ(r.compute_output(node, colour, 181, input), colour);
+    EXPECT_EQ(shader.slot, 18);
+    EXPECT_EQ(shader.args[0], 181);
+    EXPECT_EQ(shader.pointers[0], p2);
+    EXPECT_EQ(colour[0], 1.5f);
+    EXPECT_EQ(colour[2], 3.5f);
+}
+
+TEST(ShaderRecord, FreeNodeIgnoresNull) { free_node(nullptr); }
+
+}  // namespace
