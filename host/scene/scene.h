@@ -1,0 +1,84 @@
+// What a scene file describes, after the parser has checked it: every name resolved to an index,
+// every normal unit length, every number finite. Plain data; the tracer and the glue read it.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "host/scene/vec3.h"
+
+namespace tmhost {
+
+// Linear light values in the shader's own precision: R, G, B.
+using Colour = std::array<float, 3>;
+
+struct Camera {
+    Vec3 position;
+    Vec3 target;
+    Vec3 up{0.0, 1.0, 0.0};
+    double fov_degrees = 45.0;  // vertical, strictly between 0 and 180
+};
+
+struct Sphere {
+    Vec3 center;
+    double radius = 1.0;  // > 0
+};
+
+// Infinite; seen from either side.
+struct Plane {
+    Vec3 point;
+    Vec3 normal{0.0, 1.0, 0.0};  // unit length
+};
+
+// Axis-aligned; min <= max on every axis (a flat box is a rectangle).
+struct Box {
+    Vec3 min;
+    Vec3 max;
+};
+
+using Shape = std::variant<Sphere, Plane, Box>;
+
+struct SceneObject {
+    std::string name;
+    Shape shape;
+    Colour colour{1.0f, 1.0f, 1.0f};  // multiplies the shader's colour
+};
+
+enum class Falloff { none, linear, inverse_square };
+
+struct Light {
+    std::string name;
+    Vec3 position;
+    Colour colour{1.0f, 1.0f, 1.0f};
+    float intensity = 1.0f;
+    Falloff falloff = Falloff::none;
+    double reference_distance = 1.0;  // > 0; the distance up to which the light is at full strength
+    bool shadows = true;
+    std::vector<int> excluded_objects;  // indices into Scene::objects, ascending, no repeats
+};
+
+enum class ListMode { exclude, include };
+
+struct LightList {
+    ListMode mode = ListMode::exclude;
+    std::vector<int> lights;  // indices into Scene::lights, in the file's order
+};
+
+struct Scene {
+    Camera camera;
+    std::vector<SceneObject> objects;
+    std::vector<Light> lights;
+    // Shader parameters by name, as written: the glue checks them against the module's description.
+    nlohmann::json shader = nlohmann::json::object();
+    std::optional<LightList> light_list;
+    int width = 640;
+    int height = 480;
+    Colour background{0.0f, 0.0f, 0.0f};
+};
+
+}  // namespace tmhost

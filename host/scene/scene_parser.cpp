@@ -1,0 +1,249 @@
+#include "host/scene/scene_parser.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+#include "host/scene/image.h"
+#include "host/scene/json_document.h"
+#include "host/scene/json_fields.h"
+#include "host/scene/scene_error.h"
+#include "host/scene/whole_file.h"
+
+namespace tmhost {
+
+using nlohmann::json;
+
+namespace {
+
+[[noreturn]] void fail(const std::string& path, const std::string& what) {
+    throw SceneError(path_label(path) + ": " + what);
+}
+
+// Whether normalising gives a unit vector: not for zero, nor where the squared length
+// overflows or underflows.
+bool has_direction(const Vec3& v) {
+    const double squared = dot(v, v);
+    return squared > 0.0 && std::isfinite(squared) && is_finite(normalize(v));
+}
+
+void check_direction(const Vec3& v, const std::string& path) {
+    if (v == Vec3{}) fail(path, "must not be zero");
+    if (!has_direction(v)) fail(path, "length out of range");
+}
+
+Camera parse_camera(const JsonFields& fields) {
+    Camera camera;
+    camera.position = fields.vec3("position");
+    camera.target = fields.vec3("target");
+    camera.up = fields.vec3_or("up", camera.up);
+    camera.fov_degrees = fields.number("fov");
+    if (!(camera.fov_degrees > 0.0 && camera.fov_degrees < 180.0)) {
+        fail(fields.path("fov"), "expected degrees greater than 0 and less than 180");
+    }
+    const Vec3 forward = camera.target - camera.position;
+    if (forward == Vec3{}) fail(fields.path("target"), "the same point as the position");
+    if (!has_direction(forward)) fail(fields.path("target"), "too far from the position");
+    check_direction(camera.up, fields.path("up"));
+    // The camera's right-hand axis comes from this cross product; near zero it has no direction.
+    if (length(cross(normalize(forward), normalize(camera.up))) < 1e-9) {
+        fail(fields.path("up"), "parallel to the view direction");
+    }
+    return camera;
+}
+
+Shape parse_shape(const JsonFields& fields, const std::string& type) {
+    if (type == "sphere") {
+        Sphere sphere{fields.vec3("center"), fields.number("radius")};
+        if (!(sphere.radius > 0.0)) fail(fields.path("radius"), "must be greater than 0");
+        return sphere;
+    }
+    if (type == "plane") {
+        Plane plane{fields.vec3("point"), fields.vec3("normal")};
+        check_direction(plane.normal, fields.path("normal"));
+        plane.normal = normalize(plane.normal);
+        return plane;
+    }
+    Box box{fields.vec3("min"), fields.vec3("max")};
+    static const char* const axes[] = {"x", "y", "z"};
+    for (int axis = 0; axis < 3; ++axis) {
+        if (component(box.min, axis) > component(box.max, axis)) {
+            fail(fields.path("min"),
+                 std::string("greater than max on the ") + axes[axis] + " axis");
+        }
+    }
+    return box;
+}
+
+// Names must be unique within their list (objects, lights): the light list and the exclusions
+// name them, and the glue looks them up by name.
+void claim_name(std::map<std::string, int>& names, const std::string& name, int index,
+                const std::string& path) {
+    if (name.empty()) fail(path, "must not be empty");
+    const auto inserted = names.emplace(name, index);
+    if (!inserted.second) {
+        fail(path, "duplicate name \"" + name + "\" (also used at index " +
+                       std::to_string(inserted.first->second) + ")");
+    }
+}
+
+SceneObject parse_object(const json& value, const std::string& path) {
+    const std::string type = JsonFields(value, path).string("type");
+    const std::string type_path = member_path(path, "type");
+    if (type == "sphere") {
+        const JsonFields fields(value, path, {"type", "name", "colour", "center", "radius"});
+        return {fields.string("name"), parse_shape(fields, type),
+                fields.colour_or("colour", {1.0f, 1.0f, 1.0f})};
+    }
+    if (type == "plane") {
+        const JsonFields fields(value, path, {"type", "name", "colour", "point", "normal"});
+        return {fields.string("name"), parse_shape(fields, type),
+                fields.colour_or("colour", {1.0f, 1.0f, 1.0f})};
+    }
+    if (type == "box") {
+        const JsonFields fields(value, path, {"type", "name", "colour", "min", "max"});
+        return {fields.string("name"), parse_shape(fields, type),
+                fields.colour_or("colour", {1.0f, 1.0f, 1.0f})};
+    }
+    fail(type_path, "unknown type \"" + type + "\" (expected sphere, plane or box)");
+}
+
+// A list of names resolved against a name table: indices in the order written, each name once.
+std::vector<int> resolve_names(const json& value, const std::string& path,
+                               const std::map<std::string, int>& names, const char* what) {
+    std::vector<int> indices;
+    const json& list = read_array(value, path);
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const std::string item_path = element_path(path, i);
+        const std::string name = read_string(list[i], item_path);
+        const auto found = names.find(name);
+        if (found == names.end())
+            fail(item_path, "unknown " + std::string(what) + " \"" + name + "\"");
+        if (std::find(indices.begin(), indices.end(), found->second) != indices.end()) {
+            fail(item_path, "\"" + name + "\" is listed twice");
+        }
+        indices.push_back(found->second);
+    }
+    return indices;
+}
+
+Falloff parse_falloff(const JsonFields& fields) {
+    if (!fields.has("falloff")) return Falloff::none;
+    const std::string name = fields.string("falloff");
+    if (name == "none") return Falloff::none;
+    if (name == "linear") return Falloff::linear;
+    if (name == "inverse_square") return Falloff::inverse_square;
+    fail(fields.path("falloff"),
+         "unknown falloff \"" + name + "\" (expected none, linear or inverse_square)");
+}
+
+Light parse_light(const json& value, const std::string& path,
+                  const std::map<std::string, int>& object_names) {
+    const JsonFields fields(value, path,
+                            {"name", "position", "colour", "intensity", "falloff",
+                             "reference_distance", "shadows", "exclude"});
+    Light light;
+    light.name = fields.string("name");
+    light.position = fields.vec3("position");
+    light.colour = fields.colour_or("colour", light.colour);
+    light.intensity = fields.float_or("intensity", light.intensity);
+    light.falloff = parse_falloff(fields);
+    light.reference_distance = fields.number_or("reference_distance", light.reference_distance);
+    if (!(light.reference_distance > 0.0)) {
+        fail(fields.path("reference_distance"), "must be greater than 0");
+    }
+    light.shadows = fields.bool_or("shadows", light.shadows);
+    if (fields.has("exclude")) {
+        light.excluded_objects = resolve_names(fields.required("exclude"), fields.path("exclude"),
+                                               object_names, "object");
+        std::sort(light.excluded_objects.begin(), light.excluded_objects.end());
+    }
+    return light;
+}
+
+LightList parse_light_list(const JsonFields& fields,
+                           const std::map<std::string, int>& light_names) {
+    LightList list;
+    const std::string mode = fields.string("mode");
+    if (mode == "exclude") {
+        list.mode = ListMode::exclude;
+    } else if (mode == "include") {
+        list.mode = ListMode::include;
+    } else {
+        fail(fields.path("mode"), "unknown mode \"" + mode + "\" (expected exclude or include)");
+    }
+    list.lights =
+        resolve_names(fields.required("lights"), fields.path("lights"), light_names, "light");
+    return list;
+}
+
+void parse_image(const JsonFields& fields, Scene& scene) {
+    scene.width = fields.integer_or("width", scene.width, 1, kMaxImageSide);
+    scene.height = fields.integer_or("height", scene.height, 1, kMaxImageSide);
+    if (static_cast<long long>(scene.width) * scene.height > kMaxImagePixels) {
+        fail(fields.path(), "more than " + std::to_string(kMaxImagePixels) + " pixels");
+    }
+}
+
+}  // namespace
+
+Scene parse_scene(const std::string& text) {
+    const json document = parse_json_document(text);
+    const JsonFields top(
+        document, "",
+        {"camera", "objects", "lights", "shader", "light_list", "image", "background"});
+    Scene scene;
+    scene.camera = parse_camera(
+        JsonFields(top.required("camera"), "camera", {"position", "target", "up", "fov"}));
+
+    std::map<std::string, int> object_names;
+    if (top.has("objects")) {
+        const json& objects = read_array(top.required("objects"), "objects");
+        for (std::size_t i = 0; i < objects.size(); ++i) {
+            const std::string path = element_path("objects", i);
+            scene.objects.push_back(parse_object(objects[i], path));
+            claim_name(object_names, scene.objects.back().name, static_cast<int>(i),
+                       member_path(path, "name"));
+        }
+    }
+
+    std::map<std::string, int> light_names;
+    if (top.has("lights")) {
+        const json& lights = read_array(top.required("lights"), "lights");
+        for (std::size_t i = 0; i < lights.size(); ++i) {
+            const std::string path = element_path("lights", i);
+            scene.lights.push_back(parse_light(lights[i], path, object_names));
+            claim_name(light_names, scene.lights.back().name, static_cast<int>(i),
+                       member_path(path, "name"));
+        }
+    }
+
+    if (top.has("light_list")) {
+        scene.light_list = parse_light_list(
+            JsonFields(top.required("light_list"), "light_list", {"mode", "lights"}), light_names);
+    }
+    if (top.has("shader")) {
+        const JsonFields shader(top.required("shader"), "shader");  // an object, names not checked
+        scene.shader = top.required("shader");
+    }
+    if (top.has("image"))
+        parse_image(JsonFields(top.required("image"), "image", {"width", "height"}), scene);
+    scene.background = top.colour_or("background", scene.background);
+    return scene;
+}
+
+Scene load_scene_file(const std::string& path) {
+    std::string text;
+    try {
+        text = read_file(path);
+    } catch (const FileError& error) {
+        throw SceneError(error.what());
+    }
+    try {
+        return parse_scene(text);
+    } catch (const SceneError& error) {
+        throw SceneError(path + ": " + error.what());
+    }
+}
+
+}  // namespace tmhost

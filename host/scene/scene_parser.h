@@ -1,0 +1,16 @@
+// Scene files (the format is described in docs/scenes.md) to checked Scene values.
+#pragma once
+
+#include <string>
+
+#include "host/scene/scene.h"
+
+namespace tmhost {
+
+// Throws SceneError with a one-line message naming the place of the first fault.
+Scene parse_scene(const std::string& text);
+
+// As parse_scene, with the file's path in front of every message ("a.json: line 2, column 7: ...").
+Scene load_scene_file(const std::string& path);
+
+}  // namespace tmhost

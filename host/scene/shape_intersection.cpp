@@ -1,0 +1,87 @@
+#include "host/scene/shape_intersection.h"
+
+#include <cmath>
+#include <limits>
+#include <utility>
+
+namespace tmhost {
+
+namespace {
+
+bool inside(double t, double t_min, double t_max) { return t > t_min && t < t_max; }
+
+std::optional<ShapeHit> hit_sphere(const Sphere& sphere, const Ray& ray, double t_min,
+                                   double t_max) {
+    const Vec3 offset = ray.origin - sphere.center;
+    const double half_b = dot(offset, ray.direction);
+    const double c = dot(offset, offset) - sphere.radius * sphere.radius;
+    const double discriminant = half_b * half_b - c;
+    if (discriminant < 0.0) return std::nullopt;
+    const double root = std::sqrt(discriminant);
+    for (const double t : {-half_b - root, -half_b + root}) {
+        if (inside(t, t_min, t_max)) {
+            return ShapeHit{t, (point_at(ray, t) - sphere.center) * (1.0 / sphere.radius)};
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<ShapeHit> hit_plane(const Plane& plane, const Ray& ray, double t_min, double t_max) {
+    const double facing = dot(ray.direction, plane.normal);
+    if (facing == 0.0) return std::nullopt;
+    const double t = dot(plane.point - ray.origin, plane.normal) / facing;
+    if (!inside(t, t_min, t_max)) return std::nullopt;
+    return ShapeHit{t, plane.normal};
+}
+
+// Slabs: the ray is inside the box between its last entry into and its first exit from the three
+// pairs of parallel planes. A direction parallel to an axis never crosses that pair; dividing by
+// its zero component is avoided, since the origin on a face would give 0 / 0.
+std::optional<ShapeHit> hit_box(const Box& box, const Ray& ray, double t_min, double t_max) {
+    double t_enter = -std::numeric_limits<double>::infinity();
+    double t_exit = std::numeric_limits<double>::infinity();
+    int enter_axis = 0;
+    int exit_axis = 0;
+    for (int axis = 0; axis < 3; ++axis) {
+        const double origin = component(ray.origin, axis);
+        const double direction = component(ray.direction, axis);
+        const double low = component(box.min, axis);
+        const double high = component(box.max, axis);
+        if (direction == 0.0) {
+            if (origin < low || origin > high) return std::nullopt;
+            continue;
+        }
+        double t_near = (low - origin) / direction;
+        double t_far = (high - origin) / direction;
+        if (t_near > t_far) std::swap(t_near, t_far);
+        if (t_near > t_enter) {
+            t_enter = t_near;
+            enter_axis = axis;
+        }
+        if (t_far < t_exit) {
+            t_exit = t_far;
+            exit_axis = axis;
+        }
+    }
+    if (t_enter > t_exit) return std::nullopt;
+    const bool entering = inside(t_enter, t_min, t_max);
+    if (!entering && !inside(t_exit, t_min, t_max)) return std::nullopt;
+    const int axis = entering ? enter_axis : exit_axis;
+    // The face entered looks against the ray, the face left looks along it.
+    const double sign = (component(ray.direction, axis) > 0.0) == entering ? -1.0 : 1.0;
+    Vec3 normal;
+    (axis == 0 ? normal.x : axis == 1 ? normal.y : normal.z) = sign;
+    return ShapeHit{entering ? t_enter : t_exit, normal};
+}
+
+}  // namespace
+
+std::optional<ShapeHit> intersect(const Shape& shape, const Ray& ray, double t_min, double t_max) {
+    if (const auto* sphere = std::get_if<Sphere>(&shape)) {
+        return hit_sphere(*sphere, ray, t_min, t_max);
+    }
+    if (const auto* plane = std::get_if<Plane>(&shape)) return hit_plane(*plane, ray, t_min, t_max);
+    return hit_box(std::get<Box>(shape), ray, t_min, t_max);
+}
+
+}  // namespace tmhost

@@ -1,0 +1,95 @@
+#include "host/scene/tracer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "host/scene/light_falloff.h"
+#include "host/scene/shape_intersection.h"
+
+namespace tmhost {
+
+namespace {
+
+constexpr double kRelativeEpsilon = 1e-5;
+
+double largest_coordinate(const Vec3& v) {
+    return std::max({std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)});
+}
+
+double shape_scale(const Shape& shape) {
+    if (const auto* sphere = std::get_if<Sphere>(&shape)) {
+        return largest_coordinate(sphere->center) + sphere->radius;
+    }
+    if (const auto* plane = std::get_if<Plane>(&shape)) return largest_coordinate(plane->point);
+    const Box& box = std::get<Box>(shape);
+    return std::max(largest_coordinate(box.min), largest_coordinate(box.max));
+}
+
+double scene_scale(const Scene& scene) {
+    double scale = std::max(
+        {1.0, largest_coordinate(scene.camera.position), largest_coordinate(scene.camera.target)});
+    for (const SceneObject& object : scene.objects) {
+        scale = std::max(scale, shape_scale(object.shape));
+    }
+    for (const Light& light : scene.lights) {
+        scale = std::max(scale, largest_coordinate(light.position));
+    }
+    return scale;
+}
+
+}  // namespace
+
+Tracer::Tracer(Scene scene) : scene_(std::move(scene)), epsilon_(0.0) {
+    epsilon_ = kRelativeEpsilon * scene_scale(scene_);
+}
+
+std::optional<Hit> Tracer::nearest_hit(const Ray& ray) const {
+    std::optional<Hit> nearest;
+    double limit = std::numeric_limits<double>::infinity();
+    for (std::size_t i = 0; i < scene_.objects.size(); ++i) {
+        const auto found = intersect(scene_.objects[i].shape, ray, epsilon_, limit);
+        if (!found) continue;
+        limit = found->t;
+        const Vec3 normal =
+            dot(found->normal, ray.direction) > 0.0 ? -found->normal : found->normal;
+        nearest = Hit{found->t, point_at(ray, found->t), normal, static_cast<int>(i)};
+    }
+    return nearest;
+}
+
+bool Tracer::segment_blocked(const Vec3& from, const Vec3& to) const {
+    const Vec3 span = to - from;
+    const double span_length = length(span);
+    if (span_length <= 2.0 * epsilon_) return false;
+    const Ray ray{from, span * (1.0 / span_length)};
+    for (const SceneObject& object : scene_.objects) {
+        if (intersect(object.shape, ray, epsilon_, span_length - epsilon_)) return true;
+    }
+    return false;
+}
+
+bool Tracer::illuminate(int light, const float point[3], bool shadows, float colour_out[3]) const {
+    colour_out[0] = colour_out[1] = colour_out[2] = 0.0f;
+    if (light < 0 || static_cast<std::size_t>(light) >= scene_.lights.size()) return false;
+    const Vec3 at{point[0], point[1], point[2]};
+    if (!is_finite(at)) return false;
+    const Light& source = scene_.lights[static_cast<std::size_t>(light)];
+    if (shadows && source.shadows && segment_blocked(at, source.position)) return false;
+    const double factor =
+        falloff_factor(source.falloff, source.reference_distance, length(source.position - at));
+    // A float times a float is exact in double, so without falloff the result is the correctly
+    // rounded float product of colour and intensity. Beyond the float range the light is
+    // infinite (converting such a double to float would be undefined).
+    for (int c = 0; c < 3; ++c) {
+        const double value = static_cast<double>(source.colour[c]) * source.intensity * factor;
+        constexpr double kLargest = std::numeric_limits<float>::max();
+        constexpr float kInfinity = std::numeric_limits<float>::infinity();
+        colour_out[c] = value > kLargest    ? kInfinity
+                        : value < -kLargest ? -kInfinity
+                                            : static_cast<float>(value);
+    }
+    return true;
+}
+
+}  // namespace tmhost
