@@ -182,9 +182,9 @@ static_assert(sizeof(HostStringTable) == 0x74, "string sub-table size");
 
 struct HostFilenameTable {
     TM_GAP(0x00, 0x04);
-    Fn(TM_CDECL* alloc)(void);  // +0x04 a started, host-allocated file name, or null
+    Fn(TM_CDECL* alloc)(void);  // +0x04 a new host block, not yet started (init starts it), or null
     TM_GAP(0x08, 0x0c);
-    void(TM_CDECL* free)(Fn f);  // +0x0c gives back a host-allocated file name
+    void(TM_CDECL* free)(Fn f);  // +0x0c gives back a host block, ending its content if still started
     TM_GAP(0x10, 0x1c);
     void(TM_CDECL* set_string)(Fn f, Str s);  // +0x1c
     Fn(TM_CDECL* derive)(Fn f);  // +0x20 the module's resource name; caller-owned (free), or null

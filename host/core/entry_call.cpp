@@ -1,0 +1,26 @@
+#include "host/core/entry_call.h"
+
+#include <cstdio>
+#include <utility>
+
+namespace tmhost {
+
+EntryCall::EntryCall(Operation operation, std::initializer_list<uint32_t> words)
+    : host_(StandInHost::active()) {
+    if (host_ == nullptr) {
+        StandInHost::note_call_without_host(operation);
+        return;
+    }
+    JournalEntry entry;
+    entry.operation = operation_name(operation);
+    entry.words.assign(words.begin(), words.end());
+    entry.failed_on_request = host_->is_failing(operation);
+    entry_ = host_->journal().add(std::move(entry));
+    proceed_ = !host_->is_failing(operation);
+}
+
+void EntryCall::note(std::string text) {
+    if (host_ != nullptr && entry_ >= 0) host_->journal().annotate(entry_, std::move(text));
+}
+
+}  // namespace tmhost

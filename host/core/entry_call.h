@@ -1,0 +1,47 @@
+// The common start of every operation in the host's tables.
+//
+// C callbacks carry no user pointer, so each entry finds the active StandInHost, journals the
+// call with its argument words, and proceeds only when the host exists and the operation is not
+// set to fail. Entries answer their failure value otherwise.
+#ifndef TMHOST_ENTRY_CALL_H
+#define TMHOST_ENTRY_CALL_H
+
+#include <cstdint>
+#include <cstring>
+#include <initializer_list>
+#include <string>
+
+#include "host/core/operations.h"
+#include "host/core/stand_in_host.h"
+#include "host/core/storage_values.h"
+
+namespace tmhost {
+
+class EntryCall {
+public:
+    EntryCall(Operation operation, std::initializer_list<uint32_t> words);
+    EntryCall(const EntryCall&) = delete;
+    EntryCall& operator=(const EntryCall&) = delete;
+
+    explicit operator bool() const { return proceed_; }
+    StandInHost& host() const { return *host_; }
+    // Text for this call's journal entry: a string's content, a path, a tag.
+    void note(std::string text);
+
+private:
+    StandInHost* host_;
+    bool proceed_ = false;
+    long entry_ = -1;  // index in the journal, -1 when not journaled
+};
+
+inline uint32_t word(const void* p) { return word_of(p); }
+inline uint32_t word(int32_t value) { return static_cast<uint32_t>(value); }
+inline uint32_t word(float value) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+}  // namespace tmhost
+
+#endif

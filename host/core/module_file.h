@@ -1,0 +1,44 @@
+// A module file loaded into the host process, and its one entry, c4d_main.
+//
+// Linux: dlopen(RTLD_NOW | RTLD_LOCAL) and dlclose; the module is built so that dlclose really
+// unloads it, so loading the same file again gives a fresh module. Windows: LoadLibraryA and
+// FreeLibrary.
+#ifndef TMHOST_MODULE_FILE_H
+#define TMHOST_MODULE_FILE_H
+
+#include <string>
+
+#include "host_api.h"
+
+namespace tmhost {
+
+class ModuleFile {
+public:
+    ModuleFile() = default;
+    ~ModuleFile() { unload(); }
+    ModuleFile(const ModuleFile&) = delete;
+    ModuleFile& operator=(const ModuleFile&) = delete;
+
+    // False with error() saying why: the file is missing, is not a loadable module, or has no
+    // c4d_main. A module already loaded is unloaded first.
+    bool load(const std::string& path);
+    // Runs the module's unload-time clean-up; the entry is gone afterwards.
+    void unload();
+
+    bool loaded() const { return handle_ != nullptr; }
+    ModuleEntry entry() const { return entry_; }
+    const std::string& path() const { return path_; }
+    const std::string& error() const { return error_; }
+
+private:
+    bool fail(std::string message);
+
+    void* handle_ = nullptr;
+    ModuleEntry entry_ = nullptr;
+    std::string path_;
+    std::string error_;
+};
+
+}  // namespace tmhost
+
+#endif

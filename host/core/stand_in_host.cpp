@@ -1,0 +1,78 @@
+#include "host/core/stand_in_host.h"
+
+#include <atomic>
+#include <cstdio>
+
+namespace tmhost {
+
+namespace {
+StandInHost* active_host = nullptr;
+std::atomic<uint32_t> calls_without_active_host{0};
+}  // namespace
+
+StandInHost::StandInHost(int32_t version)
+    : previous_(active_host),
+      tables_(std::make_unique<HostTables>(version)),
+      pristine_(std::make_unique<HostTables>(version)) {
+    active_host = this;
+}
+
+StandInHost::~StandInHost() {
+    if (active_host == this) active_host = previous_;
+}
+
+StandInHost* StandInHost::active() { return active_host; }
+
+void StandInHost::activate() { active_host = this; }
+
+bool StandInHost::fail(std::string_view operation) {
+    const OperationInfo* info = find_operation(operation);
+    if (info == nullptr) return false;
+    failing_.insert(info->operation);
+    return true;
+}
+
+bool StandInHost::restore(std::string_view operation) {
+    const OperationInfo* info = find_operation(operation);
+    if (info == nullptr) return false;
+    failing_.erase(info->operation);
+    tables_->copy_slot(*pristine_, info->operation);
+    return true;
+}
+
+void StandInHost::restore() {
+    failing_.clear();
+    for (const OperationInfo& info : all_operations())
+        tables_->copy_slot(*pristine_, info.operation);
+}
+
+bool StandInHost::is_replaced(std::string_view operation) const {
+    const OperationInfo* info = find_operation(operation);
+    return info != nullptr && !tables_->same_slot(*pristine_, info->operation);
+}
+
+LeftBehind StandInHost::left_behind() const {
+    LeftBehind report;
+    report.strings = strings_.live_texts();
+    report.file_names = filenames_.live_texts_outside_blocks();
+    report.file_name_blocks = filenames_.block_descriptions();
+    for (const Allocation& allocation : memory_.live()) {
+        report.allocations.push_back(describe(allocation));
+    }
+    report.resources = resources_.live_handles();
+    report.misuses = misuses_.messages();
+    return report;
+}
+
+uint32_t StandInHost::calls_without_host() { return calls_without_active_host; }
+
+void StandInHost::note_call_without_host(Operation operation) {
+    // Nothing to journal into: say it once on stderr, so a module calling after its host has gone
+    // is not silent.
+    if (calls_without_active_host++ == 0) {
+        std::fprintf(stderr, "tonemix host: %s called with no active host\n",
+                     operation_name(operation));
+    }
+}
+
+}  // namespace tmhost

@@ -1,0 +1,120 @@
+// The stand-in host: a HostTable whose every operation has real behaviour, and the C++ view of
+// everything behind it for tests and for tonemix-host.
+//
+// One host is active at a time (C callbacks carry no user pointer, so the table's functions
+// forward to the active host). A new host becomes active; when it is destroyed, the host that
+// was active before it becomes active again.
+//
+// Replacing an operation: the sub-tables are the host's own and writable. A test may simply
+// overwrite a slot,
+//     host.tables().filename.alloc = my_alloc;
+// and restore("filename_alloc") (or restore()) puts the host's own function back.
+// Failing an operation: fail("filename_alloc") makes it answer its failure value (null, 0, -1
+// for container_find_index; operations without a result do nothing) while it is still journaled.
+//
+// Threads: the module's calls come one at a time, except that a parallel renderer may call the
+// render operations from several threads (the journal and the misuse log take that). Set-up,
+// fail(), restore() and every read of the host's state belong to one thread, between calls.
+#ifndef TMHOST_STAND_IN_HOST_H
+#define TMHOST_STAND_IN_HOST_H
+
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string_view>
+
+#include "host/core/console.h"
+#include "host/core/container_store.h"
+#include "host/core/filename_store.h"
+#include "host/core/host_tables.h"
+#include "host/core/journal.h"
+#include "host/core/left_behind.h"
+#include "host/core/library_registry.h"
+#include "host/core/memory_tracker.h"
+#include "host/core/misuse_log.h"
+#include "host/core/operations.h"
+#include "host/core/plugin_registrations.h"
+#include "host/core/render_backend.h"
+#include "host/core/resource_store.h"
+#include "host/core/string_store.h"
+#include "host_api.h"
+
+namespace tmhost {
+
+class StandInHost {
+public:
+    static constexpr int32_t DEFAULT_VERSION = HOST_API_MINIMUM;
+
+    explicit StandInHost(int32_t version = DEFAULT_VERSION);
+    ~StandInHost();
+    StandInHost(const StandInHost&) = delete;
+    StandInHost& operator=(const StandInHost&) = delete;
+
+    static StandInHost* active();
+    void activate();
+
+    // What the module receives with its init message.
+    HostTable* table() { return &tables_->table; }
+    HostTables& tables() { return *tables_; }
+    void set_version(int32_t version) { tables_->table.version = version; }
+
+    // False for a name the host does not serve.
+    bool fail(std::string_view operation);
+    bool restore(std::string_view operation);  // the host's own function, and no failing
+    void restore();                            // the same for every operation
+    bool is_failing(Operation operation) const { return failing_.count(operation) != 0; }
+    // True while a slot holds something else than the host's own function.
+    bool is_replaced(std::string_view operation) const;
+
+    Journal& journal() { return journal_; }
+    MisuseLog& misuses() { return misuses_; }
+    Console& console() { return console_; }
+    StringStore& strings() { return strings_; }
+    FilenameStore& filenames() { return filenames_; }
+    MemoryTracker& memory() { return memory_; }
+    ResourceStore& resources() { return resources_; }
+    ContainerStore& containers() { return containers_; }
+    LibraryRegistry& libraries() { return libraries_; }
+    PluginRegistrations& registrations() { return registrations_; }
+    const Journal& journal() const { return journal_; }
+    const MisuseLog& misuses() const { return misuses_; }
+    const Console& console() const { return console_; }
+    const StringStore& strings() const { return strings_; }
+    const FilenameStore& filenames() const { return filenames_; }
+    const MemoryTracker& memory() const { return memory_; }
+    const ResourceStore& resources() const { return resources_; }
+    const PluginRegistrations& registrations() const { return registrations_; }
+
+    // The renderer answering the render sub-table; null detaches it. Not owned.
+    void set_render_backend(RenderBackend* backend) { render_backend_ = backend; }
+    RenderBackend* render_backend() const { return render_backend_; }
+
+    // Everything the module started and did not end, allocated and did not free, loaded and did
+    // not release, and every misuse: empty when the module left nothing behind.
+    LeftBehind left_behind() const;
+
+    // Calls that arrived while no host was active (each answered its failure value).
+    static uint32_t calls_without_host();
+    static void note_call_without_host(Operation operation);
+
+private:
+    StandInHost* previous_;
+    std::unique_ptr<HostTables> tables_;
+    std::unique_ptr<HostTables> pristine_;
+    std::set<Operation> failing_;
+    Journal journal_;
+    MisuseLog misuses_;
+    Console console_;
+    StringStore strings_{misuses_};
+    FilenameStore filenames_{misuses_, strings_};
+    MemoryTracker memory_{misuses_};
+    ResourceStore resources_{misuses_};
+    ContainerStore containers_{misuses_};
+    LibraryRegistry libraries_;
+    PluginRegistrations registrations_;
+    RenderBackend* render_backend_ = nullptr;
+};
+
+}  // namespace tmhost
+
+#endif

@@ -1,0 +1,17 @@
+// Host text as it appears in reports: one line, quoted, control bytes escaped.
+#ifndef TMHOST_TEXT_FORMAT_H
+#define TMHOST_TEXT_FORMAT_H
+
+#include <string>
+
+namespace tmhost {
+
+// "text" with quotes, backslashes and bytes below 0x20 escaped; bytes from 0x80 (UTF-8) pass.
+std::string quoted(const std::string& text);
+
+// A real as the reports print it: shortest form that reads back the same float.
+std::string real_text(float value);
+
+}  // namespace tmhost
+
+#endif

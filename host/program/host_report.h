@@ -1,0 +1,21 @@
+// What tonemix-host prints about the host after a module has run: resources loaded, the console,
+// the registrations and what the module left behind.
+#ifndef TMHOST_HOST_REPORT_H
+#define TMHOST_HOST_REPORT_H
+
+#include <string>
+#include <vector>
+
+#include "host/core/stand_in_host.h"
+
+namespace tmhost {
+
+std::vector<std::string> resource_report(const StandInHost& host);
+std::vector<std::string> console_report(const StandInHost& host);
+std::vector<std::string> registration_report(const StandInHost& host);
+// "nothing left behind", or "left behind:" and one indented line per item.
+std::vector<std::string> left_behind_report(const StandInHost& host);
+
+}  // namespace tmhost
+
+#endif

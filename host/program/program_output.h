@@ -1,0 +1,19 @@
+// tonemix-host's output: the same bytes on Linux and on Windows (under wine), so that scripts can
+// compare the two runs line by line.
+#ifndef TMHOST_PROGRAM_OUTPUT_H
+#define TMHOST_PROGRAM_OUTPUT_H
+
+#include <string>
+
+namespace tmhost {
+
+// Windows: stdout and stderr in binary mode, so that a line ends in LF alone as it does on Linux.
+void prepare_program_output();
+// One line on stdout.
+void out_line(const std::string& line);
+// "tonemix-host: message" on stderr.
+void error_line(const std::string& message);
+
+}  // namespace tmhost
+
+#endif

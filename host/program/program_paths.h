@@ -1,0 +1,19 @@
+// Where tonemix-host finds things on disk.
+#ifndef TMHOST_PROGRAM_PATHS_H
+#define TMHOST_PROGRAM_PATHS_H
+
+#include <string>
+
+namespace tmhost {
+
+// The folder holding the running executable; empty when the system does not say.
+std::string executable_folder();
+// Tonemix.cdl beside the executable: where the build puts the two.
+std::string default_module_path();
+// The path made absolute against the current folder, with the platform's separators. The module
+// derives its resource folder from this path, so it must not depend on where the host runs.
+std::string absolute_path(const std::string& path);
+
+}  // namespace tmhost
+
+#endif

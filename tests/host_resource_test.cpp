@@ -1,0 +1,99 @@
+// resource_load on real folders: every description read, or the whole load refused with a reason.
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "host/core/stand_in_host.h"
+#include "host/core/temporary_folder.h"
+
+namespace {
+
+class HostResources : public ::testing::Test {
+protected:
+    int32_t load(const std::string& folder) {
+        HostFilenameStorage name;
+        host.filenames().start(&name, folder);
+        const int32_t handle = host.table()->resource->load(&name);
+        host.filenames().destroy(&name);
+        return handle;
+    }
+
+    tmhost::StandInHost host;
+    tmhost::TemporaryFolder folder;
+};
+
+TEST_F(HostResources, GoodFolderGivesAHandleWithEveryDescription) {
+    folder.write("res/description/Xtonemix.json",
+                 R"({"name": "Xtonemix", "parameters": [{"id": 1008, "type": "long"}]})");
+    folder.write("res/description/Other.json", R"({"name": "Other"})");
+    folder.write("res/description/notes.txt", "not a description");
+    const int32_t handle = load((folder.path() / "res").string());
+    ASSERT_NE(handle, 0) << host.resources().last_error();
+
+    const tmhost::LoadedResource* resource = host.resources().find(handle);
+    ASSERT_NE(resource, nullptr);
+    EXPECT_EQ(resource->descriptions.size(), 2u);
+    const nlohmann::json* parameters = resource->parameters("Xtonemix");
+    ASSERT_NE(parameters, nullptr);
+    EXPECT_EQ((*parameters)[0]["id"], 1008);
+    EXPECT_EQ(resource->parameters("Other"), nullptr);
+    EXPECT_EQ(host.resources().description(handle, "Missing"), nullptr);
+
+    EXPECT_EQ(host.resources().live_count(), 1u);
+    host.table()->resource->free(handle);
+    EXPECT_TRUE(host.left_behind().empty());
+}
+
+TEST_F(HostResources, MissingFolderFailsWithAReason) {
+    EXPECT_EQ(load((folder.path() / "nowhere").string()), 0);
+    EXPECT_EQ(host.resources().last_error(), "resource folder 'nowhere' not found");
+    folder.write("bare/readme", "");
+    EXPECT_EQ(load((folder.path() / "bare").string()), 0);
+    EXPECT_EQ(host.resources().last_error(), "resource folder 'bare' has no description folder");
+    EXPECT_EQ(host.resources().live_count(), 0u);
+}
+
+TEST_F(HostResources, ABadFileFailsTheWholeLoad) {
+    folder.write("res/description/A.json", R"({"name": "A"})");
+    folder.write("res/description/B.json", R"({"name": "B", )");
+    EXPECT_EQ(load((folder.path() / "res").string()), 0);
+    EXPECT_EQ(host.resources().last_error().rfind("description/B.json: ", 0), 0u)
+        << host.resources().last_error();
+    EXPECT_NE(host.resources().last_error().find("parse error"), std::string::npos);
+
+    folder.write("res/description/B.json", R"({"label": "no name"})");
+    EXPECT_EQ(load((folder.path() / "res").string()), 0);
+    EXPECT_EQ(host.resources().last_error(), "description/B.json: no string \"name\"");
+
+    folder.write("res/description/B.json", R"({"name": "A"})");
+    EXPECT_EQ(load((folder.path() / "res").string()), 0);
+    EXPECT_EQ(host.resources().last_error(),
+              "description/B.json: a second description named \"A\"");
+    EXPECT_EQ(host.resources().live_count(), 0u);
+    EXPECT_EQ(host.resources().attempts().size(), 3u);
+}
+
+TEST_F(HostResources, FreeingAStaleOrUnknownHandleIsAMisuse) {
+    folder.write("res/description/A.json", R"({"name": "A"})");
+    const int32_t handle = load((folder.path() / "res").string());
+    ASSERT_NE(handle, 0);
+    host.table()->resource->free(handle);
+    host.table()->resource->free(handle);
+    host.table()->resource->free(4711);
+    ASSERT_EQ(host.misuses().count(), 2u);
+    EXPECT_EQ(host.misuses().messages()[0],
+              "resource_free: handle " + std::to_string(handle) + " was already freed");
+    EXPECT_EQ(host.misuses().messages()[1], "resource_free: handle 4711 was never loaded");
+    // A new load never reuses the freed handle.
+    EXPECT_NE(load((folder.path() / "res").string()), handle);
+}
+
+TEST_F(HostResources, TheModulesOwnResourceFolderLoads) {
+    const int32_t handle = load(std::string(TONEMIX_SOURCE_DIR) + "/plugins/tonemix/res");
+    ASSERT_NE(handle, 0) << host.resources().last_error();
+    const nlohmann::json* parameters = host.resources().find(handle)->parameters("Xtonemix");
+    ASSERT_NE(parameters, nullptr);
+    EXPECT_FALSE(parameters->empty());
+}
+
+}  // namespace

@@ -1,0 +1,65 @@
+// Helpers shared by the module's tests: a stand-in host bound to the module's objects linked into
+// this binary, and a fresh load of the built module file.
+#ifndef TONEMIX_MODULE_TEST_SUPPORT_H
+#define TONEMIX_MODULE_TEST_SUPPORT_H
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "host/core/module_file.h"
+#include "host/core/stand_in_host.h"
+#include "host_binding.h"
+
+namespace tonemix_test {
+
+inline std::string module_file() { return TONEMIX_MODULE_FILE; }
+
+inline std::string resource_folder() {
+    std::string file = module_file();
+    return file.substr(0, file.find_last_of('/')) + "/res";
+}
+
+inline std::string left_behind_text(const tmhost::StandInHost& host) {
+    std::string text;
+    for (const std::string& line : host.left_behind().lines()) text += line + "\n";
+    return text;
+}
+
+// The module's objects in this binary, bound to a stand-in host of their own.
+class BoundHostTest : public ::testing::Test {
+protected:
+    void SetUp() override { bind_host_table(host.table()); }
+    void TearDown() override {
+        EXPECT_TRUE(host.left_behind().empty()) << left_behind_text(host);
+        bound_host_table = nullptr;
+    }
+
+    tmhost::StandInHost host;
+};
+
+// A fresh load of the built module file, driven only through c4d_main.
+class ModuleFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(module.load(module_file())) << module.error();
+        entry = module.entry();
+    }
+    int32_t send(int32_t message, void* a = nullptr, void* b = nullptr, void* c = nullptr) {
+        return entry(message, a, b, c);
+    }
+    int32_t init(const char* path) {
+        return send(MESSAGE_INIT, host.table(), nullptr, const_cast<char*>(path));
+    }
+    int32_t plugin_message(intptr_t id, void* data = nullptr) {
+        return send(MESSAGE_PLUGIN, reinterpret_cast<void*>(id), data);
+    }
+
+    tmhost::StandInHost host;
+    tmhost::ModuleFile module;
+    ModuleEntry entry = nullptr;
+};
+
+}  // namespace tonemix_test
+
+#endif
