@@ -115,10 +115,10 @@ TEST_F(BoundHostTest, ConcatMakesTwoCopiesAndEndsTheTemporary) {
     HostString b("cd");
     host.journal().clear();
     { HostString joined = concat(a, b); }
-    EXPECT_EQ(host.journal().operations(),
-              (std::vector<std::string>{"string_init", "string_copy", "string_length",
-                                        "string_insert", "string_init", "string_copy",
-                                        "string_free", "string_free"}));
+    EXPECT_EQ(
+        host.journal().operations(),
+        (std::vector<std::string>{"string_init", "string_copy", "string_length", "string_insert",
+                                  "string_init", "string_copy", "string_free", "string_free"}));
 }
 
 TEST_F(BoundHostTest, ConsolePrintReachesTheHostConsole) {

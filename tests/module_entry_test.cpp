@@ -6,8 +6,8 @@
 
 namespace {
 
-using tonemix_test::ModuleFileTest;
 using tonemix_test::module_file;
+using tonemix_test::ModuleFileTest;
 
 // A word the module must never dereference: any read of it crashes the test.
 void* const kPoison = reinterpret_cast<void*>(0x10);

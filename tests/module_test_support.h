@@ -10,6 +10,7 @@
 #include "host/core/module_file.h"
 #include "host/core/stand_in_host.h"
 #include "host_binding.h"
+#include "library_lookup.h"
 
 namespace tonemix_test {
 
@@ -29,10 +30,17 @@ inline std::string left_behind_text(const tmhost::StandInHost& host) {
 // The module's objects in this binary, bound to a stand-in host of their own.
 class BoundHostTest : public ::testing::Test {
 protected:
-    void SetUp() override { bind_host_table(host.table()); }
+    // The module's library caches outlive a test's host; each test starts with them empty.
+    void SetUp() override {
+        bind_host_table(host.table());
+        description_library_cache = nullptr;
+        list_library_cache = nullptr;
+    }
     void TearDown() override {
         EXPECT_TRUE(host.left_behind().empty()) << left_behind_text(host);
         bound_host_table = nullptr;
+        description_library_cache = nullptr;
+        list_library_cache = nullptr;
     }
 
     tmhost::StandInHost host;

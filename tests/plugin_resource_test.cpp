@@ -85,8 +85,8 @@ TEST_F(PluginResourceTest, ReleaseGivesEverythingBackOnce) {
     ASSERT_EQ(resource.load(name), 1);
     host.journal().clear();
     resource.release();
-    EXPECT_TRUE(host.journal().contains_in_order({"resource_free", "filename_destroy",
-                                                  "filename_free"}))
+    EXPECT_TRUE(
+        host.journal().contains_in_order({"resource_free", "filename_destroy", "filename_free"}))
         << host.journal().to_text();
     EXPECT_EQ(resource.handle(), 0);
     EXPECT_EQ(resource.file_name(), nullptr);

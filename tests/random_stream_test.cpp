@@ -150,10 +150,12 @@ TEST(RandomStream, SameSeedRepeatsMixedSequence) {
     a.reseed(-12345);
     b.reseed(static_cast<int32_t>(static_cast<uint32_t>(-12345) + 0x80000000u));
     for (int i = 0; i < 1000; ++i) {
-        double x = (i % 3 == 0) ? a.uniform_signed() : (i % 3 == 1) ? a.gauss_spread()
-                                                                    : a.gauss_centered();
-        double y = (i % 3 == 0) ? b.uniform_signed() : (i % 3 == 1) ? b.gauss_spread()
-                                                                    : b.gauss_centered();
+        double x = (i % 3 == 0)   ? a.uniform_signed()
+                   : (i % 3 == 1) ? a.gauss_spread()
+                                  : a.gauss_centered();
+        double y = (i % 3 == 0)   ? b.uniform_signed()
+                   : (i % 3 == 1) ? b.gauss_spread()
+                                  : b.gauss_centered();
         ASSERT_EQ(bits(x), bits(y)) << i;
     }
 }

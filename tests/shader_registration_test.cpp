@@ -29,8 +29,8 @@ uint32_t word_at(const ShaderRegistration& record, int byte) {
 TEST(ShaderRecord, ZeroWordsAndSetWords) {
     ShaderRegistration record = filled_record(0, 0, 0);
     ASSERT_EQ(sizeof record, 288u);
-    const std::set<int> set_words = {4,  52, 56, 60, 64, 68, 72,  76,  80,  84,  88,
-                                     92, 96, 100, 104, 160, 164, 168, 172, 176};
+    const std::set<int> set_words = {4,  52, 56, 60,  64,  68,  72,  76,  80,  84,
+                                     88, 92, 96, 100, 104, 160, 164, 168, 172, 176};
     for (int byte = 0; byte < 288; byte += 4) {
         if (set_words.count(byte) != 0) {
             EXPECT_NE(word_at(record, byte), 0u) << "byte " << byte;

@@ -1,12 +1,12 @@
 // The boundary between the host application and the Tonemix module.
 //
 // Everything that crosses between the two is declared here and nowhere else: the host's function
-// table and its sub-tables, the host libraries' tables, the records the renderer hands over for each
-// shaded point, and the registration record the module hands to the host. The module and the
+// table and its sub-tables, the host libraries' tables, the records the renderer hands over for
+// each shaded point, and the registration record the module hands to the host. The module and the
 // stand-in host both include this header, so an offset mistake cannot hide on one side.
 //
-// Target: 32-bit x86. Pointers, int32_t and bool words are 32 bits, little-endian; a real is a 32-bit
-// IEEE float. Every host operation and library function is cdecl; the registration record's
+// Target: 32-bit x86. Pointers, int32_t and bool words are 32 bits, little-endian; a real is a
+// 32-bit IEEE float. Every host operation and library function is cdecl; the registration record's
 // dispatch entries use the member-function convention (thiscall): the node in ECX, the other words
 // on the stack, popped by the callee.
 #ifndef TONEMIX_HOST_API_H
@@ -96,13 +96,13 @@ struct LightRecord;
 
 struct HostGeneral {
     TM_GAP(0x00, 0x04);
-    void(TM_CDECL* free)(void* p);  // +0x04 gives back a block of general_alloc; p is never null
+    void(TM_CDECL* free)(void* p);    // +0x04 gives back a block of general_alloc; p is never null
     int32_t(TM_CDECL* print)(Str s);  // +0x08 one line to the host console
     TM_GAP(0x0c, 0xec);
-    // +0xec api is REGISTRATION_API; the host copies what it keeps of name and record during the call.
-    // Non-zero: registered.
-    int32_t(TM_CDECL* register_plugin)(int32_t api, int32_t type, int32_t id, Str name, void* record,
-                                       int32_t size);
+    // +0xec api is REGISTRATION_API; the host copies what it keeps of name and record during the
+    // call. Non-zero: registered.
+    int32_t(TM_CDECL* register_plugin)(int32_t api, int32_t type, int32_t id, Str name,
+                                       void* record, int32_t size);
     TM_GAP(0xf0, 0x12c);
     void*(TM_CDECL* find_library)(int32_t library_id, int32_t size);  // +0x12c null when absent
     TM_GAP(0x130, 0x144);
@@ -169,7 +169,7 @@ struct HostStringTable {
     // +0x64 length -1: the text up to its NUL; zero is always 0.
     void(TM_CDECL* set_cstr)(Str s, const char* text, int32_t length, int32_t zero);
     TM_GAP(0x68, 0x6c);
-    void(TM_CDECL* free)(Str s);                       // +0x6c ends what init started
+    void(TM_CDECL* free)(Str s);                        // +0x6c ends what init started
     void(TM_CDECL* copy)(Str source, Str destination);  // +0x70 destination already started
 };
 static_assert(offsetof(HostStringTable, length) == 0x18, "string_length");
@@ -184,13 +184,14 @@ struct HostFilenameTable {
     TM_GAP(0x00, 0x04);
     Fn(TM_CDECL* alloc)(void);  // +0x04 a new host block, not yet started (init starts it), or null
     TM_GAP(0x08, 0x0c);
-    void(TM_CDECL* free)(Fn f);  // +0x0c gives back a host block, ending its content if still started
+    // +0x0c gives back a host block, ending its content first if it is still started.
+    void(TM_CDECL* free)(Fn f);
     TM_GAP(0x10, 0x1c);
     void(TM_CDECL* set_string)(Fn f, Str s);  // +0x1c
     Fn(TM_CDECL* derive)(Fn f);  // +0x20 the module's resource name; caller-owned (free), or null
     TM_GAP(0x24, 0x44);
-    void(TM_CDECL* init)(Fn f);                      // +0x44 starts an empty name in 28 bytes
-    void(TM_CDECL* destroy)(Fn f);                   // +0x48 ends what init started
+    void(TM_CDECL* init)(Fn f);                       // +0x44 starts an empty name in 28 bytes
+    void(TM_CDECL* destroy)(Fn f);                    // +0x48 ends what init started
     void(TM_CDECL* copy)(Fn source, Fn destination);  // +0x4c destination already started
 };
 static_assert(offsetof(HostFilenameTable, alloc) == 0x04, "filename_alloc");
@@ -203,7 +204,7 @@ static_assert(offsetof(HostFilenameTable, copy) == 0x4c, "filename_copy");
 static_assert(sizeof(HostFilenameTable) == 0x50, "filename sub-table size");
 
 struct HostResourceTable {
-    int32_t(TM_CDECL* load)(Fn f);        // +0x00 a handle, 0 on failure
+    int32_t(TM_CDECL* load)(Fn f);         // +0x00 a handle, 0 on failure
     void(TM_CDECL* free)(int32_t handle);  // +0x04
 };
 static_assert(offsetof(HostResourceTable, load) == 0x00, "resource_load");
@@ -272,7 +273,8 @@ enum : int32_t {
 
 struct DescriptionLibraryTable {
     LibraryTable header;
-    // +8 records the plug-in's description from the resource behind resource_handle. Non-zero: done.
+    // +8 records the plug-in's description from the resource behind resource_handle. Non-zero:
+    // done.
     int32_t(TM_CDECL* desclib_register)(int32_t plugin_id, Str description_name,
                                         int32_t resource_handle);
     TM_GAP(0x0c, 0x70);
@@ -386,35 +388,35 @@ typedef float*(TM_THISCALL* ComputeOutputEntry)(void* node, float* colour_out, i
                                                 ShadingInput* input);
 
 struct ShaderRegistration {
-    int32_t info;              // +0
-    ShaderFreeNode free_node;  // +4 destroys a node; null is ignored
-    int32_t zero_8[6];         // +8
-    int32_t word6;             // +32 sixth argument of the registration
-    int32_t zero_36;           // +36
-    int32_t word7;             // +40 seventh argument of the registration
-    int32_t zero_44;           // +44
-    int32_t extra;             // +48
-    ShaderFactory create;      // +52 a new node, or null
-    InitDefaultsEntry init_defaults;                 // +56  slot 1
-    EntryVoid1 node_hook_2;                          // +60  slot 2
-    Entry3 node_hook_3;                              // +64  slot 3
-    Entry2 node_hook_4;                              // +68  slot 4
-    Entry5 node_hook_6;                              // +72  slot 6
-    Entry3 node_hook_5;                              // +76  slot 5
-    Entry1 node_hook_8;                              // +80  slot 8
-    EntryVoid2 node_hook_7;                          // +84  slot 7
-    Entry3 node_hook_10;                             // +88  slot 10
-    Entry4 node_hook_11;                             // +92  slot 11
-    Entry4 node_hook_13;                             // +96  slot 13
-    IsParameterEnabledEntry is_parameter_enabled;    // +100 slot 12
-    Entry3 node_hook_9;                              // +104 slot 9
-    int32_t zero_108[13];                            // +108
-    Entry1 shader_hook_15;                           // +160 slot 15
-    PrepareRenderEntry prepare_render;               // +164 slot 16
-    ReleaseRenderEntry release_render;               // +168 slot 17
-    Entry5 shader_hook_14;                           // +172 slot 14
-    ComputeOutputEntry compute_output;               // +176 slot 18
-    int32_t zero_180[27];                            // +180
+    int32_t info;                                  // +0
+    ShaderFreeNode free_node;                      // +4 destroys a node; null is ignored
+    int32_t zero_8[6];                             // +8
+    int32_t word6;                                 // +32 sixth argument of the registration
+    int32_t zero_36;                               // +36
+    int32_t word7;                                 // +40 seventh argument of the registration
+    int32_t zero_44;                               // +44
+    int32_t extra;                                 // +48
+    ShaderFactory create;                          // +52 a new node, or null
+    InitDefaultsEntry init_defaults;               // +56  slot 1
+    EntryVoid1 node_hook_2;                        // +60  slot 2
+    Entry3 node_hook_3;                            // +64  slot 3
+    Entry2 node_hook_4;                            // +68  slot 4
+    Entry5 node_hook_6;                            // +72  slot 6
+    Entry3 node_hook_5;                            // +76  slot 5
+    Entry1 node_hook_8;                            // +80  slot 8
+    EntryVoid2 node_hook_7;                        // +84  slot 7
+    Entry3 node_hook_10;                           // +88  slot 10
+    Entry4 node_hook_11;                           // +92  slot 11
+    Entry4 node_hook_13;                           // +96  slot 13
+    IsParameterEnabledEntry is_parameter_enabled;  // +100 slot 12
+    Entry3 node_hook_9;                            // +104 slot 9
+    int32_t zero_108[13];                          // +108
+    Entry1 shader_hook_15;                         // +160 slot 15
+    PrepareRenderEntry prepare_render;             // +164 slot 16
+    ReleaseRenderEntry release_render;             // +168 slot 17
+    Entry5 shader_hook_14;                         // +172 slot 14
+    ComputeOutputEntry compute_output;             // +176 slot 18
+    int32_t zero_180[27];                          // +180
 };
 static_assert(offsetof(ShaderRegistration, info) == 0, "");
 static_assert(offsetof(ShaderRegistration, free_node) == 4, "");

@@ -16,8 +16,8 @@ public:
     Fn raw() const { return const_cast<HostFilenameStorage*>(&storage_); }
 
     // A host-allocated file name holding a copy of other, or null when the host has no memory.
-    // Host allocations of this kind are booked as 28 bytes from line 59 of resource/_api/c4d_resource;
-    // the host is told none of that.
+    // Host allocations of this kind are booked as 28 bytes from line 59 of
+    // resource/_api/c4d_resource; the host is told none of that.
     static HostFilename* allocate_copy(const HostFilename& other);
     // Ends a name from allocate_copy and gives its storage back to the host.
     static void delete_allocated(HostFilename* name);

@@ -133,6 +133,6 @@ int32_t register_shader_plugin(int32_t id, const HostString& name, int32_t info,
 int32_t register_shader() {
     HostString name(TONEMIX_PLUGIN_NAME);
     HostString description(TONEMIX_DESCRIPTION_NAME);
-    return register_shader_plugin(TONEMIX_PLUGIN_ID, name, TONEMIX_INFO, create_shader,
-                                  description, 0, 0);
+    return register_shader_plugin(TONEMIX_PLUGIN_ID, name, TONEMIX_INFO, create_shader, description,
+                                  0, 0);
 }

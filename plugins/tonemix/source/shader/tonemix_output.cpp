@@ -1,7 +1,7 @@
 // The shader's colour: the mean of the clamped light sums at the lifted point and at the sample
 // points around it.
-#include "sample_points.h"
 #include "host_binding.h"
+#include "sample_points.h"
 #include "tonemix_shader.h"
 
 namespace {

@@ -51,8 +51,8 @@ int32_t TonemixShader::node_hook_13(int32_t, int32_t, int32_t, int32_t) { return
 int32_t TonemixShader::shader_hook_14(int32_t, int32_t, int32_t, int32_t, int32_t) { return 1; }
 int32_t TonemixShader::shader_hook_15(int32_t) { return 0; }
 
-int32_t TonemixShader::is_parameter_enabled(void* host_node, void* description_id, int32_t,
-                                            int32_t, int32_t) {
+int32_t TonemixShader::is_parameter_enabled(void* host_node, void* description_id, int32_t, int32_t,
+                                            int32_t) {
     HostContainer data = HostContainer::of_node(host_node);
     int32_t parameter = desclib_get_id(description_id, 0)[0];
     if (parameter != TONEMIX_JITTER) return 1;
