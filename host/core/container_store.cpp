@@ -71,6 +71,15 @@ bool Container::holds(const void* element) const {
     return false;
 }
 
+bool Container::lends(const void* data, int32_t type_id) const {
+    for (const auto& e : elements_) {
+        if (e->type == ValueType::custom && e->custom_type == type_id && e->data == data) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::vector<std::string> Container::dump() const {
     std::vector<std::string> lines;
     for (const auto& e : elements_) {
@@ -141,6 +150,17 @@ Container& ContainerStore::node_container(void* node) {
                                  : "node_get_container: not a node of the host");
     stray_.clear();
     return stray_;
+}
+
+bool ContainerStore::lends(const void* data, int32_t type_id) const {
+    if (data == nullptr) return false;
+    for (const Container& container : containers_) {
+        if (container.lends(data, type_id)) return true;
+    }
+    for (const Node& node : nodes_) {
+        if (node.container.lends(data, type_id)) return true;
+    }
+    return stray_.lends(data, type_id);
 }
 
 }  // namespace tmhost

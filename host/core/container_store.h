@@ -50,6 +50,8 @@ public:
     Element* get_data(int32_t id);  // null when absent
 
     bool holds(const void* element) const;
+    // True when a custom-data element of that type lends data.
+    bool lends(const void* data, int32_t type_id) const;
     std::size_t size() const { return elements_.size(); }
     const Element& at(std::size_t index) const { return *elements_[index]; }
     // One line per value, in insertion order: "1008 long 8", "1009 real 20",
@@ -84,6 +86,8 @@ public:
     // node_get_container never answers null: an unknown node is reported and gets an empty
     // container that lives until the next such call.
     Container& node_container(void* node);
+    // True when a live container or node lends data as custom data of that type.
+    bool lends(const void* data, int32_t type_id) const;
 
 private:
     MisuseLog& misuses_;

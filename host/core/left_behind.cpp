@@ -6,7 +6,7 @@ namespace tmhost {
 
 bool LeftBehind::empty() const {
     return strings.empty() && file_names.empty() && file_name_blocks.empty() &&
-           allocations.empty() && resources.empty() && misuses.empty();
+           allocations.empty() && resources.empty() && list_handles.empty() && misuses.empty();
 }
 
 std::vector<std::string> LeftBehind::lines() const {
@@ -23,6 +23,9 @@ std::vector<std::string> LeftBehind::lines() const {
     }
     for (int32_t handle : resources) {
         out.push_back("resource never freed: handle " + std::to_string(handle));
+    }
+    for (const std::string& handle : list_handles) {
+        out.push_back("light list handle never freed, holding " + handle);
     }
     for (const std::string& misuse : misuses) out.push_back("misuse: " + misuse);
     return out;

@@ -14,6 +14,7 @@ struct LeftBehind {
     std::vector<std::string> file_name_blocks;  // host blocks never given back
     std::vector<std::string> allocations;       // "tag:line, N bytes"
     std::vector<int32_t> resources;             // handles never freed
+    std::vector<std::string> list_handles;      // light list handles never freed: "2 scene objects"
     std::vector<std::string> misuses;
 
     bool empty() const;

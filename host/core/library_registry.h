@@ -1,7 +1,8 @@
 // Host libraries by id, as general_find_library and general_library_table serve them.
 //
-// None is installed by default. A test, or the host's own description and list libraries, install
-// a LibraryTable for an id; the table stays the installer's and must outlive its installation.
+// The stand-in host installs its own description and list libraries here when it starts; a test
+// may remove them or install a table of its own for an id. The table stays the installer's and
+// must outlive its installation.
 #ifndef TMHOST_LIBRARY_REGISTRY_H
 #define TMHOST_LIBRARY_REGISTRY_H
 

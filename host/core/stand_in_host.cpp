@@ -14,6 +14,7 @@ StandInHost::StandInHost(int32_t version)
     : previous_(active_host),
       tables_(std::make_unique<HostTables>(version)),
       pristine_(std::make_unique<HostTables>(version)) {
+    install_own_libraries();
     active_host = this;
 }
 
@@ -24,6 +25,11 @@ StandInHost::~StandInHost() {
 StandInHost* StandInHost::active() { return active_host; }
 
 void StandInHost::activate() { active_host = this; }
+
+void StandInHost::install_own_libraries() {
+    libraries_.install(LIBRARY_DESCRIPTION, &description_library_.table().header);
+    libraries_.install(LIBRARY_LIST, &list_library_.table().header);
+}
 
 bool StandInHost::fail(std::string_view operation) {
     const OperationInfo* info = find_operation(operation);
@@ -60,6 +66,7 @@ LeftBehind StandInHost::left_behind() const {
         report.allocations.push_back(describe(allocation));
     }
     report.resources = resources_.live_handles();
+    report.list_handles = list_library_.live_descriptions();
     report.misuses = misuses_.messages();
     return report;
 }
@@ -67,11 +74,14 @@ LeftBehind StandInHost::left_behind() const {
 uint32_t StandInHost::calls_without_host() { return calls_without_active_host; }
 
 void StandInHost::note_call_without_host(Operation operation) {
+    note_call_without_host(operation_name(operation));
+}
+
+void StandInHost::note_call_without_host(const char* operation) {
     // Nothing to journal into: say it once on stderr, so a module calling after its host has gone
     // is not silent.
     if (calls_without_active_host++ == 0) {
-        std::fprintf(stderr, "tonemix host: %s called with no active host\n",
-                     operation_name(operation));
+        std::fprintf(stderr, "tonemix host: %s called with no active host\n", operation);
     }
 }
 

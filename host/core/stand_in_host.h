@@ -25,11 +25,13 @@
 
 #include "host/core/console.h"
 #include "host/core/container_store.h"
+#include "host/core/description_library.h"
 #include "host/core/filename_store.h"
 #include "host/core/host_tables.h"
 #include "host/core/journal.h"
 #include "host/core/left_behind.h"
 #include "host/core/library_registry.h"
+#include "host/core/list_library.h"
 #include "host/core/memory_tracker.h"
 #include "host/core/misuse_log.h"
 #include "host/core/operations.h"
@@ -76,6 +78,14 @@ public:
     ContainerStore& containers() { return containers_; }
     LibraryRegistry& libraries() { return libraries_; }
     PluginRegistrations& registrations() { return registrations_; }
+    // The host's own libraries, installed in libraries() under LIBRARY_DESCRIPTION and
+    // LIBRARY_LIST from the start. A test may remove them from the registry, or overwrite slots
+    // of their tables; install_own_libraries() puts both back in the registry.
+    DescriptionLibrary& description_library() { return description_library_; }
+    ListLibrary& list_library() { return list_library_; }
+    const DescriptionLibrary& description_library() const { return description_library_; }
+    const ListLibrary& list_library() const { return list_library_; }
+    void install_own_libraries();
     const Journal& journal() const { return journal_; }
     const MisuseLog& misuses() const { return misuses_; }
     const Console& console() const { return console_; }
@@ -96,6 +106,7 @@ public:
     // Calls that arrived while no host was active (each answered its failure value).
     static uint32_t calls_without_host();
     static void note_call_without_host(Operation operation);
+    static void note_call_without_host(const char* operation);  // a library function
 
 private:
     StandInHost* previous_;
@@ -112,6 +123,8 @@ private:
     ContainerStore containers_{misuses_};
     LibraryRegistry libraries_;
     PluginRegistrations registrations_;
+    DescriptionLibrary description_library_{resources_, strings_, misuses_};
+    ListLibrary list_library_{containers_, misuses_};
     RenderBackend* render_backend_ = nullptr;
 };
 

@@ -1,4 +1,5 @@
-// tonemix-host info [MODULE]: one module life, from load to unload, and what it left behind.
+// tonemix-host info [MODULE]: one module life, from load to unload, with one shader node driven
+// through its registration record in between, and what it left behind.
 #include <string>
 #include <vector>
 
@@ -7,6 +8,7 @@
 #include "host/core/stand_in_host.h"
 #include "host/program/commands.h"
 #include "host/program/host_report.h"
+#include "host/program/info_shader.h"
 #include "host/program/program_output.h"
 #include "host/program/program_paths.h"
 
@@ -39,6 +41,15 @@ int run_info(const std::vector<std::string>& arguments) {
 
     ModuleLifecycle lifecycle(host, module.entry(), path);
     lifecycle.start();
+    // The shader runs between start and end, while its registration is live; its lines come
+    // after the lifecycle's, which are only known once the module has ended.
+    std::vector<std::string> shader_lines;
+    bool shader_as_expected = false;
+    if (lifecycle.started()) {
+        shader_as_expected = run_info_shader(host, shader_lines);
+    } else {
+        shader_lines.push_back("shader: not run, init failed");
+    }
     lifecycle.end();
     module.unload();
 
@@ -46,9 +57,11 @@ int run_info(const std::vector<std::string>& arguments) {
     print(resource_report(host));
     print(console_report(host));
     print(registration_report(host));
+    print(shader_lines);
     print(left_behind_report(host));
 
-    const bool clean = lifecycle.all_as_expected() && host.left_behind().empty();
+    const bool clean =
+        lifecycle.all_as_expected() && shader_as_expected && host.left_behind().empty();
     return clean ? EXIT_CLEAN : EXIT_FAULT;
 }
 

@@ -1,0 +1,95 @@
+#include "host/core/description_library.h"
+
+#include <cstring>
+#include <string>
+
+#include "host/core/library_call.h"
+
+namespace tmhost {
+
+namespace {
+
+int32_t TM_CDECL desclib_register(int32_t plugin_id, Str description_name,
+                                  int32_t resource_handle) {
+    // The name is journaled as text when it is a started string; a bad one is reported below.
+    StandInHost* active = StandInHost::active();
+    const std::string* name =
+        active != nullptr ? active->strings().text(description_name) : nullptr;
+    StandInHost* host = library_call("desclib_register",
+                                     {static_cast<uint32_t>(plugin_id), word_of(description_name),
+                                      static_cast<uint32_t>(resource_handle)},
+                                     name != nullptr ? *name : std::string());
+    if (host == nullptr) return 0;
+    return host->description_library().register_description(plugin_id, description_name,
+                                                            resource_handle);
+}
+
+const int32_t* TM_CDECL desclib_get_id(void* description_id, int32_t level) {
+    StandInHost* host =
+        library_call("desclib_get_id", {word_of(description_id), static_cast<uint32_t>(level)});
+    // The caller reads three words whatever happens; with no host there is no library to own them.
+    static const int32_t no_host_record[3] = {0, 0, 0};
+    if (host == nullptr) return no_host_record;
+    return host->description_library().get_id(description_id, level);
+}
+
+}  // namespace
+
+DescriptionLibrary::DescriptionLibrary(const ResourceStore& resources, StringStore& strings,
+                                       MisuseLog& misuses)
+    : resources_(resources), strings_(strings), misuses_(misuses) {
+    restore_table();
+}
+
+void DescriptionLibrary::restore_table() {
+    std::memset(&table_, 0, sizeof table_);
+    table_.header.bound = DESCLIB_GET_ID_OFFSET;
+    table_.desclib_register = desclib_register;
+    table_.desclib_get_id = desclib_get_id;
+}
+
+int32_t DescriptionLibrary::register_description(int32_t plugin_id, Str name,
+                                                 int32_t resource_handle) {
+    const std::string* text = strings_.text_for(name, "desclib_register");
+    if (text == nullptr) return 0;
+    if (resource_handle == 0) return 0;  // the module had no resource to give: not a misuse
+    if (resources_.find(resource_handle) == nullptr) {
+        misuses_.add("desclib_register: resource handle " + std::to_string(resource_handle) +
+                     " is not loaded");
+        return 0;
+    }
+    const nlohmann::json* description = resources_.description(resource_handle, *text);
+    if (description == nullptr) return 0;
+    registered_[plugin_id] = *description;
+    return 1;
+}
+
+const int32_t* DescriptionLibrary::get_id(const void* description_id, int32_t level) {
+    std::lock_guard<std::mutex> lock(ids_mutex_);
+    for (const auto& entry : ids_) {
+        if (entry.second.get() != description_id) continue;
+        if (level == 0) return entry.second->level0;
+        misuses_.add("desclib_get_id: level " + std::to_string(level) + " of a one-level id");
+        return zero_record_;
+    }
+    misuses_.add(description_id == nullptr ? "desclib_get_id: null description id"
+                                           : "desclib_get_id: not a description id of the host");
+    return zero_record_;
+}
+
+const nlohmann::json* DescriptionLibrary::registered(int32_t plugin_id) const {
+    auto found = registered_.find(plugin_id);
+    return found != registered_.end() ? &found->second : nullptr;
+}
+
+void* DescriptionLibrary::description_id(int32_t parameter_id) {
+    std::lock_guard<std::mutex> lock(ids_mutex_);
+    std::unique_ptr<DescriptionId>& id = ids_[parameter_id];
+    if (!id) {
+        id = std::make_unique<DescriptionId>();
+        id->level0[0] = parameter_id;
+    }
+    return id.get();
+}
+
+}  // namespace tmhost

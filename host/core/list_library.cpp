@@ -1,0 +1,138 @@
+#include "host/core/list_library.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <mutex>
+
+#include "host/core/library_call.h"
+
+namespace tmhost {
+
+namespace {
+
+int32_t TM_CDECL listlib_count(void* list_data) {
+    StandInHost* host = library_call("listlib_count", {word_of(list_data)});
+    return host != nullptr ? host->list_library().count(list_data) : 0;
+}
+
+void* TM_CDECL listlib_build(void* list_data, int32_t setup_word, int32_t zero) {
+    StandInHost* host = library_call(
+        "listlib_build",
+        {word_of(list_data), static_cast<uint32_t>(setup_word), static_cast<uint32_t>(zero)});
+    return host != nullptr ? host->list_library().build(list_data, setup_word, zero) : nullptr;
+}
+
+int32_t TM_CDECL listlib_contains(void* handle, void* scene_object) {
+    StandInHost* host = library_call("listlib_contains", {word_of(handle), word_of(scene_object)});
+    return host != nullptr ? host->list_library().contains(handle, scene_object) : 0;
+}
+
+void TM_CDECL listlib_free(void* handle) {
+    StandInHost* host = library_call("listlib_free", {word_of(handle)});
+    if (host != nullptr) host->list_library().free(handle);
+}
+
+}  // namespace
+
+ListLibrary::ListLibrary(const ContainerStore& containers, MisuseLog& misuses)
+    : containers_(containers), misuses_(misuses) {
+    restore_table();
+}
+
+ListLibrary::~ListLibrary() = default;
+
+void ListLibrary::restore_table() {
+    std::memset(&table_, 0, sizeof table_);
+    table_.header.bound = LISTLIB_FREE_OFFSET;
+    table_.listlib_count = listlib_count;
+    table_.listlib_build = listlib_build;
+    table_.listlib_contains = listlib_contains;
+    table_.listlib_free = listlib_free;
+}
+
+const LightListData* ListLibrary::list_for(void* list_data, const char* operation) {
+    if (list_data == nullptr) return nullptr;
+    // Only data a container lends is known to be a LightListData; anything else would be read
+    // as one and could be any bytes at all.
+    if (!containers_.lends(list_data, LIBRARY_LIST)) {
+        misuses_.add(std::string(operation) + ": not list data lent by a host container");
+        return nullptr;
+    }
+    return static_cast<const LightListData*>(list_data);
+}
+
+int32_t ListLibrary::count(void* list_data) {
+    const LightListData* list = list_for(list_data, "listlib_count");
+    return list != nullptr ? static_cast<int32_t>(list->scene_objects.size()) : 0;
+}
+
+void* ListLibrary::build(void* list_data, int32_t, int32_t zero) {
+    if (zero != 0) misuses_.add("listlib_build: third argument is not 0");
+    const LightListData* list = list_for(list_data, "listlib_build");
+    if (list == nullptr) return nullptr;
+    auto handle = std::make_unique<Handle>();
+    handle->objects = list->scene_objects;
+    std::sort(handle->objects.begin(), handle->objects.end(), std::less<void*>());
+    handle->objects.erase(std::unique(handle->objects.begin(), handle->objects.end()),
+                          handle->objects.end());
+    std::unique_lock<std::shared_mutex> lock(mutex_);
+    handle->serial = ++last_serial_;
+    void* key = handle.get();
+    freed_.erase(key);
+    live_.emplace(key, std::move(handle));
+    return key;
+}
+
+int32_t ListLibrary::contains(void* handle, void* scene_object) const {
+    std::shared_lock<std::shared_mutex> lock(mutex_);
+    auto found = live_.find(handle);
+    if (found == live_.end()) {
+        misuses_.add(handle == nullptr ? "listlib_contains: null handle"
+                                       : "listlib_contains: not a live list handle");
+        return 0;
+    }
+    const std::vector<void*>& objects = found->second->objects;
+    const bool listed =
+        std::binary_search(objects.begin(), objects.end(), scene_object, std::less<void*>());
+    return listed ? 1 : 0;
+}
+
+void ListLibrary::free(void* handle) {
+    std::unique_lock<std::shared_mutex> lock(mutex_);
+    auto found = live_.find(handle);
+    if (found != live_.end()) {
+        live_.erase(found);
+        freed_.insert(handle);
+        return;
+    }
+    if (handle == nullptr) {
+        misuses_.add("listlib_free: null handle");
+    } else if (freed_.count(handle) != 0) {
+        misuses_.add("listlib_free: handle was already freed");
+    } else {
+        misuses_.add("listlib_free: not a list handle of the host");
+    }
+}
+
+std::size_t ListLibrary::live_count() const {
+    std::shared_lock<std::shared_mutex> lock(mutex_);
+    return live_.size();
+}
+
+std::vector<std::string> ListLibrary::live_descriptions() const {
+    std::shared_lock<std::shared_mutex> lock(mutex_);
+    std::vector<const Handle*> handles;
+    for (const auto& entry : live_) handles.push_back(entry.second.get());
+    // By serial, not by address: the order must not depend on where the allocator put them.
+    std::sort(handles.begin(), handles.end(),
+              [](const Handle* a, const Handle* b) { return a->serial < b->serial; });
+    std::vector<std::string> out;
+    for (const Handle* handle : handles) {
+        out.push_back(std::to_string(handle->objects.size()) + " scene object" +
+                      (handle->objects.size() == 1 ? "" : "s"));
+    }
+    return out;
+}
+
+}  // namespace tmhost

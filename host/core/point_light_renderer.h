@@ -1,0 +1,78 @@
+// The renderer behind the render sub-table for scenes of point lights, and the records one shaded
+// point lends the module.
+//
+// The renderer holds one LightRecord per light, laid out as the module reads it, at addresses that
+// stay put for the renderer's life. What a light delivers at a point, shadows included, is the
+// LightSource's to say: the renderer only maps a record back to its light's index.
+//
+// Threads: after construction nothing changes, so any number of threads may call illuminate,
+// get_light and light_count at once. A ShadingPoint belongs to one thread.
+#ifndef TMHOST_POINT_LIGHT_RENDERER_H
+#define TMHOST_POINT_LIGHT_RENDERER_H
+
+#include <cstdint>
+#include <vector>
+
+#include "host/core/render_backend.h"
+#include "host_api.h"
+
+namespace tmhost {
+
+class LightSource {
+public:
+    virtual ~LightSource() = default;
+    // True with colour_out set when light `index` reaches point; `shadows` asks for the
+    // occlusion test. Called from several threads at once.
+    virtual bool illuminate(int32_t index, const float point[3], bool shadows,
+                            float colour_out[3]) const = 0;
+};
+
+struct PointLightEntry {
+    void* scene_object = nullptr;       // what the light list is asked about
+    std::vector<uint8_t> object_flags;  // one byte per object index; empty: the light has no table
+};
+
+class PointLightRenderer : public RenderBackend {
+public:
+    // The source must outlive the renderer.
+    PointLightRenderer(std::vector<PointLightEntry> lights, const LightSource& source);
+    PointLightRenderer(const PointLightRenderer&) = delete;
+    PointLightRenderer& operator=(const PointLightRenderer&) = delete;
+
+    // A record the renderer never handed out is reported as a misuse and reaches nothing.
+    int32_t illuminate(RenderContext* context, LightRecord* light, float colour_out[3],
+                       float work[3], const float point[3], float work_again[3],
+                       int32_t shadow_flag, int32_t zero) override;
+    LightRecord* get_light(RenderContext* context, int32_t index) override;  // null out of range
+    int32_t light_count(RenderContext* context) override;
+
+    // The light's index, or -1 for a record that is not one of this renderer's.
+    int32_t index_of(const LightRecord* record) const;
+    const LightRecord& record(int32_t index) const { return records_.at(index); }
+
+private:
+    std::vector<PointLightEntry> lights_;
+    std::vector<LightRecord> records_;  // sized once: the module keeps pointers into it
+    const LightSource& source_;
+};
+
+// Everything one shaded point lends the module: a ShadingInput whose context points at its
+// RenderContext, whose shaded object points at its ShadedObjectRecord. Not copyable: the
+// records point at each other.
+struct ShadingPoint {
+    ShadingInput input;
+    RenderContext context;
+    ShadedObjectRecord object;
+
+    ShadingPoint();  // wires the pointers, zeroes everything else
+    ShadingPoint(const ShadingPoint&) = delete;
+    ShadingPoint& operator=(const ShadingPoint&) = delete;
+
+    // object_reference 0: no light's object flags apply to this point.
+    void set(const float p[3], const float normal[3], int32_t object_index,
+             uint32_t object_reference);
+};
+
+}  // namespace tmhost
+
+#endif
