@@ -175,4 +175,29 @@ TEST_F(ModuleFileTest, UnloadReleasesAResourceTheHostNeverEnded) {
     EXPECT_TRUE(host.left_behind().empty()) << tonemix_test::left_behind_text(host);
 }
 
+TEST_F(ModuleFileTest, WholeLifeLeavesNothingBehind) {
+    ASSERT_EQ(init(module_file().c_str()), 1);
+    EXPECT_EQ(plugin_message(PLUGIN_MESSAGE_LOAD_RESOURCES), 1);
+    EXPECT_EQ(send(MESSAGE_START), 1);
+    EXPECT_EQ(host.console().lines(), (std::vector<std::string>{"- Tonemix 2.03"}));
+    EXPECT_NE(host.registrations().find(1007539), nullptr);
+    EXPECT_EQ(send(MESSAGE_QUERY), 2);
+    EXPECT_EQ(send(MESSAGE_END), 1);
+    module.unload();
+    EXPECT_TRUE(host.left_behind().empty()) << tonemix_test::left_behind_text(host);
+    EXPECT_EQ(host.strings().live_count(), 0u);
+    EXPECT_EQ(host.memory().live_count(), 0u);
+}
+
+TEST_F(ModuleFileTest, StartWithoutDescriptionLibraryFails) {
+    host.libraries().remove(LIBRARY_DESCRIPTION);
+    ASSERT_EQ(init(module_file().c_str()), 1);
+    EXPECT_EQ(plugin_message(PLUGIN_MESSAGE_LOAD_RESOURCES), 1);
+    EXPECT_EQ(send(MESSAGE_START), 0);
+    EXPECT_EQ(host.console().lines(), (std::vector<std::string>{"- Tonemix 2.03"}));
+    EXPECT_TRUE(host.registrations().list().empty());
+    EXPECT_EQ(send(MESSAGE_END), 1);
+    EXPECT_TRUE(host.left_behind().empty()) << tonemix_test::left_behind_text(host);
+}
+
 }  // namespace
