@@ -123,7 +123,7 @@ TEST(SceneParser, BuiltinSceneParsesAndShowsTheLightList) {
     EXPECT_EQ(scene.light_list->mode, ListMode::exclude);
     EXPECT_EQ(scene.light_list->lights.size(), 1u);
     for (const Light& light : scene.lights) EXPECT_TRUE(light.shadows) << light.name;
-    EXPECT_EQ(scene.shader.at("TONEMIX_SAMPLES"), 16);
+    EXPECT_EQ(scene.shader.at("TONEMIX_SAMPLES"), 32);
 }
 
 TEST(SceneParser, ExampleScenesLoad) {

@@ -11,12 +11,15 @@ EntryCall::EntryCall(Operation operation, std::initializer_list<uint32_t> words)
         StandInHost::note_call_without_host(operation);
         return;
     }
+    bool failing = host_->is_failing(operation);
+    proceed_ = !failing;
+    // A render calls the host millions of times with the journal off: build no entry then.
+    if (!host_->journal().enabled()) return;
     JournalEntry entry;
     entry.operation = operation_name(operation);
     entry.words.assign(words.begin(), words.end());
-    entry.failed_on_request = host_->is_failing(operation);
+    entry.failed_on_request = failing;
     entry_ = host_->journal().add(std::move(entry));
-    proceed_ = !host_->is_failing(operation);
 }
 
 void EntryCall::note(std::string text) {

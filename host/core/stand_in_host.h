@@ -64,7 +64,9 @@ public:
     bool fail(std::string_view operation);
     bool restore(std::string_view operation);  // the host's own function, and no failing
     void restore();                            // the same for every operation
-    bool is_failing(Operation operation) const { return failing_.count(operation) != 0; }
+    bool is_failing(Operation operation) const {
+        return !failing_.empty() && failing_.count(operation) != 0;
+    }
     // True while a slot holds something else than the host's own function.
     bool is_replaced(std::string_view operation) const;
 

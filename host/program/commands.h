@@ -22,6 +22,8 @@ struct Command {
 };
 
 int run_info(const std::vector<std::string>& arguments);
+int run_render_command(const std::vector<std::string>& arguments);
+int run_describe_command(const std::vector<std::string>& arguments);
 
 }  // namespace tmhost
 

@@ -6,6 +6,8 @@
 
 #include "host/program/commands.h"
 #include "host/program/program_output.h"
+#include "host/render/describe_run.h"
+#include "host/render/render_run.h"
 
 namespace {
 
@@ -15,6 +17,9 @@ const std::vector<tmhost::Command> commands = {
      "load MODULE (default: Tonemix.cdl beside this program), send its lifecycle messages, "
      "and report their results, its console, its registrations and what it left behind",
      tmhost::run_info},
+    {"render", tmhost::kRenderArguments, tmhost::kRenderSummary, tmhost::run_render_command},
+    {"describe", tmhost::kDescribeArguments, tmhost::kDescribeSummary,
+     tmhost::run_describe_command},
 };
 
 void print_usage(std::FILE* to) {

@@ -1,0 +1,14 @@
+// tonemix-host describe [SCENE] ...: the work is the render library's; this is the program's
+// entry to it.
+#include "host/program/commands.h"
+#include "host/program/render_context.h"
+#include "host/render/describe_run.h"
+
+namespace tmhost {
+
+int run_describe_command(const std::vector<std::string>& arguments) {
+    ProgramReport report;
+    return run_describe(arguments, program_context(report));
+}
+
+}  // namespace tmhost

@@ -1,0 +1,56 @@
+#include "host/render/module_session.h"
+
+#include "host/render/render_error.h"
+
+namespace tmhost {
+
+ModuleSession::ModuleSession(const std::string& module_path, const HostAdjustment& adjust) {
+    if (adjust) adjust(host_);
+    if (!module_.load(module_path)) throw RenderError(module_.error());
+    lifecycle_.emplace(host_, module_.entry(), module_path);
+    if (!lifecycle_->start()) {
+        std::string why;
+        for (const MessageOutcome& outcome : lifecycle_->outcomes()) {
+            if (outcome.sent && !outcome.as_expected()) {
+                why = outcome.line();
+                break;
+            }
+        }
+        const std::string& reason = host_.resources().last_error();
+        if (!reason.empty()) why += "; resource not loaded: " + reason;
+        abandon("the module did not start: " + why);
+    }
+    if (!shader_.find(host_, kTonemixShaderId)) {
+        abandon("the module registered no shader with id " + std::to_string(kTonemixShaderId));
+    }
+    const nlohmann::json* description = host_.description_library().registered(kTonemixShaderId);
+    if (description == nullptr) abandon("the module registered no description for its shader");
+    try {
+        sheet_ = ParameterSheet::from_description(*description);
+    } catch (const RenderError& error) {
+        abandon(error.what());
+    }
+}
+
+ModuleSession::~ModuleSession() { finish(); }
+
+void ModuleSession::abandon(const std::string& why) {
+    finish();
+    throw RenderError(why);
+}
+
+std::vector<std::string> ModuleSession::finish() {
+    if (finished_) return {};
+    finished_ = true;
+    std::vector<std::string> lines;
+    if (lifecycle_) {
+        host_.journal().set_enabled(true);
+        if (!lifecycle_->end()) lines.push_back(lifecycle_->outcomes().back().line());
+    }
+    module_.unload();
+    host_.set_render_backend(nullptr);
+    for (const std::string& line : host_.left_behind().lines()) lines.push_back(line);
+    return lines;
+}
+
+}  // namespace tmhost

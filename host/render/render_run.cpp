@@ -1,0 +1,159 @@
+#include "host/render/render_run.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <optional>
+
+#include "host/core/point_light_renderer.h"
+#include "host/render/command_line.h"
+#include "host/render/image_output.h"
+#include "host/render/module_session.h"
+#include "host/render/progress_bar.h"
+#include "host/render/render_error.h"
+#include "host/render/scene_renderer.h"
+#include "host/render/scene_source.h"
+#include "host/render/shader_instance.h"
+#include "host/render/tracer_light_source.h"
+#include "host/scene/image.h"
+#include "host/scene/scene_error.h"
+#include "host/scene/tracer.h"
+
+namespace tmhost {
+
+const char* const kRenderArguments =
+    "[SCENE] [-o FILE] [--width W] [--height H] [--set NAME=VALUE]... [--threads N] "
+    "[--module PATH]";
+const char* const kRenderSummary =
+    "render SCENE (a scene file; default: the built-in scene) with the module's shader into "
+    "FILE (.png or .pfm; default: tonemix.png)";
+
+namespace {
+
+constexpr int kMaxThreads = 64;
+
+struct RenderRequest {
+    bool help = false;
+    std::optional<std::string> scene_path;
+    std::string output = "tonemix.png";
+    std::optional<int> width;
+    std::optional<int> height;
+    std::vector<std::string> assignments;
+    int threads = 1;
+    std::string module;
+};
+
+RenderRequest parse_request(const std::vector<std::string>& arguments,
+                            const CommandContext& context) {
+    const CommandLine line(arguments,
+                           {{"--output", "-o", true, false},
+                            {"--width", nullptr, true, false},
+                            {"--height", nullptr, true, false},
+                            {"--set", nullptr, true, true},
+                            {"--threads", nullptr, true, false},
+                            {"--module", nullptr, true, false},
+                            {"--help", "-h", false, false}},
+                           "scene file");
+    RenderRequest request;
+    request.help = line.has("--help");
+    request.scene_path = line.positional();
+    request.output = line.value("--output").value_or(request.output);
+    if (request.output.empty()) throw RenderError("--output: expected a file name");
+    request.width = line.integer("--width", 1, kMaxImageSide);
+    request.height = line.integer("--height", 1, kMaxImageSide);
+    request.assignments = line.values("--set");
+    request.threads = line.integer("--threads", 1, kMaxThreads).value_or(1);
+    const std::string module = line.value("--module").value_or(context.default_module);
+    request.module = context.absolute_path ? context.absolute_path(module) : module;
+    return request;
+}
+
+std::string fixed(double value, int decimals) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+std::string summary(const Image& image, const RenderStats& stats, const std::string& path) {
+    const double rate = stats.seconds > 0.0 ? stats.points / stats.seconds : 0.0;
+    return "rendered " + std::to_string(image.width()) + "x" + std::to_string(image.height()) +
+           ": " + std::to_string(stats.points) + " points shaded in " + fixed(stats.seconds, 2) +
+           " s (" + fixed(rate, 0) + " points/s); image written to " + path;
+}
+
+// The part of a render that can fail on bad input; the caller turns its errors into one line.
+int render(const std::vector<std::string>& arguments, const CommandContext& context) {
+    const RenderRequest request = parse_request(arguments, context);
+    if (request.help) {
+        context.report.out(std::string("usage: tonemix-host render ") + kRenderArguments);
+        context.report.out(std::string("  ") + kRenderSummary);
+        return COMMAND_CLEAN;
+    }
+    LoadedScene loaded = load_scene(request.scene_path);
+    Scene& scene = loaded.scene;
+    scene.width = request.width.value_or(scene.width);
+    scene.height = request.height.value_or(scene.height);
+    if (static_cast<long long>(scene.width) * scene.height > kMaxImagePixels) {
+        throw RenderError("image " + std::to_string(scene.width) + "x" +
+                          std::to_string(scene.height) + ": more than " +
+                          std::to_string(kMaxImagePixels) + " pixels");
+    }
+    const ImageOutput output(request.output);
+
+    ModuleSession session(request.module, context.adjust_host);
+    StandInHost& host = session.host();
+    SceneLights lights(scene);
+    const ParameterValues values =
+        scene_parameter_values(session.sheet(), loaded, lights, request.assignments);
+
+    const Tracer tracer(scene);
+    const TracerLightSource source(tracer);
+    PointLightRenderer renderer(lights.entries(), source);
+    Image image(scene.width, scene.height);
+    RenderStats stats;
+    {
+        // Millions of host calls from several threads: the journal would grow without bound.
+        host.journal().set_enabled(false);
+        host.set_render_backend(&renderer);
+        // Row r goes to node r mod N: beyond one node per row, more nodes would shade nothing,
+        // and capping them leaves every row with the node it would have had.
+        const int count = std::min(request.threads, scene.height);
+        std::vector<std::unique_ptr<ShaderInstance>> instances;
+        std::vector<ShaderInstance*> shading;
+        for (int t = 0; t < count; ++t) {
+            instances.push_back(
+                std::make_unique<ShaderInstance>(session.shader(), host.containers()));
+            ShaderInstance& instance = *instances.back();
+            instance.init_defaults();
+            apply_scene_values(session.sheet(), values, lights, instance.container());
+            instance.prepare();
+            shading.push_back(&instance);
+        }
+        ProgressBar progress(scene.height, context.report.show_progress());
+        stats = render_scene(tracer, shading, image, progress);
+        progress.finish();
+    }
+    const std::vector<std::string> left = session.finish();
+    output.write(image);
+    for (const std::string& line : left) context.report.warning("module: " + line);
+    context.report.out(summary(image, stats, output.path()));
+    return left.empty() ? COMMAND_CLEAN : COMMAND_FAULT;
+}
+
+}  // namespace
+
+int run_render(const std::vector<std::string>& arguments, const CommandContext& context) {
+    try {
+        return render(arguments, context);
+    } catch (const RenderError& error) {
+        context.report.error(error.what());
+    } catch (const SceneError& error) {
+        context.report.error(error.what());
+    } catch (const std::exception& error) {
+        context.report.error(std::string("render failed: ") + error.what());
+    }
+    return COMMAND_ERROR;
+}
+
+}  // namespace tmhost

@@ -1,0 +1,53 @@
+#include "host/render/scene_source.h"
+
+#include "host/render/render_error.h"
+#include "host/scene/builtin_scene.h"
+#include "host/scene/scene_error.h"
+#include "host/scene/scene_parser.h"
+#include "host_api.h"
+
+namespace tmhost {
+
+namespace {
+
+constexpr const char* kBuiltinLabel = "built-in scene";
+constexpr const char* kListModeName = "TONEMIX_LIST_MODE";
+
+}  // namespace
+
+LoadedScene load_scene(const std::optional<std::string>& path) {
+    if (path) return {load_scene_file(*path), *path};
+    try {
+        return {parse_scene(builtin_scene_json()), kBuiltinLabel};
+    } catch (const SceneError& error) {
+        throw SceneError(std::string(kBuiltinLabel) + ": " + error.what());
+    }
+}
+
+ParameterValues scene_parameter_values(const ParameterSheet& sheet, const LoadedScene& loaded,
+                                       const SceneLights& lights,
+                                       const std::vector<std::string>& assignments) {
+    ParameterValues values(sheet);
+    values.add_scene(loaded.scene.shader, loaded.label);
+    if (lights.list_mode()) {
+        const std::string where = loaded.label + ": light_list.mode";
+        const ParameterInfo* mode = sheet.find(kListModeName);
+        if (mode == nullptr || sheet.find(ParameterType::light_list) == nullptr) {
+            throw RenderError(where + ": the shader has no light list");
+        }
+        values.set(check_parameter_value(*mode, *lights.list_mode(), where));
+    }
+    for (const std::string& assignment : assignments) values.add_assignment(assignment);
+    return values;
+}
+
+void apply_scene_values(const ParameterSheet& sheet, const ParameterValues& values,
+                        SceneLights& lights, Container& container) {
+    values.apply(container);
+    const ParameterInfo* list = sheet.find(ParameterType::light_list);
+    if (list != nullptr && lights.list_data() != nullptr) {
+        container.set_custom(list->id, LIBRARY_LIST, lights.list_data());
+    }
+}
+
+}  // namespace tmhost

@@ -1,0 +1,37 @@
+// The scene a command works on: a scene file, or the built-in scene when none is named; with
+// the shader's values checked against the module's description and the scene's light list.
+#ifndef TMHOST_SCENE_SOURCE_H
+#define TMHOST_SCENE_SOURCE_H
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/render/parameter_values.h"
+#include "host/render/scene_lights.h"
+#include "host/scene/scene.h"
+
+namespace tmhost {
+
+struct LoadedScene {
+    Scene scene;
+    std::string label;  // the file's path, or "built-in scene"; starts messages about it
+};
+
+// Throws SceneError naming the file, the line and column or the field.
+LoadedScene load_scene(const std::optional<std::string>& path);
+
+// The values a shader node gets after its defaults: the scene's "shader" values, the list mode of
+// its light list, then each --set NAME=VALUE. Throws RenderError for a name the description does
+// not have, a value of the wrong type or out of range.
+ParameterValues scene_parameter_values(const ParameterSheet& sheet, const LoadedScene& loaded,
+                                       const SceneLights& lights,
+                                       const std::vector<std::string>& assignments);
+
+// Writes the values and lends the light list (when the scene has one) to the container.
+void apply_scene_values(const ParameterSheet& sheet, const ParameterValues& values,
+                        SceneLights& lights, Container& container);
+
+}  // namespace tmhost
+
+#endif

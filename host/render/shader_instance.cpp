@@ -1,0 +1,38 @@
+#include "host/render/shader_instance.h"
+
+#include <cstring>
+
+#include "host/render/render_error.h"
+
+namespace tmhost {
+
+ShaderInstance::ShaderInstance(const ShaderPlugin& plugin, ContainerStore& containers)
+    : plugin_(plugin), containers_(containers), host_node_(containers.make_node()) {
+    std::memset(&setup_, 0, sizeof setup_);
+    node_ = plugin_.create();
+    if (node_ == nullptr) {
+        containers_.destroy(host_node_);
+        throw RenderError("the module made no shader node");
+    }
+}
+
+ShaderInstance::~ShaderInstance() {
+    release();
+    plugin_.free_node(node_);
+    containers_.destroy(host_node_);
+}
+
+void ShaderInstance::init_defaults() { plugin_.init_defaults(node_, host_node_); }
+
+void ShaderInstance::prepare() {
+    plugin_.prepare_render(node_, host_node_, &setup_);
+    prepared_ = true;
+}
+
+void ShaderInstance::release() {
+    if (!prepared_) return;
+    plugin_.release_render(node_);
+    prepared_ = false;
+}
+
+}  // namespace tmhost

@@ -1,0 +1,87 @@
+// The describe command: the parameter sheet the module registered, with a scene's values and the
+// module's own answer to whether each parameter is enabled.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "render_test_support.h"
+
+namespace {
+
+using tonemix_test::CommandRun;
+using tonemix_test::describe;
+using tonemix_test::joined;
+
+// The row of the named parameter, split at runs of two or more spaces.
+std::vector<std::string> row_of(const CommandRun& run, const std::string& name) {
+    for (const std::string& line : run.report.out_lines) {
+        if (line.rfind(name + " ", 0) != 0) continue;
+        std::vector<std::string> cells;
+        std::size_t at = 0;
+        while (at < line.size()) {
+            const std::size_t gap = line.find("  ", at);
+            cells.push_back(line.substr(at, gap - at));
+            if (gap == std::string::npos) break;
+            at = line.find_first_not_of(' ', gap);
+        }
+        return cells;
+    }
+    return {};
+}
+
+TEST(RenderDescribe, ShowsEveryParameterWithDefaultValueRangeAndGroup) {
+    const CommandRun run = describe({});
+    ASSERT_EQ(run.status, 0) << joined(run.report.errors) << joined(run.report.warnings);
+    EXPECT_TRUE(run.report.warnings.empty()) << joined(run.report.warnings);
+    // A title, the header and the eleven parameters.
+    ASSERT_EQ(run.report.out_lines.size(), 13u) << joined(run.report.out_lines);
+    EXPECT_EQ(run.report.out_lines[0],
+              "shader 1007539, description Xtonemix, values of the built-in scene");
+    EXPECT_EQ(row_of(run, "name"),
+              (std::vector<std::string>{"name", "id", "type", "default", "value", "range / choices",
+                                        "label", "group", "enabled"}));
+    EXPECT_EQ(row_of(run, "TONEMIX_SAMPLES"),
+              (std::vector<std::string>{"TONEMIX_SAMPLES", "1008", "long", "8", "32", "0 .. 1024",
+                                        "Samples", "Sampling", "yes"}));
+    EXPECT_EQ(row_of(run, "TONEMIX_MODE"),
+              (std::vector<std::string>{"TONEMIX_MODE", "1012", "long", "0", "0",
+                                        "0: scatter, 1: along the normal", "Sampling", "Sampling",
+                                        "yes"}));
+    EXPECT_EQ(row_of(run, "TONEMIX_LIGHTS"),
+              (std::vector<std::string>{"TONEMIX_LIGHTS", "2002", "lightlist", "-", "green", "-",
+                                        "Lights", "Lights", "yes"}));
+    EXPECT_EQ(row_of(run, "TONEMIX_EXTRA_FLAG").size(), 9u);
+}
+
+TEST(RenderDescribe, TheModuleEnablesJitterOnlyAlongTheNormal) {
+    const CommandRun scatter = describe({});
+    ASSERT_EQ(scatter.status, 0) << joined(scatter.report.errors);
+    EXPECT_EQ(row_of(scatter, "TONEMIX_JITTER").back(), "no");
+
+    const CommandRun line = describe({"--set", "mode=along the normal"});
+    ASSERT_EQ(line.status, 0) << joined(line.report.errors);
+    EXPECT_EQ(row_of(line, "TONEMIX_JITTER").back(), "yes");
+    EXPECT_EQ(row_of(line, "TONEMIX_MODE")[4], "1");
+
+    const CommandRun scene = describe({tonemix_test::source_path("scenes/line_sampling.json")});
+    ASSERT_EQ(scene.status, 0) << joined(scene.report.errors);
+    EXPECT_EQ(row_of(scene, "TONEMIX_JITTER")[4], "false");
+    EXPECT_EQ(row_of(scene, "TONEMIX_JITTER").back(), "yes");
+    EXPECT_EQ(row_of(scene, "TONEMIX_LIGHTS")[4], "-");
+}
+
+TEST(RenderDescribe, BadInputIsAOneLineError) {
+    const CommandRun unknown = describe({"--set", "jiter=true"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(unknown.report.errors.size(), 1u);
+    EXPECT_EQ(unknown.error().rfind("--set jiter=true: unknown parameter", 0), 0u)
+        << unknown.error();
+    EXPECT_TRUE(unknown.report.out_lines.empty());
+
+    const CommandRun missing = describe({"--module", "/nonexistent/Tonemix.cdl"});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.error(), "module file not found: /nonexistent/Tonemix.cdl");
+}
+
+}  // namespace

@@ -1,0 +1,219 @@
+// The pieces the render command is made of: the parameter sheet read from a description, value
+// checks, --set values, a scene's lights as the renderer sees them, options and tables.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "host/render/command_line.h"
+#include "host/render/parameter_sheet.h"
+#include "host/render/parameter_values.h"
+#include "host/render/render_error.h"
+#include "host/render/scene_lights.h"
+#include "host/render/text_table.h"
+#include "host/scene/scene_parser.h"
+
+namespace {
+
+using nlohmann::json;
+using tmhost::ParameterSheet;
+using tmhost::ParameterType;
+using tmhost::RenderError;
+
+const json kDescription = json::parse(R"({
+  "name": "Xtest",
+  "groups": [ { "id": "s", "label": "Sampling" } ],
+  "parameters": [
+    { "id": 1, "name": "TONEMIX_COUNT", "label": "Count", "type": "long", "default": 3,
+      "min": 1, "max": 10, "group": "s" },
+    { "id": 2, "name": "TONEMIX_SIZE", "type": "real", "min": 0.0, "max": 2.5, "group": "x" },
+    { "id": 3, "name": "TONEMIX_ON", "type": "bool", "default": true },
+    { "id": 4, "name": "TONEMIX_WAY", "type": "long",
+      "choices": [ { "value": 0, "label": "Round" },
+                   { "value": 7, "label": "along the normal" } ] },
+    { "id": 5, "name": "TONEMIX_ANY", "type": "long" },
+    { "id": 6, "name": "TONEMIX_LIST", "type": "lightlist", "custom_type": 1009290 }
+  ]
+})");
+
+std::string error_of(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const RenderError& error) {
+        return error.what();
+    }
+    return "";
+}
+
+TEST(RenderParameterSheet, ReadsTheDescriptionAndFindsNamesInEverySpelling) {
+    const ParameterSheet sheet = ParameterSheet::from_description(kDescription);
+    EXPECT_EQ(sheet.description_name(), "Xtest");
+    ASSERT_EQ(sheet.parameters().size(), 6u);
+    const tmhost::ParameterInfo& count = sheet.parameters()[0];
+    EXPECT_EQ(count.short_name, "count");
+    EXPECT_EQ(count.group, "Sampling");
+    EXPECT_EQ(sheet.parameters()[1].group, "x") << "a group without a label shows its id";
+    EXPECT_EQ(*count.min, 1.0);
+    EXPECT_EQ(count.default_value, json(3));
+    for (const char* name : {"TONEMIX_COUNT", "count", "Count", "tonemix_count"}) {
+        EXPECT_EQ(sheet.find(std::string(name)), &count) << name;
+    }
+    EXPECT_EQ(sheet.find(std::string("TONEMIX_")), nullptr);
+    EXPECT_EQ(sheet.find(std::string("counts")), nullptr);
+    EXPECT_EQ(sheet.find(4)->choices.size(), 2u);
+    EXPECT_EQ(sheet.find(ParameterType::light_list)->id, 6);
+    EXPECT_EQ(sheet.short_names(), "count, size, on, way, any");
+}
+
+TEST(RenderParameterSheet, RefusesDescriptionsItCannotPresent) {
+    EXPECT_EQ(error_of([] { ParameterSheet::from_description(json::parse(R"({"name": "X"})")); }),
+              "description X: no parameter list");
+    EXPECT_EQ(
+        error_of([] {
+            ParameterSheet::from_description(json::parse(
+                R"({"name": "X", "parameters": [{"id": 1, "name": "A", "type": "colour"}]})"));
+        }),
+        "description X: parameters[0]: unknown type \"colour\"");
+    EXPECT_EQ(error_of([] {
+                  ParameterSheet::from_description(json::parse(
+                      R"({"name": "X", "parameters": [{"id": 1, "name": "A", "type": "bool"},
+                                                      {"id": 1, "name": "B", "type": "bool"}]})"));
+              }),
+              "description X: parameters[1]: B appears twice");
+    EXPECT_EQ(error_of([] {
+                  ParameterSheet::from_description(json::parse(
+                      R"({"name": "X", "parameters": [{"name": "A", "type": "bool"}]})"));
+              }),
+              "description X: parameters[0]: no id");
+}
+
+TEST(RenderParameterValues, ChecksTypeRangeAndChoices) {
+    const ParameterSheet sheet = ParameterSheet::from_description(kDescription);
+    const auto check = [&](const char* name, const json& value) {
+        return tmhost::check_parameter_value(*sheet.find(std::string(name)), value, "here");
+    };
+    EXPECT_EQ(check("count", 1).word, 1);
+    EXPECT_EQ(check("count", 10).word, 10);
+    EXPECT_EQ(error_of([&] { check("count", 11); }),
+              "here: expected a whole number from 1 to 10, got 11");
+    EXPECT_EQ(error_of([&] { check("count", 2.0); }),
+              "here: expected a whole number from 1 to 10, got 2.0");
+    EXPECT_EQ(check("size", 2.5).real, 2.5f);
+    EXPECT_EQ(check("size", 0.1).real, 0.1f) << "rounded to float once";
+    EXPECT_EQ(check("size", 1).real, 1.0f) << "a whole number is a real too";
+    EXPECT_EQ(error_of([&] { check("size", 2.6); }),
+              "here: expected a number from 0 to 2.5, got 2.6");
+    EXPECT_EQ(check("on", false).word, 0);
+    EXPECT_EQ(error_of([&] { check("on", "yes"); }), "here: expected true or false, got \"yes\"");
+    EXPECT_EQ(check("way", 7).word, 7);
+    EXPECT_EQ(check("way", "ALONG the normal").word, 7);
+    EXPECT_EQ(error_of([&] { check("way", 1); }),
+              "here: expected one of 0 (Round), 7 (along the normal), got 1");
+    EXPECT_EQ(check("any", -2147483647 - 1).word, INT32_MIN);
+    EXPECT_EQ(error_of([&] { check("any", 4294967296ULL); }),
+              "here: expected a whole number from -2147483648 to 2147483647, got 4294967296");
+    EXPECT_EQ(error_of([&] { check("list", json::array()); }),
+              "here: a light list is set by the scene's light_list, not as a value");
+}
+
+TEST(RenderParameterValues, SetValuesReadAsJsonOrAsText) {
+    EXPECT_EQ(tmhost::parse_set_value("16"), json(16));
+    EXPECT_EQ(tmhost::parse_set_value("-1.5"), json(-1.5));
+    EXPECT_EQ(tmhost::parse_set_value("true"), json(true));
+    EXPECT_EQ(tmhost::parse_set_value("\"1\""), json("1"));
+    EXPECT_EQ(tmhost::parse_set_value("round"), json("round"));
+    EXPECT_EQ(tmhost::parse_set_value("[1]"), json("[1]"));
+    EXPECT_EQ(tmhost::parse_set_value(""), json(""));
+}
+
+TEST(RenderParameterValues, LaterValuesReplaceEarlierOnesAndLandTyped) {
+    const ParameterSheet sheet = ParameterSheet::from_description(kDescription);
+    tmhost::ParameterValues values(sheet);
+    values.add_scene(json::parse(R"({"count": 4, "TONEMIX_SIZE": 2, "on": false})"), "a.json");
+    values.add_assignment("COUNT=5");
+    values.add_assignment("way=round");
+    ASSERT_EQ(values.values().size(), 4u);
+    EXPECT_EQ(values.find(1)->word, 5);
+    EXPECT_EQ(error_of([&] { values.add_scene(json::parse(R"({"cnt": 1})"), "a.json"); }),
+              "a.json: shader.cnt: unknown parameter (the shader has: count, size, on, way, any)");
+    EXPECT_EQ(error_of([&] {
+                  values.add_scene(json::parse(R"({"TONEMIX_COUNT": 2, "count": 1})"), "b.json");
+              }),
+              "b.json: shader.count: TONEMIX_COUNT is set twice");
+    EXPECT_EQ(error_of([&] { values.add_scene(json::array(), "a.json"); }),
+              "a.json: shader: expected an object");
+
+    tmhost::Container container;
+    container.set_long(1, 99);
+    values.apply(container);
+    EXPECT_EQ(container.get_long(1), 5);
+    EXPECT_EQ(container.get_real(2), 2.0f);
+    EXPECT_EQ(container.find_index(3) >= 0 && container.get_bool(3) == 0, true);
+    EXPECT_EQ(container.get_long(4), 0);
+    EXPECT_EQ(container.size(), 4u);
+}
+
+TEST(RenderSceneLights, LightsCarryFlagBytesDistinctObjectsAndTheList) {
+    const tmhost::Scene scene = tmhost::parse_scene(R"({
+      "camera": { "position": [0, 2, 6], "target": [0, 0, 0], "fov": 40 },
+      "objects": [
+        { "type": "plane", "name": "floor", "point": [0, 0, 0], "normal": [0, 1, 0] },
+        { "type": "sphere", "name": "a", "center": [0, 1, 0], "radius": 1 },
+        { "type": "sphere", "name": "b", "center": [2, 1, 0], "radius": 1 } ],
+      "lights": [ { "name": "one", "position": [0, 5, 0], "exclude": ["b", "floor"] },
+                  { "name": "two", "position": [3, 5, 0] } ],
+      "light_list": { "mode": "include", "lights": ["two"] } })");
+    tmhost::SceneLights lights(scene);
+    const std::vector<tmhost::PointLightEntry> entries = lights.entries();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].object_flags, (std::vector<uint8_t>{1, 0, 1}));
+    EXPECT_TRUE(entries[1].object_flags.empty()) << "a light that excludes nothing has no table";
+    EXPECT_NE(entries[0].scene_object, nullptr);
+    EXPECT_NE(entries[0].scene_object, entries[1].scene_object);
+    EXPECT_EQ(entries[1].scene_object, lights.scene_object(1));
+    ASSERT_NE(lights.list_data(), nullptr);
+    EXPECT_EQ(lights.list_data()->scene_objects, std::vector<void*>{lights.scene_object(1)});
+    EXPECT_EQ(*lights.list_mode(), 0);
+
+    tmhost::Scene unlisted = scene;
+    unlisted.light_list.reset();
+    tmhost::SceneLights none(unlisted);
+    EXPECT_EQ(none.list_data(), nullptr);
+    EXPECT_FALSE(none.list_mode());
+}
+
+TEST(RenderCommandLine, ReadsOptionsInBothFormsAndRefusesTheRest) {
+    const std::vector<tmhost::OptionRule> rules = {{"--width", nullptr, true, false},
+                                                   {"--set", nullptr, true, true},
+                                                   {"--output", "-o", true, false},
+                                                   {"--help", "-h", false, false}};
+    const tmhost::CommandLine line(
+        {"scene.json", "--width=32", "--set", "a=1", "-o", "x.png", "--set=b=2", "-h"}, rules,
+        "scene file");
+    EXPECT_EQ(*line.positional(), "scene.json");
+    EXPECT_EQ(*line.integer("--width", 1, 100), 32);
+    EXPECT_EQ(line.values("--set"), (std::vector<std::string>{"a=1", "b=2"}));
+    EXPECT_EQ(*line.value("--output"), "x.png");
+    EXPECT_TRUE(line.has("--help"));
+    EXPECT_FALSE(line.integer("--height", 1, 100).has_value());
+
+    const auto parse = [&](std::vector<std::string> arguments) {
+        return error_of([&] { tmhost::CommandLine(arguments, rules, "scene file"); });
+    };
+    EXPECT_EQ(parse({"--width"}), "--width needs a value");
+    EXPECT_EQ(parse({"--width", "1", "--width", "2"}), "--width given more than once");
+    EXPECT_EQ(parse({"--help=yes"}), "--help takes no value");
+    EXPECT_EQ(parse({"-x"}), "unknown option '-x'");
+    EXPECT_EQ(error_of([&] {
+                  tmhost::CommandLine({"--width", "99999999999"}, rules, "scene file")
+                      .integer("--width", 1, 100);
+              }),
+              "--width: expected a whole number from 1 to 100, got '99999999999'");
+}
+
+TEST(RenderTextTable, AlignsColumnsWithoutTrailingBlanks) {
+    EXPECT_EQ(tmhost::format_table({{"a", "bb", "c"}, {"ccc", "d", ""}}),
+              (std::vector<std::string>{"a    bb  c", "ccc  d"}));
+}
+
+}  // namespace

@@ -1,0 +1,93 @@
+// Helpers of the render tests: the render and describe commands run in this process against the
+// built module, with their lines captured, and renders read back as float images.
+#ifndef TONEMIX_RENDER_TEST_SUPPORT_H
+#define TONEMIX_RENDER_TEST_SUPPORT_H
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "host/core/temporary_folder.h"
+#include "host/render/command_context.h"
+#include "host/render/describe_run.h"
+#include "host/render/render_run.h"
+#include "host/scene/pfm_image.h"
+#include "host/scene/whole_file.h"
+
+namespace tonemix_test {
+
+class CapturedReport : public tmhost::CommandReport {
+public:
+    void out(const std::string& line) override { out_lines.push_back(line); }
+    void error(const std::string& line) override { errors.push_back(line); }
+    void warning(const std::string& line) override { warnings.push_back(line); }
+    bool show_progress() const override { return false; }
+
+    std::vector<std::string> out_lines;
+    std::vector<std::string> errors;
+    std::vector<std::string> warnings;
+};
+
+struct CommandRun {
+    int status = -1;
+    CapturedReport report;
+
+    // The one error line, or "" when there was none (or more than one: a failure shows them).
+    std::string error() const { return report.errors.size() == 1 ? report.errors[0] : ""; }
+};
+
+inline std::string source_path(const std::string& relative) {
+    return std::string(TONEMIX_SOURCE_DIR) + "/" + relative;
+}
+
+// The built module by default, as tonemix-host finds it beside itself.
+inline CommandRun run_command(bool render, const std::vector<std::string>& arguments,
+                              const tmhost::HostAdjustment& adjust = {}) {
+    CommandRun run;
+    const tmhost::CommandContext context{run.report, TONEMIX_MODULE_FILE, {}, adjust};
+    run.status =
+        render ? tmhost::run_render(arguments, context) : tmhost::run_describe(arguments, context);
+    return run;
+}
+
+inline CommandRun render(const std::vector<std::string>& arguments,
+                         const tmhost::HostAdjustment& adjust = {}) {
+    return run_command(true, arguments, adjust);
+}
+
+inline CommandRun describe(const std::vector<std::string>& arguments,
+                           const tmhost::HostAdjustment& adjust = {}) {
+    return run_command(false, arguments, adjust);
+}
+
+inline std::string joined(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    return text;
+}
+
+// A render of `arguments` into a PFM in `folder`, returned as the file's bytes; fails the test
+// (and answers "") when the command does not end cleanly.
+inline std::string render_pfm_bytes(const tmhost::TemporaryFolder& folder,
+                                    std::vector<std::string> arguments,
+                                    const std::string& name = "render.pfm") {
+    const std::string output = (folder.path() / name).string();
+    arguments.push_back("-o");
+    arguments.push_back(output);
+    const CommandRun run = render(arguments);
+    EXPECT_EQ(run.status, 0) << joined(run.report.errors) << joined(run.report.warnings);
+    if (run.status != 0) return "";
+    return tmhost::read_file(output);
+}
+
+inline tmhost::Image render_image(const tmhost::TemporaryFolder& folder,
+                                  const std::vector<std::string>& arguments) {
+    const std::string bytes = render_pfm_bytes(folder, arguments);
+    return bytes.empty() ? tmhost::Image() : tmhost::decode_pfm(bytes);
+}
+
+}  // namespace tonemix_test
+
+#endif
