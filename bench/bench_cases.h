@@ -1,0 +1,43 @@
+// The bench's cases, registered with Google Benchmark by bench_main.
+#ifndef TONEMIX_BENCH_CASES_H
+#define TONEMIX_BENCH_CASES_H
+
+#include <string>
+
+namespace tonemix_bench {
+
+// How many floors were checked against the module, and how many of them differ: a floor that
+// differs does not make the module's draws or host calls, so its ratio means nothing.
+struct FloorCheck {
+    int cases = 0;
+    int mismatches = 0;
+};
+
+// random/{uniform_signed,gauss_spread,gauss_centered}/{module,floor}: nanoseconds per draw.
+void register_random_cases();
+FloorCheck check_random_floors();
+
+// Loads a built module file through c4d_main into a stand-in host, with its res/ folder beside it,
+// and finds its shader record. False with `why` when it cannot.
+bool start_module(const std::string& path, std::string& why);
+
+// compute_output/s<samples>_l<lights>/<sampling>[_list]/{module,floor}: nanoseconds per shaded
+// point. Needs start_module.
+void register_shading_cases();
+// The floors also add each lit light's colour: the part of the shader's own work that no change
+// to it can remove, for telling that apart from what can be.
+void set_summing_floor(bool summing);
+FloorCheck check_shading_floors();
+
+struct ShadingAllocations {
+    long long calls = 0;        // compute_output calls made between prepare and release
+    long long allocations = 0;  // general_alloc calls among them
+};
+ShadingAllocations shading_allocations();
+
+// Sends the end message and unloads the module. Every line the host reports as left behind.
+std::string finish_module();
+
+}  // namespace tonemix_bench
+
+#endif

@@ -1,0 +1,44 @@
+// The one table the bench prints: every case beside its floor, measured in the same run.
+//
+// A case is a pair of benchmarks named CASE/module and CASE/floor, each reporting items processed.
+// Repetitions are kept as their fastest run: the floor and the module share one machine and one
+// run, and the fastest run is the one least disturbed by the rest of the machine.
+#ifndef TONEMIX_BENCH_TABLE_H
+#define TONEMIX_BENCH_TABLE_H
+
+#include <cstdint>
+#include <map>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+namespace tonemix_bench {
+
+class TableReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override;
+
+    // "| case | ns | floor ns | ratio |", one line per case in the order registered.
+    void write_rows(std::ostream& out) const;
+    // A row of the caller's own, such as a count.
+    void add_row(std::string row) { extra_rows_.push_back(std::move(row)); }
+
+private:
+    struct Timing {
+        double module_ns = -1.0;  // fastest nanoseconds per item; negative: not measured
+        double floor_ns = -1.0;
+        int64_t order = 0;  // the first registration of the case's benchmarks
+    };
+    std::map<std::string, Timing> timings_;
+    std::vector<std::string> extra_rows_;
+};
+
+// "12.3" with a precision that suits the value: three significant digits at least.
+std::string format_ns(double ns);
+std::string format_ratio(double ratio);
+
+}  // namespace tonemix_bench
+
+#endif
