@@ -21,12 +21,10 @@ FloorCheck check_random_floors();
 // and finds its shader record. False with `why` when it cannot.
 bool start_module(const std::string& path, std::string& why);
 
-// compute_output/s<samples>_l<lights>/<sampling>[_list]/{module,floor}: nanoseconds per shaded
-// point. Needs start_module.
+// compute_output/s<samples>_l<lights>/<sampling>[_list][+sum]/{module,floor}: nanoseconds per
+// shaded point. +sum: the floor also adds up each lit light's colour, the part of the shader's own
+// work that no change to it can remove. Needs start_module.
 void register_shading_cases();
-// The floors also add each lit light's colour: the part of the shader's own work that no change
-// to it can remove, for telling that apart from what can be.
-void set_summing_floor(bool summing);
 FloorCheck check_shading_floors();
 
 struct ShadingAllocations {

@@ -1,9 +1,8 @@
-// tonemix_bench [--module=PATH] [--summing-floor] [Google Benchmark flags]: the cases' progress on
+// tonemix_bench [--module=PATH] [Google Benchmark flags]: the cases' progress on
 // standard error, then on standard output one table row per case ("| case | ns per item | floor
 // ns per item | ratio |"), the allocation row, and "note: ..." lines. scripts/bench puts them into
 // bench/RESULTS.md. --module measures another build of the module against the same floors, such
-// as one with a proposed change; --summing-floor makes the compute_output floors also add up the
-// lights' colours.
+// as one with a proposed change.
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -22,7 +21,6 @@ std::string checked(const char* what, const tonemix_bench::FloorCheck& check) {
 
 struct Options {
     std::string module = TONEMIX_MODULE_FILE;
-    bool summing_floor = false;
 };
 
 // Takes the bench's own options out of the arguments, leaving Google Benchmark's.
@@ -33,8 +31,6 @@ Options own_options(int& argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strncmp(argv[i], kModule, sizeof kModule - 1) == 0) {
             options.module = argv[i] + sizeof kModule - 1;
-        } else if (std::strcmp(argv[i], "--summing-floor") == 0) {
-            options.summing_floor = true;
         } else {
             argv[kept++] = argv[i];
         }
@@ -68,7 +64,6 @@ int main(int argc, char** argv) {
         tonemix_bench::finish_module();
         return 1;
     }
-    tonemix_bench::set_summing_floor(options.summing_floor);
     tonemix_bench::register_random_cases();
     tonemix_bench::register_shading_cases();
 
@@ -91,9 +86,6 @@ int main(int argc, char** argv) {
               << checked("random floors give the module's values bit for bit", random_check) << "; "
               << checked("shading floors make the module's host calls and draws", shading_check)
               << "\n";
-    if (options.summing_floor) {
-        std::cout << "note: --summing-floor: the compute_output floors also add up the colours\n";
-    }
     if (options.module != TONEMIX_MODULE_FILE) {
         std::cout << "note: module measured: " << options.module << "\n";
     }

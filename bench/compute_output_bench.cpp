@@ -47,10 +47,12 @@ struct ShadingCase {
     int32_t lights;
     Sampling sampling;
     bool list;
+    // The floor also adds up each lit light's colour, as any shader that averages light must.
+    bool summing_floor = false;
 
     std::string name() const {
         return "compute_output/s" + std::to_string(samples) + "_l" + std::to_string(lights) + "/" +
-               sampling.name + (list ? "_list" : "");
+               sampling.name + (list ? "_list" : "") + (summing_floor ? "+sum" : "");
     }
 };
 
@@ -121,8 +123,6 @@ void floor_draws(RandomStream& random, const Sampling& sampling) {
     }
 }
 
-bool summing_floor = false;
-
 // One shaded point's host calls and draws: per evaluation point the light count, then per light
 // get_light, the list's answer when a list is used, and illuminate for a light it accepts. With
 // `sums`, also each lit light's colour added to them, the least the shader itself must do.
@@ -186,7 +186,7 @@ __attribute__((noinline)) void shade_floor_loop(benchmark::State& state,
     float colour[3] = {0.0f, 0.0f, 0.0f};
     float work[3] = {0.0f, 0.0f, 0.0f};
     float sums[3] = {0.0f, 0.0f, 0.0f};
-    float* const summing = summing_floor ? sums : nullptr;
+    float* const summing = shading.summing_floor ? sums : nullptr;
     for (auto _ : state) {
         floor_point(render, list, shading, random, &point.context, colour, work, summing);
         benchmark::DoNotOptimize(colour[0]);
@@ -203,12 +203,21 @@ void shade_floor(benchmark::State& state, const ShadingCase& shading, unsigned* 
     run_placed(*calls, shade_floor_loop, state, shading);
 }
 
+// The targets' sizes: each of their cases is measured against the summing floor too.
+bool has_target(int32_t samples, int32_t lights) {
+    return (samples == 8 && lights == 4) || (samples == 64 && lights == 16);
+}
+
 std::vector<ShadingCase> shading_cases() {
     std::vector<ShadingCase> cases;
     for (int32_t samples : kSampleCounts) {
         for (int32_t lights : kLightCounts) {
             for (const Sampling& sampling : kSamplings) {
-                for (bool list : {false, true}) cases.push_back({samples, lights, sampling, list});
+                for (bool list : {false, true}) {
+                    cases.push_back({samples, lights, sampling, list});
+                    if (has_target(samples, lights))
+                        cases.push_back({samples, lights, sampling, list, true});
+                }
                 // One sample point is the start point alone: no rule is used, no draw made.
                 if (samples == 1) break;
             }
@@ -273,8 +282,6 @@ bool start_module(const std::string& path, std::string& why) {
     }
     return true;
 }
-
-void set_summing_floor(bool summing) { summing_floor = summing; }
 
 void register_shading_cases() {
     static std::deque<unsigned> calls;  // per benchmark: the placements it has taken

@@ -106,6 +106,33 @@ TEST_F(HostListLibrary, BadHandlesAreReportedAndNeverFollowed) {
             "listlib_build: third argument is not 0"}));
 }
 
+// contains remembers the last handle each thread asked about; a free must end that at once, for
+// the asking thread and for the others.
+TEST_F(HostListLibrary, AFreedHandleIsNoLongerAnsweredForInAnyThread) {
+    void* handle = table->listlib_build(&list, 0, 0);
+    ASSERT_EQ(table->listlib_contains(handle, &objects[0]), 1);
+    int32_t other_thread_before = -1;
+    std::thread([&] { other_thread_before = table->listlib_contains(handle, &objects[2]); }).join();
+    EXPECT_EQ(other_thread_before, 1);
+
+    table->listlib_free(handle);
+    EXPECT_EQ(table->listlib_contains(handle, &objects[0]), 0);
+    int32_t other_thread_after = -1;
+    std::thread([&] { other_thread_after = table->listlib_contains(handle, &objects[2]); }).join();
+    EXPECT_EQ(other_thread_after, 0);
+    EXPECT_EQ(host.misuses().messages(),
+              (std::vector<std::string>{"listlib_contains: not a live list handle",
+                                        "listlib_contains: not a live list handle"}));
+
+    // A new handle answers from its own list, whatever the threads remembered before.
+    list.scene_objects = {&objects[1]};
+    void* rebuilt = table->listlib_build(&list, 0, 0);
+    EXPECT_EQ(table->listlib_contains(rebuilt, &objects[1]), 1);
+    EXPECT_EQ(table->listlib_contains(rebuilt, &objects[0]), 0);
+    table->listlib_free(rebuilt);
+    EXPECT_EQ(host.list_library().live_count(), 0u);
+}
+
 TEST_F(HostListLibrary, LiveHandlesAreLeftBehindOldestFirst) {
     void* first = table->listlib_build(&list, 0, 0);
     list.scene_objects = {&objects[3]};

@@ -33,10 +33,15 @@ void TM_CDECL listlib_free(void* handle) {
     if (host != nullptr) host->list_library().free(handle);
 }
 
+uint64_t next_instance() {
+    static std::atomic<uint64_t> last{0};
+    return ++last;
+}
+
 }  // namespace
 
 ListLibrary::ListLibrary(const ContainerStore& containers, MisuseLog& misuses)
-    : containers_(containers), misuses_(misuses) {
+    : containers_(containers), misuses_(misuses), instance_(next_instance()) {
     restore_table();
 }
 
@@ -85,14 +90,33 @@ void* ListLibrary::build(void* list_data, int32_t, int32_t zero) {
 }
 
 int32_t ListLibrary::contains(void* handle, void* scene_object) const {
-    std::shared_lock<std::shared_mutex> lock(mutex_);
-    auto found = live_.find(handle);
-    if (found == live_.end()) {
-        misuses_.add(handle == nullptr ? "listlib_contains: null handle"
-                                       : "listlib_contains: not a live list handle");
-        return 0;
+    // Asked for every light at every sample point from every render thread: a shared lock here
+    // made the threads take turns on the lock's cache line (2 threads rendered 1.6 x as fast as
+    // 1). Each thread keeps the last handle it looked up, good until the next free.
+    struct Cached {
+        uint64_t instance = 0;
+        uint64_t generation = 0;
+        const void* handle = nullptr;
+        const Handle* found = nullptr;
+    };
+    thread_local Cached cached;
+    const uint64_t generation = generation_.load(std::memory_order_acquire);
+    const Handle* found = nullptr;
+    if (cached.instance == instance_ && cached.generation == generation &&
+        cached.handle == handle) {
+        found = cached.found;
+    } else {
+        std::shared_lock<std::shared_mutex> lock(mutex_);
+        auto live = live_.find(handle);
+        if (live == live_.end()) {
+            misuses_.add(handle == nullptr ? "listlib_contains: null handle"
+                                           : "listlib_contains: not a live list handle");
+            return 0;
+        }
+        found = live->second.get();
+        cached = Cached{instance_, generation, handle, found};
     }
-    const std::vector<void*>& objects = found->second->objects;
+    const std::vector<void*>& objects = found->objects;
     const bool listed =
         std::binary_search(objects.begin(), objects.end(), scene_object, std::less<void*>());
     return listed ? 1 : 0;
@@ -102,8 +126,10 @@ void ListLibrary::free(void* handle) {
     std::unique_lock<std::shared_mutex> lock(mutex_);
     auto found = live_.find(handle);
     if (found != live_.end()) {
+        retired_.push_back(std::move(found->second));
         live_.erase(found);
         freed_.insert(handle);
+        generation_.fetch_add(1, std::memory_order_release);
         return;
     }
     if (handle == nullptr) {

@@ -12,6 +12,7 @@
 #ifndef TMHOST_LIST_LIBRARY_H
 #define TMHOST_LIST_LIBRARY_H
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -67,6 +68,10 @@ private:
     mutable std::shared_mutex mutex_;
     std::map<const void*, std::unique_ptr<Handle>> live_;
     std::set<const void*> freed_;  // freed and not handed out again: a second free says so
+    // Freed handles' objects, kept while the library lives: a thread's cached handle never dangles.
+    std::vector<std::unique_ptr<Handle>> retired_;
+    const uint64_t instance_;              // tells libraries apart in the threads' caches
+    std::atomic<uint64_t> generation_{0};  // raised by every free: cached handles go stale
     uint32_t last_serial_ = 0;
 };
 

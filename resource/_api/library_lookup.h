@@ -5,10 +5,20 @@
 
 #include "host_api.h"
 
+// find_library_table for a missing cache or an empty slot: asks the host.
+LibraryTable* find_library_table_from_host(int32_t library_id, int32_t offset,
+                                           LibraryTable** cache);
+
 // The table of library_id when it serves byte offset `offset` (offset <= its bound), else null.
 // A found table is kept in *cache (when cache is given) even if this call's offset is beyond it;
-// a failed lookup leaves *cache null so the next call asks the host again.
-LibraryTable* find_library_table(int32_t library_id, int32_t offset, LibraryTable** cache);
+// a failed lookup leaves *cache null so the next call asks the host again. Inline: once the slot
+// holds the table, a call site (listlib_contains runs for every light at every sample point)
+// reads the slot and compares the bound, without a call.
+inline LibraryTable* find_library_table(int32_t library_id, int32_t offset, LibraryTable** cache) {
+    LibraryTable* table = cache != nullptr ? *cache : nullptr;
+    if (table == nullptr) return find_library_table_from_host(library_id, offset, cache);
+    return offset <= table->bound ? table : nullptr;
+}
 
 // One cache slot per library the module uses; never cleared while the module is loaded.
 extern LibraryTable* description_library_cache;
