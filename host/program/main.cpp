@@ -15,7 +15,8 @@ namespace {
 const std::vector<tmhost::Command> commands = {
     {"info", "[MODULE]",
      "load MODULE (default: Tonemix.cdl beside this program), send its lifecycle messages, "
-     "and report their results, its console, its registrations and what it left behind",
+     "run one shader node through set-up, a few shaded points and tear-down, and report the "
+     "results, its console, its registrations and what it left behind",
      tmhost::run_info},
     {"render", tmhost::kRenderArguments, tmhost::kRenderSummary, tmhost::run_render_command},
     {"describe", tmhost::kDescribeArguments, tmhost::kDescribeSummary,
