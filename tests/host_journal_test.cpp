@@ -1,5 +1,6 @@
 // The journal, failing and replacing single operations, and what happens around the active host.
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -87,6 +88,21 @@ TEST(HostActivation, TheNewestHostIsActiveAndTheOlderOneReturns) {
     }
     EXPECT_EQ(tmhost::StandInHost::active(), &outer);
     EXPECT_EQ(outer.journal().size(), 0u);
+}
+
+TEST(HostActivation, HostsMayEndInAnyOrderWithoutLeavingAGoneHostActive) {
+    tmhost::StandInHost* const before = tmhost::StandInHost::active();
+    auto first = std::make_unique<tmhost::StandInHost>();
+    auto second = std::make_unique<tmhost::StandInHost>();
+    auto third = std::make_unique<tmhost::StandInHost>();
+    first->activate();
+    EXPECT_EQ(tmhost::StandInHost::active(), first.get());
+    first.reset();  // the active one ends: the newest before it takes over
+    EXPECT_EQ(tmhost::StandInHost::active(), third.get());
+    second.reset();  // made before third, ended first: third stays active
+    EXPECT_EQ(tmhost::StandInHost::active(), third.get());
+    third.reset();
+    EXPECT_EQ(tmhost::StandInHost::active(), before);
 }
 
 TEST(HostActivation, CallsWithNoActiveHostAnswerFailureValues) {

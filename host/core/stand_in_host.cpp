@@ -1,30 +1,48 @@
 #include "host/core/stand_in_host.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <vector>
 
 namespace tmhost {
 
 namespace {
-StandInHost* active_host = nullptr;
+StandInHost* active_host = nullptr;  // the last of live_hosts(), read on every host call
 std::atomic<uint32_t> calls_without_active_host{0};
+
+// Every host alive, the most recently made or activated last. Hosts may end in any order: a host
+// that ends hands the active place to the newest one still alive, never to one already gone.
+std::vector<StandInHost*>& live_hosts() {
+    static std::vector<StandInHost*> hosts;
+    return hosts;
+}
+
+void forget(StandInHost* host) {
+    std::vector<StandInHost*>& hosts = live_hosts();
+    hosts.erase(std::remove(hosts.begin(), hosts.end(), host), hosts.end());
+}
 }  // namespace
 
 StandInHost::StandInHost(int32_t version)
-    : previous_(active_host),
-      tables_(std::make_unique<HostTables>(version)),
+    : tables_(std::make_unique<HostTables>(version)),
       pristine_(std::make_unique<HostTables>(version)) {
     install_own_libraries();
-    active_host = this;
+    activate();
 }
 
 StandInHost::~StandInHost() {
-    if (active_host == this) active_host = previous_;
+    forget(this);
+    active_host = live_hosts().empty() ? nullptr : live_hosts().back();
 }
 
 StandInHost* StandInHost::active() { return active_host; }
 
-void StandInHost::activate() { active_host = this; }
+void StandInHost::activate() {
+    forget(this);
+    live_hosts().push_back(this);
+    active_host = this;
+}
 
 void StandInHost::install_own_libraries() {
     libraries_.install(LIBRARY_DESCRIPTION, &description_library_.table().header);

@@ -2,8 +2,8 @@
 // everything behind it for tests and for tonemix-host.
 //
 // One host is active at a time (C callbacks carry no user pointer, so the table's functions
-// forward to the active host). A new host becomes active; when it is destroyed, the host that
-// was active before it becomes active again.
+// forward to the active host). A new host becomes active, and so does a host asked to activate();
+// when the active host is destroyed, the most recently active host still alive takes its place.
 //
 // Replacing an operation: the sub-tables are the host's own and writable. A test may simply
 // overwrite a slot,
@@ -111,7 +111,6 @@ public:
     static void note_call_without_host(const char* operation);  // a library function
 
 private:
-    StandInHost* previous_;
     std::unique_ptr<HostTables> tables_;
     std::unique_ptr<HostTables> pristine_;
     std::set<Operation> failing_;
