@@ -12,18 +12,6 @@ namespace {
 
 class HostDescriptionLibrary : public ::testing::Test {
 protected:
-    // The table exactly as the module reaches it.
-    const DescriptionLibraryTable* found_table() {
-        void* library = host.table()->general->find_library(LIBRARY_DESCRIPTION, LIBRARY_FIND_SIZE);
-        void* out1 = nullptr;
-        void* out2 = nullptr;
-        void* out3 = nullptr;
-        if (library == nullptr ||
-            host.table()->general->library_table(library, &out1, &out2, &out3) == 0) {
-            return nullptr;
-        }
-        return static_cast<const DescriptionLibraryTable*>(out3);
-    }
     int32_t load_module_resource() {
         HostFilenameStorage name;
         host.filenames().start(&name, tonemix_test::resource_folder());
@@ -40,7 +28,8 @@ protected:
     }
 
     tmhost::StandInHost host;
-    const DescriptionLibraryTable* table = found_table();
+    const DescriptionLibraryTable* table =
+        tonemix_test::library_table_found<DescriptionLibraryTable>(host, LIBRARY_DESCRIPTION);
 };
 
 TEST_F(HostDescriptionLibrary, InstalledFromTheStartWithItsBoundAndFunctions) {
@@ -53,7 +42,8 @@ TEST_F(HostDescriptionLibrary, InstalledFromTheStartWithItsBoundAndFunctions) {
     host.libraries().remove(LIBRARY_DESCRIPTION);
     EXPECT_EQ(host.table()->general->find_library(LIBRARY_DESCRIPTION, LIBRARY_FIND_SIZE), nullptr);
     host.install_own_libraries();
-    EXPECT_EQ(found_table(), table);
+    EXPECT_EQ(tonemix_test::library_table_found<DescriptionLibraryTable>(host, LIBRARY_DESCRIPTION),
+              table);
 }
 
 TEST_F(HostDescriptionLibrary, RegistersACopyOfTheResourcesDescription) {

@@ -19,20 +19,9 @@ protected:
     }
     ~HostListLibrary() override { host.containers().destroy(container); }
 
-    const ListLibraryTable* found_table() {
-        void* library = host.table()->general->find_library(LIBRARY_LIST, LIBRARY_FIND_SIZE);
-        void* out1 = nullptr;
-        void* out2 = nullptr;
-        void* out3 = nullptr;
-        if (library == nullptr ||
-            host.table()->general->library_table(library, &out1, &out2, &out3) == 0) {
-            return nullptr;
-        }
-        return static_cast<const ListLibraryTable*>(out3);
-    }
-
     tmhost::StandInHost host;
-    const ListLibraryTable* table = found_table();
+    const ListLibraryTable* table =
+        tonemix_test::library_table_found<ListLibraryTable>(host, LIBRARY_LIST);
     int objects[4] = {};
     tmhost::LightListData list;
     tmhost::Container& container = host.containers().make_container();

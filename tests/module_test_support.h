@@ -27,6 +27,21 @@ inline std::string left_behind_text(const tmhost::StandInHost& host) {
     return text;
 }
 
+// The function table of library `id` exactly as the module reaches it (general_find_library,
+// then general_library_table's third out value), or null.
+template <class Table>
+const Table* library_table_found(tmhost::StandInHost& host, int32_t id) {
+    void* library = host.table()->general->find_library(id, LIBRARY_FIND_SIZE);
+    void* out1 = nullptr;
+    void* out2 = nullptr;
+    void* out3 = nullptr;
+    if (library == nullptr ||
+        host.table()->general->library_table(library, &out1, &out2, &out3) == 0) {
+        return nullptr;
+    }
+    return static_cast<const Table*>(out3);
+}
+
 // The module's objects in this binary, bound to a stand-in host of their own.
 class BoundHostTest : public ::testing::Test {
 protected:

@@ -7,6 +7,7 @@
 #include <set>
 #include <vector>
 
+#include "host/core/point_light_renderer.h"
 #include "host/core/render_backend.h"
 #include "host_api.h"
 
@@ -86,22 +87,11 @@ private:
     std::vector<LightRecord> records_;
 };
 
-// A shading point with all three records wired together.
-struct TestShadingPoint {
-    ShadingInput input{};
-    RenderContext context{};
-    ShadedObjectRecord object{};
-
+// The stand-in host's shading point, placed where a test wants it.
+struct TestShadingPoint : tmhost::ShadingPoint {
     TestShadingPoint(std::array<float, 3> p, std::array<float, 3> normal, int32_t index = 0,
                      uint32_t reference = 1) {
-        input.context = &context;
-        context.shaded_object = &object;
-        for (int k = 0; k < 3; ++k) {
-            context.p[k] = p[k];
-            context.nv[k] = normal[k];
-        }
-        object.object_index = index;
-        object.object_reference = reference;
+        set(p.data(), normal.data(), index, reference);
     }
 };
 

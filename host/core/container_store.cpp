@@ -4,6 +4,20 @@
 
 namespace tmhost {
 
+std::string value_text(const Element& element) {
+    switch (element.type) {
+    case ValueType::real:
+        return "real " + real_text(element.real);
+    case ValueType::boolean:
+        return "bool " + std::to_string(element.word);
+    case ValueType::integer:
+        return "long " + std::to_string(element.word);
+    case ValueType::custom:
+        return "custom type " + std::to_string(element.custom_type);
+    }
+    return "?";
+}
+
 int32_t Container::find_index(int32_t id) const {
     for (std::size_t i = 0; i < elements_.size(); ++i) {
         if (elements_[i]->id == id) return static_cast<int32_t>(i);
@@ -20,7 +34,6 @@ Element& Container::slot(int32_t id, ValueType type) {
     const int32_t index = find_index(id);
     if (index < 0) {
         elements_.push_back(std::make_unique<Element>());
-        elements_.back()->id = id;
     }
     Element& e = index < 0 ? *elements_.back() : *elements_[static_cast<std::size_t>(index)];
     e = Element();
@@ -83,22 +96,8 @@ bool Container::lends(const void* data, int32_t type_id) const {
 std::vector<std::string> Container::dump() const {
     std::vector<std::string> lines;
     for (const auto& e : elements_) {
-        std::string line = std::to_string(e->id) + " ";
-        switch (e->type) {
-        case ValueType::real:
-            line += "real " + real_text(e->real);
-            break;
-        case ValueType::boolean:
-            line += "bool " + std::to_string(e->word);
-            break;
-        case ValueType::integer:
-            line += "long " + std::to_string(e->word);
-            break;
-        case ValueType::custom:
-            line += "custom type " + std::to_string(e->custom_type) +
-                    (e->data != nullptr ? "" : " (no data)");
-            break;
-        }
+        std::string line = std::to_string(e->id) + " " + value_text(*e);
+        if (e->type == ValueType::custom && e->data == nullptr) line += " (no data)";
         lines.push_back(line);
     }
     return lines;

@@ -28,6 +28,10 @@ struct Element {
     void* data = nullptr;     // custom data only; lent, never freed by the host
 };
 
+// An element's type and value as the host's reports show them: "long 8", "real 20",
+// "custom type 1009290" (data pointers are not shown).
+std::string value_text(const Element& element);
+
 class Container {
 public:
     Container() = default;
@@ -47,7 +51,8 @@ public:
     float get_real(int32_t id) const;
     int32_t get_bool(int32_t id) const;
     int32_t get_long(int32_t id) const;
-    Element* get_data(int32_t id);  // null when absent
+    Element* get_data(int32_t id);             // null when absent
+    const Element* element(int32_t id) const;  // null when absent
 
     bool holds(const void* element) const;
     // True when a custom-data element of that type lends data.
@@ -60,7 +65,6 @@ public:
 
 private:
     Element& slot(int32_t id, ValueType type);
-    const Element* element(int32_t id) const;
 
     std::vector<std::unique_ptr<Element>> elements_;  // stable addresses: the module holds them
 };

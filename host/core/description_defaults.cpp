@@ -2,25 +2,9 @@
 
 #include <set>
 
-#include "host/core/text_format.h"
-
 namespace tmhost {
 
 namespace {
-
-std::string shown(const Element& element) {
-    switch (element.type) {
-    case ValueType::real:
-        return "real " + real_text(element.real);
-    case ValueType::boolean:
-        return "bool " + std::to_string(element.word);
-    case ValueType::integer:
-        return "long " + std::to_string(element.word);
-    case ValueType::custom:
-        return "custom type " + std::to_string(element.custom_type);
-    }
-    return "?";
-}
 
 // The element the default asks for, or false when the description's default cannot be one.
 bool expected_element(const nlohmann::json& type, const nlohmann::json& value, Element& out) {
@@ -58,11 +42,6 @@ bool same(const Element& expected, const Element& found) {
     return false;
 }
 
-const Element* element_of(const Container& container, int32_t id) {
-    const int32_t index = container.find_index(id);
-    return index >= 0 ? &container.at(static_cast<std::size_t>(index)) : nullptr;
-}
-
 }  // namespace
 
 std::vector<std::string> default_differences(const nlohmann::json& description,
@@ -82,10 +61,11 @@ std::vector<std::string> default_differences(const nlohmann::json& description,
         const int32_t id = id_field->get<int32_t>();
         const std::string name = std::to_string(id);
         described.insert(id);
-        const Element* found = element_of(container, id);
+        const Element* found = container.element(id);
         auto value = parameter.find("default");
         if (value == parameter.end()) {
-            if (found != nullptr) out.push_back(name + ": no default, " + shown(*found) + " found");
+            if (found != nullptr)
+                out.push_back(name + ": no default, " + value_text(*found) + " found");
             continue;
         }
         Element expected;
@@ -95,15 +75,16 @@ std::vector<std::string> default_differences(const nlohmann::json& description,
             continue;
         }
         if (found == nullptr) {
-            out.push_back(name + ": " + shown(expected) + " expected, missing");
+            out.push_back(name + ": " + value_text(expected) + " expected, missing");
         } else if (!same(expected, *found)) {
-            out.push_back(name + ": " + shown(expected) + " expected, " + shown(*found) + " found");
+            out.push_back(name + ": " + value_text(expected) + " expected, " + value_text(*found) +
+                          " found");
         }
     }
     for (std::size_t i = 0; i < container.size(); ++i) {
         const Element& element = container.at(i);
         if (described.count(element.id) == 0) {
-            out.push_back(std::to_string(element.id) + ": not described, " + shown(element) +
+            out.push_back(std::to_string(element.id) + ": not described, " + value_text(element) +
                           " found");
         }
     }

@@ -13,13 +13,7 @@ EntryCall::EntryCall(Operation operation, std::initializer_list<uint32_t> words)
     }
     bool failing = host_->is_failing(operation);
     proceed_ = !failing;
-    // A render calls the host millions of times with the journal off: build no entry then.
-    if (!host_->journal().enabled()) return;
-    JournalEntry entry;
-    entry.operation = operation_name(operation);
-    entry.words.assign(words.begin(), words.end());
-    entry.failed_on_request = failing;
-    entry_ = host_->journal().add(std::move(entry));
+    entry_ = host_->journal().add(operation_name(operation), words, failing);
 }
 
 void EntryCall::note(std::string text) {

@@ -107,12 +107,6 @@ std::string FilenameStore::resource_folder_of(const std::string& module_file) {
     return module_file.substr(0, cut + 1) + "res";
 }
 
-std::vector<std::string> FilenameStore::live_texts() const {
-    std::vector<std::string> texts;
-    for (const auto& live : names_.live()) texts.push_back(*live.value);
-    return texts;
-}
-
 std::vector<std::string> FilenameStore::live_texts_outside_blocks() const {
     std::vector<std::string> texts;
     for (const auto& live : names_.live()) {

@@ -50,7 +50,6 @@ public:
 
     // Names started and not ended (in any storage), oldest first.
     std::size_t live_count() const { return names_.live_count(); }
-    std::vector<std::string> live_texts() const;
     // Started names not held in a host block: the module's own storage left started.
     std::vector<std::string> live_texts_outside_blocks() const;
     // Host blocks not given back, oldest first, with their content if started.

@@ -7,8 +7,14 @@
 
 namespace tmhost {
 
-long Journal::add(JournalEntry entry) {
+long Journal::add(std::string_view operation, std::initializer_list<uint32_t> words,
+                  bool failed_on_request, std::string text) {
     if (!enabled_) return -1;
+    JournalEntry entry;
+    entry.operation = operation;
+    entry.words.assign(words.begin(), words.end());
+    entry.text = std::move(text);
+    entry.failed_on_request = failed_on_request;
     std::lock_guard<std::mutex> lock(mutex_);
     entries_.push_back(std::move(entry));
     return static_cast<long>(entries_.size() - 1);

@@ -27,8 +27,10 @@ struct JournalEntry {
 // reading functions are for when the calls have stopped.
 class Journal {
 public:
-    // The entry's index, or -1 when the journal is switched off.
-    long add(JournalEntry entry);
+    // The entry's index, or -1 when the journal is switched off: then nothing is built, so that
+    // the millions of calls of a render with the journal off allocate nothing.
+    long add(std::string_view operation, std::initializer_list<uint32_t> words,
+             bool failed_on_request = false, std::string text = std::string());
     const std::vector<JournalEntry>& entries() const { return entries_; }
     std::size_t size() const { return entries_.size(); }
     void clear() { entries_.clear(); }

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "host/core/stand_in_host.h"
 
@@ -24,15 +25,7 @@ inline StandInHost* library_call(const char* operation, std::initializer_list<ui
         StandInHost::note_call_without_host(operation);
         return nullptr;
     }
-    // Checked before the entry is built: listlib_contains runs for every light at every sample,
-    // and with the journal off it must not allocate.
-    if (host->journal().enabled()) {
-        JournalEntry entry;
-        entry.operation = operation;
-        entry.words.assign(words.begin(), words.end());
-        entry.text = std::move(text);
-        host->journal().add(std::move(entry));
-    }
+    host->journal().add(operation, words, false, std::move(text));
     return host;
 }
 

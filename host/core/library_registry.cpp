@@ -11,11 +11,6 @@ void LibraryRegistry::install(int32_t library_id, LibraryTable* table) {
 
 void LibraryRegistry::remove(int32_t library_id) { libraries_.erase(library_id); }
 
-LibraryTable* LibraryRegistry::installed(int32_t library_id) const {
-    auto found = libraries_.find(library_id);
-    return found != libraries_.end() ? found->second->table : nullptr;
-}
-
 void* LibraryRegistry::find(int32_t library_id) const {
     auto found = libraries_.find(library_id);
     return found != libraries_.end() ? found->second.get() : nullptr;

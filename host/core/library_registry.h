@@ -20,7 +20,6 @@ public:
     void install(int32_t library_id, LibraryTable* table);
     // Handles found before become unknown: library_table then answers 0 for them.
     void remove(int32_t library_id);
-    LibraryTable* installed(int32_t library_id) const;
 
     // An opaque non-null handle, or null when no library has that id.
     void* find(int32_t library_id) const;

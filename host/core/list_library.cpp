@@ -84,7 +84,6 @@ void* ListLibrary::build(void* list_data, int32_t, int32_t zero) {
     std::unique_lock<std::shared_mutex> lock(mutex_);
     handle->serial = ++last_serial_;
     void* key = handle.get();
-    freed_.erase(key);
     live_.emplace(key, std::move(handle));
     return key;
 }
@@ -126,9 +125,8 @@ void ListLibrary::free(void* handle) {
     std::unique_lock<std::shared_mutex> lock(mutex_);
     auto found = live_.find(handle);
     if (found != live_.end()) {
-        retired_.push_back(std::move(found->second));
+        freed_.emplace(handle, std::move(found->second));
         live_.erase(found);
-        freed_.insert(handle);
         generation_.fetch_add(1, std::memory_order_release);
         return;
     }

@@ -16,7 +16,6 @@
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <set>
 #include <shared_mutex>
 #include <string>
 #include <vector>
@@ -67,9 +66,9 @@ private:
     ListLibraryTable table_;
     mutable std::shared_mutex mutex_;
     std::map<const void*, std::unique_ptr<Handle>> live_;
-    std::set<const void*> freed_;  // freed and not handed out again: a second free says so
-    // Freed handles' objects, kept while the library lives: a thread's cached handle never dangles.
-    std::vector<std::unique_ptr<Handle>> retired_;
+    // Freed handles, kept while the library lives: a thread's cached handle never dangles, and
+    // no new handle can take a freed one's address, so a second free is always told apart.
+    std::map<const void*, std::unique_ptr<Handle>> freed_;
     const uint64_t instance_;              // tells libraries apart in the threads' caches
     std::atomic<uint64_t> generation_{0};  // raised by every free: cached handles go stale
     uint32_t last_serial_ = 0;

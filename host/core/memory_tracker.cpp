@@ -48,11 +48,6 @@ void MemoryTracker::free(void* p) {
     std::free(p);
 }
 
-const Allocation* MemoryTracker::find(const void* p) const {
-    auto found = blocks_.find(const_cast<void*>(p));
-    return found != blocks_.end() ? &found->second : nullptr;
-}
-
 std::vector<Allocation> MemoryTracker::live() const {
     std::vector<Allocation> out;
     for (const auto& block : blocks_) out.push_back(block.second);

@@ -32,8 +32,6 @@ public:
     void free(void* p);  // an unknown or already freed pointer is reported, never freed
 
     std::size_t live_count() const { return blocks_.size(); }
-    // The booking of a live block, or null.
-    const Allocation* find(const void* p) const;
     // Live blocks, oldest first.
     std::vector<Allocation> live() const;
 
