@@ -22,13 +22,7 @@ std::string cell(double ns) { return ns < 0.0 ? "-" : format_ns(ns); }
 
 std::string format_ns(double ns) {
     char text[32];
-    if (ns >= 1000.0) {
-        std::snprintf(text, sizeof text, "%.0f", ns);
-    } else if (ns >= 10.0) {
-        std::snprintf(text, sizeof text, "%.1f", ns);
-    } else {
-        std::snprintf(text, sizeof text, "%.2f", ns);
-    }
+    std::snprintf(text, sizeof text, "%.6g", ns);
     return text;
 }
 

@@ -35,7 +35,8 @@ private:
     std::vector<std::string> extra_rows_;
 };
 
-// "12.3" with a precision that suits the value: three significant digits at least.
+// Six significant digits: scripts/bench works out ratios across runs from these cells, so they
+// must not be rounded for display yet ("1234.57", "20.7312").
 std::string format_ns(double ns);
 std::string format_ratio(double ratio);
 

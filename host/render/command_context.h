@@ -4,7 +4,9 @@
 #define TMHOST_COMMAND_CONTEXT_H
 
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "host/render/module_session.h"
 
@@ -33,6 +35,16 @@ struct CommandContext {
     std::function<std::string(const std::string&)> absolute_path;
     HostAdjustment adjust_host;
 };
+
+// The module a command loads: `given` (its --module) or the one beside the program, made absolute.
+std::string module_path(const std::optional<std::string>& given, const CommandContext& context);
+
+// Runs a command's body. A bad command line, scene or module becomes its one error line; any other
+// failure "<command> failed: <why>". Either way the command answers COMMAND_ERROR.
+using CommandBody = int (*)(const std::vector<std::string>& arguments,
+                            const CommandContext& context);
+int run_reporting_errors(const char* command, CommandBody body,
+                         const std::vector<std::string>& arguments, const CommandContext& context);
 
 }  // namespace tmhost
 

@@ -1,15 +1,11 @@
 #include "host/render/describe_run.h"
 
-#include <exception>
-
 #include "host/core/text_format.h"
 #include "host/render/command_line.h"
 #include "host/render/module_session.h"
-#include "host/render/render_error.h"
 #include "host/render/scene_source.h"
 #include "host/render/shader_instance.h"
 #include "host/render/text_table.h"
-#include "host/scene/scene_error.h"
 
 namespace tmhost {
 
@@ -81,9 +77,7 @@ int describe(const std::vector<std::string>& arguments, const CommandContext& co
         return COMMAND_CLEAN;
     }
     const LoadedScene loaded = load_scene(line.positional());
-    const std::string module = line.value("--module").value_or(context.default_module);
-    ModuleSession session(context.absolute_path ? context.absolute_path(module) : module,
-                          context.adjust_host);
+    ModuleSession session(module_path(line.value("--module"), context), context.adjust_host);
     SceneLights lights(loaded.scene);
     const ParameterSheet& sheet = session.sheet();
     const ParameterValues values =
@@ -117,16 +111,7 @@ int describe(const std::vector<std::string>& arguments, const CommandContext& co
 }  // namespace
 
 int run_describe(const std::vector<std::string>& arguments, const CommandContext& context) {
-    try {
-        return describe(arguments, context);
-    } catch (const RenderError& error) {
-        context.report.error(error.what());
-    } catch (const SceneError& error) {
-        context.report.error(error.what());
-    } catch (const std::exception& error) {
-        context.report.error(std::string("describe failed: ") + error.what());
-    }
-    return COMMAND_ERROR;
+    return run_reporting_errors("describe", describe, arguments, context);
 }
 
 }  // namespace tmhost

@@ -18,7 +18,6 @@ public:
     explicit ImageOutput(std::string path);
 
     const std::string& path() const { return path_; }
-    ImageFormat format() const { return format_; }
 
     // The whole image under a temporary name, renamed into place once complete; throws
     // RenderError when the file cannot be written (any earlier file stays as it was).

@@ -42,13 +42,15 @@ void ModuleSession::abandon(const std::string& why) {
 std::vector<std::string> ModuleSession::finish() {
     if (finished_) return {};
     finished_ = true;
+    // Before the end message: a renderer made after the session is gone first when an error
+    // unwinds the render.
+    host_.set_render_backend(nullptr);
     std::vector<std::string> lines;
     if (lifecycle_) {
         host_.journal().set_enabled(true);
         if (!lifecycle_->end()) lines.push_back(lifecycle_->outcomes().back().line());
     }
     module_.unload();
-    host_.set_render_backend(nullptr);
     for (const std::string& line : host_.left_behind().lines()) lines.push_back(line);
     return lines;
 }

@@ -13,7 +13,6 @@ public:
     ProgressBar(const ProgressBar&) = delete;
     ProgressBar& operator=(const ProgressBar&) = delete;
 
-    bool enabled() const { return enabled_; }
     // Redraws when the shown percentage changes.
     void show(long done);
     // Clears the bar's line, so the next message starts on a clean line.

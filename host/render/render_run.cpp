@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <exception>
 #include <memory>
 #include <optional>
 
@@ -17,7 +16,6 @@
 #include "host/render/shader_instance.h"
 #include "host/render/tracer_light_source.h"
 #include "host/scene/image.h"
-#include "host/scene/scene_error.h"
 #include "host/scene/tracer.h"
 
 namespace tmhost {
@@ -64,8 +62,7 @@ RenderRequest parse_request(const std::vector<std::string>& arguments,
     request.height = line.integer("--height", 1, kMaxImageSide);
     request.assignments = line.values("--set");
     request.threads = line.integer("--threads", 1, kMaxThreads).value_or(1);
-    const std::string module = line.value("--module").value_or(context.default_module);
-    request.module = context.absolute_path ? context.absolute_path(module) : module;
+    request.module = module_path(line.value("--module"), context);
     return request;
 }
 
@@ -94,7 +91,7 @@ int render(const std::vector<std::string>& arguments, const CommandContext& cont
     Scene& scene = loaded.scene;
     scene.width = request.width.value_or(scene.width);
     scene.height = request.height.value_or(scene.height);
-    if (static_cast<long long>(scene.width) * scene.height > kMaxImagePixels) {
+    if (too_many_pixels(scene.width, scene.height)) {
         throw RenderError("image " + std::to_string(scene.width) + "x" +
                           std::to_string(scene.height) + ": more than " +
                           std::to_string(kMaxImagePixels) + " pixels");
@@ -144,16 +141,7 @@ int render(const std::vector<std::string>& arguments, const CommandContext& cont
 }  // namespace
 
 int run_render(const std::vector<std::string>& arguments, const CommandContext& context) {
-    try {
-        return render(arguments, context);
-    } catch (const RenderError& error) {
-        context.report.error(error.what());
-    } catch (const SceneError& error) {
-        context.report.error(error.what());
-    } catch (const std::exception& error) {
-        context.report.error(std::string("render failed: ") + error.what());
-    }
-    return COMMAND_ERROR;
+    return run_reporting_errors("render", render, arguments, context);
 }
 
 }  // namespace tmhost

@@ -1,14 +1,11 @@
 #include "host/render/shader_instance.h"
 
-#include <cstring>
-
 #include "host/render/render_error.h"
 
 namespace tmhost {
 
 ShaderInstance::ShaderInstance(const ShaderPlugin& plugin, ContainerStore& containers)
     : plugin_(plugin), containers_(containers), host_node_(containers.make_node()) {
-    std::memset(&setup_, 0, sizeof setup_);
     node_ = plugin_.create();
     if (node_ == nullptr) {
         containers_.destroy(host_node_);

@@ -13,13 +13,17 @@ namespace tmhost {
 constexpr int kMaxImageSide = 16384;
 constexpr long long kMaxImagePixels = 16LL * 1024 * 1024;
 
+inline bool too_many_pixels(int width, int height) {
+    return static_cast<long long>(width) * height > kMaxImagePixels;
+}
+
 class Image {
 public:
     Image() = default;
     // Throws std::invalid_argument when a side is below 1 or beyond the limits above.
     Image(int width, int height) : width_(width), height_(height) {
         if (width < 1 || height < 1 || width > kMaxImageSide || height > kMaxImageSide ||
-            static_cast<long long>(width) * height > kMaxImagePixels) {
+            too_many_pixels(width, height)) {
             throw std::invalid_argument("image size " + std::to_string(width) + "x" +
                                         std::to_string(height) + " out of range");
         }

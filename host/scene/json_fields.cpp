@@ -9,31 +9,27 @@ namespace tmhost {
 
 using nlohmann::json;
 
-namespace {
-
-[[noreturn]] void fail(const std::string& path, const std::string& what) {
+[[noreturn]] void fail_field(const std::string& path, const std::string& what) {
     throw SceneError(path_label(path) + ": " + what);
 }
 
-}  // namespace
-
 double read_number(const json& value, const std::string& path) {
-    if (!value.is_number()) fail(path, "expected a number");
+    if (!value.is_number()) fail_field(path, "expected a number");
     const double number = value.get<double>();
-    if (!std::isfinite(number)) fail(path, "expected a finite number");
+    if (!std::isfinite(number)) fail_field(path, "expected a finite number");
     return number;
 }
 
 float read_float(const json& value, const std::string& path) {
     const double number = read_number(value, path);
     if (std::fabs(number) > std::numeric_limits<float>::max()) {
-        fail(path, "number out of range");
+        fail_field(path, "number out of range");
     }
     return static_cast<float>(number);
 }
 
 int read_integer(const json& value, const std::string& path, int min, int max) {
-    if (!value.is_number_integer()) fail(path, "expected an integer");
+    if (!value.is_number_integer()) fail_field(path, "expected an integer");
     // Non-negative integers arrive unsigned and may not fit the signed type; either way the
     // value is first brought into a range where the comparison is exact.
     long long number = 0;
@@ -46,44 +42,44 @@ int read_integer(const json& value, const std::string& path, int min, int max) {
         number = value.get<json::number_integer_t>();
     }
     if (number < min || number > max) {
-        fail(path,
-             "expected an integer from " + std::to_string(min) + " to " + std::to_string(max));
+        fail_field(
+            path, "expected an integer from " + std::to_string(min) + " to " + std::to_string(max));
     }
     return static_cast<int>(number);
 }
 
 bool read_bool(const json& value, const std::string& path) {
-    if (!value.is_boolean()) fail(path, "expected true or false");
+    if (!value.is_boolean()) fail_field(path, "expected true or false");
     return value.get<bool>();
 }
 
 std::string read_string(const json& value, const std::string& path) {
-    if (!value.is_string()) fail(path, "expected a string");
+    if (!value.is_string()) fail_field(path, "expected a string");
     return value.get<std::string>();
 }
 
 Vec3 read_vec3(const json& value, const std::string& path) {
-    if (!value.is_array() || value.size() != 3) fail(path, "expected an array of 3 numbers");
+    if (!value.is_array() || value.size() != 3) fail_field(path, "expected an array of 3 numbers");
     return {read_number(value[0], element_path(path, 0)),
             read_number(value[1], element_path(path, 1)),
             read_number(value[2], element_path(path, 2))};
 }
 
 Colour read_colour(const json& value, const std::string& path) {
-    if (!value.is_array() || value.size() != 3) fail(path, "expected an array of 3 numbers");
+    if (!value.is_array() || value.size() != 3) fail_field(path, "expected an array of 3 numbers");
     return {read_float(value[0], element_path(path, 0)),
             read_float(value[1], element_path(path, 1)),
             read_float(value[2], element_path(path, 2))};
 }
 
 const json& read_array(const json& value, const std::string& path) {
-    if (!value.is_array()) fail(path, "expected an array");
+    if (!value.is_array()) fail_field(path, "expected an array");
     return value;
 }
 
 JsonFields::JsonFields(const json& value, std::string path)
     : value_(value), path_(std::move(path)) {
-    if (!value_.is_object()) fail(path_, "expected an object");
+    if (!value_.is_object()) fail_field(path_, "expected an object");
 }
 
 JsonFields::JsonFields(const json& value, std::string path,
@@ -95,7 +91,7 @@ JsonFields::JsonFields(const json& value, std::string path,
         if (known) continue;
         std::string list;
         for (const char* key : allowed) list += (list.empty() ? "" : ", ") + std::string(key);
-        fail(path_, "unknown key \"" + member.key() + "\" (expected one of: " + list + ")");
+        fail_field(path_, "unknown key \"" + member.key() + "\" (expected one of: " + list + ")");
     }
 }
 
@@ -105,7 +101,7 @@ bool JsonFields::has(const char* key) const { return value_.contains(key); }
 
 const json& JsonFields::required(const char* key) const {
     const auto found = value_.find(key);
-    if (found == value_.end()) fail(path_, "missing \"" + std::string(key) + "\"");
+    if (found == value_.end()) fail_field(path_, "missing \"" + std::string(key) + "\"");
     return *found;
 }
 

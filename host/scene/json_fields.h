@@ -15,6 +15,9 @@
 
 namespace tmhost {
 
+// Throws the SceneError "<path>: <what>" for the field at `path`.
+[[noreturn]] void fail_field(const std::string& path, const std::string& what);
+
 double read_number(const nlohmann::json& value, const std::string& path);  // finite
 float read_float(const nlohmann::json& value, const std::string& path);    // finite as a float
 int read_integer(const nlohmann::json& value, const std::string& path, int min, int max);

@@ -16,10 +16,6 @@ using nlohmann::json;
 
 namespace {
 
-[[noreturn]] void fail(const std::string& path, const std::string& what) {
-    throw SceneError(path_label(path) + ": " + what);
-}
-
 // Whether normalising gives a unit vector: not for zero, nor where the squared length
 // overflows or underflows.
 bool has_direction(const Vec3& v) {
@@ -28,8 +24,8 @@ bool has_direction(const Vec3& v) {
 }
 
 void check_direction(const Vec3& v, const std::string& path) {
-    if (v == Vec3{}) fail(path, "must not be zero");
-    if (!has_direction(v)) fail(path, "length out of range");
+    if (v == Vec3{}) fail_field(path, "must not be zero");
+    if (!has_direction(v)) fail_field(path, "length out of range");
 }
 
 Camera parse_camera(const JsonFields& fields) {
@@ -39,15 +35,15 @@ Camera parse_camera(const JsonFields& fields) {
     camera.up = fields.vec3_or("up", camera.up);
     camera.fov_degrees = fields.number("fov");
     if (!(camera.fov_degrees > 0.0 && camera.fov_degrees < 180.0)) {
-        fail(fields.path("fov"), "expected degrees greater than 0 and less than 180");
+        fail_field(fields.path("fov"), "expected degrees greater than 0 and less than 180");
     }
     const Vec3 forward = camera.target - camera.position;
-    if (forward == Vec3{}) fail(fields.path("target"), "the same point as the position");
-    if (!has_direction(forward)) fail(fields.path("target"), "too far from the position");
+    if (forward == Vec3{}) fail_field(fields.path("target"), "the same point as the position");
+    if (!has_direction(forward)) fail_field(fields.path("target"), "too far from the position");
     check_direction(camera.up, fields.path("up"));
     // The camera's right-hand axis comes from this cross product; near zero it has no direction.
     if (length(cross(normalize(forward), normalize(camera.up))) < 1e-9) {
-        fail(fields.path("up"), "parallel to the view direction");
+        fail_field(fields.path("up"), "parallel to the view direction");
     }
     return camera;
 }
@@ -55,7 +51,7 @@ Camera parse_camera(const JsonFields& fields) {
 Shape parse_shape(const JsonFields& fields, const std::string& type) {
     if (type == "sphere") {
         Sphere sphere{fields.vec3("center"), fields.number("radius")};
-        if (!(sphere.radius > 0.0)) fail(fields.path("radius"), "must be greater than 0");
+        if (!(sphere.radius > 0.0)) fail_field(fields.path("radius"), "must be greater than 0");
         return sphere;
     }
     if (type == "plane") {
@@ -68,8 +64,8 @@ Shape parse_shape(const JsonFields& fields, const std::string& type) {
     static const char* const axes[] = {"x", "y", "z"};
     for (int axis = 0; axis < 3; ++axis) {
         if (component(box.min, axis) > component(box.max, axis)) {
-            fail(fields.path("min"),
-                 std::string("greater than max on the ") + axes[axis] + " axis");
+            fail_field(fields.path("min"),
+                       std::string("greater than max on the ") + axes[axis] + " axis");
         }
     }
     return box;
@@ -79,11 +75,11 @@ Shape parse_shape(const JsonFields& fields, const std::string& type) {
 // name them, and the glue looks them up by name.
 void claim_name(std::map<std::string, int>& names, const std::string& name, int index,
                 const std::string& path) {
-    if (name.empty()) fail(path, "must not be empty");
+    if (name.empty()) fail_field(path, "must not be empty");
     const auto inserted = names.emplace(name, index);
     if (!inserted.second) {
-        fail(path, "duplicate name \"" + name + "\" (also used at index " +
-                       std::to_string(inserted.first->second) + ")");
+        fail_field(path, "duplicate name \"" + name + "\" (also used at index " +
+                             std::to_string(inserted.first->second) + ")");
     }
 }
 
@@ -105,7 +101,7 @@ SceneObject parse_object(const json& value, const std::string& path) {
         return {fields.string("name"), parse_shape(fields, type),
                 fields.colour_or("colour", {1.0f, 1.0f, 1.0f})};
     }
-    fail(type_path, "unknown type \"" + type + "\" (expected sphere, plane or box)");
+    fail_field(type_path, "unknown type \"" + type + "\" (expected sphere, plane or box)");
 }
 
 // A list of names resolved against a name table: indices in the order written, each name once.
@@ -118,9 +114,9 @@ std::vector<int> resolve_names(const json& value, const std::string& path,
         const std::string name = read_string(list[i], item_path);
         const auto found = names.find(name);
         if (found == names.end())
-            fail(item_path, "unknown " + std::string(what) + " \"" + name + "\"");
+            fail_field(item_path, "unknown " + std::string(what) + " \"" + name + "\"");
         if (std::find(indices.begin(), indices.end(), found->second) != indices.end()) {
-            fail(item_path, "\"" + name + "\" is listed twice");
+            fail_field(item_path, "\"" + name + "\" is listed twice");
         }
         indices.push_back(found->second);
     }
@@ -133,8 +129,8 @@ Falloff parse_falloff(const JsonFields& fields) {
     if (name == "none") return Falloff::none;
     if (name == "linear") return Falloff::linear;
     if (name == "inverse_square") return Falloff::inverse_square;
-    fail(fields.path("falloff"),
-         "unknown falloff \"" + name + "\" (expected none, linear or inverse_square)");
+    fail_field(fields.path("falloff"),
+               "unknown falloff \"" + name + "\" (expected none, linear or inverse_square)");
 }
 
 Light parse_light(const json& value, const std::string& path,
@@ -150,7 +146,7 @@ Light parse_light(const json& value, const std::string& path,
     light.falloff = parse_falloff(fields);
     light.reference_distance = fields.number_or("reference_distance", light.reference_distance);
     if (!(light.reference_distance > 0.0)) {
-        fail(fields.path("reference_distance"), "must be greater than 0");
+        fail_field(fields.path("reference_distance"), "must be greater than 0");
     }
     light.shadows = fields.bool_or("shadows", light.shadows);
     if (fields.has("exclude")) {
@@ -170,7 +166,8 @@ LightList parse_light_list(const JsonFields& fields,
     } else if (mode == "include") {
         list.mode = ListMode::include;
     } else {
-        fail(fields.path("mode"), "unknown mode \"" + mode + "\" (expected exclude or include)");
+        fail_field(fields.path("mode"),
+                   "unknown mode \"" + mode + "\" (expected exclude or include)");
     }
     list.lights =
         resolve_names(fields.required("lights"), fields.path("lights"), light_names, "light");
@@ -180,8 +177,8 @@ LightList parse_light_list(const JsonFields& fields,
 void parse_image(const JsonFields& fields, Scene& scene) {
     scene.width = fields.integer_or("width", scene.width, 1, kMaxImageSide);
     scene.height = fields.integer_or("height", scene.height, 1, kMaxImageSide);
-    if (static_cast<long long>(scene.width) * scene.height > kMaxImagePixels) {
-        fail(fields.path(), "more than " + std::to_string(kMaxImagePixels) + " pixels");
+    if (too_many_pixels(scene.width, scene.height)) {
+        fail_field(fields.path(), "more than " + std::to_string(kMaxImagePixels) + " pixels");
     }
 }
 

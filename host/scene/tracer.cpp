@@ -40,9 +40,8 @@ double scene_scale(const Scene& scene) {
 
 }  // namespace
 
-Tracer::Tracer(Scene scene) : scene_(std::move(scene)), epsilon_(0.0) {
-    epsilon_ = kRelativeEpsilon * scene_scale(scene_);
-}
+Tracer::Tracer(Scene scene)
+    : scene_(std::move(scene)), epsilon_(kRelativeEpsilon * scene_scale(scene_)) {}
 
 std::optional<Hit> Tracer::nearest_hit(const Ray& ray) const {
     std::optional<Hit> nearest;
@@ -58,9 +57,7 @@ std::optional<Hit> Tracer::nearest_hit(const Ray& ray) const {
     return nearest;
 }
 
-bool Tracer::segment_blocked(const Vec3& from, const Vec3& to) const {
-    const Vec3 span = to - from;
-    const double span_length = length(span);
+bool Tracer::segment_blocked(const Vec3& from, const Vec3& span, double span_length) const {
     if (span_length <= 2.0 * epsilon_) return false;
     const Ray ray{from, span * (1.0 / span_length)};
     for (const SceneObject& object : scene_.objects) {
@@ -75,9 +72,10 @@ bool Tracer::illuminate(int light, const float point[3], bool shadows, float col
     const Vec3 at{point[0], point[1], point[2]};
     if (!is_finite(at)) return false;
     const Light& source = scene_.lights[static_cast<std::size_t>(light)];
-    if (shadows && source.shadows && segment_blocked(at, source.position)) return false;
-    const double factor =
-        falloff_factor(source.falloff, source.reference_distance, length(source.position - at));
+    const Vec3 span = source.position - at;
+    const double distance = length(span);
+    if (shadows && source.shadows && segment_blocked(at, span, distance)) return false;
+    const double factor = falloff_factor(source.falloff, source.reference_distance, distance);
     // A float times a float is exact in double, so without falloff the result is the correctly
     // rounded float product of colour and intensity. Beyond the float range the light is
     // infinite (converting such a double to float would be undefined).

@@ -32,9 +32,10 @@ public:
     // The nearest object the ray meets farther than epsilon from its origin.
     std::optional<Hit> nearest_hit(const Ray& ray) const;
 
-    // Whether an object crosses the segment between the two points, leaving out epsilon at each
-    // end so that a point on a surface does not shadow itself, nor a light on one its own.
-    bool segment_blocked(const Vec3& from, const Vec3& to) const;
+    // Whether an object crosses the segment from `from` along `span` (of length `span_length`),
+    // leaving out epsilon at each end so that a point on a surface does not shadow itself, nor a
+    // light on one its own.
+    bool segment_blocked(const Vec3& from, const Vec3& span, double span_length) const;
 
     // The light that light `light` delivers at `point`: colour x intensity x falloff(distance),
     // whatever the orientation of any surface. With `shadows` and a light that casts them, an
