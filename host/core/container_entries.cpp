@@ -7,15 +7,15 @@ namespace tmhost {
 
 namespace {
 
-Container* container_of(EntryCall& call, Ctr c, const char* operation) {
-    return call.host().containers().container_for(c, operation);
+Container* container_of(EntryCall& call, Ctr c) {
+    return call.host().containers().container_for(c, call.name());
 }
 
 int32_t TM_CDECL container_set_real(Ctr c, int32_t id, float value) {
     EntryCall call(Operation::container_set_real, {word(c), word(id), word(value)});
     call.note(real_text(value));
     if (!call) return 0;
-    Container* container = container_of(call, c, "container_set_real");
+    Container* container = container_of(call, c);
     if (container == nullptr) return 0;
     container->set_real(id, value);
     return 1;
@@ -24,7 +24,7 @@ int32_t TM_CDECL container_set_real(Ctr c, int32_t id, float value) {
 int32_t TM_CDECL container_set_bool(Ctr c, int32_t id, int32_t value) {
     EntryCall call(Operation::container_set_bool, {word(c), word(id), word(value)});
     if (!call) return 0;
-    Container* container = container_of(call, c, "container_set_bool");
+    Container* container = container_of(call, c);
     if (container == nullptr) return 0;
     container->set_bool(id, value);
     return 1;
@@ -33,7 +33,7 @@ int32_t TM_CDECL container_set_bool(Ctr c, int32_t id, int32_t value) {
 int32_t TM_CDECL container_set_long(Ctr c, int32_t id, int32_t value) {
     EntryCall call(Operation::container_set_long, {word(c), word(id), word(value)});
     if (!call) return 0;
-    Container* container = container_of(call, c, "container_set_long");
+    Container* container = container_of(call, c);
     if (container == nullptr) return 0;
     container->set_long(id, value);
     return 1;
@@ -42,35 +42,35 @@ int32_t TM_CDECL container_set_long(Ctr c, int32_t id, int32_t value) {
 float TM_CDECL container_get_real(Ctr c, int32_t id) {
     EntryCall call(Operation::container_get_real, {word(c), word(id)});
     if (!call) return 0.0f;
-    Container* container = container_of(call, c, "container_get_real");
+    Container* container = container_of(call, c);
     return container != nullptr ? container->get_real(id) : 0.0f;
 }
 
 int32_t TM_CDECL container_get_bool(Ctr c, int32_t id) {
     EntryCall call(Operation::container_get_bool, {word(c), word(id)});
     if (!call) return 0;
-    Container* container = container_of(call, c, "container_get_bool");
+    Container* container = container_of(call, c);
     return container != nullptr ? container->get_bool(id) : 0;
 }
 
 int32_t TM_CDECL container_get_long(Ctr c, int32_t id) {
     EntryCall call(Operation::container_get_long, {word(c), word(id)});
     if (!call) return 0;
-    Container* container = container_of(call, c, "container_get_long");
+    Container* container = container_of(call, c);
     return container != nullptr ? container->get_long(id) : 0;
 }
 
 int32_t TM_CDECL container_find_index(Ctr c, int32_t id) {
     EntryCall call(Operation::container_find_index, {word(c), word(id)});
     if (!call) return -1;
-    Container* container = container_of(call, c, "container_find_index");
+    Container* container = container_of(call, c);
     return container != nullptr ? container->find_index(id) : -1;
 }
 
 void* TM_CDECL container_get_data(Ctr c, int32_t id) {
     EntryCall call(Operation::container_get_data, {word(c), word(id)});
     if (!call) return nullptr;
-    Container* container = container_of(call, c, "container_get_data");
+    Container* container = container_of(call, c);
     return container != nullptr ? container->get_data(id) : nullptr;
 }
 
@@ -83,7 +83,7 @@ Ctr TM_CDECL node_get_container(void* host_node) {
 void* TM_CDECL customdata_get(void* element, int32_t type_id) {
     EntryCall call(Operation::customdata_get, {word(element), word(type_id)});
     if (!call) return nullptr;
-    Element* e = call.host().containers().element_for(element, "customdata_get");
+    Element* e = call.host().containers().element_for(element, call.name());
     if (e == nullptr || e->type != ValueType::custom || e->custom_type != type_id) return nullptr;
     return e->data;
 }

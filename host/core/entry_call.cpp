@@ -6,7 +6,7 @@
 namespace tmhost {
 
 EntryCall::EntryCall(Operation operation, std::initializer_list<uint32_t> words)
-    : host_(StandInHost::active()) {
+    : operation_(operation), host_(StandInHost::active()) {
     if (host_ == nullptr) {
         StandInHost::note_call_without_host(operation);
         return;

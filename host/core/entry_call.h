@@ -25,10 +25,13 @@ public:
 
     explicit operator bool() const { return proceed_; }
     StandInHost& host() const { return *host_; }
+    // The operation's name, as misuse reports give it.
+    const char* name() const { return operation_name(operation_); }
     // Text for this call's journal entry: a string's content, a path, a tag.
     void note(std::string text);
 
 private:
+    Operation operation_;
     StandInHost* host_;
     bool proceed_ = false;
     long entry_ = -1;  // index in the journal, -1 when not journaled

@@ -16,7 +16,7 @@ void TM_CDECL general_free(void* p) {
 int32_t TM_CDECL general_print(Str s) {
     EntryCall call(Operation::general_print, {word(s)});
     if (!call) return 0;
-    const std::string* text = call.host().strings().text_for(s, "general_print");
+    const std::string* text = call.host().strings().text_for(s, call.name());
     if (text == nullptr) return 0;
     call.note(*text);
     call.host().console().print(*text);
@@ -29,7 +29,7 @@ int32_t TM_CDECL general_register_plugin(int32_t api, int32_t type, int32_t id, 
                    {word(api), word(type), word(id), word(name), word(record), word(size)});
     if (!call) return 0;
     StandInHost& host = call.host();
-    const std::string* text = host.strings().text_for(name, "general_register_plugin");
+    const std::string* text = host.strings().text_for(name, call.name());
     if (text == nullptr) return 0;
     call.note(*text);
     if (size < 0 || size > MAX_REGISTRATION_RECORD || (record == nullptr && size != 0)) {

@@ -6,10 +6,10 @@ namespace tmhost {
 
 namespace {
 
-RenderBackend* backend_for(EntryCall& call, const char* operation) {
+RenderBackend* backend_for(EntryCall& call) {
     RenderBackend* backend = call.host().render_backend();
     if (backend == nullptr) {
-        call.host().misuses().add(std::string(operation) + ": no renderer attached to the host");
+        call.host().misuses().add(std::string(call.name()) + ": no renderer attached to the host");
     }
     return backend;
 }
@@ -21,7 +21,7 @@ int32_t TM_CDECL render_illuminate(RenderContext* context, LightRecord* light, f
                    {word(context), word(light), word(colour_out), word(work), word(point),
                     word(work_again), word(shadow_flag), word(zero)});
     if (!call) return 0;
-    RenderBackend* backend = backend_for(call, "render_illuminate");
+    RenderBackend* backend = backend_for(call);
     if (backend == nullptr) return 0;
     return backend->illuminate(context, light, colour_out, work, point, work_again, shadow_flag,
                                zero);
@@ -30,14 +30,14 @@ int32_t TM_CDECL render_illuminate(RenderContext* context, LightRecord* light, f
 LightRecord* TM_CDECL render_get_light(RenderContext* context, int32_t index) {
     EntryCall call(Operation::render_get_light, {word(context), word(index)});
     if (!call) return nullptr;
-    RenderBackend* backend = backend_for(call, "render_get_light");
+    RenderBackend* backend = backend_for(call);
     return backend != nullptr ? backend->get_light(context, index) : nullptr;
 }
 
 int32_t TM_CDECL render_light_count(RenderContext* context) {
     EntryCall call(Operation::render_light_count, {word(context)});
     if (!call) return 0;
-    RenderBackend* backend = backend_for(call, "render_light_count");
+    RenderBackend* backend = backend_for(call);
     return backend != nullptr ? backend->light_count(context) : 0;
 }
 

@@ -9,7 +9,7 @@ namespace {
 int32_t TM_CDECL resource_load(Fn f) {
     EntryCall call(Operation::resource_load, {word(f)});
     if (!call) return 0;
-    const std::string* folder = call.host().filenames().text_for(f, "resource_load");
+    const std::string* folder = call.host().filenames().text_for(f, call.name());
     if (folder == nullptr) return 0;
     call.note(*folder);
     return call.host().resources().load(*folder);
