@@ -215,8 +215,9 @@ std::vector<ShadingCase> shading_cases() {
             for (const Sampling& sampling : kSamplings) {
                 for (bool list : {false, true}) {
                     cases.push_back({samples, lights, sampling, list});
-                    if (has_target(samples, lights))
+                    if (has_target(samples, lights)) {
                         cases.push_back({samples, lights, sampling, list, true});
+                    }
                 }
                 // One sample point is the start point alone: no rule is used, no draw made.
                 if (samples == 1) break;

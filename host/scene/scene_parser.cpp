@@ -83,25 +83,25 @@ void claim_name(std::map<std::string, int>& names, const std::string& name, int 
     }
 }
 
+// Each shape's own two keys, beside the keys every object has.
+struct ShapeKeys {
+    const char* type;
+    const char* first;
+    const char* second;
+};
+const ShapeKeys kShapeKeys[] = {
+    {"sphere", "center", "radius"}, {"plane", "point", "normal"}, {"box", "min", "max"}};
+
 SceneObject parse_object(const json& value, const std::string& path) {
     const std::string type = JsonFields(value, path).string("type");
-    const std::string type_path = member_path(path, "type");
-    if (type == "sphere") {
-        const JsonFields fields(value, path, {"type", "name", "colour", "center", "radius"});
+    for (const ShapeKeys& keys : kShapeKeys) {
+        if (type != keys.type) continue;
+        const JsonFields fields(value, path, {"type", "name", "colour", keys.first, keys.second});
         return {fields.string("name"), parse_shape(fields, type),
                 fields.colour_or("colour", {1.0f, 1.0f, 1.0f})};
     }
-    if (type == "plane") {
-        const JsonFields fields(value, path, {"type", "name", "colour", "point", "normal"});
-        return {fields.string("name"), parse_shape(fields, type),
-                fields.colour_or("colour", {1.0f, 1.0f, 1.0f})};
-    }
-    if (type == "box") {
-        const JsonFields fields(value, path, {"type", "name", "colour", "min", "max"});
-        return {fields.string("name"), parse_shape(fields, type),
-                fields.colour_or("colour", {1.0f, 1.0f, 1.0f})};
-    }
-    fail_field(type_path, "unknown type \"" + type + "\" (expected sphere, plane or box)");
+    fail_field(member_path(path, "type"),
+               "unknown type \"" + type + "\" (expected sphere, plane or box)");
 }
 
 // A list of names resolved against a name table: indices in the order written, each name once.
@@ -113,8 +113,9 @@ std::vector<int> resolve_names(const json& value, const std::string& path,
         const std::string item_path = element_path(path, i);
         const std::string name = read_string(list[i], item_path);
         const auto found = names.find(name);
-        if (found == names.end())
+        if (found == names.end()) {
             fail_field(item_path, "unknown " + std::string(what) + " \"" + name + "\"");
+        }
         if (std::find(indices.begin(), indices.end(), found->second) != indices.end()) {
             fail_field(item_path, "\"" + name + "\" is listed twice");
         }
@@ -223,8 +224,9 @@ Scene parse_scene(const std::string& text) {
         const JsonFields shader(top.required("shader"), "shader");  // an object, names not checked
         scene.shader = top.required("shader");
     }
-    if (top.has("image"))
+    if (top.has("image")) {
         parse_image(JsonFields(top.required("image"), "image", {"width", "height"}), scene);
+    }
     scene.background = top.colour_or("background", scene.background);
     return scene;
 }

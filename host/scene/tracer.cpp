@@ -44,17 +44,20 @@ Tracer::Tracer(Scene scene)
     : scene_(std::move(scene)), epsilon_(kRelativeEpsilon * scene_scale(scene_)) {}
 
 std::optional<Hit> Tracer::nearest_hit(const Ray& ray) const {
-    std::optional<Hit> nearest;
+    std::optional<ShapeHit> nearest;
+    std::size_t object = 0;
     double limit = std::numeric_limits<double>::infinity();
     for (std::size_t i = 0; i < scene_.objects.size(); ++i) {
         const auto found = intersect(scene_.objects[i].shape, ray, epsilon_, limit);
         if (!found) continue;
         limit = found->t;
-        const Vec3 normal =
-            dot(found->normal, ray.direction) > 0.0 ? -found->normal : found->normal;
-        nearest = Hit{found->t, point_at(ray, found->t), normal, static_cast<int>(i)};
+        nearest = found;
+        object = i;
     }
-    return nearest;
+    if (!nearest) return std::nullopt;
+    const Vec3 normal =
+        dot(nearest->normal, ray.direction) > 0.0 ? -nearest->normal : nearest->normal;
+    return Hit{nearest->t, point_at(ray, nearest->t), normal, static_cast<int>(object)};
 }
 
 bool Tracer::segment_blocked(const Vec3& from, const Vec3& span, double span_length) const {
