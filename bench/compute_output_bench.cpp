@@ -12,11 +12,11 @@
 #include "bench/bench_cases.h"
 #include "bench/constant_host.h"
 #include "bench/stack_placement.h"
-#include "host/core/module_file.h"
-#include "host/core/module_lifecycle.h"
 #include "host/core/point_light_renderer.h"
-#include "host/core/shader_plugin.h"
 #include "host/core/stand_in_host.h"
+#include "host/render/module_session.h"
+#include "host/render/render_error.h"
+#include "host/render/shader_instance.h"
 #include "random_stream.h"
 #include "shader_registration.h"
 #include "tonemix_parameters.h"
@@ -60,14 +60,15 @@ const float kPoint[3] = {1.0f, 2.0f, 3.0f};
 const float kNormal[3] = {0.0f, 1.0f, 0.0f};
 
 struct LoadedModule {
-    tmhost::StandInHost host;
-    tmhost::ModuleFile file;
-    std::optional<tmhost::ModuleLifecycle> lifecycle;
-    tmhost::ShaderPlugin plugin;
+    explicit LoadedModule(const std::string& path) : session(path) {}
+
+    tmhost::ModuleSession session;
     // Lent to a node's container when a case uses a list; names no light of the constant scene.
     tmhost::LightListData list_data;
     unsigned char listed_object = 0;
     ShadingAllocations allocations;
+
+    tmhost::StandInHost& host() { return session.host(); }
 };
 
 std::unique_ptr<LoadedModule> loaded;
@@ -77,38 +78,36 @@ std::unique_ptr<LoadedModule> loaded;
 class PreparedNode {
 public:
     PreparedNode(LoadedModule& module, const ShadingCase& shading)
-        : module_(module), host_node_(module.host.containers().make_node()) {
-        node_ = module_.plugin.create();
-        if (node_ == nullptr) return;
-        module_.plugin.init_defaults(node_, host_node_);
-        tmhost::Container& values = host_node_.container;
+        : instance_(module.session.shader(), module.host().containers()) {
+        instance_.init_defaults();
+        tmhost::Container& values = instance_.container();
         values.set_long(TONEMIX_SAMPLES, shading.samples);
         values.set_long(TONEMIX_MODE, shading.sampling.mode);
         values.set_bool(TONEMIX_JITTER, shading.sampling.jitter);
         values.set_bool(TONEMIX_GAUSSIAN, shading.sampling.gaussian);
-        if (shading.list) values.set_custom(TONEMIX_LIGHTS, LIBRARY_LIST, &module_.list_data);
-        module_.plugin.prepare_render(node_, host_node_, &setup_);
+        if (shading.list) values.set_custom(TONEMIX_LIGHTS, LIBRARY_LIST, &module.list_data);
+        instance_.prepare();
     }
-    ~PreparedNode() {
-        if (node_ != nullptr) {
-            module_.plugin.release_render(node_);
-            module_.plugin.free_node(node_);
-        }
-        module_.host.containers().destroy(host_node_);
-    }
-    PreparedNode(const PreparedNode&) = delete;
-    PreparedNode& operator=(const PreparedNode&) = delete;
 
-    void* node() const { return node_; }
+    void* node() const { return instance_.node(); }
     // The node's stream, read through the module's own class layout.
-    const RandomStream& random() const { return static_cast<TonemixShader*>(node_)->random; }
+    const RandomStream& random() const { return static_cast<TonemixShader*>(node())->random; }
 
 private:
-    LoadedModule& module_;
-    tmhost::Node& host_node_;
-    void* node_ = nullptr;
-    RenderSetup setup_{};
+    tmhost::ShaderInstance instance_;
 };
+
+// Makes `prepared` for the case; false with `why` when the module makes no node.
+bool prepare(std::optional<PreparedNode>& prepared, LoadedModule& module,
+             const ShadingCase& shading, std::string& why) {
+    try {
+        prepared.emplace(module, shading);
+        return true;
+    } catch (const tmhost::RenderError& error) {
+        why = error.what();
+        return false;
+    }
+}
 
 void floor_draws(RandomStream& random, const Sampling& sampling) {
     if (sampling.mode == MODE_SCATTER) {
@@ -150,25 +149,26 @@ __attribute__((noinline)) void shade_module_loop(benchmark::State& state,
                                                  const ShadingCase& shading) {
     LoadedModule& module = *loaded;
     set_light_count(shading.lights);
-    install_constant_slots(module.host, false);
-    PreparedNode prepared(module, shading);
-    if (prepared.node() == nullptr) {
-        state.SkipWithError("the module made no node");
+    install_constant_slots(module.host(), false);
+    std::optional<PreparedNode> prepared;
+    std::string why;
+    if (!prepare(prepared, module, shading, why)) {
+        state.SkipWithError(why.c_str());
         return;
     }
     tmhost::ShadingPoint point;
     point.set(kPoint, kNormal, 0, 1);
-    const ComputeOutputEntry entry = module.plugin.record().compute_output;
-    void* node = prepared.node();
+    const ComputeOutputEntry entry = module.session.shader().record().compute_output;
+    void* node = prepared->node();
     float colour[3] = {0.0f, 0.0f, 0.0f};
-    const std::size_t allocations = module.host.journal().count("general_alloc");
+    const std::size_t allocations = module.host().journal().count("general_alloc");
     for (auto _ : state) {
         entry(node, colour, 0, &point.input);
         benchmark::DoNotOptimize(colour[0]);
     }
     module.allocations.calls += state.iterations();
     module.allocations.allocations +=
-        static_cast<long long>(module.host.journal().count("general_alloc") - allocations);
+        static_cast<long long>(module.host().journal().count("general_alloc") - allocations);
     state.SetItemsProcessed(state.iterations());
 }
 
@@ -176,9 +176,9 @@ __attribute__((noinline)) void shade_floor_loop(benchmark::State& state,
                                                 const ShadingCase& shading) {
     LoadedModule& module = *loaded;
     set_light_count(shading.lights);
-    install_constant_slots(module.host, false);
-    const HostRender& render = module.host.tables().render;
-    const ListLibraryTable* list = shading.list ? &module.host.list_library().table() : nullptr;
+    install_constant_slots(module.host(), false);
+    const HostRender& render = module.host().tables().render;
+    const ListLibraryTable* list = shading.list ? &module.host().list_library().table() : nullptr;
     RandomStream random;
     random.reseed(TonemixDefaults::seed);
     tmhost::ShadingPoint point;
@@ -232,55 +232,44 @@ bool floor_matches(const ShadingCase& shading) {
     constexpr int kPoints = 50;
     LoadedModule& module = *loaded;
     set_light_count(shading.lights);
-    install_constant_slots(module.host, true);
+    install_constant_slots(module.host(), true);
     tmhost::ShadingPoint point;
     point.set(kPoint, kNormal, 0, 1);
     float colour[3] = {0.0f, 0.0f, 0.0f};
 
-    PreparedNode prepared(module, shading);
-    if (prepared.node() == nullptr) return false;
+    std::optional<PreparedNode> prepared;
+    std::string why;
+    if (!prepare(prepared, module, shading, why)) return false;
     call_counts() = CallCounts();
     for (int i = 0; i < kPoints; ++i) {
-        module.plugin.record().compute_output(prepared.node(), colour, 0, &point.input);
+        module.session.shader().record().compute_output(prepared->node(), colour, 0, &point.input);
     }
     const CallCounts module_calls = call_counts();
 
-    const ListLibraryTable* list = shading.list ? &module.host.list_library().table() : nullptr;
+    const ListLibraryTable* list = shading.list ? &module.host().list_library().table() : nullptr;
     RandomStream random;
     random.reseed(TonemixDefaults::seed);
     float work[3] = {0.0f, 0.0f, 0.0f};
     call_counts() = CallCounts();
     for (int i = 0; i < kPoints; ++i) {
-        floor_point(module.host.tables().render, list, shading, random, &point.context, colour,
+        floor_point(module.host().tables().render, list, shading, random, &point.context, colour,
                     work, nullptr);
     }
-    install_constant_slots(module.host, false);
-    return call_counts() == module_calls && random.seed == prepared.random().seed &&
-           random.has_spare == prepared.random().has_spare;
+    install_constant_slots(module.host(), false);
+    return call_counts() == module_calls && random.seed == prepared->random().seed &&
+           random.has_spare == prepared->random().has_spare;
 }
 
 }  // namespace
 
 bool start_module(const std::string& path, std::string& why) {
-    loaded = std::make_unique<LoadedModule>();
-    LoadedModule& module = *loaded;
-    module.list_data.scene_objects.push_back(&module.listed_object);
-    if (!module.file.load(path)) {
-        why = module.file.error();
+    try {
+        loaded = std::make_unique<LoadedModule>(path);
+    } catch (const tmhost::RenderError& error) {
+        why = error.what();
         return false;
     }
-    module.lifecycle.emplace(module.host, module.file.entry(), path);
-    if (!module.lifecycle->start()) {
-        why = "the module did not start:";
-        for (const tmhost::MessageOutcome& outcome : module.lifecycle->outcomes()) {
-            why += " " + outcome.line() + ";";
-        }
-        return false;
-    }
-    if (!module.plugin.find(module.host, TONEMIX_PLUGIN_ID)) {
-        why = "the module registered no shader " + std::to_string(TONEMIX_PLUGIN_ID);
-        return false;
-    }
+    loaded->list_data.scene_objects.push_back(&loaded->listed_object);
     return true;
 }
 
@@ -309,15 +298,11 @@ ShadingAllocations shading_allocations() { return loaded->allocations; }
 
 std::string finish_module() {
     if (!loaded) return "";
-    LoadedModule& module = *loaded;
-    module.host.restore();
-    module.host.list_library().restore_table();
+    // The constant host's slots go before the module's end, which may call its host.
+    loaded->host().restore();
+    loaded->host().list_library().restore_table();
     std::string report;
-    if (module.lifecycle && !module.lifecycle->end()) {
-        report += module.lifecycle->outcomes().back().line() + "\n";
-    }
-    module.file.unload();
-    for (const std::string& line : module.host.left_behind().lines()) report += line + "\n";
+    for (const std::string& line : loaded->session.finish()) report += line + "\n";
     loaded.reset();
     return report;
 }
