@@ -5,8 +5,7 @@
 LibraryTable* description_library_cache = nullptr;
 LibraryTable* list_library_cache = nullptr;
 
-LibraryTable* find_library_table_from_host(int32_t library_id, int32_t offset,
-                                           LibraryTable** cache) {
+LibraryTable* find_library_table_from_host(int32_t library_id, LibraryTable** cache) {
     void* library = host().general->find_library(library_id, LIBRARY_FIND_SIZE);
     if (library == nullptr) return nullptr;
     void* unused1 = nullptr;
@@ -16,5 +15,5 @@ LibraryTable* find_library_table_from_host(int32_t library_id, int32_t offset,
     if (found == nullptr) return nullptr;
     LibraryTable* table = static_cast<LibraryTable*>(found);
     if (cache != nullptr) *cache = table;
-    return offset <= table->bound ? table : nullptr;
+    return table;
 }

@@ -5,9 +5,9 @@
 
 #include "host_api.h"
 
-// find_library_table for a missing cache or an empty slot: asks the host.
-LibraryTable* find_library_table_from_host(int32_t library_id, int32_t offset,
-                                           LibraryTable** cache);
+// Asks the host for the table of library_id; keeps a found table in *cache (when cache is given).
+// Null when the host has no such library or answers no table.
+LibraryTable* find_library_table_from_host(int32_t library_id, LibraryTable** cache);
 
 // The table of library_id when it serves byte offset `offset` (offset <= its bound), else null.
 // A found table is kept in *cache (when cache is given) even if this call's offset is beyond it;
@@ -16,7 +16,8 @@ LibraryTable* find_library_table_from_host(int32_t library_id, int32_t offset,
 // reads the slot and compares the bound, without a call.
 inline LibraryTable* find_library_table(int32_t library_id, int32_t offset, LibraryTable** cache) {
     LibraryTable* table = cache != nullptr ? *cache : nullptr;
-    if (table == nullptr) return find_library_table_from_host(library_id, offset, cache);
+    if (table == nullptr) table = find_library_table_from_host(library_id, cache);
+    if (table == nullptr) return nullptr;
     return offset <= table->bound ? table : nullptr;
 }
 

@@ -2,12 +2,6 @@
 
 #include "tonemix_parameters.h"
 
-namespace {
-const ListLibraryTable* list_library(int32_t offset) {
-    return library_serving<ListLibraryTable>(LIBRARY_LIST, offset, &list_library_cache);
-}
-}  // namespace
-
 int32_t listlib_count(void* list_data) {
     const ListLibraryTable* table = list_library(LISTLIB_COUNT_OFFSET);
     if (table == nullptr || table->listlib_count == nullptr) return 0;

@@ -57,7 +57,8 @@ public:
 
 private:
     void gather_light(RenderContext* context, const float point[3], float sum[3]);
-    bool light_is_accepted(const LightRecord* light, const RenderContext* context) const;
+    // Inline, defined beside its one caller in tonemix_output.cpp.
+    inline bool light_is_accepted(const LightRecord* light, const RenderContext* context) const;
 };
 
 // The factory handed to the host: a new node in host memory, or null.
