@@ -48,6 +48,30 @@ TEST_F(PluginStartTest, BannerOnceThenDescriptionThenRecord) {
     EXPECT_EQ(record.free_node, &free_node);
 }
 
+// The banner's strings are ended before the shader is registered: the joined string that was
+// printed, then the version, then the prefix.
+TEST_F(PluginStartTest, BannerStringsAreFreedInOrderBeforeTheRegistration) {
+    EXPECT_EQ(plugin_start(), 1);
+    const tmhost::Journal& journal = host.journal();
+    long print = journal.find("general_print");
+    long registration = journal.find("general_find_library");
+    ASSERT_GE(print, 0) << journal.to_text();
+    ASSERT_GT(registration, print) << journal.to_text();
+    std::vector<const tmhost::JournalEntry*> freed;
+    for (long i = print; i < registration; ++i) {
+        const tmhost::JournalEntry& entry = journal.entries()[static_cast<std::size_t>(i)];
+        if (entry.operation == "string_free") freed.push_back(&entry);
+    }
+    ASSERT_EQ(freed.size(), 3u) << journal.to_text();
+    EXPECT_EQ(freed[0]->words[0], journal.entries()[static_cast<std::size_t>(print)].words[0])
+        << "the printed string first";
+    EXPECT_EQ(freed[0]->text, "- Tonemix 2.03");
+    EXPECT_EQ(freed[1]->text, "2.03");
+    EXPECT_EQ(freed[2]->text, "- Tonemix ");
+    EXPECT_EQ(journal.count("string_free"), journal.count("string_init"))
+        << "every string the start made is ended";
+}
+
 TEST_F(PluginStartTest, WithoutTheResourceTheDescriptionGetsHandleZero) {
     EXPECT_EQ(plugin_start(), 1);
     EXPECT_EQ(descriptions.registered_handles, (std::vector<int32_t>{0}));

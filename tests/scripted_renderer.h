@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -71,7 +72,7 @@ public:
     }
     int32_t light_count(RenderContext*) override {
         count_requests += 1;
-        return count_override >= 0 ? count_override : static_cast<int32_t>(records_.size());
+        return count_override.value_or(static_cast<int32_t>(records_.size()));
     }
 
     void* scene_object(int index) { return &lights_[index]; }
@@ -79,7 +80,7 @@ public:
     std::vector<IlluminateCall> calls;
     std::vector<int32_t> light_requests;
     int count_requests = 0;
-    int32_t count_override = -1;
+    std::optional<int32_t> count_override;  // what light_count answers instead of the count
     std::set<int32_t> null_lights;
 
 private:

@@ -48,8 +48,8 @@ TEST_F(ShaderNodeTest, CreationIsTaggedAndSeeded) {
     EXPECT_EQ(entry.words[0], sizeof(TonemixShader));
     EXPECT_EQ(entry.words[1], 24u);
     EXPECT_EQ(entry.text, "plugins/tonemix/source/shader/Tonemix Shader");
-    EXPECT_EQ(node->random.seed, 100);
-    EXPECT_EQ(node->random.has_spare, 0);
+    EXPECT_EQ(node->random.current().seed, 100);
+    EXPECT_EQ(node->random.current().has_spare, 0);
     EXPECT_EQ(node->filter.light_list, nullptr);
 }
 
@@ -127,14 +127,14 @@ TEST_F(ShaderNodeTest, PrepareWithDefaults) {
     EXPECT_NE(node->shadows, 0);
     EXPECT_NE(node->jitter, 0);
     EXPECT_EQ(node->mode, 0);
-    EXPECT_EQ(node->random.seed, 23082003);
-    EXPECT_EQ(node->random.has_spare, 0);
+    EXPECT_EQ(node->random.current().seed, 23082003);
+    EXPECT_EQ(node->random.current().has_spare, 0);
     EXPECT_EQ(node->filter.exclude_listed, 1);
     EXPECT_EQ(node->filter.light_list, nullptr);
 }
 
 TEST_F(ShaderNodeTest, PrepareWithAnEmptyContainerReadsZeros) {
-    node->random.gauss_spread();
+    node->random.take_run([](RandomStream& stream) { stream.gauss_spread(); });
     host.journal().clear();
     EXPECT_EQ(node->prepare_render(&host_node, &setup), 0);
     EXPECT_EQ(node->samples, 0);
@@ -143,8 +143,8 @@ TEST_F(ShaderNodeTest, PrepareWithAnEmptyContainerReadsZeros) {
     EXPECT_EQ(node->gaussian, 0);
     EXPECT_EQ(node->shadows, 0);
     EXPECT_EQ(node->jitter, 0);
-    EXPECT_EQ(node->random.seed, 0);
-    EXPECT_EQ(node->random.has_spare, 0) << "the spare of the last render is dropped";
+    EXPECT_EQ(node->random.current().seed, 0);
+    EXPECT_EQ(node->random.current().has_spare, 0) << "the spare of the last render is dropped";
     EXPECT_EQ(node->filter.exclude_listed, 0);
     // Nine ids asked for, each absent: one host call apiece, then the list's element.
     EXPECT_EQ(host.journal().count("container_find_index"), 9u);

@@ -1,6 +1,8 @@
 // The colour of one shaded point: what the shader asks of the renderer, in which order, and how
 // the answers become the mean.
 #include <array>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 
 #include "fake_libraries.h"
@@ -65,13 +67,13 @@ protected:
 
 TEST_F(ShaderOutputTest, WithoutRenderContextTheColourIsWhite) {
     prepare();
-    int32_t seed = node->random.seed;
+    int32_t seed = node->random.current().seed;
     host.journal().clear();
     point.input.context = nullptr;
     EXPECT_EQ(shade(point), (Colour{1.0f, 1.0f, 1.0f}));
     EXPECT_EQ(shade(nullptr), (Colour{1.0f, 1.0f, 1.0f}));
     EXPECT_EQ(host.journal().size(), 0u);
-    EXPECT_EQ(node->random.seed, seed);
+    EXPECT_EQ(node->random.current().seed, seed);
 }
 
 TEST_F(ShaderOutputTest, SampleCountsAverageThePointSums) {
@@ -88,13 +90,13 @@ TEST_F(ShaderOutputTest, SampleCountsAverageThePointSums) {
         prepare();
         renderer.calls.clear();
         renderer.count_requests = 0;
-        int32_t seed = node->random.seed;
+        int32_t seed = node->random.current().seed;
         // Every point sees both lights whole, so the mean is their sum.
         EXPECT_EQ(shade(point), (Colour{0.75f, 0.5f, 1.0f})) << samples;
         EXPECT_EQ(renderer.count_requests, samples);
         EXPECT_EQ(renderer.calls.size(), 2u * samples);
         if (samples == 1) {
-            EXPECT_EQ(node->random.seed, seed) << "no draw for the start point";
+            EXPECT_EQ(node->random.current().seed, seed) << "no draw for the start point";
         }
     }
 }
@@ -241,7 +243,59 @@ TEST_F(ShaderOutputTest, ScatterDrawsInOrderFromTheReseededStream) {
                     << "gaussian " << gaussian << " point " << p << " sample " << i;
             }
         }
-        EXPECT_EQ(node->random.seed, expected.seed);
+        EXPECT_EQ(node->random.current().seed, expected.seed);
+    }
+}
+
+// Beyond one run of draws the points carry on where the last run stopped: the even line by its
+// index, the scatter by its stream.
+TEST_F(ShaderOutputTest, ManySamplesCarryOnAcrossRunsOfDraws) {
+    ScriptedRenderer renderer({light(1, 1, 1)});
+    use(renderer);
+    values().set_long(TONEMIX_SAMPLES, 200);
+    values().set_long(TONEMIX_MODE, MODE_ALONG_NORMAL);
+    values().set_bool(TONEMIX_JITTER, 0);
+    values().set_real(TONEMIX_DISTANCE, 200.0f);
+    prepare();
+    shade(point);
+    ASSERT_EQ(renderer.calls.size(), 200u);
+    for (int i = 1; i < 200; ++i) {
+        // Start at y 3, moved back by 100, one unit per sample.
+        EXPECT_EQ(renderer.calls[i].point, (Colour{1.0f, -97.0f + i, 3.0f})) << i;
+    }
+
+    values().set_long(TONEMIX_MODE, MODE_SCATTER);
+    prepare();
+    renderer.calls.clear();
+    shade(point);
+    RandomStream expected;
+    expected.reseed(23082003);
+    SamplingRule rule = {MODE_SCATTER, 0, 1, 200.0f, 1.0f};
+    const float start[3] = {1.0f, 3.0f, 3.0f};
+    const float normal[3] = {0.0f, 1.0f, 0.0f};
+    ASSERT_EQ(renderer.calls.size(), 200u);
+    for (int i = 1; i < 200; ++i) {
+        float q[3];
+        sample_point(rule, start, normal, i, expected, q);
+        ASSERT_EQ(renderer.calls[i].point, (Colour{q[0], q[1], q[2]})) << i;
+    }
+    EXPECT_EQ(node->random.current().seed, expected.seed);
+}
+
+// The count is the host's answer: none of these may be counted down from, nor overflow doing so.
+TEST_F(ShaderOutputTest, LightCountsOfZeroOrLessAreNoLight) {
+    ScriptedRenderer renderer({light(1, 1, 1)});
+    use(renderer);
+    values().set_long(TONEMIX_SAMPLES, 4);
+    for (int32_t count : {0, -1, INT32_MIN, INT32_MIN + 1}) {
+        prepare();
+        renderer.count_override = count;
+        renderer.light_requests.clear();
+        renderer.count_requests = 0;
+        EXPECT_EQ(shade(point), (Colour{0.0f, 0.0f, 0.0f})) << count;
+        EXPECT_TRUE(renderer.light_requests.empty()) << count;
+        EXPECT_TRUE(renderer.calls.empty()) << count;
+        EXPECT_EQ(renderer.count_requests, 4) << "asked afresh at every point";
     }
 }
 

@@ -16,6 +16,7 @@ struct SamplingRule {
     float step;        // D / samples: the spacing of the even line
 
     bool even_line() const { return mode == MODE_ALONG_NORMAL && jitter == 0; }
+    bool draws() const { return !even_line(); }
 };
 
 // Sample point `index` (1 .. samples - 1) around the start point `start`, which the even line

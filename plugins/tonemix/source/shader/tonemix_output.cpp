@@ -45,7 +45,10 @@ void TonemixShader::gather_light(RenderContext* context, const float point[3], f
     float work[3] = {0.0f, 0.0f, 0.0f};
     sum[0] = sum[1] = sum[2] = 0.0f;
     int32_t shadow_flag = shadows != 0 ? 1 : 0;
-    for (int32_t index = render.light_count(context) - 1; index >= 0; --index) {
+    // The host's count is not trusted: counting down from count - 1 would overflow at INT32_MIN.
+    int32_t count = render.light_count(context);
+    if (count <= 0) return;
+    for (int32_t index = count - 1; index >= 0; --index) {
         LightRecord* light = render.get_light(context, index);
         if (light == nullptr || !light_is_accepted(light, context)) continue;
         if (render.illuminate(context, light, colour, work, point, work, shadow_flag, 0) != 0) {
@@ -56,13 +59,41 @@ void TonemixShader::gather_light(RenderContext* context, const float point[3], f
     }
 }
 
+// The points are placed before the host is asked for any light: they depend only on the stream
+// and the node's fields, so the run of draws can be taken, and retried, without a host call.
+void TonemixShader::gather_samples(RenderContext* context, const SamplingRule& rule,
+                                   const float start[3], const float normal[3], int32_t first,
+                                   int32_t count, float total[3]) {
+    float points[kSamplesPerRun][3];
+    auto place = [&](RandomStream& stream) {
+        for (int32_t j = 0; j < count; ++j) {
+            sample_point(rule, start, normal, first + j, stream, points[j]);
+        }
+    };
+    if (rule.draws()) {
+        random.take_run(place);
+    } else {
+        RandomStream unused;
+        place(unused);
+    }
+    for (int32_t j = 0; j < count; ++j) {
+        float sum[3];
+        gather_light(context, points[j], sum);
+        clamp_at_zero(sum);
+        total[0] += sum[0];
+        total[1] += sum[1];
+        total[2] += sum[2];
+    }
+}
+
 float* TonemixShader::compute_output(float* colour_out, int32_t, ShadingInput* input) {
     RenderContext* context = input != nullptr ? input->context : nullptr;
     if (context == nullptr) {
         write_colour(colour_out, 1.0f, 1.0f, 1.0f);
         return colour_out;
     }
-    const float* normal = context->nv;
+    // Copied: a retried run of draws must place its points from the same values.
+    const float normal[3] = {context->nv[0], context->nv[1], context->nv[2]};
     float start[3];
     for (int k = 0; k < 3; ++k) start[k] = normal[k] * offset + context->p[k];
 
@@ -81,15 +112,12 @@ float* TonemixShader::compute_output(float* colour_out, int32_t, ShadingInput* i
         float half = distance * 0.5f;
         for (int k = 0; k < 3; ++k) start[k] = start[k] - normal[k] * half;
     }
-    float point[3] = {0.0f, 0.0f, 0.0f};
-    for (int32_t i = 1; i < samples; ++i) {
-        sample_point(rule, start, normal, i, random, point);
-        float sum[3];
-        gather_light(context, point, sum);
-        clamp_at_zero(sum);
-        total[0] += sum[0];
-        total[1] += sum[1];
-        total[2] += sum[2];
+    // Sample points 1 .. samples - 1, in runs that each take their draws at once.
+    for (int32_t first = 1, left = samples - 1; left > 0;) {
+        int32_t count = left < kSamplesPerRun ? left : kSamplesPerRun;
+        gather_samples(context, rule, start, normal, first, count, total);
+        first += count;
+        left -= count;
     }
     float n = static_cast<float>(samples);
     write_colour(colour_out, total[0] / n, total[1] / n, total[2] / n);

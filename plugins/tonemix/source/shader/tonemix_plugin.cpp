@@ -10,9 +10,11 @@ const char kVersion[] = "2.03";
 }  // namespace
 
 int32_t plugin_start() {
-    HostString prefix(kBannerPrefix);
-    HostString version(kVersion);
     {
+        // Declared in this order so that they end in the host's order: the joined string, then
+        // the version, then the prefix, all before the shader is registered.
+        HostString prefix(kBannerPrefix);
+        HostString version(kVersion);
         HostString banner = concat(prefix, version);
         console_print(banner);
     }

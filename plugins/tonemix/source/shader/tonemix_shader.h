@@ -8,10 +8,16 @@
 #include "host_api.h"
 #include "light_filter.h"
 #include "node_data_base.h"
-#include "random_stream.h"
+#include "sample_points.h"
+#include "shared_random_stream.h"
 
 class TonemixShader : public NodeDataBase {
 public:
+    // A call takes the draws of up to this many sample points as one run of the stream, so a
+    // call with up to kSamplesPerRun + 1 samples shares no run with another; the points wait on
+    // the call's stack (12 bytes each) while their lights are gathered.
+    static constexpr int32_t kSamplesPerRun = 64;
+
     TonemixShader() = default;
 
     // Slot 0: releases the light list, ends the node, and gives its memory back when flag bit 0
@@ -52,11 +58,15 @@ public:
     int32_t shadows = 0;
     int32_t jitter = 0;
     int32_t mode = 0;
-    RandomStream random;  // advanced by every draw of compute_output
-    LightFilter filter;   // light_list and exclude_listed
+    SharedRandomStream random;  // advanced by every draw of compute_output, from any thread
+    LightFilter filter;         // light_list and exclude_listed
 
 private:
     void gather_light(RenderContext* context, const float point[3], float sum[3]);
+    // Adds the clamped light sums of sample points first .. first + count - 1 to total; count is
+    // at most kSamplesPerRun.
+    void gather_samples(RenderContext* context, const SamplingRule& rule, const float start[3],
+                        const float normal[3], int32_t first, int32_t count, float total[3]);
     // Inline, defined beside its one caller in tonemix_output.cpp.
     inline bool light_is_accepted(const LightRecord* light, const RenderContext* context) const;
 };

@@ -1,0 +1,225 @@
+// One node shaded from many threads at once, as hosts' renderers do: every call's draws are a run
+// of the node's one stream that no other call shares, nothing lost, nothing repeated.
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <thread>
+#include <vector>
+
+#include "host/core/render_backend.h"
+#include "module_test_support.h"
+#include "scripted_renderer.h"
+#include "shader_registration.h"
+#include "tonemix_parameters.h"
+#include "tonemix_shader.h"
+
+namespace {
+
+using Colour = std::array<float, 3>;
+
+// One light whose colour is the point it is asked about: a colour tells the sample points it
+// came from. Answers from any number of threads at once and keeps nothing.
+class PointColourRenderer : public tmhost::RenderBackend {
+public:
+    int32_t illuminate(RenderContext*, LightRecord*, float colour_out[3], float*,
+                       const float point[3], float*, int32_t, int32_t) override {
+        for (int k = 0; k < 3; ++k) colour_out[k] = point[k];
+        return 1;
+    }
+    LightRecord* get_light(RenderContext*, int32_t) override { return &light_; }
+    int32_t light_count(RenderContext*) override { return 1; }
+
+private:
+    LightRecord light_{};
+};
+
+class SharedNodeTest : public tonemix_test::BoundHostTest {
+protected:
+    void SetUp() override {
+        BoundHostTest::SetUp();
+        // The journal is one list for every thread; a render does not keep one.
+        host.journal().set_enabled(false);
+        host.set_render_backend(&renderer);
+        fill_shader_record(&record, create_shader, 0, 0, 0);
+    }
+    void TearDown() override {
+        for (TonemixShader* node : nodes) free_node(node);
+        host.set_render_backend(nullptr);
+        BoundHostTest::TearDown();
+    }
+
+    // A node prepared from the defaults and the given values.
+    TonemixShader* prepared_node(int32_t samples, int32_t gaussian) {
+        tmhost::Node& host_node = host.containers().make_node();
+        auto* node = static_cast<TonemixShader*>(create_shader());
+        nodes.push_back(node);
+        record.init_defaults(node, &host_node);
+        host_node.container.set_long(TONEMIX_SAMPLES, samples);
+        host_node.container.set_bool(TONEMIX_GAUSSIAN, gaussian);
+        RenderSetup setup{};
+        record.prepare_render(node, &host_node, &setup);
+        return node;
+    }
+
+    Colour shade(TonemixShader* node) {
+        tonemix_test::TestShadingPoint point{{100.0f, 200.0f, 300.0f}, {0.0f, 0.0f, 1.0f}};
+        float colour[3];
+        record.compute_output(node, colour, 0, &point.input);
+        return {colour[0], colour[1], colour[2]};
+    }
+
+    // `threads` threads, released together, each making `calls` calls on the node.
+    std::vector<Colour> shade_at_once(TonemixShader* node, int threads, int calls) {
+        std::vector<std::vector<Colour>> seen(static_cast<std::size_t>(threads));
+        std::atomic<int> waiting{threads};
+        std::vector<std::thread> running;
+        for (int t = 0; t < threads; ++t) {
+            running.emplace_back([&, t] {
+                waiting.fetch_sub(1);
+                while (waiting.load() > 0) std::this_thread::yield();
+                for (int c = 0; c < calls; ++c)
+                    seen[static_cast<std::size_t>(t)].push_back(shade(node));
+            });
+        }
+        for (std::thread& thread : running) thread.join();
+        std::vector<Colour> all;
+        for (const auto& colours : seen) all.insert(all.end(), colours.begin(), colours.end());
+        return all;
+    }
+
+    std::vector<Colour> shade_in_turn(TonemixShader* node, int calls) {
+        std::vector<Colour> colours;
+        for (int c = 0; c < calls; ++c) colours.push_back(shade(node));
+        return colours;
+    }
+
+    PointColourRenderer renderer;
+    ShaderRegistration record{};
+    std::vector<TonemixShader*> nodes;
+};
+
+uint32_t bits_of(float value) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+// A lost draw makes two calls give one colour, a torn state a colour no call gives in turn: either
+// way the multiset differs from that of one thread making every call.
+TEST_F(SharedNodeTest, OverlappingCallsGiveTheColoursOfOneThread) {
+    const int calls = 1500;
+    // Gaussian: each call ends with its pairs used up. Uniform: an odd number of scale draws per
+    // call, so a cached spare passes from call to call.
+    for (int32_t gaussian : {1, 0}) {
+        for (int threads : {2, 4, 8}) {
+            std::vector<Colour> expected =
+                shade_in_turn(prepared_node(8, gaussian), threads * calls);
+            std::vector<Colour> got = shade_at_once(prepared_node(8, gaussian), threads, calls);
+            std::sort(expected.begin(), expected.end());
+            std::sort(got.begin(), got.end());
+            ASSERT_EQ(got.size(), expected.size());
+            EXPECT_TRUE(got == expected)
+                << "gaussian " << gaussian << ", " << threads << " threads";
+            EXPECT_EQ(std::adjacent_find(expected.begin(), expected.end()), expected.end())
+                << "the calls of one thread give distinct colours";
+        }
+    }
+}
+
+TEST_F(SharedNodeTest, WithoutDrawsEveryCallGivesTheStartPointsColour) {
+    for (const Colour& colour : shade_at_once(prepared_node(1, 1), 4, 500)) {
+        EXPECT_EQ(colour, (Colour{100.0f, 200.0f, 301.0f}));
+    }
+}
+
+// 99 sample points take their draws in two runs, which other calls may separate; still every
+// draw is taken once, so the stream ends where one thread's ends.
+TEST_F(SharedNodeTest, ManySamplesLeaveTheStreamWhereOneThreadLeavesIt) {
+    for (int32_t gaussian : {1, 0}) {
+        TonemixShader* alone = prepared_node(100, gaussian);
+        shade_in_turn(alone, 4 * 300);
+        TonemixShader* shared = prepared_node(100, gaussian);
+        shade_at_once(shared, 4, 300);
+        RandomStream expected = alone->random.current();
+        RandomStream got = shared->random.current();
+        EXPECT_EQ(got.seed, expected.seed) << gaussian;
+        ASSERT_EQ(got.has_spare, expected.has_spare) << gaussian;
+        if (got.has_spare != 0) {
+            EXPECT_EQ(bits_of(got.spare), bits_of(expected.spare));
+        }
+    }
+}
+
+// The word's layout, pinned: bit 63 says a spare is cached, which then holds bits 0-31.
+TEST(SharedRandomStream, StatesPackIntoOneWordAndBack) {
+    RandomStream stream;
+    stream.reseed(-1);
+    EXPECT_EQ(SharedRandomStream::pack(stream), 0x00000000FFFFFFFFull);
+    stream.reseed(INT32_MIN);
+    EXPECT_EQ(SharedRandomStream::pack(stream), 0x0000000080000000ull);
+
+    stream.seed = 659201281;  // 0x274A9D01
+    stream.has_spare = 1;
+    stream.spare = -0.5f;  // 0xBF000000
+    EXPECT_EQ(SharedRandomStream::pack(stream), 0xA74A9D01BF000000ull);
+    stream.seed = 0x7FFFFFFF;
+    stream.spare = -0.0f;
+    EXPECT_EQ(SharedRandomStream::pack(stream), 0xFFFFFFFF80000000ull);
+
+    RandomStream back = SharedRandomStream::unpack(0xA74A9D01BF000000ull);
+    EXPECT_EQ(back.seed, 659201281);
+    EXPECT_EQ(back.has_spare, 1);
+    EXPECT_EQ(bits_of(back.spare), 0xBF000000u);
+    back = SharedRandomStream::unpack(0x00000000FFFFFFFFull);
+    EXPECT_EQ(back.seed, -1);
+    EXPECT_EQ(back.has_spare, 0);
+
+    // A NaN spare keeps its payload: the word carries bits, not values.
+    stream.spare = std::numeric_limits<float>::quiet_NaN();
+    uint32_t nan_bits = 0x7FC01234u;
+    std::memcpy(&stream.spare, &nan_bits, sizeof nan_bits);
+    EXPECT_EQ(bits_of(SharedRandomStream::unpack(SharedRandomStream::pack(stream)).spare),
+              nan_bits);
+}
+
+TEST(SharedRandomStream, DrawsFromTheWordAreThoseOfAPlainStream) {
+    SharedRandomStream shared;
+    RandomStream plain;
+    EXPECT_EQ(shared.current().seed, 100);
+    shared.reseed(23082003);
+    plain.reseed(23082003);
+    for (int i = 0; i < 1000; ++i) {
+        double got = 0.0;
+        // Three draws at a time, so that spares are left cached between runs.
+        double want = plain.gauss_spread() + plain.uniform_signed() + plain.gauss_centered();
+        shared.take_run([&](RandomStream& stream) {
+            got = stream.gauss_spread() + stream.uniform_signed() + stream.gauss_centered();
+        });
+        ASSERT_EQ(got, want) << i;
+    }
+    shared.reseed(7);
+    EXPECT_EQ(shared.current().has_spare, 0) << "a reseed drops the spare";
+}
+
+// The line of the word every call writes belongs to the node alone, wherever the host's
+// allocator puts the node, so no other allocation's fields slow the calls down.
+TEST(SharedRandomStream, TheWordsLineLiesInsideTheNode) {
+    static_assert(sizeof(TonemixShader) <= 256, "a node stays small");
+    alignas(64) static unsigned char memory[64 + sizeof(TonemixShader) + 64];
+    for (std::size_t shift = 0; shift < 64; shift += 4) {
+        auto* node = new (memory + shift) TonemixShader();
+        auto word = reinterpret_cast<uintptr_t>(node->random.word_address());
+        auto begin = reinterpret_cast<uintptr_t>(node);
+        uintptr_t line = word & ~uintptr_t{63};
+        EXPECT_GE(line, begin) << shift;
+        EXPECT_LE(line + 64, begin + sizeof(TonemixShader)) << shift;
+        EXPECT_EQ(word % 8, 0u) << "the word is aligned for cmpxchg8b";
+        node->~TonemixShader();
+    }
+}
+
+}  // namespace
