@@ -4,6 +4,10 @@
 
 #include <string>
 
+namespace tmhost {
+class ModuleSession;
+}
+
 namespace tonemix_bench {
 
 // How many floors were checked against the module, and how many of them differ: a floor that
@@ -32,6 +36,16 @@ struct ShadingAllocations {
     long long allocations = 0;  // general_alloc calls among them
 };
 ShadingAllocations shading_allocations();
+
+// The module start_module loaded.
+tmhost::ModuleSession& module_session();
+
+// compute_output/s<samples>_l<lights>/scatter_gauss, 2 threads: ...: nanoseconds of wall time per
+// shaded point of both threads together, on one shared node or on two nodes allocated back to
+// back, each against two nodes far apart. Needs start_module.
+void register_thread_cases();
+// How far apart the last back-to-back pair's nodes lay, in bytes; -1 before one was made.
+long thread_case_node_distance();
 
 // Sends the end message and unloads the module. Every line the host reports as left behind.
 std::string finish_module();

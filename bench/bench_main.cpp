@@ -66,6 +66,7 @@ int main(int argc, char** argv) {
     }
     tonemix_bench::register_random_cases();
     tonemix_bench::register_shading_cases();
+    tonemix_bench::register_thread_cases();
 
     tonemix_bench::TableReporter reporter;
     reporter.SetOutputStream(&std::cerr);
@@ -86,6 +87,10 @@ int main(int argc, char** argv) {
               << checked("random floors give the module's values bit for bit", random_check) << "; "
               << checked("shading floors make the module's host calls and draws", shading_check)
               << "\n";
+    if (tonemix_bench::thread_case_node_distance() >= 0) {
+        std::cout << "note: nodes allocated back to back by the host lay "
+                  << tonemix_bench::thread_case_node_distance() << " bytes apart\n";
+    }
     if (options.module != TONEMIX_MODULE_FILE) {
         std::cout << "note: module measured: " << options.module << "\n";
     }

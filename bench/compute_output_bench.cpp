@@ -91,7 +91,7 @@ public:
 
     void* node() const { return instance_.node(); }
     // The node's stream, read through the module's own class layout.
-    const RandomStream& random() const { return static_cast<TonemixShader*>(node())->random; }
+    RandomStream random() const { return static_cast<TonemixShader*>(node())->random.current(); }
 
 private:
     tmhost::ShaderInstance instance_;
@@ -295,6 +295,8 @@ FloorCheck check_shading_floors() {
 }
 
 ShadingAllocations shading_allocations() { return loaded->allocations; }
+
+tmhost::ModuleSession& module_session() { return loaded->session; }
 
 std::string finish_module() {
     if (!loaded) return "";

@@ -134,7 +134,7 @@ TEST_F(ShaderNodeTest, PrepareWithDefaults) {
 }
 
 TEST_F(ShaderNodeTest, PrepareWithAnEmptyContainerReadsZeros) {
-    node->random.take_run([](RandomStream& stream) { stream.gauss_spread(); });
+    node->random.take_run<3>([](auto& stream) { stream.gauss_spread(); });
     host.journal().clear();
     EXPECT_EQ(node->prepare_render(&host_node, &setup), 0);
     EXPECT_EQ(node->samples, 0);

@@ -154,52 +154,81 @@ TEST_F(SharedNodeTest, ManySamplesLeaveTheStreamWhereOneThreadLeavesIt) {
     }
 }
 
-// The word's layout, pinned: bit 63 says a spare is cached, which then holds bits 0-31.
+// The word's layout, pinned: bit 63 says a spare is cached, bits 32-62 then name the state that
+// began its pair.
 TEST(SharedRandomStream, StatesPackIntoOneWordAndBack) {
-    RandomStream stream;
-    stream.reseed(-1);
-    EXPECT_EQ(SharedRandomStream::pack(stream), 0x00000000FFFFFFFFull);
-    stream.reseed(INT32_MIN);
-    EXPECT_EQ(SharedRandomStream::pack(stream), 0x0000000080000000ull);
+    StreamState state;
+    state.seed = 0xFFFFFFFFu;
+    EXPECT_EQ(state.pack(), 0x00000000FFFFFFFFull);
+    state.seed = 0x80000000u;
+    EXPECT_EQ(state.pack(), 0x0000000080000000ull);
+    // The pair of the worked example from seed 23082003: states 818067460 and 659201281.
+    state.seed = 659201281;
+    state.has_spare = 1;
+    state.spare_pair = 818067460;
+    EXPECT_EQ(state.pack(), 0xB0C2B804274A9D01ull);
 
-    stream.seed = 659201281;  // 0x274A9D01
-    stream.has_spare = 1;
-    stream.spare = -0.5f;  // 0xBF000000
-    EXPECT_EQ(SharedRandomStream::pack(stream), 0xA74A9D01BF000000ull);
-    stream.seed = 0x7FFFFFFF;
-    stream.spare = -0.0f;
-    EXPECT_EQ(SharedRandomStream::pack(stream), 0xFFFFFFFF80000000ull);
-
-    RandomStream back = SharedRandomStream::unpack(0xA74A9D01BF000000ull);
-    EXPECT_EQ(back.seed, 659201281);
+    StreamState back = StreamState::unpack(0xB0C2B804274A9D01ull);
+    EXPECT_EQ(back.seed, 659201281u);
     EXPECT_EQ(back.has_spare, 1);
-    EXPECT_EQ(bits_of(back.spare), 0xBF000000u);
-    back = SharedRandomStream::unpack(0x00000000FFFFFFFFull);
-    EXPECT_EQ(back.seed, -1);
+    EXPECT_EQ(back.spare_pair, 818067460u);
+    EXPECT_NEAR(back.spare(), -0.93349433f, 1e-7f);
+    back = StreamState::unpack(0x00000000FFFFFFFFull);
+    EXPECT_EQ(back.seed, 0xFFFFFFFFu);
     EXPECT_EQ(back.has_spare, 0);
+}
 
-    // A NaN spare keeps its payload: the word carries bits, not values.
-    stream.spare = std::numeric_limits<float>::quiet_NaN();
-    uint32_t nan_bits = 0x7FC01234u;
-    std::memcpy(&stream.spare, &nan_bits, sizeof nan_bits);
-    EXPECT_EQ(bits_of(SharedRandomStream::unpack(SharedRandomStream::pack(stream)).spare),
-              nan_bits);
+uint64_t word_of(const SharedRandomStream& stream) {
+    uint64_t word;
+    std::memcpy(&word, stream.word_address(), sizeof word);
+    return word;
+}
+
+TEST(SharedRandomStream, APairLeavesItsFirstStateInTheWord) {
+    SharedRandomStream shared;
+    EXPECT_EQ(word_of(shared), 100u);
+    shared.reseed(23082003);
+    double value = 0.0;
+    shared.take_run<3>([&](auto& stream) { value = stream.gauss_spread(); });
+    EXPECT_NEAR(value, -0.27243570, 1e-8);
+    EXPECT_EQ(word_of(shared), 0xB0C2B804274A9D01ull);
+    RandomStream seen = shared.current();
+    EXPECT_EQ(seen.seed, 659201281);
+    EXPECT_EQ(seen.has_spare, 1);
+    // The spare made again from its pair is the one the pair cached, bit for bit.
+    RandomStream plain;
+    plain.reseed(23082003);
+    plain.gauss_spread();
+    EXPECT_EQ(bits_of(seen.spare), bits_of(plain.spare));
+    shared.take_run<3>([&](auto& stream) { value = stream.gauss_centered(); });
+    EXPECT_EQ(value, plain.gauss_centered()) << "a spare cached by an earlier run";
+    EXPECT_EQ(word_of(shared), 659201281u);
 }
 
 TEST(SharedRandomStream, DrawsFromTheWordAreThoseOfAPlainStream) {
     SharedRandomStream shared;
     RandomStream plain;
     EXPECT_EQ(shared.current().seed, 100);
-    shared.reseed(23082003);
-    plain.reseed(23082003);
-    for (int i = 0; i < 1000; ++i) {
-        double got = 0.0;
-        // Three draws at a time, so that spares are left cached between runs.
-        double want = plain.gauss_spread() + plain.uniform_signed() + plain.gauss_centered();
-        shared.take_run([&](RandomStream& stream) {
-            got = stream.gauss_spread() + stream.uniform_signed() + stream.gauss_centered();
-        });
-        ASSERT_EQ(got, want) << i;
+    for (int32_t seed : {23082003, -1, 0x7FFFFFFF, INT32_MIN}) {
+        shared.reseed(seed);
+        plain.reseed(seed);
+        for (int i = 0; i < 1000; ++i) {
+            double got = 0.0;
+            // Runs of one, two and three draws, so that spares are left cached between runs
+            // and taken by either Gaussian draw.
+            double want = plain.gauss_spread();
+            if (i % 3 != 0) want += plain.uniform_signed();
+            if (i % 3 == 2) want += plain.gauss_centered();
+            shared.take_run<9>([&](auto& stream) {
+                got = stream.gauss_spread();
+                if (i % 3 != 0) got += stream.uniform_signed();
+                if (i % 3 == 2) got += stream.gauss_centered();
+            });
+            ASSERT_EQ(got, want) << seed << ", run " << i;
+            RandomStream seen = shared.current();
+            ASSERT_EQ(seen.seed, plain.seed) << seed << ", run " << i;
+            ASSERT_EQ(seen.has_spare, plain.has_spare) << seed << ", run " << i;
+        }
     }
     shared.reseed(7);
     EXPECT_EQ(shared.current().has_spare, 0) << "a reseed drops the spare";

@@ -47,10 +47,38 @@ struct RandomStream {
     }
 
     // Normal with mean 0.5 and standard deviation 0.09.
-    double gauss_centered() { return standard_normal() * kCenteredScale + kCenteredOffset; }
+    double gauss_centered() { return centered(standard_normal()); }
 
     // Normal with mean 0 and standard deviation 0.18.
-    double gauss_spread() { return standard_normal() * kSpreadScale; }
+    double gauss_spread() { return spread(standard_normal()); }
+
+    // The pieces of the draws, shared with the streams that split a run of draws in two.
+    static double centered(double normal) { return normal * kCenteredScale + kCenteredOffset; }
+    static double spread(double normal) { return normal * kSpreadScale; }
+
+    // An accepted pair of the polar method: the two uniforms and their sum of squares.
+    struct Pair {
+        double u1, u2, q;
+    };
+    // Steps `state` until a pair is accepted; rejected attempts consume their two steps. Leaves
+    // `state` at the step that gave u2.
+    static Pair next_pair(uint32_t& state) {
+        Pair pair;
+        do {
+            state = step(state);
+            pair.u1 = uniform_of(state);
+            state = step(state);
+            pair.u2 = uniform_of(state);
+            pair.q = pair.u1 * pair.u1 + pair.u2 * pair.u2;
+        } while (pair.q >= 1.0 || pair.q == 0.0);
+        return pair;
+    }
+    // What turns the pair's uniforms into standard normals: u2 * factor is drawn, u1 * factor
+    // rounded to float is cached. The tests of next_pair use the unrounded q, this its float.
+    static double normal_factor(double q) {
+        float qf = static_cast<float>(q);
+        return std::sqrt((std::log(static_cast<double>(qf)) * kPolarFactor) / qf);
+    }
 
 private:
     double standard_normal() {
@@ -61,24 +89,15 @@ private:
         return polar_pair();
     }
 
-    // Runs the polar method from the current state. Rejected attempts consume their two steps.
     // Answers the value made from the second uniform and caches the one from the first.
     double polar_pair() {
         uint32_t state = static_cast<uint32_t>(seed);
-        double u1, u2, q;
-        do {
-            state = step(state);
-            u1 = uniform_of(state);
-            state = step(state);
-            u2 = uniform_of(state);
-            q = u1 * u1 + u2 * u2;
-        } while (q >= 1.0 || q == 0.0);
+        Pair pair = next_pair(state);
         seed = static_cast<int32_t>(state);
-        float qf = static_cast<float>(q);
-        double m = std::sqrt((std::log(static_cast<double>(qf)) * kPolarFactor) / qf);
-        spare = static_cast<float>(u1 * m);
+        double m = normal_factor(pair.q);
+        spare = static_cast<float>(pair.u1 * m);
         has_spare = 1;
-        return u2 * m;
+        return pair.u2 * m;
     }
 };
 

@@ -24,9 +24,11 @@ struct SamplingRule {
 // the arithmetic says so; the random factor enters at double precision. Always inline: as a call
 // per sample point it cost about 6 % of a shaded point with one light, and the compiler judged it
 // too big to inline by itself.
+// Stream: RandomStream, or any stream with its three draws.
+template <typename Stream>
 __attribute__((always_inline)) inline void sample_point(const SamplingRule& rule,
                                                         const float start[3], const float normal[3],
-                                                        int32_t index, RandomStream& random,
+                                                        int32_t index, Stream& random,
                                                         float point[3]) {
     if (rule.mode == MODE_ALONG_NORMAL) {
         if (rule.jitter != 0) {

@@ -65,13 +65,13 @@ void TonemixShader::gather_samples(RenderContext* context, const SamplingRule& r
                                    const float start[3], const float normal[3], int32_t first,
                                    int32_t count, float total[3]) {
     float points[kSamplesPerRun][3];
-    auto place = [&](RandomStream& stream) {
+    auto place = [&](auto& stream) {
         for (int32_t j = 0; j < count; ++j) {
             sample_point(rule, start, normal, first + j, stream, points[j]);
         }
     };
     if (rule.draws()) {
-        random.take_run(place);
+        random.take_run<kDrawSlotsPerRun>(place);
     } else {
         RandomStream unused;
         place(unused);

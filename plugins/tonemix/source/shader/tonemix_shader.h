@@ -3,6 +3,7 @@
 #ifndef TONEMIX_SHADER_H
 #define TONEMIX_SHADER_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include "host_api.h"
@@ -17,6 +18,9 @@ public:
     // call with up to kSamplesPerRun + 1 samples shares no run with another; the points wait on
     // the call's stack (12 bytes each) while their lights are gathered.
     static constexpr int32_t kSamplesPerRun = 64;
+    // A sample point makes at most four draws of which at most two start a Gaussian pair (three
+    // slots each, a uniform one): six slots.
+    static constexpr std::size_t kDrawSlotsPerRun = 6 * kSamplesPerRun;
 
     TonemixShader() = default;
 
