@@ -16,10 +16,12 @@ namespace {
 
 struct SharedProgress {
     std::atomic<int> next_job{0};
-    std::atomic<long> rows{0};
     std::atomic<long long> points{0};
+    // Rows done, counted and signalled under the mutex: a row finished between the waiter's
+    // look at the count and its wait would otherwise be a wake-up nobody receives.
     std::mutex mutex;
     std::condition_variable changed;
+    long rows = 0;
 };
 
 long long shade_row(const Tracer& tracer, const CameraRays& rays, const ShaderInstance& instance,
@@ -57,7 +59,8 @@ void take_jobs(const Tracer& tracer, const CameraRays& rays, const RowJobs& jobs
         const ShaderInstance& instance = jobs.node(job);
         for (int y = job; y < image.height(); y += jobs.row_step) {
             points += shade_row(tracer, rays, instance, y, image);
-            shared.rows.fetch_add(1);
+            const std::lock_guard<std::mutex> lock(shared.mutex);
+            ++shared.rows;
             shared.changed.notify_one();
         }
     }
@@ -101,13 +104,11 @@ RenderStats render_scene(const Tracer& tracer, const RowJobs& jobs, int threads,
         for (std::thread& worker : workers) worker.join();
         throw;
     }
-    {
+    for (long done = 0; done < image.height();) {
+        progress.show(done);
         std::unique_lock<std::mutex> lock(shared.mutex);
-        for (long done = 0; done < image.height();) {
-            progress.show(done);
-            shared.changed.wait_for(lock, std::chrono::milliseconds(100));
-            done = shared.rows.load();
-        }
+        shared.changed.wait(lock, [&] { return shared.rows != done; });
+        done = shared.rows;
     }
     for (std::thread& worker : workers) worker.join();
     progress.show(image.height());
