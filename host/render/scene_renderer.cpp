@@ -14,14 +14,19 @@ namespace tmhost {
 
 namespace {
 
+constexpr std::chrono::milliseconds kProgressInterval(100);
+
 struct SharedProgress {
     std::atomic<int> next_job{0};
+    std::atomic<long> rows{0};
     std::atomic<long long> points{0};
-    // Rows done, counted and signalled under the mutex: a row finished between the waiter's
-    // look at the count and its wait would otherwise be a wake-up nobody receives.
+    // Threads that have taken their last job, counted and signalled under the mutex, so that
+    // the end of the last one cannot fall between the waiter's look and its wait. Rows are not
+    // counted under it: a lock taken after every row would order every thread's calls of the
+    // module after the others', and hide a race in the module from a race checker.
     std::mutex mutex;
     std::condition_variable changed;
-    long rows = 0;
+    int finished = 0;
 };
 
 long long shade_row(const Tracer& tracer, const CameraRays& rays, const ShaderInstance& instance,
@@ -59,12 +64,13 @@ void take_jobs(const Tracer& tracer, const CameraRays& rays, const RowJobs& jobs
         const ShaderInstance& instance = jobs.node(job);
         for (int y = job; y < image.height(); y += jobs.row_step) {
             points += shade_row(tracer, rays, instance, y, image);
-            const std::lock_guard<std::mutex> lock(shared.mutex);
-            ++shared.rows;
-            shared.changed.notify_one();
+            shared.rows.fetch_add(1);
         }
     }
     shared.points.fetch_add(points);
+    const std::lock_guard<std::mutex> lock(shared.mutex);
+    ++shared.finished;
+    shared.changed.notify_one();
 }
 
 }  // namespace
@@ -104,11 +110,11 @@ RenderStats render_scene(const Tracer& tracer, const RowJobs& jobs, int threads,
         for (std::thread& worker : workers) worker.join();
         throw;
     }
-    for (long done = 0; done < image.height();) {
-        progress.show(done);
+    for (bool finished = false; !finished;) {
+        progress.show(shared.rows.load());
         std::unique_lock<std::mutex> lock(shared.mutex);
-        shared.changed.wait(lock, [&] { return shared.rows != done; });
-        done = shared.rows;
+        finished = shared.changed.wait_for(lock, kProgressInterval,
+                                           [&] { return shared.finished == count; });
     }
     for (std::thread& worker : workers) worker.join();
     progress.show(image.height());
