@@ -113,6 +113,17 @@ TEST(RenderCommand, BadCommandLinesAreRefusedBeforeAnyWork) {
               "--height: expected a whole number from 1 to 16384, got '12x'");
     EXPECT_EQ(failed_render(folder, {"--threads", "0"}),
               "--threads: expected a whole number from 1 to 64, got '0'");
+    EXPECT_EQ(failed_render(folder, {"--threads", "65"}),
+              "--threads: expected a whole number from 1 to 64, got '65'");
+    EXPECT_EQ(failed_render(folder, {"--lanes", "0"}),
+              "--lanes: expected a whole number from 1 to 64, got '0'");
+    EXPECT_EQ(failed_render(folder, {"--lanes=65"}),
+              "--lanes: expected a whole number from 1 to 64, got '65'");
+    EXPECT_EQ(failed_render(folder, {"--lanes", "eight"}),
+              "--lanes: expected a whole number from 1 to 64, got 'eight'");
+    EXPECT_EQ(failed_render(folder, {"--lanes", "2", "--shared-node"}),
+              "--lanes: not with --shared-node, whose one node shades every row");
+    EXPECT_EQ(failed_render(folder, {"--shared-node=1"}), "--shared-node takes no value");
     EXPECT_EQ(failed_render(folder, {"--width", "16384", "--height", "16384"}),
               "image 16384x16384: more than 16777216 pixels");
     EXPECT_EQ(failed_render(folder, {"--fast"}), "unknown option '--fast'");
@@ -196,9 +207,11 @@ TEST(RenderCommand, WhatTheModuleLeavesBehindIsAWarningAndExitCodeOne) {
     };
     const CommandRun run = render({"--width", "4", "--height", "3", "-o", output}, never_free);
     EXPECT_EQ(run.status, 1);
-    ASSERT_EQ(run.report.warnings.size(), 1u) << joined(run.report.warnings);
-    EXPECT_EQ(run.report.warnings[0],
-              "module: light list handle never freed, holding 1 scene object");
+    // Three rows are three lanes, each with a node of its own that builds its own handle.
+    ASSERT_EQ(run.report.warnings.size(), 3u) << joined(run.report.warnings);
+    for (const std::string& warning : run.report.warnings) {
+        EXPECT_EQ(warning, "module: light list handle never freed, holding 1 scene object");
+    }
     EXPECT_TRUE(std::filesystem::exists(output)) << "the image itself is whole";
 }
 

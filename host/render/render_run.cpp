@@ -4,10 +4,12 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <thread>
 
 #include "host/core/point_light_renderer.h"
 #include "host/render/command_line.h"
 #include "host/render/image_output.h"
+#include "host/render/lane_seeds.h"
 #include "host/render/module_session.h"
 #include "host/render/progress_bar.h"
 #include "host/render/render_error.h"
@@ -21,8 +23,8 @@
 namespace tmhost {
 
 const char* const kRenderArguments =
-    "[SCENE] [-o FILE] [--width W] [--height H] [--set NAME=VALUE]... [--threads N] "
-    "[--module PATH]";
+    "[SCENE] [-o FILE] [--width W] [--height H] [--set NAME=VALUE]... [--lanes K] "
+    "[--threads N] [--shared-node] [--module PATH]";
 const char* const kRenderSummary =
     "render SCENE (a scene file; default: the built-in scene) with the module's shader into "
     "FILE (.png or .pfm; default: tonemix.png)";
@@ -38,9 +40,16 @@ struct RenderRequest {
     std::optional<int> width;
     std::optional<int> height;
     std::vector<std::string> assignments;
+    int lanes = kDefaultLanes;
     int threads = 1;
+    bool shared_node = false;
     std::string module;
 };
+
+int default_threads() {
+    const unsigned cores = std::thread::hardware_concurrency();  // 0 when unknown
+    return static_cast<int>(std::clamp<unsigned>(cores, 1, kMaxThreads));
+}
 
 RenderRequest parse_request(const std::vector<std::string>& arguments,
                             const CommandContext& context) {
@@ -49,7 +58,9 @@ RenderRequest parse_request(const std::vector<std::string>& arguments,
                             {"--width", nullptr, true, false},
                             {"--height", nullptr, true, false},
                             {"--set", nullptr, true, true},
+                            {"--lanes", nullptr, true, false},
                             {"--threads", nullptr, true, false},
+                            {"--shared-node", nullptr, false, false},
                             {"--module", nullptr, true, false},
                             {"--help", "-h", false, false}},
                            "scene file");
@@ -61,7 +72,12 @@ RenderRequest parse_request(const std::vector<std::string>& arguments,
     request.width = line.integer("--width", 1, kMaxImageSide);
     request.height = line.integer("--height", 1, kMaxImageSide);
     request.assignments = line.values("--set");
-    request.threads = line.integer("--threads", 1, kMaxThreads).value_or(1);
+    request.lanes = line.integer("--lanes", 1, kMaxLanes).value_or(request.lanes);
+    request.threads = line.integer("--threads", 1, kMaxThreads).value_or(default_threads());
+    request.shared_node = line.has("--shared-node");
+    if (request.shared_node && line.has("--lanes")) {
+        throw RenderError("--lanes: not with --shared-node, whose one node shades every row");
+    }
     request.module = module_path(line.value("--module"), context);
     return request;
 }
@@ -77,6 +93,17 @@ std::string summary(const Image& image, const RenderStats& stats, const std::str
     return "rendered " + std::to_string(image.width()) + "x" + std::to_string(image.height()) +
            ": " + std::to_string(stats.points) + " points shaded in " + fixed(stats.seconds, 2) +
            " s (" + fixed(rate, 0) + " points/s); image written to " + path;
+}
+
+// A node with the scene's values, prepared for the render; a lane's node gets the lane's seed.
+std::unique_ptr<ShaderInstance> prepared_node(ModuleSession& session, const ParameterValues& values,
+                                              SceneLights& lights, std::optional<int> lane) {
+    auto instance = std::make_unique<ShaderInstance>(session.shader(), session.host().containers());
+    instance->init_defaults();
+    apply_scene_values(session.sheet(), values, lights, instance->container());
+    if (lane) seed_lane(session.sheet(), *lane, instance->container());
+    instance->prepare();
+    return instance;
 }
 
 // The part of a render that can fail on bad input; the caller turns its errors into one line.
@@ -113,22 +140,23 @@ int render(const std::vector<std::string>& arguments, const CommandContext& cont
         // Millions of host calls from several threads: the journal would grow without bound.
         host.journal().set_enabled(false);
         host.set_render_backend(&renderer);
-        // Row r goes to node r mod N: beyond one node per row, more nodes would shade nothing,
-        // and capping them leaves every row with the node it would have had.
-        const int count = std::min(request.threads, scene.height);
         std::vector<std::unique_ptr<ShaderInstance>> instances;
-        std::vector<ShaderInstance*> shading;
-        for (int t = 0; t < count; ++t) {
-            instances.push_back(
-                std::make_unique<ShaderInstance>(session.shader(), host.containers()));
-            ShaderInstance& instance = *instances.back();
-            instance.init_defaults();
-            apply_scene_values(session.sheet(), values, lights, instance.container());
-            instance.prepare();
-            shading.push_back(&instance);
+        RowJobs jobs;
+        if (request.shared_node) {
+            instances.push_back(prepared_node(session, values, lights, std::nullopt));
+            jobs = shared_node_jobs(*instances.front(), scene.height);
+        } else {
+            // Lanes without a row would shade nothing; the seed of a lane is its index's, so
+            // leaving them out changes no other lane.
+            std::vector<const ShaderInstance*> nodes;
+            for (int lane = 0; lane < std::min(request.lanes, scene.height); ++lane) {
+                instances.push_back(prepared_node(session, values, lights, lane));
+                nodes.push_back(instances.back().get());
+            }
+            jobs = lane_jobs(std::move(nodes), request.lanes);
         }
         ProgressBar progress(scene.height, context.report.show_progress());
-        stats = render_scene(tracer, shading, image, progress);
+        stats = render_scene(tracer, jobs, request.threads, image, progress);
         progress.finish();
     }
     const std::vector<std::string> left = session.finish();

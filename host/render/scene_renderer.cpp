@@ -1,5 +1,6 @@
 #include "host/render/scene_renderer.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -13,76 +14,109 @@ namespace tmhost {
 
 namespace {
 
+constexpr std::chrono::milliseconds kProgressInterval(100);
+
 struct SharedProgress {
+    std::atomic<int> next_job{0};
     std::atomic<long> rows{0};
     std::atomic<long long> points{0};
+    // Threads that have taken their last job, counted and signalled under the mutex, so that
+    // the end of the last one cannot fall between the waiter's look and its wait. Rows are not
+    // counted under it: a lock taken after every row would order every thread's calls of the
+    // module after the others', and hide a race in the module from a race checker.
     std::mutex mutex;
     std::condition_variable changed;
+    int finished = 0;
 };
 
-void shade_rows(const Tracer& tracer, const CameraRays& rays, const ShaderInstance& instance,
-                int first_row, int row_step, Image& image, SharedProgress& shared) {
+long long shade_row(const Tracer& tracer, const CameraRays& rays, const ShaderInstance& instance,
+                    int y, Image& image) {
     const Scene& scene = tracer.scene();
     ShadingPoint point;
     long long points = 0;
-    for (int y = first_row; y < image.height(); y += row_step) {
-        for (int x = 0; x < image.width(); ++x) {
-            float* pixel = image.pixel(x, y);
-            const std::optional<Hit> hit = tracer.nearest_hit(rays.ray(x, y));
-            if (!hit) {
-                for (int c = 0; c < 3; ++c) pixel[c] = scene.background[c];
-                continue;
-            }
-            const float p[3] = {static_cast<float>(hit->point.x), static_cast<float>(hit->point.y),
-                                static_cast<float>(hit->point.z)};
-            const float n[3] = {static_cast<float>(hit->normal.x),
-                                static_cast<float>(hit->normal.y),
-                                static_cast<float>(hit->normal.z)};
-            // Reference 0 would tell the module that no light's object flags apply.
-            point.set(p, n, hit->object, static_cast<uint32_t>(hit->object) + 1);
-            float colour[3] = {0.0f, 0.0f, 0.0f};
-            instance.shade(&point.input, colour);
-            const Colour& base = scene.objects[static_cast<std::size_t>(hit->object)].colour;
-            for (int c = 0; c < 3; ++c) pixel[c] = base[c] * colour[c];
-            ++points;
+    for (int x = 0; x < image.width(); ++x) {
+        float* pixel = image.pixel(x, y);
+        const std::optional<Hit> hit = tracer.nearest_hit(rays.ray(x, y));
+        if (!hit) {
+            for (int c = 0; c < 3; ++c) pixel[c] = scene.background[c];
+            continue;
         }
-        shared.rows.fetch_add(1);
-        shared.changed.notify_one();
+        const float p[3] = {static_cast<float>(hit->point.x), static_cast<float>(hit->point.y),
+                            static_cast<float>(hit->point.z)};
+        const float n[3] = {static_cast<float>(hit->normal.x), static_cast<float>(hit->normal.y),
+                            static_cast<float>(hit->normal.z)};
+        // Reference 0 would tell the module that no light's object flags apply.
+        point.set(p, n, hit->object, static_cast<uint32_t>(hit->object) + 1);
+        float colour[3] = {0.0f, 0.0f, 0.0f};
+        instance.shade(&point.input, colour);
+        const Colour& base = scene.objects[static_cast<std::size_t>(hit->object)].colour;
+        for (int c = 0; c < 3; ++c) pixel[c] = base[c] * colour[c];
+        ++points;
+    }
+    return points;
+}
+
+void take_jobs(const Tracer& tracer, const CameraRays& rays, const RowJobs& jobs, Image& image,
+               SharedProgress& shared) {
+    long long points = 0;
+    for (int job = shared.next_job.fetch_add(1); job < jobs.count;
+         job = shared.next_job.fetch_add(1)) {
+        const ShaderInstance& instance = jobs.node(job);
+        for (int y = job; y < image.height(); y += jobs.row_step) {
+            points += shade_row(tracer, rays, instance, y, image);
+            shared.rows.fetch_add(1);
+        }
     }
     shared.points.fetch_add(points);
+    const std::lock_guard<std::mutex> lock(shared.mutex);
+    ++shared.finished;
+    shared.changed.notify_one();
 }
 
 }  // namespace
 
-RenderStats render_scene(const Tracer& tracer, const std::vector<ShaderInstance*>& instances,
-                         Image& image, ProgressBar& progress) {
+RowJobs lane_jobs(std::vector<const ShaderInstance*> nodes, int lanes) {
+    RowJobs jobs;
+    jobs.count = static_cast<int>(nodes.size());
+    jobs.row_step = lanes;
+    jobs.nodes = std::move(nodes);
+    return jobs;
+}
+
+RowJobs shared_node_jobs(const ShaderInstance& node, int height) {
+    RowJobs jobs;
+    jobs.count = height;
+    jobs.row_step = height;
+    jobs.nodes = {&node};
+    return jobs;
+}
+
+RenderStats render_scene(const Tracer& tracer, const RowJobs& jobs, int threads, Image& image,
+                         ProgressBar& progress) {
     const CameraRays rays(tracer.scene().camera, image.width(), image.height());
-    const int count = static_cast<int>(instances.size());
+    const int count = std::max(1, std::min(threads, jobs.count));
     SharedProgress shared;
     const auto start = std::chrono::steady_clock::now();
 
-    std::vector<std::thread> threads;
-    threads.reserve(instances.size());
+    std::vector<std::thread> workers;
+    workers.reserve(static_cast<std::size_t>(count));
     try {
         for (int t = 0; t < count; ++t) {
-            threads.emplace_back(shade_rows, std::cref(tracer), std::cref(rays),
-                                 std::cref(*instances[static_cast<std::size_t>(t)]), t, count,
+            workers.emplace_back(take_jobs, std::cref(tracer), std::cref(rays), std::cref(jobs),
                                  std::ref(image), std::ref(shared));
         }
     } catch (...) {
         // The threads that did start use this frame's state: they must end before it goes.
-        for (std::thread& thread : threads) thread.join();
+        for (std::thread& worker : workers) worker.join();
         throw;
     }
-    {
+    for (bool finished = false; !finished;) {
+        progress.show(shared.rows.load());
         std::unique_lock<std::mutex> lock(shared.mutex);
-        for (long done = 0; done < image.height();) {
-            progress.show(done);
-            shared.changed.wait_for(lock, std::chrono::milliseconds(100));
-            done = shared.rows.load();
-        }
+        finished = shared.changed.wait_for(lock, kProgressInterval,
+                                           [&] { return shared.finished == count; });
     }
-    for (std::thread& thread : threads) thread.join();
+    for (std::thread& worker : workers) worker.join();
     progress.show(image.height());
 
     RenderStats stats;

@@ -1,9 +1,11 @@
 // The render loop: one primary ray per pixel, the nearest hit shaded by the module, the
 // object's colour times the shader's colour, the background where nothing is hit.
 //
-// Rows are shared out among the shader instances, one thread each: instance t shades rows t,
-// t + N, t + 2N, ... in order. A node's random stream carries on from point to point, so this
-// fixed assignment is what makes a scene, a seed and N give the same image on every run.
+// Rows are shaded in jobs: job j shades rows j, j + step, j + 2 * step, ... in order with its
+// node. The threads take whole jobs from a shared counter, so which thread shades a job never
+// changes what the job's node is asked, in what order. A node's random stream carries on from
+// point to point; with one node per job, a scene and its nodes' seeds give one image for any
+// number of threads.
 #ifndef TMHOST_SCENE_RENDERER_H
 #define TMHOST_SCENE_RENDERER_H
 
@@ -16,15 +18,33 @@
 
 namespace tmhost {
 
+struct RowJobs {
+    int count = 0;     // jobs 0 .. count - 1; no job without a row of the image
+    int row_step = 1;  // job j shades rows j, j + row_step, ...
+    // Job j's node: nodes[j], or nodes[0] for every job when there is one. One node for many
+    // jobs is shaded from several threads at once.
+    std::vector<const ShaderInstance*> nodes;
+
+    const ShaderInstance& node(int job) const {
+        return *nodes[nodes.size() == 1 ? 0 : static_cast<std::size_t>(job)];
+    }
+};
+
+// Lane k of `lanes` shades rows k, k + lanes, ... with nodes[k]; one node for each lane that
+// has a row, so nodes.size() must be min(lanes, image height).
+RowJobs lane_jobs(std::vector<const ShaderInstance*> nodes, int lanes);
+// Every row its own job, all on the one node.
+RowJobs shared_node_jobs(const ShaderInstance& node, int height);
+
 struct RenderStats {
     long long points = 0;  // points the module shaded
     double seconds = 0.0;  // wall-clock time of the shading
 };
 
-// Fills the image; instances must be prepared, one per thread, and the host's renderer set up
-// for the tracer's scene.
-RenderStats render_scene(const Tracer& tracer, const std::vector<ShaderInstance*>& instances,
-                         Image& image, ProgressBar& progress);
+// Fills the image with at most `threads` threads; the jobs' nodes must be prepared and the
+// host's renderer set up for the tracer's scene.
+RenderStats render_scene(const Tracer& tracer, const RowJobs& jobs, int threads, Image& image,
+                         ProgressBar& progress);
 
 }  // namespace tmhost
 

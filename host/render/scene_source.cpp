@@ -1,5 +1,6 @@
 #include "host/render/scene_source.h"
 
+#include "host/render/lane_seeds.h"
 #include "host/render/render_error.h"
 #include "host/scene/builtin_scene.h"
 #include "host/scene/scene_error.h"
@@ -12,6 +13,7 @@ namespace {
 
 constexpr const char* kBuiltinLabel = "built-in scene";
 constexpr const char* kListModeName = "TONEMIX_LIST_MODE";
+constexpr const char* kSeedName = "TONEMIX_SEED";
 
 }  // namespace
 
@@ -48,6 +50,12 @@ void apply_scene_values(const ParameterSheet& sheet, const ParameterValues& valu
     if (list != nullptr && lights.list_data() != nullptr) {
         container.set_custom(list->id, LIBRARY_LIST, lights.list_data());
     }
+}
+
+void seed_lane(const ParameterSheet& sheet, int lane, Container& container) {
+    const ParameterInfo* seed = sheet.find(kSeedName);
+    if (seed == nullptr || seed->type != ParameterType::integer) return;
+    container.set_long(seed->id, lane_seed(container.get_long(seed->id), lane));
 }
 
 }  // namespace tmhost

@@ -32,6 +32,11 @@ ParameterValues scene_parameter_values(const ParameterSheet& sheet, const Loaded
 void apply_scene_values(const ParameterSheet& sheet, const ParameterValues& values,
                         SceneLights& lights, Container& container);
 
+// Replaces the seed the container holds (TONEMIX_SEED, after the scene's values) by the seed of
+// lane `lane`. A shader without a seed parameter draws nothing a lane could vary: its container
+// stays as it is.
+void seed_lane(const ParameterSheet& sheet, int lane, Container& container);
+
 }  // namespace tmhost
 
 #endif

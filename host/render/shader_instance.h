@@ -27,7 +27,8 @@ public:
     void prepare();
     void release();
 
-    // Not thread-safe for one instance: the module's node advances its own random stream.
+    // From several threads at once only where the module allows it for one node: the node
+    // advances its own random stream with every call.
     void shade(ShadingInput* input, float colour[3]) const {
         plugin_.compute_output(node_, input, colour);
     }
