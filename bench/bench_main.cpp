@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
               << checked("shading floors make the module's host calls and draws", shading_check)
               << "\n";
     if (tonemix_bench::thread_case_node_distance() >= 0) {
-        std::cout << "note: nodes allocated back to back by the host lay "
+        std::cout << "note: nodes allocated back to back lay "
                   << tonemix_bench::thread_case_node_distance() << " bytes apart\n";
     }
     if (options.module != TONEMIX_MODULE_FILE) {

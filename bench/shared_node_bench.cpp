@@ -1,6 +1,7 @@
 // compute_output from two threads at once, as a host's renderer calls it: on one node that both
 // share, and on two nodes allocated back to back, each against two nodes far apart in memory,
 // where the threads share nothing the module writes.
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -11,6 +12,7 @@
 #include "bench/bench_cases.h"
 #include "bench/constant_host.h"
 #include "host/core/point_light_renderer.h"
+#include "host/core/stand_in_host.h"
 #include "host/render/module_session.h"
 #include "host/render/render_error.h"
 #include "host/render/shader_instance.h"
@@ -29,27 +31,68 @@ struct ThreadCase {
 
 const ThreadCase kThreadCases[] = {{8, 4}, {64, 16}};
 constexpr int kThreads = 2;
-// Between the two nodes of a far-apart pair: more than a page, less than the allocator's
-// threshold for a mapping of its own, so that it lies between them in the heap.
-constexpr int32_t kGap = 8192;
+// Between the two nodes of a far-apart pair: more than a page.
+constexpr std::size_t kGap = 8192;
 
 const float kPoint[3] = {1.0f, 2.0f, 3.0f};
 const float kNormal[3] = {0.0f, 1.0f, 0.0f};
 
+// Hands out one block after the other, 4-byte aligned, as the tightest of host allocators may.
+// The stand-in host's own allocator does not place two nodes side by side (it books every block
+// in memory of its own, allocated in between; from a bench thread they lay 264 KB apart).
+class PlacingAllocator {
+public:
+    static void install(tmhost::StandInHost& host, std::size_t gap) {
+        next_ = arena_ + 4;
+        gap_ = gap;
+        HostGeneral& general = host.tables().general;
+        saved_alloc_ = general.alloc;
+        saved_free_ = general.free;
+        general.alloc = alloc;
+        general.free = free;
+    }
+    static void remove(tmhost::StandInHost& host) {
+        host.tables().general.alloc = saved_alloc_;
+        host.tables().general.free = saved_free_;
+    }
+
+private:
+    static void* TM_CDECL alloc(int32_t size, int32_t, const char*) {
+        std::size_t bytes = (static_cast<std::size_t>(size) + 3) & ~std::size_t{3};
+        if (next_ + bytes + gap_ > arena_ + sizeof arena_) return nullptr;
+        void* block = next_;
+        next_ += bytes + gap_;
+        return block;
+    }
+    static void TM_CDECL free(void*) {}
+
+    alignas(64) static unsigned char arena_[2 * (kGap + 4096)];
+    static unsigned char* next_;
+    static std::size_t gap_;
+    static decltype(HostGeneral::alloc) saved_alloc_;
+    static decltype(HostGeneral::free) saved_free_;
+};
+
+alignas(64) unsigned char PlacingAllocator::arena_[2 * (kGap + 4096)];
+unsigned char* PlacingAllocator::next_ = nullptr;
+std::size_t PlacingAllocator::gap_ = 0;
+decltype(HostGeneral::alloc) PlacingAllocator::saved_alloc_ = nullptr;
+decltype(HostGeneral::free) PlacingAllocator::saved_free_ = nullptr;
+
 // The nodes of one run, made and prepared by the first thread before the timed loop starts.
+// They are the module's nodes, made through its record; only the memory they get is placed.
 class NodePair {
 public:
     NodePair(tmhost::ModuleSession& session, const ThreadCase& shading, Nodes nodes)
         : session_(session) {
+        PlacingAllocator::install(session.host(), nodes == Nodes::far_apart ? kGap : 0);
         first_ = make(shading);
-        if (nodes == Nodes::far_apart) {
-            gap_ = session.host().table()->general->alloc(kGap, __LINE__, __FILE__);
-        }
         second_ = nodes == Nodes::shared ? nullptr : make(shading);
     }
     ~NodePair() {
         second_.reset();
-        if (gap_ != nullptr) session_.host().table()->general->free(gap_);
+        first_.reset();
+        PlacingAllocator::remove(session_.host());
     }
 
     void* node(int thread) const {
@@ -73,7 +116,6 @@ private:
 
     tmhost::ModuleSession& session_;
     std::unique_ptr<tmhost::ShaderInstance> first_;
-    void* gap_ = nullptr;
     std::unique_ptr<tmhost::ShaderInstance> second_;
 };
 
