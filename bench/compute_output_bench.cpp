@@ -85,7 +85,7 @@ public:
         values.set_long(TONEMIX_MODE, shading.sampling.mode);
         values.set_bool(TONEMIX_JITTER, shading.sampling.jitter);
         values.set_bool(TONEMIX_GAUSSIAN, shading.sampling.gaussian);
-        if (shading.list) values.set_custom(TONEMIX_LIGHTS, LIBRARY_LIST, &module.list_data);
+        if (shading.list) values.set_custom(TONEMIX_LIGHTS, TM_LIBRARY_LIST, &module.list_data);
         instance_.prepare();
     }
 

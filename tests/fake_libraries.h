@@ -25,8 +25,8 @@ struct FakeDescriptionLibrary {
     }
     FakeDescriptionLibrary() {
         current() = this;
-        table.header.bound = DESCLIB_GET_ID_OFFSET;
-        table.desclib_register = [](int32_t id, Str, int32_t handle) -> int32_t {
+        table.header.bound = TM_DESCLIB_GET_ID_OFFSET;
+        table.desclib_register = [](int32_t id, HostStringHandle, int32_t handle) -> int32_t {
             current()->registered_ids.push_back(id);
             current()->registered_handles.push_back(handle);
             return current()->register_result;
@@ -61,7 +61,7 @@ struct FakeListLibrary {
     }
     FakeListLibrary() {
         current() = this;
-        table.header.bound = LISTLIB_FREE_OFFSET;
+        table.header.bound = TM_LISTLIB_FREE_OFFSET;
         table.listlib_count = [](void* data) -> int32_t {
             FakeListLibrary& self = *current();
             if (self.count_override >= 0) return self.count_override;

@@ -45,19 +45,19 @@ TEST_F(HostContainers, ValuesKeepInsertionOrderAndTypes) {
 TEST_F(HostContainers, CustomDataOnlyForItsOwnTypeAndNeverForNull) {
     tmhost::Container& c = host.containers().make_container();
     int list_data = 0;
-    c.set_custom(2000, LIBRARY_LIST, &list_data);
+    c.set_custom(2000, TM_LIBRARY_LIST, &list_data);
     c.set_long(2001, 1);
     void* element = ops.get_data(&c, 2000);
     ASSERT_NE(element, nullptr);
     HostCustomDataTable& custom = *host.table()->customdata;
-    EXPECT_EQ(custom.get(element, LIBRARY_LIST), &list_data);
-    EXPECT_EQ(custom.get(element, LIBRARY_LIST + 1), nullptr);
-    EXPECT_EQ(custom.get(ops.get_data(&c, 2001), LIBRARY_LIST), nullptr);
-    EXPECT_EQ(custom.get(nullptr, LIBRARY_LIST), nullptr);
-    EXPECT_EQ(custom.get(ops.get_data(&c, 2002), LIBRARY_LIST), nullptr);  // absent id
+    EXPECT_EQ(custom.get(element, TM_LIBRARY_LIST), &list_data);
+    EXPECT_EQ(custom.get(element, TM_LIBRARY_LIST + 1), nullptr);
+    EXPECT_EQ(custom.get(ops.get_data(&c, 2001), TM_LIBRARY_LIST), nullptr);
+    EXPECT_EQ(custom.get(nullptr, TM_LIBRARY_LIST), nullptr);
+    EXPECT_EQ(custom.get(ops.get_data(&c, 2002), TM_LIBRARY_LIST), nullptr);  // absent id
     EXPECT_TRUE(host.misuses().messages().empty());
     int not_an_element = 0;
-    EXPECT_EQ(custom.get(&not_an_element, LIBRARY_LIST), nullptr);
+    EXPECT_EQ(custom.get(&not_an_element, TM_LIBRARY_LIST), nullptr);
     EXPECT_EQ(host.misuses().count(), 1u);
 }
 
@@ -65,12 +65,12 @@ TEST_F(HostContainers, NodesHandTheirOwnContainerAndNeverNull) {
     tmhost::Node& node = host.containers().make_node();
     node.container.set_long(1008, 8);
     HostNodeTable& nodes = *host.table()->node;
-    Ctr c = nodes.get_container(&node);
+    HostContainerHandle c = nodes.get_container(&node);
     EXPECT_EQ(c, &node.container);
     EXPECT_EQ(ops.get_long(c, 1008), 8);
 
     int not_a_node = 0;
-    Ctr stray = nodes.get_container(&not_a_node);
+    HostContainerHandle stray = nodes.get_container(&not_a_node);
     ASSERT_NE(stray, nullptr);
     EXPECT_EQ(ops.find_index(stray, 1008), -1);
     EXPECT_EQ(host.misuses().messages().back(), "node_get_container: not a node of the host");

@@ -38,7 +38,7 @@ TEST_F(HostFilenames, HeldNameFromAStringCopiedAndEnded) {
 }
 
 TEST_F(HostFilenames, AllocatedBlockIsNotStartedUntilInit) {
-    Fn block = ops.alloc();
+    HostFilenameHandle block = ops.alloc();
     ASSERT_NE(block, nullptr);
     EXPECT_EQ(host.filenames().text(block), nullptr);
     EXPECT_EQ(host.filenames().block_count(), 1u);
@@ -54,7 +54,7 @@ TEST_F(HostFilenames, DerivedNameIsTheResFolderBesideTheModuleAndComesStarted) {
     HostFilenameStorage module_file, destination;
     host.filenames().start(&module_file, "/work/build/linux-i686/Tonemix.cdl");
     ops.init(&destination);
-    Fn derived = ops.derive(&module_file);
+    HostFilenameHandle derived = ops.derive(&module_file);
     ASSERT_NE(derived, nullptr);
     EXPECT_EQ(name_of(derived), "/work/build/linux-i686/res");
     // The module gives it back this way: copy out, then free without destroy.
@@ -93,7 +93,7 @@ TEST_F(HostFilenames, FreeingWhatTheHostDidNotAllocateOrTwiceIsAMisuse) {
               "filename_free: the file name was not allocated by the host");
     ops.destroy(&held);
 
-    Fn block = ops.alloc();
+    HostFilenameHandle block = ops.alloc();
     ops.init(block);
     ops.free(block);
     ops.free(block);
@@ -102,7 +102,7 @@ TEST_F(HostFilenames, FreeingWhatTheHostDidNotAllocateOrTwiceIsAMisuse) {
     EXPECT_EQ(host.misuses().messages().back(),
               "filename_destroy: the block was already given back");
     for (int i = 0; i < 4; ++i) {
-        Fn fresh = ops.alloc();
+        HostFilenameHandle fresh = ops.alloc();
         EXPECT_NE(fresh, block);  // a given-back address is never handed out again
         ops.free(fresh);
     }
@@ -112,8 +112,8 @@ TEST_F(HostFilenames, FreeingWhatTheHostDidNotAllocateOrTwiceIsAMisuse) {
 TEST_F(HostFilenames, LeakedBlocksAndHeldNamesAreLeftBehind) {
     HostFilenameStorage held;
     host.filenames().start(&held, "held");
-    Fn empty_block = ops.alloc();
-    Fn named_block = ops.alloc();
+    HostFilenameHandle empty_block = ops.alloc();
+    HostFilenameHandle named_block = ops.alloc();
     host.filenames().start(named_block, "in a block");
     tmhost::LeftBehind left = host.left_behind();
     ASSERT_EQ(left.file_names.size(), 1u);

@@ -60,8 +60,8 @@ TEST_F(HostGeneralOps, RegistrationCopiesNameAndRecordDuringTheCall) {
     ShaderRegistration record;
     std::memset(&record, 0, sizeof record);
     record.info = 5;
-    EXPECT_EQ(ops.register_plugin(REGISTRATION_API, PLUGIN_TYPE_SHADER, 1007539, &name, &record,
-                                  sizeof record),
+    EXPECT_EQ(ops.register_plugin(TM_REGISTRATION_API, TM_PLUGIN_TYPE_SHADER, 1007539, &name,
+                                  &record, sizeof record),
               1);
     record.info = 99;  // the module's record was temporary
     host.table()->string->free(&name);
@@ -69,8 +69,8 @@ TEST_F(HostGeneralOps, RegistrationCopiesNameAndRecordDuringTheCall) {
     const tmhost::PluginRegistration* kept = host.registrations().find(1007539);
     ASSERT_NE(kept, nullptr);
     EXPECT_EQ(kept->name, "Tonemix");
-    EXPECT_EQ(kept->api, REGISTRATION_API);
-    EXPECT_EQ(kept->type, PLUGIN_TYPE_SHADER);
+    EXPECT_EQ(kept->api, TM_REGISTRATION_API);
+    EXPECT_EQ(kept->type, TM_PLUGIN_TYPE_SHADER);
     ShaderRegistration copy;
     ASSERT_TRUE(kept->shader_record(copy));
     EXPECT_EQ(copy.info, 5);
@@ -79,27 +79,27 @@ TEST_F(HostGeneralOps, RegistrationCopiesNameAndRecordDuringTheCall) {
 TEST_F(HostGeneralOps, RegistrationWithABadRecordOrNameIsRefused) {
     HostStringStorage name;
     host.strings().start(&name, "X");
-    EXPECT_EQ(ops.register_plugin(REGISTRATION_API, 2, 1, &name, nullptr, 288), 0);
-    EXPECT_EQ(ops.register_plugin(REGISTRATION_API, 2, 1, &name, &name, -4), 0);
+    EXPECT_EQ(ops.register_plugin(TM_REGISTRATION_API, 2, 1, &name, nullptr, 288), 0);
+    EXPECT_EQ(ops.register_plugin(TM_REGISTRATION_API, 2, 1, &name, &name, -4), 0);
     host.table()->string->free(&name);
-    EXPECT_EQ(ops.register_plugin(REGISTRATION_API, 2, 1, &name, nullptr, 0), 0);
+    EXPECT_EQ(ops.register_plugin(TM_REGISTRATION_API, 2, 1, &name, nullptr, 0), 0);
     EXPECT_TRUE(host.registrations().list().empty());
     EXPECT_EQ(host.misuses().count(), 3u);
 }
 
 TEST_F(HostGeneralOps, LibrariesAreFoundOnlyOnceInstalled) {
     // The host's own libraries are there from the start; this test installs a table of its own.
-    host.libraries().remove(LIBRARY_DESCRIPTION);
-    host.libraries().remove(LIBRARY_LIST);
-    EXPECT_EQ(ops.find_library(LIBRARY_DESCRIPTION, LIBRARY_FIND_SIZE), nullptr);
+    host.libraries().remove(TM_LIBRARY_DESCRIPTION);
+    host.libraries().remove(TM_LIBRARY_LIST);
+    EXPECT_EQ(ops.find_library(TM_LIBRARY_DESCRIPTION, TM_LIBRARY_FIND_SIZE), nullptr);
 
     DescriptionLibraryTable table;
     std::memset(&table, 0, sizeof table);
-    table.header.bound = DESCLIB_GET_ID_OFFSET;
-    host.libraries().install(LIBRARY_DESCRIPTION, &table.header);
-    void* library = ops.find_library(LIBRARY_DESCRIPTION, LIBRARY_FIND_SIZE);
+    table.header.bound = TM_DESCLIB_GET_ID_OFFSET;
+    host.libraries().install(TM_LIBRARY_DESCRIPTION, &table.header);
+    void* library = ops.find_library(TM_LIBRARY_DESCRIPTION, TM_LIBRARY_FIND_SIZE);
     ASSERT_NE(library, nullptr);
-    EXPECT_EQ(ops.find_library(LIBRARY_LIST, LIBRARY_FIND_SIZE), nullptr);
+    EXPECT_EQ(ops.find_library(TM_LIBRARY_LIST, TM_LIBRARY_FIND_SIZE), nullptr);
 
     int marker = 0;
     void* out1 = &marker;
@@ -114,7 +114,7 @@ TEST_F(HostGeneralOps, LibrariesAreFoundOnlyOnceInstalled) {
     out3 = nullptr;
     EXPECT_EQ(ops.library_table(&not_a_library, &out1, &out2, &out3), 0);
     EXPECT_EQ(out3, nullptr);
-    host.libraries().remove(LIBRARY_DESCRIPTION);
+    host.libraries().remove(TM_LIBRARY_DESCRIPTION);
     EXPECT_EQ(ops.library_table(library, &out1, &out2, &out3), 0);
 }
 

@@ -10,7 +10,7 @@
 
 namespace {
 
-Fn TM_CDECL replacement_alloc() { return nullptr; }
+HostFilenameHandle TM_CDECL replacement_alloc() { return nullptr; }
 
 TEST(HostJournal, RecordsOperationsInOrderWithWordsAndText) {
     tmhost::StandInHost host;
@@ -72,7 +72,7 @@ TEST(HostFailures, AReplacedSlotIsCalledUntilRestored) {
     EXPECT_EQ(host.table()->filename->alloc(), nullptr);
     EXPECT_EQ(host.journal().count("filename_alloc"), 0u);  // the replacement does not journal
     host.restore("filename_alloc");
-    Fn block = host.table()->filename->alloc();
+    HostFilenameHandle block = host.table()->filename->alloc();
     EXPECT_NE(block, nullptr);
     host.table()->filename->free(block);
 }
@@ -82,7 +82,8 @@ TEST(HostActivation, TheNewestHostIsActiveAndTheOlderOneReturns) {
     {
         tmhost::StandInHost inner;
         EXPECT_EQ(tmhost::StandInHost::active(), &inner);
-        Fn block = outer.table()->filename->alloc();  // outer's table, inner's state
+        HostFilenameHandle block =
+            outer.table()->filename->alloc();  // outer's table, inner's state
         EXPECT_EQ(inner.filenames().block_count(), 1u);
         inner.filenames().free(block);
     }

@@ -16,7 +16,7 @@ TEST(LeftBehindReport, OneLinePerItemOfEveryKind) {
     host.strings().start(&s, "line\nbreak \"quoted\"");
     HostFilenameStorage f;
     host.filenames().start(&f, "held.cdl");
-    Fn block = host.table()->filename->alloc();
+    HostFilenameHandle block = host.table()->filename->alloc();
     void* p = host.table()->general->alloc(12, 59, "resource/_api/c4d_resource");
     host.table()->general->free(&s);  // not an allocation: a misuse
 
@@ -63,7 +63,7 @@ TEST(TextFormat, RealsReadBackExactlyInTheFewestDigits) {
 TEST(HostJournal, SwitchedOffItRecordsNothingButTheHostStillWorks) {
     tmhost::StandInHost host;
     host.journal().set_enabled(false);
-    Fn block = host.table()->filename->alloc();
+    HostFilenameHandle block = host.table()->filename->alloc();
     ASSERT_NE(block, nullptr);
     host.table()->filename->free(block);
     EXPECT_EQ(host.journal().size(), 0u);

@@ -29,7 +29,7 @@ protected:
 
     tmhost::StandInHost host;
     const DescriptionLibraryTable* table =
-        tonemix_test::library_table_found<DescriptionLibraryTable>(host, LIBRARY_DESCRIPTION);
+        tonemix_test::library_table_found<DescriptionLibraryTable>(host, TM_LIBRARY_DESCRIPTION);
 };
 
 TEST_F(HostDescriptionLibrary, InstalledFromTheStartWithItsBoundAndFunctions) {
@@ -39,11 +39,13 @@ TEST_F(HostDescriptionLibrary, InstalledFromTheStartWithItsBoundAndFunctions) {
     EXPECT_NE(table->desclib_register, nullptr);
     EXPECT_NE(table->desclib_get_id, nullptr);
 
-    host.libraries().remove(LIBRARY_DESCRIPTION);
-    EXPECT_EQ(host.table()->general->find_library(LIBRARY_DESCRIPTION, LIBRARY_FIND_SIZE), nullptr);
+    host.libraries().remove(TM_LIBRARY_DESCRIPTION);
+    EXPECT_EQ(host.table()->general->find_library(TM_LIBRARY_DESCRIPTION, TM_LIBRARY_FIND_SIZE),
+              nullptr);
     host.install_own_libraries();
-    EXPECT_EQ(tonemix_test::library_table_found<DescriptionLibraryTable>(host, LIBRARY_DESCRIPTION),
-              table);
+    EXPECT_EQ(
+        tonemix_test::library_table_found<DescriptionLibraryTable>(host, TM_LIBRARY_DESCRIPTION),
+        table);
 }
 
 TEST_F(HostDescriptionLibrary, RegistersACopyOfTheResourcesDescription) {

@@ -15,13 +15,13 @@ class HostListLibrary : public ::testing::Test {
 protected:
     HostListLibrary() {
         list.scene_objects = {&objects[2], &objects[0], &objects[2]};
-        container.set_custom(2002, LIBRARY_LIST, &list);
+        container.set_custom(2002, TM_LIBRARY_LIST, &list);
     }
     ~HostListLibrary() override { host.containers().destroy(container); }
 
     tmhost::StandInHost host;
     const ListLibraryTable* table =
-        tonemix_test::library_table_found<ListLibraryTable>(host, LIBRARY_LIST);
+        tonemix_test::library_table_found<ListLibraryTable>(host, TM_LIBRARY_LIST);
     int objects[4] = {};
     tmhost::LightListData list;
     tmhost::Container& container = host.containers().make_container();
@@ -66,7 +66,7 @@ TEST_F(HostListLibrary, NullDataIsNoListAndForeignDataIsReported) {
     EXPECT_EQ(table->listlib_count(&not_lent), 0);
     EXPECT_EQ(table->listlib_build(&not_lent, 0, 0), nullptr);
     // Lent, but as custom data of another type.
-    container.set_custom(2002, LIBRARY_LIST + 1, &list);
+    container.set_custom(2002, TM_LIBRARY_LIST + 1, &list);
     EXPECT_EQ(table->listlib_count(&list), 0);
     EXPECT_EQ(host.misuses().messages(),
               (std::vector<std::string>{"listlib_count: not list data lent by a host container",

@@ -53,7 +53,7 @@ TEST(ModuleFiles, TheBuiltModuleLoadsFindsItsEntryAndUnloads) {
     tmhost::ModuleFile module;
     ASSERT_TRUE(module.load(TONEMIX_MODULE_FILE)) << module.error();
     ASSERT_NE(module.entry(), nullptr);
-    EXPECT_EQ(module.entry()(MESSAGE_QUERY, nullptr, nullptr, nullptr), RESULT_QUERY);
+    EXPECT_EQ(module.entry()(TM_MESSAGE_QUERY, nullptr, nullptr, nullptr), TM_RESULT_QUERY);
     module.unload();
     EXPECT_FALSE(module.loaded());
     EXPECT_EQ(module.entry(), nullptr);
@@ -64,28 +64,28 @@ TEST(ModuleFiles, LoadingAgainGivesAFreshModule) {
     tmhost::ModuleFile module;
     char path[] = TONEMIX_MODULE_FILE;
     ASSERT_TRUE(module.load(TONEMIX_MODULE_FILE)) << module.error();
-    EXPECT_EQ(module.entry()(MESSAGE_INIT, host.table(), nullptr, path), RESULT_HANDLED);
+    EXPECT_EQ(module.entry()(TM_MESSAGE_INIT, host.table(), nullptr, path), TM_RESULT_HANDLED);
     module.unload();
 
     // A module still loaded would count this as a second init and accept it unchecked.
     ASSERT_TRUE(module.load(TONEMIX_MODULE_FILE)) << module.error();
-    host.set_version(HOST_API_MINIMUM - 1);
-    EXPECT_EQ(module.entry()(MESSAGE_INIT, host.table(), nullptr, path), RESULT_INIT_REFUSED);
-    EXPECT_EQ(module.entry()(MESSAGE_END, nullptr, nullptr, nullptr), RESULT_HANDLED);
+    host.set_version(TM_HOST_API_MINIMUM - 1);
+    EXPECT_EQ(module.entry()(TM_MESSAGE_INIT, host.table(), nullptr, path), TM_RESULT_INIT_REFUSED);
+    EXPECT_EQ(module.entry()(TM_MESSAGE_END, nullptr, nullptr, nullptr), TM_RESULT_HANDLED);
     module.unload();
     EXPECT_TRUE(host.left_behind().empty());
 }
 
 // desclib_register standing in for the description library: accepts every description.
-int32_t TM_CDECL accept_description(int32_t, Str, int32_t) { return 1; }
+int32_t TM_CDECL accept_description(int32_t, HostStringHandle, int32_t) { return 1; }
 
 TEST(ModuleLifecycle, TheBuiltModuleRunsItsLifeAndLeavesNothingBehind) {
     tmhost::StandInHost host;
     DescriptionLibraryTable library;
     std::memset(&library, 0, sizeof library);
-    library.header.bound = DESCLIB_REGISTER_OFFSET;
+    library.header.bound = TM_DESCLIB_REGISTER_OFFSET;
     library.desclib_register = accept_description;
-    host.libraries().install(LIBRARY_DESCRIPTION, &library.header);
+    host.libraries().install(TM_LIBRARY_DESCRIPTION, &library.header);
 
     tmhost::ModuleFile module;
     ASSERT_TRUE(module.load(TONEMIX_MODULE_FILE)) << module.error();
@@ -109,7 +109,7 @@ TEST(ModuleLifecycle, TheBuiltModuleRunsItsLifeAndLeavesNothingBehind) {
 }
 
 TEST(ModuleLifecycle, AFailedInitSendsOnlyTheEnd) {
-    tmhost::StandInHost host(HOST_API_MINIMUM - 1);
+    tmhost::StandInHost host(TM_HOST_API_MINIMUM - 1);
     tmhost::ModuleFile module;
     ASSERT_TRUE(module.load(TONEMIX_MODULE_FILE)) << module.error();
     tmhost::ModuleLifecycle lifecycle(host, module.entry(), TONEMIX_MODULE_FILE);

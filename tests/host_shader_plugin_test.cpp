@@ -40,7 +40,7 @@ protected:
         ASSERT_TRUE(shader.find(host, 1007539));
         lights.resize(constant_lights.size());
         for (std::size_t i = 0; i < lights.size(); ++i) lights[i].scene_object = &objects[i];
-        lights[3].object_flags = {0, OBJECT_FLAG_NOT_LIT};
+        lights[3].object_flags = {0, TM_OBJECT_FLAG_NOT_LIT};
         renderer = std::make_unique<tmhost::PointLightRenderer>(lights, source);
         host.set_render_backend(renderer.get());
     }
@@ -115,7 +115,7 @@ TEST_F(ShaderThroughTheRecord, AnExcludedLightIsNeverAskedAndItsHandleIsFreed) {
     shader.init_defaults(node, host_node);
     tmhost::LightListData list;
     list.scene_objects = {&objects[1]};
-    host_node.container.set_custom(2002, LIBRARY_LIST, &list);
+    host_node.container.set_custom(2002, TM_LIBRARY_LIST, &list);
 
     RenderSetup setup;
     std::memset(&setup, 0, sizeof setup);
@@ -209,7 +209,7 @@ TEST(ShaderPluginRecords, EveryFixedOperationReachesItsOwnSlotWithZeroWords) {
     std::memset(&record, 0, sizeof record);
     fill_shader_record(&record, no_factory, 0, 0, 0);
     tmhost::PluginRegistration registration;
-    registration.type = PLUGIN_TYPE_SHADER;
+    registration.type = TM_PLUGIN_TYPE_SHADER;
     registration.id = 77;
     registration.record.assign(reinterpret_cast<unsigned char*>(&record),
                                reinterpret_cast<unsigned char*>(&record) + sizeof record);
@@ -241,13 +241,13 @@ TEST(ShaderPluginRecords, OnlyAShaderRecordOfFullSizeIsFound) {
 
     tmhost::PluginRegistration registration;
     registration.id = 5;
-    registration.type = PLUGIN_TYPE_SHADER;
+    registration.type = TM_PLUGIN_TYPE_SHADER;
     registration.record.assign(284, 0);
     host.registrations().add(registration);
     EXPECT_FALSE(shader.find(host, 5));
 
     registration.record.assign(288, 0);
-    registration.type = PLUGIN_TYPE_SHADER + 1;
+    registration.type = TM_PLUGIN_TYPE_SHADER + 1;
     host.registrations().add(registration);
     EXPECT_FALSE(shader.find(host, 5));
     EXPECT_FALSE(shader.found());
@@ -257,7 +257,7 @@ TEST(ShaderPluginRecords, NullEntriesAreReportedNotCalled) {
     tmhost::StandInHost host;
     tmhost::PluginRegistration registration;
     registration.id = 6;
-    registration.type = PLUGIN_TYPE_SHADER;
+    registration.type = TM_PLUGIN_TYPE_SHADER;
     registration.record.assign(288, 0);
     host.registrations().add(registration);
     tmhost::ShaderPlugin shader;

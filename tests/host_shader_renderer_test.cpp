@@ -48,7 +48,7 @@ protected:
     static std::vector<tmhost::PointLightEntry> entries(int* objects) {
         std::vector<tmhost::PointLightEntry> lights(3);
         for (int i = 0; i < 3; ++i) lights[i].scene_object = &objects[i];
-        lights[2].object_flags = {0, OBJECT_FLAG_NOT_LIT, OBJECT_FLAG_OTHER};
+        lights[2].object_flags = {0, TM_OBJECT_FLAG_NOT_LIT, TM_OBJECT_FLAG_OTHER};
         return lights;
     }
 
@@ -87,8 +87,8 @@ TEST_F(PointLights, RecordsCarryTheSceneObjectAndFlagTableAtTheirOffsets) {
     ASSERT_NE(flags, nullptr);
     EXPECT_EQ(read_at<int32_t>(flagged, 236), 3);
     EXPECT_EQ(flags[0], 0);
-    EXPECT_EQ(flags[1], OBJECT_FLAG_NOT_LIT);
-    EXPECT_EQ(flags[2], OBJECT_FLAG_OTHER);
+    EXPECT_EQ(flags[1], TM_OBJECT_FLAG_NOT_LIT);
+    EXPECT_EQ(flags[2], TM_OBJECT_FLAG_OTHER);
     // Everything the module does not read is zero, so no stray bytes reach it.
     EXPECT_EQ(read_at<uint32_t>(flagged, 0), 0u);
     EXPECT_EQ(read_at<uint32_t>(flagged, 16), 0u);

@@ -40,7 +40,7 @@ TEST_F(ContainerWrapperTest, PresentIdIsReadWithTheTypedGetter) {
                                         "container_find_index", "container_get_bool"}));
 }
 
-int32_t TM_CDECL find_index_minus_two(Ctr, int32_t) { return -2; }
+int32_t TM_CDECL find_index_minus_two(HostContainerHandle, int32_t) { return -2; }
 
 TEST_F(ContainerWrapperTest, OnlyMinusOneMeansAbsent) {
     host.tables().container.find_index = find_index_minus_two;
@@ -52,7 +52,7 @@ TEST_F(ContainerWrapperTest, OnlyMinusOneMeansAbsent) {
 
 TEST_F(ContainerWrapperTest, CustomDataOfAnAbsentIdIsAskedForANullElement) {
     host.journal().clear();
-    EXPECT_EQ(data.get_custom_data(2002, LIBRARY_LIST), nullptr);
+    EXPECT_EQ(data.get_custom_data(2002, TM_LIBRARY_LIST), nullptr);
     long get = host.journal().find("customdata_get");
     ASSERT_GE(get, 0);
     EXPECT_EQ(host.journal().entries()[get].words[0], 0u);

@@ -31,7 +31,7 @@ inline std::string left_behind_text(const tmhost::StandInHost& host) {
 // then general_library_table's third out value), or null.
 template <class Table>
 const Table* library_table_found(tmhost::StandInHost& host, int32_t id) {
-    void* library = host.table()->general->find_library(id, LIBRARY_FIND_SIZE);
+    void* library = host.table()->general->find_library(id, TM_LIBRARY_FIND_SIZE);
     void* out1 = nullptr;
     void* out2 = nullptr;
     void* out3 = nullptr;
@@ -72,10 +72,10 @@ protected:
         return entry(message, a, b, c);
     }
     int32_t init(const char* path) {
-        return send(MESSAGE_INIT, host.table(), nullptr, const_cast<char*>(path));
+        return send(TM_MESSAGE_INIT, host.table(), nullptr, const_cast<char*>(path));
     }
     int32_t plugin_message(intptr_t id, void* data = nullptr) {
-        return send(MESSAGE_PLUGIN, reinterpret_cast<void*>(id), data);
+        return send(TM_MESSAGE_PLUGIN, reinterpret_cast<void*>(id), data);
     }
 
     tmhost::StandInHost host;

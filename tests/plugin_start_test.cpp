@@ -17,7 +17,7 @@ class PluginStartTest : public tonemix_test::BoundHostTest {
 protected:
     void SetUp() override {
         BoundHostTest::SetUp();
-        host.libraries().install(LIBRARY_DESCRIPTION, descriptions.header());
+        host.libraries().install(TM_LIBRARY_DESCRIPTION, descriptions.header());
         host.journal().clear();
     }
     void TearDown() override {
@@ -80,7 +80,7 @@ TEST_F(PluginStartTest, WithoutTheResourceTheDescriptionGetsHandleZero) {
 TEST_F(PluginStartTest, WithTheResourceTheDescriptionGetsItsHandle) {
     std::string path = tonemix_test::module_file();
     std::memcpy(module_path, path.c_str(), path.size() + 1);
-    ASSERT_EQ(plugin_message(PLUGIN_MESSAGE_LOAD_RESOURCES, nullptr), 1);
+    ASSERT_EQ(plugin_message(TM_PLUGIN_MESSAGE_LOAD_RESOURCES, nullptr), 1);
     EXPECT_EQ(plugin_start(), 1);
     ASSERT_EQ(descriptions.registered_handles.size(), 1u);
     EXPECT_EQ(descriptions.registered_handles[0], plugin_resource.handle());
@@ -88,7 +88,7 @@ TEST_F(PluginStartTest, WithTheResourceTheDescriptionGetsItsHandle) {
 }
 
 TEST_F(PluginStartTest, MissingDescriptionLibraryRegistersNothing) {
-    host.libraries().remove(LIBRARY_DESCRIPTION);
+    host.libraries().remove(TM_LIBRARY_DESCRIPTION);
     EXPECT_EQ(plugin_start(), 0);
     EXPECT_EQ(host.console().lines(), (std::vector<std::string>{"- Tonemix 2.03"}))
         << "the banner comes before the registration is attempted";
@@ -120,12 +120,12 @@ TEST_F(PluginStartTest, EmptyDescriptionNameSkipsTheDescription) {
 }
 
 TEST_F(PluginStartTest, PluginMessages) {
-    EXPECT_EQ(plugin_message(PLUGIN_MESSAGE_ZERO, nullptr), 1);
+    EXPECT_EQ(plugin_message(TM_PLUGIN_MESSAGE_ZERO, nullptr), 1);
     EXPECT_EQ(plugin_message(2, nullptr), 0);
     EXPECT_EQ(host.journal().size(), 0u);
     std::string path = "/no/such/Tonemix.cdl";
     std::memcpy(module_path, path.c_str(), path.size() + 1);
-    EXPECT_EQ(plugin_message(PLUGIN_MESSAGE_LOAD_RESOURCES, nullptr), 0);
+    EXPECT_EQ(plugin_message(TM_PLUGIN_MESSAGE_LOAD_RESOURCES, nullptr), 0);
 }
 
 }  // namespace

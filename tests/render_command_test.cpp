@@ -156,7 +156,9 @@ TEST(RenderCommand, ModulesThatCannotServeAreOneLineErrors) {
               std::string("not a module of this host (no c4d_main): ") + info.dli_fname);
 #endif
 
-    const auto old_host = [](tmhost::StandInHost& host) { host.set_version(HOST_API_MINIMUM - 1); };
+    const auto old_host = [](tmhost::StandInHost& host) {
+        host.set_version(TM_HOST_API_MINIMUM - 1);
+    };
     EXPECT_EQ(failed_render(folder, {}, old_host),
               "the module did not start: message 1 (init): -3 (expected 1)");
     const auto no_registration = [](tmhost::StandInHost& host) {

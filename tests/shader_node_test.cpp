@@ -22,8 +22,8 @@ class ShaderNodeTest : public tonemix_test::BoundHostTest {
 protected:
     void SetUp() override {
         BoundHostTest::SetUp();
-        host.libraries().install(LIBRARY_DESCRIPTION, descriptions.header());
-        host.libraries().install(LIBRARY_LIST, lists.header());
+        host.libraries().install(TM_LIBRARY_DESCRIPTION, descriptions.header());
+        host.libraries().install(TM_LIBRARY_LIST, lists.header());
         node = static_cast<TonemixShader*>(create_shader());
         ASSERT_NE(node, nullptr);
         setup.list_build_word = 0x5eed;
@@ -110,7 +110,7 @@ TEST_F(ShaderNodeTest, JitterIsEnabledOnlyAlongTheNormal) {
 }
 
 TEST_F(ShaderNodeTest, WithoutTheDescriptionLibraryEverythingIsEnabled) {
-    host.libraries().remove(LIBRARY_DESCRIPTION);
+    host.libraries().remove(TM_LIBRARY_DESCRIPTION);
     descriptions.record[0] = TONEMIX_JITTER;
     container().set_long(TONEMIX_MODE, 0);
     EXPECT_EQ(node->is_parameter_enabled(&host_node, nullptr, 0, 0, 0), 1);
@@ -165,7 +165,7 @@ TEST_F(ShaderNodeTest, OnlyListModeOneExcludes) {
 
 TEST_F(ShaderNodeTest, ListIsBuiltWithTheSetupWordAndReleasedOnce) {
     FakeList list{{&setup}};
-    container().set_custom(TONEMIX_LIGHTS, LIBRARY_LIST, &list);
+    container().set_custom(TONEMIX_LIGHTS, TM_LIBRARY_LIST, &list);
     node->prepare_render(&host_node, &setup);
     ASSERT_NE(node->filter.light_list, nullptr);
     EXPECT_EQ(lists.build_words, (std::vector<int32_t>{0x5eed}));
@@ -178,13 +178,13 @@ TEST_F(ShaderNodeTest, ListIsBuiltWithTheSetupWordAndReleasedOnce) {
 
 TEST_F(ShaderNodeTest, EmptyOrUnbuildableListMeansNoList) {
     FakeList empty;
-    container().set_custom(TONEMIX_LIGHTS, LIBRARY_LIST, &empty);
+    container().set_custom(TONEMIX_LIGHTS, TM_LIBRARY_LIST, &empty);
     node->prepare_render(&host_node, &setup);
     EXPECT_EQ(node->filter.light_list, nullptr);
     EXPECT_TRUE(lists.build_words.empty());
 
     FakeList one{{&setup}};
-    container().set_custom(TONEMIX_LIGHTS, LIBRARY_LIST, &one);
+    container().set_custom(TONEMIX_LIGHTS, TM_LIBRARY_LIST, &one);
     lists.build_fails = true;
     node->prepare_render(&host_node, &setup);
     EXPECT_EQ(node->filter.light_list, nullptr);
@@ -200,7 +200,7 @@ TEST_F(ShaderNodeTest, EmptyOrUnbuildableListMeansNoList) {
 
 TEST_F(ShaderNodeTest, SecondSetUpReleasesTheFirstList) {
     FakeList list{{&setup}};
-    container().set_custom(TONEMIX_LIGHTS, LIBRARY_LIST, &list);
+    container().set_custom(TONEMIX_LIGHTS, TM_LIBRARY_LIST, &list);
     node->prepare_render(&host_node, &setup);
     node->prepare_render(&host_node, &setup);
     EXPECT_EQ(lists.frees, 1);
@@ -209,13 +209,13 @@ TEST_F(ShaderNodeTest, SecondSetUpReleasesTheFirstList) {
 
 TEST_F(ShaderNodeTest, WithoutTheListLibraryAtTearDownTheHandleStays) {
     FakeList list{{&setup}};
-    container().set_custom(TONEMIX_LIGHTS, LIBRARY_LIST, &list);
+    container().set_custom(TONEMIX_LIGHTS, TM_LIBRARY_LIST, &list);
     node->prepare_render(&host_node, &setup);
     void* handle = node->filter.light_list;
     lists.table.listlib_free = nullptr;
     node->release_render(0);
     EXPECT_EQ(node->filter.light_list, handle);
-    lists.table.header.bound = LISTLIB_CONTAINS_OFFSET;  // too short for the free slot
+    lists.table.header.bound = TM_LISTLIB_CONTAINS_OFFSET;  // too short for the free slot
     node->release_render(0);
     EXPECT_EQ(node->filter.light_list, handle);
     node->filter.light_list = nullptr;  // the fake frees its lists itself
@@ -223,7 +223,7 @@ TEST_F(ShaderNodeTest, WithoutTheListLibraryAtTearDownTheHandleStays) {
 
 TEST_F(ShaderNodeTest, DestroyWithoutBitZeroKeepsTheMemory) {
     FakeList list{{&setup}};
-    container().set_custom(TONEMIX_LIGHTS, LIBRARY_LIST, &list);
+    container().set_custom(TONEMIX_LIGHTS, TM_LIBRARY_LIST, &list);
     node->prepare_render(&host_node, &setup);
     std::size_t live = host.memory().live_count();
     node->destroy(0);
@@ -235,7 +235,7 @@ TEST_F(ShaderNodeTest, DestroyWithoutBitZeroKeepsTheMemory) {
 
 TEST_F(ShaderNodeTest, FreeNodeReleasesTheListAndTheMemory) {
     FakeList list{{&setup}};
-    container().set_custom(TONEMIX_LIGHTS, LIBRARY_LIST, &list);
+    container().set_custom(TONEMIX_LIGHTS, TM_LIBRARY_LIST, &list);
     node->prepare_render(&host_node, &setup);
     free_node(node);
     node = nullptr;

@@ -31,7 +31,7 @@ class ShaderOutputTest : public tonemix_test::BoundHostTest {
 protected:
     void SetUp() override {
         BoundHostTest::SetUp();
-        host.libraries().install(LIBRARY_LIST, lists.header());
+        host.libraries().install(TM_LIBRARY_LIST, lists.header());
         node = static_cast<TonemixShader*>(create_shader());
         ASSERT_NE(node, nullptr);
         node->init_defaults(&host_node);
@@ -315,7 +315,7 @@ TEST_F(ShaderOutputTest, ListModesChooseTheLights) {
     ScriptedRenderer renderer({light(1, 0, 0), light(0, 1, 0), light(0, 0, 1)});
     use(renderer);
     FakeList list{{renderer.scene_object(0), renderer.scene_object(1)}};
-    values().set_custom(TONEMIX_LIGHTS, LIBRARY_LIST, &list);
+    values().set_custom(TONEMIX_LIGHTS, TM_LIBRARY_LIST, &list);
     values().set_long(TONEMIX_SAMPLES, 1);
 
     values().set_long(TONEMIX_LIST_MODE, 1);
@@ -342,7 +342,7 @@ TEST_F(ShaderOutputTest, ListOverridesTheLightsOwnFlags) {
     ScriptedRenderer renderer({barred});
     use(renderer);
     FakeList list{{renderer.scene_object(0)}};
-    values().set_custom(TONEMIX_LIGHTS, LIBRARY_LIST, &list);
+    values().set_custom(TONEMIX_LIGHTS, TM_LIBRARY_LIST, &list);
     values().set_long(TONEMIX_LIST_MODE, 0);
     values().set_long(TONEMIX_SAMPLES, 1);
     prepare();

@@ -7,11 +7,11 @@ namespace tmhost {
 
 namespace {
 
-Container* container_of(EntryCall& call, Ctr c) {
+Container* container_of(EntryCall& call, HostContainerHandle c) {
     return call.host().containers().container_for(c, call.name());
 }
 
-int32_t TM_CDECL container_set_real(Ctr c, int32_t id, float value) {
+int32_t TM_CDECL container_set_real(HostContainerHandle c, int32_t id, float value) {
     EntryCall call(Operation::container_set_real, {word(c), word(id), word(value)});
     call.note(real_text(value));
     if (!call) return 0;
@@ -21,7 +21,7 @@ int32_t TM_CDECL container_set_real(Ctr c, int32_t id, float value) {
     return 1;
 }
 
-int32_t TM_CDECL container_set_bool(Ctr c, int32_t id, int32_t value) {
+int32_t TM_CDECL container_set_bool(HostContainerHandle c, int32_t id, int32_t value) {
     EntryCall call(Operation::container_set_bool, {word(c), word(id), word(value)});
     if (!call) return 0;
     Container* container = container_of(call, c);
@@ -30,7 +30,7 @@ int32_t TM_CDECL container_set_bool(Ctr c, int32_t id, int32_t value) {
     return 1;
 }
 
-int32_t TM_CDECL container_set_long(Ctr c, int32_t id, int32_t value) {
+int32_t TM_CDECL container_set_long(HostContainerHandle c, int32_t id, int32_t value) {
     EntryCall call(Operation::container_set_long, {word(c), word(id), word(value)});
     if (!call) return 0;
     Container* container = container_of(call, c);
@@ -39,42 +39,42 @@ int32_t TM_CDECL container_set_long(Ctr c, int32_t id, int32_t value) {
     return 1;
 }
 
-float TM_CDECL container_get_real(Ctr c, int32_t id) {
+float TM_CDECL container_get_real(HostContainerHandle c, int32_t id) {
     EntryCall call(Operation::container_get_real, {word(c), word(id)});
     if (!call) return 0.0f;
     Container* container = container_of(call, c);
     return container != nullptr ? container->get_real(id) : 0.0f;
 }
 
-int32_t TM_CDECL container_get_bool(Ctr c, int32_t id) {
+int32_t TM_CDECL container_get_bool(HostContainerHandle c, int32_t id) {
     EntryCall call(Operation::container_get_bool, {word(c), word(id)});
     if (!call) return 0;
     Container* container = container_of(call, c);
     return container != nullptr ? container->get_bool(id) : 0;
 }
 
-int32_t TM_CDECL container_get_long(Ctr c, int32_t id) {
+int32_t TM_CDECL container_get_long(HostContainerHandle c, int32_t id) {
     EntryCall call(Operation::container_get_long, {word(c), word(id)});
     if (!call) return 0;
     Container* container = container_of(call, c);
     return container != nullptr ? container->get_long(id) : 0;
 }
 
-int32_t TM_CDECL container_find_index(Ctr c, int32_t id) {
+int32_t TM_CDECL container_find_index(HostContainerHandle c, int32_t id) {
     EntryCall call(Operation::container_find_index, {word(c), word(id)});
     if (!call) return -1;
     Container* container = container_of(call, c);
     return container != nullptr ? container->find_index(id) : -1;
 }
 
-void* TM_CDECL container_get_data(Ctr c, int32_t id) {
+void* TM_CDECL container_get_data(HostContainerHandle c, int32_t id) {
     EntryCall call(Operation::container_get_data, {word(c), word(id)});
     if (!call) return nullptr;
     Container* container = container_of(call, c);
     return container != nullptr ? container->get_data(id) : nullptr;
 }
 
-Ctr TM_CDECL node_get_container(void* host_node) {
+HostContainerHandle TM_CDECL node_get_container(void* host_node) {
     EntryCall call(Operation::node_get_container, {word(host_node)});
     if (!call) return nullptr;
     return &call.host().containers().node_container(host_node);

@@ -9,7 +9,7 @@ namespace tmhost {
 
 namespace {
 
-int32_t TM_CDECL desclib_register(int32_t plugin_id, Str description_name,
+int32_t TM_CDECL desclib_register(int32_t plugin_id, HostStringHandle description_name,
                                   int32_t resource_handle) {
     // The name is journaled as text when it is a started string; a bad one is reported below.
     StandInHost* active = StandInHost::active();
@@ -43,12 +43,12 @@ DescriptionLibrary::DescriptionLibrary(const ResourceStore& resources, StringSto
 
 void DescriptionLibrary::restore_table() {
     std::memset(&table_, 0, sizeof table_);
-    table_.header.bound = DESCLIB_GET_ID_OFFSET;
+    table_.header.bound = TM_DESCLIB_GET_ID_OFFSET;
     table_.desclib_register = desclib_register;
     table_.desclib_get_id = desclib_get_id;
 }
 
-int32_t DescriptionLibrary::register_description(int32_t plugin_id, Str name,
+int32_t DescriptionLibrary::register_description(int32_t plugin_id, HostStringHandle name,
                                                  int32_t resource_handle) {
     const std::string* text = strings_.text_for(name, "desclib_register");
     if (text == nullptr) return 0;

@@ -1,4 +1,4 @@
-// The host's description library (LIBRARY_DESCRIPTION): which description each plug-in shows its
+// The host's description library (TM_LIBRARY_DESCRIPTION): which description each plug-in shows its
 // parameters with, and the host's description ids that name one parameter.
 //
 // desclib_register takes the description from a resource the module loaded and keeps a copy, so
@@ -36,7 +36,7 @@ public:
     // The table's functions, for its C entries. register_description answers 1 when the resource
     // behind the handle holds a description of that name, else 0; get_id answers a zero record for
     // an id the library never made, or a level it does not have, and reports it.
-    int32_t register_description(int32_t plugin_id, Str name, int32_t resource_handle);
+    int32_t register_description(int32_t plugin_id, HostStringHandle name, int32_t resource_handle);
     const int32_t* get_id(const void* description_id, int32_t level);
 
     // The description recorded for a plug-in, or null.

@@ -6,51 +6,51 @@ namespace tmhost {
 
 namespace {
 
-void note_name(EntryCall& call, Fn f) {
+void note_name(EntryCall& call, HostFilenameHandle f) {
     if (const std::string* name = call.host().filenames().text(f)) call.note(*name);
 }
 
-Fn TM_CDECL filename_alloc() {
+HostFilenameHandle TM_CDECL filename_alloc() {
     EntryCall call(Operation::filename_alloc, {});
     if (!call) return nullptr;
     return call.host().filenames().alloc();
 }
 
-void TM_CDECL filename_free(Fn f) {
+void TM_CDECL filename_free(HostFilenameHandle f) {
     EntryCall call(Operation::filename_free, {word(f)});
     if (!call) return;
     note_name(call, f);
     call.host().filenames().free(f);
 }
 
-void TM_CDECL filename_set_string(Fn f, Str s) {
+void TM_CDECL filename_set_string(HostFilenameHandle f, HostStringHandle s) {
     EntryCall call(Operation::filename_set_string, {word(f), word(s)});
     if (!call) return;
     call.host().filenames().set_string(f, s);
     note_name(call, f);
 }
 
-Fn TM_CDECL filename_derive(Fn f) {
+HostFilenameHandle TM_CDECL filename_derive(HostFilenameHandle f) {
     EntryCall call(Operation::filename_derive, {word(f)});
     if (!call) return nullptr;
-    Fn derived = call.host().filenames().derive(f);
+    HostFilenameHandle derived = call.host().filenames().derive(f);
     if (derived != nullptr) note_name(call, derived);
     return derived;
 }
 
-void TM_CDECL filename_init(Fn f) {
+void TM_CDECL filename_init(HostFilenameHandle f) {
     EntryCall call(Operation::filename_init, {word(f)});
     if (call) call.host().filenames().init(f);
 }
 
-void TM_CDECL filename_destroy(Fn f) {
+void TM_CDECL filename_destroy(HostFilenameHandle f) {
     EntryCall call(Operation::filename_destroy, {word(f)});
     if (!call) return;
     note_name(call, f);
     call.host().filenames().destroy(f);
 }
 
-void TM_CDECL filename_copy(Fn source, Fn destination) {
+void TM_CDECL filename_copy(HostFilenameHandle source, HostFilenameHandle destination) {
     EntryCall call(Operation::filename_copy, {word(source), word(destination)});
     if (!call) return;
     call.host().filenames().copy(source, destination);

@@ -27,8 +27,8 @@ FilenameStore::~FilenameStore() {
     for (const HostFilenameStorage* block : given_back_) delete block;
 }
 
-Fn FilenameStore::new_block() {
-    Fn block = new HostFilenameStorage{};
+HostFilenameHandle FilenameStore::new_block() {
+    HostFilenameHandle block = new HostFilenameStorage{};
     blocks_.emplace(block, ++last_block_serial_);
     return block;
 }
@@ -43,13 +43,13 @@ const std::string* FilenameStore::text(const HostFilenameStorage* f) const {
     return given_back_.count(f) == 0 ? names_.peek(f) : nullptr;
 }
 
-const std::string* FilenameStore::text_for(Fn f, const char* operation) {
+const std::string* FilenameStore::text_for(HostFilenameHandle f, const char* operation) {
     return usable(f, operation) ? names_.find(f, operation) : nullptr;
 }
 
-Fn FilenameStore::alloc() { return new_block(); }
+HostFilenameHandle FilenameStore::alloc() { return new_block(); }
 
-void FilenameStore::free(Fn f) {
+void FilenameStore::free(HostFilenameHandle f) {
     if (f == nullptr) {
         misuses_.add("filename_free: null file name");
         return;
@@ -65,38 +65,38 @@ void FilenameStore::free(Fn f) {
     given_back_.insert(f);
 }
 
-void FilenameStore::set_string(Fn f, Str s) {
+void FilenameStore::set_string(HostFilenameHandle f, HostStringHandle s) {
     if (!usable(f, "filename_set_string")) return;
     std::string* name = names_.find(f, "filename_set_string");
     const std::string* text = strings_.text_for(s, "filename_set_string");
     if (name != nullptr && text != nullptr) *name = *text;
 }
 
-Fn FilenameStore::derive(Fn f) {
+HostFilenameHandle FilenameStore::derive(HostFilenameHandle f) {
     const std::string* name = text_for(f, "filename_derive");
     if (name == nullptr || name->empty()) return nullptr;
     const std::string folder = resource_folder_of(*name);
-    Fn block = new_block();
+    HostFilenameHandle block = new_block();
     start(block, folder);
     return block;
 }
 
-void FilenameStore::init(Fn f) {
+void FilenameStore::init(HostFilenameHandle f) {
     if (usable(f, "filename_init")) names_.start(f, "filename_init");
 }
 
-void FilenameStore::destroy(Fn f) {
+void FilenameStore::destroy(HostFilenameHandle f) {
     if (usable(f, "filename_destroy")) names_.end(f, "filename_destroy");
 }
 
-void FilenameStore::copy(Fn source, Fn destination) {
+void FilenameStore::copy(HostFilenameHandle source, HostFilenameHandle destination) {
     if (!usable(source, "filename_copy") || !usable(destination, "filename_copy")) return;
     const std::string* from = names_.find(source, "filename_copy");
     std::string* to = names_.find(destination, "filename_copy");
     if (from != nullptr && to != nullptr && from != to) *to = *from;
 }
 
-void FilenameStore::start(Fn f, const std::string& path) {
+void FilenameStore::start(HostFilenameHandle f, const std::string& path) {
     std::string* name = usable(f, "filename_init") ? names_.start(f, "filename_init") : nullptr;
     if (name != nullptr) *name = path;
 }
@@ -110,14 +110,14 @@ std::string FilenameStore::resource_folder_of(const std::string& module_file) {
 std::vector<std::string> FilenameStore::live_texts_outside_blocks() const {
     std::vector<std::string> texts;
     for (const auto& live : names_.live()) {
-        Fn storage = const_cast<Fn>(live.storage);
+        HostFilenameHandle storage = const_cast<HostFilenameHandle>(live.storage);
         if (blocks_.count(storage) == 0) texts.push_back(*live.value);
     }
     return texts;
 }
 
 std::vector<std::string> FilenameStore::block_descriptions() const {
-    std::vector<std::pair<uint32_t, Fn>> ordered;
+    std::vector<std::pair<uint32_t, HostFilenameHandle>> ordered;
     for (const auto& block : blocks_) ordered.emplace_back(block.second, block.first);
     std::sort(ordered.begin(), ordered.end());
     std::vector<std::string> out;

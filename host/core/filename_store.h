@@ -31,18 +31,19 @@ public:
     FilenameStore& operator=(const FilenameStore&) = delete;
 
     // The table's operations.
-    Fn alloc();
-    void free(Fn f);
-    void set_string(Fn f, Str s);
-    Fn derive(Fn f);  // the resource folder beside the named module file; null for an empty name
-    void init(Fn f);
-    void destroy(Fn f);
-    void copy(Fn source, Fn destination);
+    HostFilenameHandle alloc();
+    void free(HostFilenameHandle f);
+    void set_string(HostFilenameHandle f, HostStringHandle s);
+    HostFilenameHandle derive(HostFilenameHandle f);  // the resource folder beside the named module
+                                                      // file; null for an empty name
+    void init(HostFilenameHandle f);
+    void destroy(HostFilenameHandle f);
+    void copy(HostFilenameHandle source, HostFilenameHandle destination);
 
     // For tests and the host's own code, without the journal.
-    void start(Fn f, const std::string& path);
+    void start(HostFilenameHandle f, const std::string& path);
     const std::string* text(const HostFilenameStorage* f) const;
-    const std::string* text_for(Fn f, const char* operation);
+    const std::string* text_for(HostFilenameHandle f, const char* operation);
 
     // The folder in which the host looks for a module's resources: "res" beside the module file.
     // Both separators count on Windows, only '/' elsewhere; the result keeps the path's own one.
@@ -57,14 +58,14 @@ public:
     std::vector<std::string> block_descriptions() const;
 
 private:
-    Fn new_block();
+    HostFilenameHandle new_block();
     // False (reported) for a block already given back.
     bool usable(const HostFilenameStorage* f, const char* operation);
 
     MisuseLog& misuses_;
     StringStore& strings_;
     StorageValues<HostFilenameStorage, std::string> names_;
-    std::map<Fn, uint32_t> blocks_;                    // block -> allocation serial
+    std::map<HostFilenameHandle, uint32_t> blocks_;    // block -> allocation serial
     std::set<const HostFilenameStorage*> given_back_;  // owned until the host goes away
     uint32_t last_block_serial_ = 0;
 };

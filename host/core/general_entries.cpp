@@ -13,7 +13,7 @@ void TM_CDECL general_free(void* p) {
     if (call) call.host().memory().free(p);
 }
 
-int32_t TM_CDECL general_print(Str s) {
+int32_t TM_CDECL general_print(HostStringHandle s) {
     EntryCall call(Operation::general_print, {word(s)});
     if (!call) return 0;
     const std::string* text = call.host().strings().text_for(s, call.name());
@@ -23,8 +23,8 @@ int32_t TM_CDECL general_print(Str s) {
     return 1;
 }
 
-int32_t TM_CDECL general_register_plugin(int32_t api, int32_t type, int32_t id, Str name,
-                                         void* record, int32_t size) {
+int32_t TM_CDECL general_register_plugin(int32_t api, int32_t type, int32_t id,
+                                         HostStringHandle name, void* record, int32_t size) {
     EntryCall call(Operation::general_register_plugin,
                    {word(api), word(type), word(id), word(name), word(record), word(size)});
     if (!call) return 0;

@@ -49,7 +49,7 @@ ListLibrary::~ListLibrary() = default;
 
 void ListLibrary::restore_table() {
     std::memset(&table_, 0, sizeof table_);
-    table_.header.bound = LISTLIB_FREE_OFFSET;
+    table_.header.bound = TM_LISTLIB_FREE_OFFSET;
     table_.listlib_count = listlib_count;
     table_.listlib_build = listlib_build;
     table_.listlib_contains = listlib_contains;
@@ -60,7 +60,7 @@ const LightListData* ListLibrary::list_for(void* list_data, const char* operatio
     if (list_data == nullptr) return nullptr;
     // Only data a container lends is known to be a LightListData; anything else would be read
     // as one and could be any bytes at all.
-    if (!containers_.lends(list_data, LIBRARY_LIST)) {
+    if (!containers_.lends(list_data, TM_LIBRARY_LIST)) {
         misuses_.add(std::string(operation) + ": not list data lent by a host container");
         return nullptr;
     }

@@ -1,8 +1,8 @@
-// The host's list library (LIBRARY_LIST): the include/exclude light list of a shader parameter,
+// The host's list library (TM_LIBRARY_LIST): the include/exclude light list of a shader parameter,
 // and the render-time handles built from it.
 //
 // The list's data is a LightListData that whoever sets up the node owns and lends to the node's
-// container with set_custom(id, LIBRARY_LIST, &data). listlib_build copies the set into a handle
+// container with set_custom(id, TM_LIBRARY_LIST, &data). listlib_build copies the set into a handle
 // of the host's, so the data may change or go while a render runs; the module frees the handle
 // with listlib_free. Handles still live are what the module left behind.
 //
@@ -43,7 +43,7 @@ public:
     void restore_table();
 
     // The table's functions, for its C entries. List data must be lent through a live container
-    // as custom data of type LIBRARY_LIST; anything else is reported and counts as no list.
+    // as custom data of type TM_LIBRARY_LIST; anything else is reported and counts as no list.
     int32_t count(void* list_data);
     void* build(void* list_data, int32_t setup_word, int32_t zero);
     int32_t contains(void* handle, void* scene_object) const;  // 1 listed, 0 not or unknown

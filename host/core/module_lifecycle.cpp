@@ -35,29 +35,31 @@ void ModuleLifecycle::skip(const char* label, int32_t expected) {
 }
 
 bool ModuleLifecycle::start() {
-    init_result_ = send("message 1 (init)", RESULT_HANDLED, MESSAGE_INIT, host_.table(),
+    init_result_ = send("message 1 (init)", TM_RESULT_HANDLED, TM_MESSAGE_INIT, host_.table(),
                         const_cast<char*>(module_path_.c_str()));
     const char* load = "message 6 (plug-in message 1: load resources)";
     const char* start = "message 2 (start)";
     const char* query = "message 4 (query)";
     if (!started()) {
-        skip(load, RESULT_HANDLED);
-        skip(start, RESULT_HANDLED);
-        skip(query, RESULT_QUERY);
+        skip(load, TM_RESULT_HANDLED);
+        skip(start, TM_RESULT_HANDLED);
+        skip(query, TM_RESULT_QUERY);
         return false;
     }
     void* load_resources =
-        reinterpret_cast<void*>(static_cast<intptr_t>(PLUGIN_MESSAGE_LOAD_RESOURCES));
-    const bool loaded =
-        send(load, RESULT_HANDLED, MESSAGE_PLUGIN, load_resources, nullptr) == RESULT_HANDLED;
+        reinterpret_cast<void*>(static_cast<intptr_t>(TM_PLUGIN_MESSAGE_LOAD_RESOURCES));
+    const bool loaded = send(load, TM_RESULT_HANDLED, TM_MESSAGE_PLUGIN, load_resources, nullptr) ==
+                        TM_RESULT_HANDLED;
     const bool began =
-        send(start, RESULT_HANDLED, MESSAGE_START, nullptr, nullptr) == RESULT_HANDLED;
-    const bool queried = send(query, RESULT_QUERY, MESSAGE_QUERY, nullptr, nullptr) == RESULT_QUERY;
+        send(start, TM_RESULT_HANDLED, TM_MESSAGE_START, nullptr, nullptr) == TM_RESULT_HANDLED;
+    const bool queried =
+        send(query, TM_RESULT_QUERY, TM_MESSAGE_QUERY, nullptr, nullptr) == TM_RESULT_QUERY;
     return loaded && began && queried;
 }
 
 bool ModuleLifecycle::end() {
-    return send("message 3 (end)", RESULT_HANDLED, MESSAGE_END, nullptr, nullptr) == RESULT_HANDLED;
+    return send("message 3 (end)", TM_RESULT_HANDLED, TM_MESSAGE_END, nullptr, nullptr) ==
+           TM_RESULT_HANDLED;
 }
 
 bool ModuleLifecycle::all_as_expected() const {

@@ -36,7 +36,7 @@ public:
     // message brings it back down.
     bool end();
 
-    bool started() const { return init_result_ == RESULT_HANDLED; }
+    bool started() const { return init_result_ == TM_RESULT_HANDLED; }
     const std::vector<MessageOutcome>& outcomes() const { return outcomes_; }
     bool all_as_expected() const;
 

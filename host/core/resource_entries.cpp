@@ -6,7 +6,7 @@ namespace tmhost {
 
 namespace {
 
-int32_t TM_CDECL resource_load(Fn f) {
+int32_t TM_CDECL resource_load(HostFilenameHandle f) {
     EntryCall call(Operation::resource_load, {word(f)});
     if (!call) return 0;
     const std::string* folder = call.host().filenames().text_for(f, call.name());

@@ -37,7 +37,7 @@ bool ShaderPlugin::find(const StandInHost& host, int32_t plugin_id) {
     const PluginRegistration* registration = host.registrations().find(plugin_id);
     // A record of another plug-in type means something else word by word: its entries may not
     // be called as a shader's.
-    if (registration == nullptr || registration->type != PLUGIN_TYPE_SHADER) return false;
+    if (registration == nullptr || registration->type != TM_PLUGIN_TYPE_SHADER) return false;
     found_ = registration->shader_record(record_);
     return found_;
 }
@@ -116,21 +116,21 @@ int32_t ShaderPlugin::call_fixed(void* node, const FixedOperation& operation) co
     const void* slot = entry_at<const void*>(record_, operation.byte);
     if (!callable(slot != nullptr, node, operation.name)) return 0;
     if (!operation.has_result) {
-        if (operation.words == 1) entry_at<EntryVoid1>(record_, operation.byte)(node, 0);
-        if (operation.words == 2) entry_at<EntryVoid2>(record_, operation.byte)(node, 0, 0);
+        if (operation.words == 1) entry_at<DispatchEntryVoid1>(record_, operation.byte)(node, 0);
+        if (operation.words == 2) entry_at<DispatchEntryVoid2>(record_, operation.byte)(node, 0, 0);
         return 0;
     }
     switch (operation.words) {
     case 1:
-        return entry_at<Entry1>(record_, operation.byte)(node, 0);
+        return entry_at<DispatchEntry1>(record_, operation.byte)(node, 0);
     case 2:
-        return entry_at<Entry2>(record_, operation.byte)(node, 0, 0);
+        return entry_at<DispatchEntry2>(record_, operation.byte)(node, 0, 0);
     case 3:
-        return entry_at<Entry3>(record_, operation.byte)(node, 0, 0, 0);
+        return entry_at<DispatchEntry3>(record_, operation.byte)(node, 0, 0, 0);
     case 4:
-        return entry_at<Entry4>(record_, operation.byte)(node, 0, 0, 0, 0);
+        return entry_at<DispatchEntry4>(record_, operation.byte)(node, 0, 0, 0, 0);
     case 5:
-        return entry_at<Entry5>(record_, operation.byte)(node, 0, 0, 0, 0, 0);
+        return entry_at<DispatchEntry5>(record_, operation.byte)(node, 0, 0, 0, 0, 0);
     }
     return 0;
 }

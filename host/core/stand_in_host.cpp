@@ -45,8 +45,8 @@ void StandInHost::activate() {
 }
 
 void StandInHost::install_own_libraries() {
-    libraries_.install(LIBRARY_DESCRIPTION, &description_library_.table().header);
-    libraries_.install(LIBRARY_LIST, &list_library_.table().header);
+    libraries_.install(TM_LIBRARY_DESCRIPTION, &description_library_.table().header);
+    libraries_.install(TM_LIBRARY_LIST, &list_library_.table().header);
 }
 
 bool StandInHost::fail(std::string_view operation) {

@@ -45,7 +45,7 @@ namespace tmhost {
 
 class StandInHost {
 public:
-    static constexpr int32_t DEFAULT_VERSION = HOST_API_MINIMUM;
+    static constexpr int32_t DEFAULT_VERSION = TM_HOST_API_MINIMUM;
 
     explicit StandInHost(int32_t version = DEFAULT_VERSION);
     ~StandInHost();
@@ -80,8 +80,8 @@ public:
     ContainerStore& containers() { return containers_; }
     LibraryRegistry& libraries() { return libraries_; }
     PluginRegistrations& registrations() { return registrations_; }
-    // The host's own libraries, installed in libraries() under LIBRARY_DESCRIPTION and
-    // LIBRARY_LIST from the start. A test may remove them from the registry, or overwrite slots
+    // The host's own libraries, installed in libraries() under TM_LIBRARY_DESCRIPTION and
+    // TM_LIBRARY_LIST from the start. A test may remove them from the registry, or overwrite slots
     // of their tables; install_own_libraries() puts both back in the registry.
     DescriptionLibrary& description_library() { return description_library_; }
     ListLibrary& list_library() { return list_library_; }

@@ -6,17 +6,17 @@ namespace tmhost {
 
 namespace {
 
-void note_text(EntryCall& call, Str s) {
+void note_text(EntryCall& call, HostStringHandle s) {
     if (const std::string* text = call.host().strings().text(s)) call.note(*text);
 }
 
-int32_t TM_CDECL string_length(Str s) {
+int32_t TM_CDECL string_length(HostStringHandle s) {
     EntryCall call(Operation::string_length, {word(s)});
     if (!call) return 0;
     return call.host().strings().length(s);
 }
 
-int32_t TM_CDECL string_insert(Str s, int32_t position, Str other) {
+int32_t TM_CDECL string_insert(HostStringHandle s, int32_t position, HostStringHandle other) {
     EntryCall call(Operation::string_insert, {word(s), word(position), word(other)});
     if (!call) return 0;
     const int32_t result = call.host().strings().insert(s, position, other);
@@ -24,26 +24,26 @@ int32_t TM_CDECL string_insert(Str s, int32_t position, Str other) {
     return result;
 }
 
-void TM_CDECL string_init(Str s) {
+void TM_CDECL string_init(HostStringHandle s) {
     EntryCall call(Operation::string_init, {word(s)});
     if (call) call.host().strings().init(s);
 }
 
-void TM_CDECL string_set_cstr(Str s, const char* text, int32_t length, int32_t zero) {
+void TM_CDECL string_set_cstr(HostStringHandle s, const char* text, int32_t length, int32_t zero) {
     EntryCall call(Operation::string_set_cstr, {word(s), word(text), word(length), word(zero)});
     if (!call) return;
     call.host().strings().set_cstr(s, text, length, zero);
     note_text(call, s);
 }
 
-void TM_CDECL string_free(Str s) {
+void TM_CDECL string_free(HostStringHandle s) {
     EntryCall call(Operation::string_free, {word(s)});
     if (!call) return;
     note_text(call, s);
     call.host().strings().free(s);
 }
 
-void TM_CDECL string_copy(Str source, Str destination) {
+void TM_CDECL string_copy(HostStringHandle source, HostStringHandle destination) {
     EntryCall call(Operation::string_copy, {word(source), word(destination)});
     if (!call) return;
     call.host().strings().copy(source, destination);

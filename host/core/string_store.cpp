@@ -13,9 +13,9 @@ constexpr uint32_t STRING_ENDED = 0x44535444;    // "DTSD"
 StringStore::StringStore(MisuseLog& misuses)
     : misuses_(misuses), values_("string", STRING_STARTED, STRING_ENDED, misuses) {}
 
-void StringStore::init(Str s) { values_.start(s, "string_init"); }
+void StringStore::init(HostStringHandle s) { values_.start(s, "string_init"); }
 
-void StringStore::set_cstr(Str s, const char* text, int32_t length, int32_t zero) {
+void StringStore::set_cstr(HostStringHandle s, const char* text, int32_t length, int32_t zero) {
     std::string* value = values_.find(s, "string_set_cstr");
     if (value == nullptr) return;
     if (zero != 0) misuses_.add("string_set_cstr: fourth argument is not 0");
@@ -42,19 +42,19 @@ void StringStore::set_cstr(Str s, const char* text, int32_t length, int32_t zero
     value->assign(text, count);
 }
 
-void StringStore::copy(Str source, Str destination) {
+void StringStore::copy(HostStringHandle source, HostStringHandle destination) {
     const std::string* from = values_.find(source, "string_copy");
     std::string* to = values_.find(destination, "string_copy");
     if (from == nullptr || to == nullptr) return;
     if (from != to) *to = *from;
 }
 
-int32_t StringStore::length(Str s) {
+int32_t StringStore::length(HostStringHandle s) {
     const std::string* value = values_.find(s, "string_length");
     return value != nullptr ? static_cast<int32_t>(value->size()) : 0;
 }
 
-int32_t StringStore::insert(Str s, int32_t position, Str other) {
+int32_t StringStore::insert(HostStringHandle s, int32_t position, HostStringHandle other) {
     std::string* value = values_.find(s, "string_insert");
     const std::string* inserted = values_.find(other, "string_insert");
     if (value == nullptr || inserted == nullptr) return 0;
@@ -65,9 +65,9 @@ int32_t StringStore::insert(Str s, int32_t position, Str other) {
     return 1;
 }
 
-void StringStore::free(Str s) { values_.end(s, "string_free"); }
+void StringStore::free(HostStringHandle s) { values_.end(s, "string_free"); }
 
-void StringStore::start(Str s, const std::string& text) {
+void StringStore::start(HostStringHandle s, const std::string& text) {
     std::string* value = values_.start(s, "string_init");
     if (value != nullptr) *value = text;
 }

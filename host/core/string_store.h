@@ -17,19 +17,22 @@ public:
     explicit StringStore(MisuseLog& misuses);
 
     // The table's operations. A string that is not started is reported and answers 0 / nothing.
-    void init(Str s);
-    void set_cstr(Str s, const char* text, int32_t length, int32_t zero);
-    void copy(Str source, Str destination);
-    int32_t length(Str s);
-    int32_t insert(Str s, int32_t position, Str other);  // non-zero on success
-    void free(Str s);
+    void init(HostStringHandle s);
+    void set_cstr(HostStringHandle s, const char* text, int32_t length, int32_t zero);
+    void copy(HostStringHandle source, HostStringHandle destination);
+    int32_t length(HostStringHandle s);
+    int32_t insert(HostStringHandle s, int32_t position,
+                   HostStringHandle other);  // non-zero on success
+    void free(HostStringHandle s);
 
     // For tests and the host's own code: the same behaviour without the journal.
-    void start(Str s, const std::string& text);
+    void start(HostStringHandle s, const std::string& text);
     // The text of a started string, or null; reports nothing.
     const std::string* text(const HostStringStorage* s) const { return values_.peek(s); }
     // The text of a started string; reported as a misuse of `operation` when not started.
-    const std::string* text_for(Str s, const char* operation) { return values_.find(s, operation); }
+    const std::string* text_for(HostStringHandle s, const char* operation) {
+        return values_.find(s, operation);
+    }
 
     std::size_t live_count() const { return values_.live_count(); }
     // Texts of the strings started and not ended, oldest first.

@@ -118,7 +118,7 @@ const nlohmann::json& parameters_of(const nlohmann::json& description) {
 // The parameter whose value is a light list, or 0 when the description has none.
 int32_t light_list_parameter(const nlohmann::json& description) {
     for (const nlohmann::json& parameter : parameters_of(description)) {
-        if (number_field(parameter, "custom_type") == LIBRARY_LIST) {
+        if (number_field(parameter, "custom_type") == TM_LIBRARY_LIST) {
             return number_field(parameter, "id");
         }
     }
@@ -136,7 +136,7 @@ bool run_renders(StandInHost& host, const ShaderPlugin& shader, void* node, Node
     std::vector<PointLightEntry> entries(info_lights.size());
     for (std::size_t i = 0; i < entries.size(); ++i) entries[i].scene_object = &scene_objects[i];
     entries[unlit_light].object_flags = {0, 0};
-    entries[unlit_light].object_flags[unlit_object] = OBJECT_FLAG_NOT_LIT;
+    entries[unlit_light].object_flags[unlit_object] = TM_OBJECT_FLAG_NOT_LIT;
     PointLightRenderer renderer(std::move(entries), counting);
     host.set_render_backend(&renderer);
     lines.push_back("  lights:");
@@ -163,7 +163,7 @@ bool run_renders(StandInHost& host, const ShaderPlugin& shader, void* node, Node
     if (list_id != 0) {
         LightListData list;
         list.scene_objects.push_back(&scene_objects[listed_light]);
-        host_node.container.set_custom(list_id, LIBRARY_LIST, &list);
+        host_node.container.set_custom(list_id, TM_LIBRARY_LIST, &list);
         counting.reset();
         lines.push_back("  render with light " + std::to_string(listed_light) + " in list " +
                         std::to_string(list_id) + ", list mode as the defaults set it:");

@@ -13,7 +13,7 @@ SceneLights::SceneLights(const Scene& scene) : objects_(scene.lights.size()) {
         if (!excluded.empty()) {
             entry.object_flags.assign(scene.objects.size(), 0);
             for (int object : excluded) {
-                entry.object_flags[static_cast<std::size_t>(object)] |= OBJECT_FLAG_NOT_LIT;
+                entry.object_flags[static_cast<std::size_t>(object)] |= TM_OBJECT_FLAG_NOT_LIT;
             }
         }
         entries_.push_back(std::move(entry));

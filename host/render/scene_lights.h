@@ -21,7 +21,7 @@ public:
     SceneLights(const SceneLights&) = delete;
     SceneLights& operator=(const SceneLights&) = delete;
 
-    // Bit value 1 (OBJECT_FLAG_NOT_LIT) at the index of every object the light excludes; a
+    // Bit value 1 (TM_OBJECT_FLAG_NOT_LIT) at the index of every object the light excludes; a
     // light that excludes nothing has no table.
     std::vector<PointLightEntry> entries() const;
     // The host object that stands for light `index` in light lists and light records.

@@ -48,7 +48,7 @@ void apply_scene_values(const ParameterSheet& sheet, const ParameterValues& valu
     values.apply(container);
     const ParameterInfo* list = sheet.find(ParameterType::light_list);
     if (list != nullptr && lights.list_data() != nullptr) {
-        container.set_custom(list->id, LIBRARY_LIST, lights.list_data());
+        container.set_custom(list->id, TM_LIBRARY_LIST, lights.list_data());
     }
 }
 

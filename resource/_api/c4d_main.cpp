@@ -22,15 +22,15 @@ int32_t init_count = 0;
 
 int32_t initialise(HostTable* table, const char* path) {
     init_count += 1;
-    if (init_count != 1) return RESULT_HANDLED;
-    if (bind_host_table(table) < HOST_API_MINIMUM) return RESULT_INIT_REFUSED;
-    if (path == nullptr) return RESULT_INIT_REFUSED;
+    if (init_count != 1) return TM_RESULT_HANDLED;
+    if (bind_host_table(table) < TM_HOST_API_MINIMUM) return TM_RESULT_INIT_REFUSED;
+    if (path == nullptr) return TM_RESULT_INIT_REFUSED;
     // A shortened path would name the wrong resource file, so a path that does not fit is refused.
     size_t length = std::strlen(path);
-    if (length >= sizeof(module_path)) return RESULT_INIT_REFUSED;
+    if (length >= sizeof(module_path)) return TM_RESULT_INIT_REFUSED;
     std::memcpy(module_path, path, length);
     module_path[length] = '\0';
-    return RESULT_HANDLED;
+    return TM_RESULT_HANDLED;
 }
 
 int32_t end() {
@@ -39,26 +39,26 @@ int32_t end() {
         plugin_end();
         plugin_resource.release();
     }
-    return RESULT_HANDLED;
+    return TM_RESULT_HANDLED;
 }
 
 }  // namespace
 
 extern "C" TONEMIX_EXPORT int32_t TM_CDECL c4d_main(int32_t message, void* a, void* b, void* c) {
     switch (message) {
-    case MESSAGE_QUERY:
-        return RESULT_QUERY;
-    case MESSAGE_INIT:
+    case TM_MESSAGE_QUERY:
+        return TM_RESULT_QUERY;
+    case TM_MESSAGE_INIT:
         return initialise(static_cast<HostTable*>(a), static_cast<const char*>(c));
-    case MESSAGE_PLUGIN:
+    case TM_MESSAGE_PLUGIN:
         return plugin_message(static_cast<int32_t>(reinterpret_cast<intptr_t>(a)), b) != 0
-                   ? RESULT_HANDLED
-                   : RESULT_NOT_HANDLED;
-    case MESSAGE_START:
-        return plugin_start() != 0 ? RESULT_HANDLED : RESULT_START_FAILED;
-    case MESSAGE_END:
+                   ? TM_RESULT_HANDLED
+                   : TM_RESULT_NOT_HANDLED;
+    case TM_MESSAGE_START:
+        return plugin_start() != 0 ? TM_RESULT_HANDLED : TM_RESULT_START_FAILED;
+    case TM_MESSAGE_END:
         return end();
     default:
-        return RESULT_NOT_HANDLED;
+        return TM_RESULT_NOT_HANDLED;
     }
 }

@@ -36,7 +36,7 @@ HostFilename* module_resource_name(void* destination_storage) {
     HostString path(module_path);
     HostFilename module_file(path);
     HostFilename* destination = new (destination_storage) HostFilename();
-    Fn derived = host().filename->derive(module_file.raw());
+    HostFilenameHandle derived = host().filename->derive(module_file.raw());
     if (derived != nullptr) {
         host().filename->copy(derived, destination->raw());
         host().filename->free(derived);

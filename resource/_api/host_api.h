@@ -35,40 +35,40 @@ static_assert(sizeof(float) == 4 && sizeof(int32_t) == 4, "reals and words are 3
 // Numbers the two sides agree on.
 
 enum : int32_t {
-    HOST_API_MINIMUM = 7500,  // message 1 refuses a HostTable whose word 0 is below this
-    REGISTRATION_API = 8200,  // first argument of general_register_plugin
-    PLUGIN_TYPE_SHADER = 2,
+    TM_HOST_API_MINIMUM = 7500,  // message 1 refuses a HostTable whose word 0 is below this
+    TM_REGISTRATION_API = 8200,  // first argument of general_register_plugin
+    TM_PLUGIN_TYPE_SHADER = 2,
 };
 
 // Messages of c4d_main (first argument).
 enum : int32_t {
-    MESSAGE_INIT = 1,    // a: HostTable*, c: const char* module path
-    MESSAGE_START = 2,   // no arguments read
-    MESSAGE_END = 3,     // no arguments read
-    MESSAGE_QUERY = 4,   // no arguments read; always answered with 2
-    MESSAGE_PLUGIN = 6,  // a: plug-in message id, b: its data (never read)
+    TM_MESSAGE_INIT = 1,    // a: HostTable*, c: const char* module path
+    TM_MESSAGE_START = 2,   // no arguments read
+    TM_MESSAGE_END = 3,     // no arguments read
+    TM_MESSAGE_QUERY = 4,   // no arguments read; always answered with 2
+    TM_MESSAGE_PLUGIN = 6,  // a: plug-in message id, b: its data (never read)
 };
 
 // Results of c4d_main.
 enum : int32_t {
-    RESULT_HANDLED = 1,
-    RESULT_START_FAILED = 0,
-    RESULT_NOT_HANDLED = -1,
-    RESULT_INIT_REFUSED = -3,
-    RESULT_QUERY = 2,
+    TM_RESULT_HANDLED = 1,
+    TM_RESULT_START_FAILED = 0,
+    TM_RESULT_NOT_HANDLED = -1,
+    TM_RESULT_INIT_REFUSED = -3,
+    TM_RESULT_QUERY = 2,
 };
 
-// Plug-in message ids carried by MESSAGE_PLUGIN.
+// Plug-in message ids carried by TM_MESSAGE_PLUGIN.
 enum : int32_t {
-    PLUGIN_MESSAGE_ZERO = 0,
-    PLUGIN_MESSAGE_LOAD_RESOURCES = 1,
+    TM_PLUGIN_MESSAGE_ZERO = 0,
+    TM_PLUGIN_MESSAGE_LOAD_RESOURCES = 1,
 };
 
 // Host libraries, found by id through general_find_library.
 enum : int32_t {
-    LIBRARY_DESCRIPTION = 1000467,
-    LIBRARY_LIST = 1009290,  // also the custom data type id of the light list parameter
-    LIBRARY_FIND_SIZE = 28,  // second argument of general_find_library, always this value
+    TM_LIBRARY_DESCRIPTION = 1000467,
+    TM_LIBRARY_LIST = 1009290,  // also the custom data type id of the light list parameter
+    TM_LIBRARY_FIND_SIZE = 28,  // second argument of general_find_library, always this value
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -83,9 +83,9 @@ struct HostFilenameStorage {
 static_assert(sizeof(HostStringStorage) == 16, "a host string occupies 16 bytes");
 static_assert(sizeof(HostFilenameStorage) == 28, "a host file name occupies 28 bytes");
 
-typedef HostStringStorage* Str;
-typedef HostFilenameStorage* Fn;
-typedef void* Ctr;  // a parameter container; lent by the host for one call
+typedef HostStringStorage* HostStringHandle;
+typedef HostFilenameStorage* HostFilenameHandle;
+typedef void* HostContainerHandle;  // a parameter container; lent by the host for one call
 
 struct RenderContext;
 struct LightRecord;
@@ -96,12 +96,12 @@ struct LightRecord;
 
 struct HostGeneral {
     TM_GAP(0x00, 0x04);
-    void(TM_CDECL* free)(void* p);    // +0x04 gives back a block of general_alloc; p is never null
-    int32_t(TM_CDECL* print)(Str s);  // +0x08 one line to the host console
+    void(TM_CDECL* free)(void* p);  // +0x04 gives back a block of general_alloc; p is never null
+    int32_t(TM_CDECL* print)(HostStringHandle s);  // +0x08 one line to the host console
     TM_GAP(0x0c, 0xec);
-    // +0xec api is REGISTRATION_API; the host copies what it keeps of name and record during the
+    // +0xec api is TM_REGISTRATION_API; the host copies what it keeps of name and record during the
     // call. Non-zero: registered.
-    int32_t(TM_CDECL* register_plugin)(int32_t api, int32_t type, int32_t id, Str name,
+    int32_t(TM_CDECL* register_plugin)(int32_t api, int32_t type, int32_t id, HostStringHandle name,
                                        void* record, int32_t size);
     TM_GAP(0xf0, 0x12c);
     void*(TM_CDECL* find_library)(int32_t library_id, int32_t size);  // +0x12c null when absent
@@ -137,17 +137,21 @@ static_assert(sizeof(HostRender) == 0x74, "render sub-table size");
 
 struct HostContainerTable {
     TM_GAP(0x00, 0x20);
-    int32_t(TM_CDECL* set_real)(Ctr c, int32_t id, float value);    // +0x20
-    int32_t(TM_CDECL* set_bool)(Ctr c, int32_t id, int32_t value);  // +0x24
-    int32_t(TM_CDECL* set_long)(Ctr c, int32_t id, int32_t value);  // +0x28
+    int32_t(TM_CDECL* set_real)(HostContainerHandle c, int32_t id, float value);    // +0x20
+    int32_t(TM_CDECL* set_bool)(HostContainerHandle c, int32_t id, int32_t value);  // +0x24
+    int32_t(TM_CDECL* set_long)(HostContainerHandle c, int32_t id, int32_t value);  // +0x28
     TM_GAP(0x2c, 0x44);
-    float(TM_CDECL* get_real)(Ctr c, int32_t id);    // +0x44 only for an id that is present
-    int32_t(TM_CDECL* get_bool)(Ctr c, int32_t id);  // +0x48 only for an id that is present
-    int32_t(TM_CDECL* get_long)(Ctr c, int32_t id);  // +0x4c only for an id that is present
+    float(TM_CDECL* get_real)(HostContainerHandle c,
+                              int32_t id);  // +0x44 only for an id that is present
+    int32_t(TM_CDECL* get_bool)(HostContainerHandle c,
+                                int32_t id);  // +0x48 only for an id that is present
+    int32_t(TM_CDECL* get_long)(HostContainerHandle c,
+                                int32_t id);  // +0x4c only for an id that is present
     TM_GAP(0x50, 0x6c);
-    int32_t(TM_CDECL* find_index)(Ctr c, int32_t id);  // +0x6c -1 when absent
+    int32_t(TM_CDECL* find_index)(HostContainerHandle c, int32_t id);  // +0x6c -1 when absent
     TM_GAP(0x70, 0xa0);
-    void*(TM_CDECL* get_data)(Ctr c, int32_t id);  // +0xa0 the element, null when absent
+    void*(TM_CDECL* get_data)(HostContainerHandle c,
+                              int32_t id);  // +0xa0 the element, null when absent
 };
 static_assert(offsetof(HostContainerTable, set_real) == 0x20, "container_set_real");
 static_assert(offsetof(HostContainerTable, set_bool) == 0x24, "container_set_bool");
@@ -161,16 +165,19 @@ static_assert(sizeof(HostContainerTable) == 0xa4, "container sub-table size");
 
 struct HostStringTable {
     TM_GAP(0x00, 0x18);
-    int32_t(TM_CDECL* length)(Str s);  // +0x18
+    int32_t(TM_CDECL* length)(HostStringHandle s);  // +0x18
     TM_GAP(0x1c, 0x30);
-    int32_t(TM_CDECL* insert)(Str s, int32_t position, Str other);  // +0x30 other is unchanged
+    int32_t(TM_CDECL* insert)(HostStringHandle s, int32_t position,
+                              HostStringHandle other);  // +0x30 other is unchanged
     TM_GAP(0x34, 0x60);
-    void(TM_CDECL* init)(Str s);  // +0x60 starts an empty string in the caller's 16 bytes
+    void(TM_CDECL* init)(
+        HostStringHandle s);  // +0x60 starts an empty string in the caller's 16 bytes
     // +0x64 length -1: the text up to its NUL; zero is always 0.
-    void(TM_CDECL* set_cstr)(Str s, const char* text, int32_t length, int32_t zero);
+    void(TM_CDECL* set_cstr)(HostStringHandle s, const char* text, int32_t length, int32_t zero);
     TM_GAP(0x68, 0x6c);
-    void(TM_CDECL* free)(Str s);                        // +0x6c ends what init started
-    void(TM_CDECL* copy)(Str source, Str destination);  // +0x70 destination already started
+    void(TM_CDECL* free)(HostStringHandle s);  // +0x6c ends what init started
+    void(TM_CDECL* copy)(HostStringHandle source,
+                         HostStringHandle destination);  // +0x70 destination already started
 };
 static_assert(offsetof(HostStringTable, length) == 0x18, "string_length");
 static_assert(offsetof(HostStringTable, insert) == 0x30, "string_insert");
@@ -182,17 +189,20 @@ static_assert(sizeof(HostStringTable) == 0x74, "string sub-table size");
 
 struct HostFilenameTable {
     TM_GAP(0x00, 0x04);
-    Fn(TM_CDECL* alloc)(void);  // +0x04 a new host block, not yet started (init starts it), or null
+    HostFilenameHandle(TM_CDECL* alloc)(
+        void);  // +0x04 a new host block, not yet started (init starts it), or null
     TM_GAP(0x08, 0x0c);
     // +0x0c gives back a host block, ending its content first if it is still started.
-    void(TM_CDECL* free)(Fn f);
+    void(TM_CDECL* free)(HostFilenameHandle f);
     TM_GAP(0x10, 0x1c);
-    void(TM_CDECL* set_string)(Fn f, Str s);  // +0x1c
-    Fn(TM_CDECL* derive)(Fn f);  // +0x20 the module's resource name; caller-owned (free), or null
+    void(TM_CDECL* set_string)(HostFilenameHandle f, HostStringHandle s);  // +0x1c
+    HostFilenameHandle(TM_CDECL* derive)(
+        HostFilenameHandle f);  // +0x20 the module's resource name; caller-owned (free), or null
     TM_GAP(0x24, 0x44);
-    void(TM_CDECL* init)(Fn f);                       // +0x44 starts an empty name in 28 bytes
-    void(TM_CDECL* destroy)(Fn f);                    // +0x48 ends what init started
-    void(TM_CDECL* copy)(Fn source, Fn destination);  // +0x4c destination already started
+    void(TM_CDECL* init)(HostFilenameHandle f);     // +0x44 starts an empty name in 28 bytes
+    void(TM_CDECL* destroy)(HostFilenameHandle f);  // +0x48 ends what init started
+    void(TM_CDECL* copy)(HostFilenameHandle source,
+                         HostFilenameHandle destination);  // +0x4c destination already started
 };
 static_assert(offsetof(HostFilenameTable, alloc) == 0x04, "filename_alloc");
 static_assert(offsetof(HostFilenameTable, free) == 0x0c, "filename_free");
@@ -204,8 +214,8 @@ static_assert(offsetof(HostFilenameTable, copy) == 0x4c, "filename_copy");
 static_assert(sizeof(HostFilenameTable) == 0x50, "filename sub-table size");
 
 struct HostResourceTable {
-    int32_t(TM_CDECL* load)(Fn f);         // +0x00 a handle, 0 on failure
-    void(TM_CDECL* free)(int32_t handle);  // +0x04
+    int32_t(TM_CDECL* load)(HostFilenameHandle f);  // +0x00 a handle, 0 on failure
+    void(TM_CDECL* free)(int32_t handle);           // +0x04
 };
 static_assert(offsetof(HostResourceTable, load) == 0x00, "resource_load");
 static_assert(offsetof(HostResourceTable, free) == 0x04, "resource_free");
@@ -213,7 +223,8 @@ static_assert(sizeof(HostResourceTable) == 0x08, "resource sub-table size");
 
 struct HostNodeTable {
     TM_GAP(0x00, 0x68);
-    Ctr(TM_CDECL* get_container)(void* host_node);  // +0x68 never null; lent for the call
+    HostContainerHandle(TM_CDECL* get_container)(
+        void* host_node);  // +0x68 never null; lent for the call
 };
 static_assert(offsetof(HostNodeTable, get_container) == 0x68, "node_get_container");
 static_assert(sizeof(HostNodeTable) == 0x6c, "node sub-table size");
@@ -226,7 +237,7 @@ static_assert(offsetof(HostCustomDataTable, get) == 0x60, "customdata_get");
 static_assert(sizeof(HostCustomDataTable) == 0x64, "customdata sub-table size");
 
 struct HostTable {
-    int32_t version;  // +0x00 host interface version, at least HOST_API_MINIMUM
+    int32_t version;  // +0x00 host interface version, at least TM_HOST_API_MINIMUM
     HostGeneral* general;
     HostRender* render;
     TM_GAP(0x0c, 0x10);
@@ -263,26 +274,27 @@ static_assert(sizeof(LibraryTable) == 8, "LibraryTable header");
 
 // Library function offsets within their LibraryTable.
 enum : int32_t {
-    DESCLIB_REGISTER_OFFSET = 8,
-    DESCLIB_GET_ID_OFFSET = 112,
-    LISTLIB_COUNT_OFFSET = 148,
-    LISTLIB_BUILD_OFFSET = 160,
-    LISTLIB_CONTAINS_OFFSET = 164,
-    LISTLIB_FREE_OFFSET = 176,
+    TM_DESCLIB_REGISTER_OFFSET = 8,
+    TM_DESCLIB_GET_ID_OFFSET = 112,
+    TM_LISTLIB_COUNT_OFFSET = 148,
+    TM_LISTLIB_BUILD_OFFSET = 160,
+    TM_LISTLIB_CONTAINS_OFFSET = 164,
+    TM_LISTLIB_FREE_OFFSET = 176,
 };
 
 struct DescriptionLibraryTable {
     LibraryTable header;
     // +8 records the plug-in's description from the resource behind resource_handle. Non-zero:
     // done.
-    int32_t(TM_CDECL* desclib_register)(int32_t plugin_id, Str description_name,
+    int32_t(TM_CDECL* desclib_register)(int32_t plugin_id, HostStringHandle description_name,
                                         int32_t resource_handle);
     TM_GAP(0x0c, 0x70);
     // +112 the record for one level of a description id: three words, word 0 the parameter id.
     const int32_t*(TM_CDECL* desclib_get_id)(void* description_id, int32_t level);
 };
-static_assert(offsetof(DescriptionLibraryTable, desclib_register) == DESCLIB_REGISTER_OFFSET, "");
-static_assert(offsetof(DescriptionLibraryTable, desclib_get_id) == DESCLIB_GET_ID_OFFSET, "");
+static_assert(offsetof(DescriptionLibraryTable, desclib_register) == TM_DESCLIB_REGISTER_OFFSET,
+              "");
+static_assert(offsetof(DescriptionLibraryTable, desclib_get_id) == TM_DESCLIB_GET_ID_OFFSET, "");
 static_assert(sizeof(DescriptionLibraryTable) == 116, "DescriptionLibrary table size");
 
 struct ListLibraryTable {
@@ -296,10 +308,10 @@ struct ListLibraryTable {
     TM_GAP(0xa8, 0xb0);
     void(TM_CDECL* listlib_free)(void* handle);  // +176
 };
-static_assert(offsetof(ListLibraryTable, listlib_count) == LISTLIB_COUNT_OFFSET, "");
-static_assert(offsetof(ListLibraryTable, listlib_build) == LISTLIB_BUILD_OFFSET, "");
-static_assert(offsetof(ListLibraryTable, listlib_contains) == LISTLIB_CONTAINS_OFFSET, "");
-static_assert(offsetof(ListLibraryTable, listlib_free) == LISTLIB_FREE_OFFSET, "");
+static_assert(offsetof(ListLibraryTable, listlib_count) == TM_LISTLIB_COUNT_OFFSET, "");
+static_assert(offsetof(ListLibraryTable, listlib_build) == TM_LISTLIB_BUILD_OFFSET, "");
+static_assert(offsetof(ListLibraryTable, listlib_contains) == TM_LISTLIB_CONTAINS_OFFSET, "");
+static_assert(offsetof(ListLibraryTable, listlib_free) == TM_LISTLIB_FREE_OFFSET, "");
 static_assert(sizeof(ListLibraryTable) == 180, "ListLibrary table size");
 
 // ---------------------------------------------------------------------------------------------
@@ -336,8 +348,8 @@ static_assert(sizeof(ShadingInput) == 0x30, "");
 
 // Bit values of a light's per-object flag byte.
 enum : uint8_t {
-    OBJECT_FLAG_NOT_LIT = 1,  // the light does not light that object
-    OBJECT_FLAG_OTHER = 2,    // meaningless to this shader
+    TM_OBJECT_FLAG_NOT_LIT = 1,  // the light does not light that object
+    TM_OBJECT_FLAG_OTHER = 2,    // meaningless to this shader
 };
 
 struct LightRecord {
@@ -370,13 +382,14 @@ static_assert(sizeof(RenderSetup) == 0x24, "");
 typedef void*(TM_CDECL* ShaderFactory)(void);
 typedef void(TM_CDECL* ShaderFreeNode)(void* node);
 
-typedef int32_t(TM_THISCALL* Entry1)(void* node, int32_t);
-typedef int32_t(TM_THISCALL* Entry2)(void* node, int32_t, int32_t);
-typedef int32_t(TM_THISCALL* Entry3)(void* node, int32_t, int32_t, int32_t);
-typedef int32_t(TM_THISCALL* Entry4)(void* node, int32_t, int32_t, int32_t, int32_t);
-typedef int32_t(TM_THISCALL* Entry5)(void* node, int32_t, int32_t, int32_t, int32_t, int32_t);
-typedef void(TM_THISCALL* EntryVoid1)(void* node, int32_t);
-typedef void(TM_THISCALL* EntryVoid2)(void* node, int32_t, int32_t);
+typedef int32_t(TM_THISCALL* DispatchEntry1)(void* node, int32_t);
+typedef int32_t(TM_THISCALL* DispatchEntry2)(void* node, int32_t, int32_t);
+typedef int32_t(TM_THISCALL* DispatchEntry3)(void* node, int32_t, int32_t, int32_t);
+typedef int32_t(TM_THISCALL* DispatchEntry4)(void* node, int32_t, int32_t, int32_t, int32_t);
+typedef int32_t(TM_THISCALL* DispatchEntry5)(void* node, int32_t, int32_t, int32_t, int32_t,
+                                             int32_t);
+typedef void(TM_THISCALL* DispatchEntryVoid1)(void* node, int32_t);
+typedef void(TM_THISCALL* DispatchEntryVoid2)(void* node, int32_t, int32_t);
 
 typedef int32_t(TM_THISCALL* InitDefaultsEntry)(void* node, void* host_node);
 typedef int32_t(TM_THISCALL* IsParameterEnabledEntry)(void* node, void* host_node,
@@ -398,23 +411,23 @@ struct ShaderRegistration {
     int32_t extra;                                 // +48
     ShaderFactory create;                          // +52 a new node, or null
     InitDefaultsEntry init_defaults;               // +56  slot 1
-    EntryVoid1 node_hook_2;                        // +60  slot 2
-    Entry3 node_hook_3;                            // +64  slot 3
-    Entry2 node_hook_4;                            // +68  slot 4
-    Entry5 node_hook_6;                            // +72  slot 6
-    Entry3 node_hook_5;                            // +76  slot 5
-    Entry1 node_hook_8;                            // +80  slot 8
-    EntryVoid2 node_hook_7;                        // +84  slot 7
-    Entry3 node_hook_10;                           // +88  slot 10
-    Entry4 node_hook_11;                           // +92  slot 11
-    Entry4 node_hook_13;                           // +96  slot 13
+    DispatchEntryVoid1 node_hook_2;                // +60  slot 2
+    DispatchEntry3 node_hook_3;                    // +64  slot 3
+    DispatchEntry2 node_hook_4;                    // +68  slot 4
+    DispatchEntry5 node_hook_6;                    // +72  slot 6
+    DispatchEntry3 node_hook_5;                    // +76  slot 5
+    DispatchEntry1 node_hook_8;                    // +80  slot 8
+    DispatchEntryVoid2 node_hook_7;                // +84  slot 7
+    DispatchEntry3 node_hook_10;                   // +88  slot 10
+    DispatchEntry4 node_hook_11;                   // +92  slot 11
+    DispatchEntry4 node_hook_13;                   // +96  slot 13
     IsParameterEnabledEntry is_parameter_enabled;  // +100 slot 12
-    Entry3 node_hook_9;                            // +104 slot 9
+    DispatchEntry3 node_hook_9;                    // +104 slot 9
     int32_t zero_108[13];                          // +108
-    Entry1 shader_hook_15;                         // +160 slot 15
+    DispatchEntry1 shader_hook_15;                 // +160 slot 15
     PrepareRenderEntry prepare_render;             // +164 slot 16
     ReleaseRenderEntry release_render;             // +168 slot 17
-    Entry5 shader_hook_14;                         // +172 slot 14
+    DispatchEntry5 shader_hook_14;                 // +172 slot 14
     ComputeOutputEntry compute_output;             // +176 slot 18
     int32_t zero_180[27];                          // +180
 };

@@ -6,7 +6,7 @@
 
 class HostContainer {
 public:
-    explicit HostContainer(Ctr container) : container_(container) {}
+    explicit HostContainer(HostContainerHandle container) : container_(container) {}
     static HostContainer of_node(void* host_node);
 
     // -1 when the id is absent.
@@ -26,7 +26,7 @@ public:
     int32_t set_real(int32_t id, float value) const;
 
 private:
-    Ctr container_;
+    HostContainerHandle container_;
 };
 
 #endif

@@ -24,13 +24,13 @@ HostFilename& HostFilename::operator=(const HostFilename& other) {
 HostFilename::~HostFilename() { host().filename->destroy(raw()); }
 
 HostFilename* HostFilename::allocate_copy(const HostFilename& other) {
-    Fn block = host().filename->alloc();
+    HostFilenameHandle block = host().filename->alloc();
     if (block == nullptr) return nullptr;
     return new (block) HostFilename(other);
 }
 
 void HostFilename::delete_allocated(HostFilename* name) {
-    Fn block = name->raw();
+    HostFilenameHandle block = name->raw();
     name->~HostFilename();
     host().filename->free(block);
 }

@@ -13,7 +13,7 @@ public:
     HostFilename& operator=(const HostFilename& other);
     ~HostFilename();
 
-    Fn raw() const { return const_cast<HostFilenameStorage*>(&storage_); }
+    HostFilenameHandle raw() const { return const_cast<HostFilenameStorage*>(&storage_); }
 
     // A host-allocated file name holding a copy of other, or null when the host has no memory.
     // Host allocations of this kind are booked as 28 bytes from line 59 of

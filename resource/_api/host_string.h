@@ -16,7 +16,7 @@ public:
     int32_t insert(int32_t position, const HostString& other);
     HostString& append(const HostString& other);
 
-    Str raw() const { return const_cast<HostStringStorage*>(&storage_); }
+    HostStringHandle raw() const { return const_cast<HostStringStorage*>(&storage_); }
 
 private:
     HostStringStorage storage_;

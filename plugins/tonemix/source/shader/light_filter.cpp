@@ -3,13 +3,13 @@
 #include "tonemix_parameters.h"
 
 int32_t listlib_count(void* list_data) {
-    const ListLibraryTable* table = list_library(LISTLIB_COUNT_OFFSET);
+    const ListLibraryTable* table = list_library(TM_LISTLIB_COUNT_OFFSET);
     if (table == nullptr || table->listlib_count == nullptr) return 0;
     return table->listlib_count(list_data);
 }
 
 void* listlib_build(void* list_data, int32_t setup_word, int32_t zero) {
-    const ListLibraryTable* table = list_library(LISTLIB_BUILD_OFFSET);
+    const ListLibraryTable* table = list_library(TM_LISTLIB_BUILD_OFFSET);
     if (table == nullptr || table->listlib_build == nullptr) return nullptr;
     return table->listlib_build(list_data, setup_word, zero);
 }
@@ -24,7 +24,7 @@ void LightFilter::build(void* list_data, int32_t list_mode, const RenderSetup* s
 
 void LightFilter::release() {
     if (light_list == nullptr) return;
-    const ListLibraryTable* table = list_library(LISTLIB_FREE_OFFSET);
+    const ListLibraryTable* table = list_library(TM_LISTLIB_FREE_OFFSET);
     if (table == nullptr || table->listlib_free == nullptr) return;
     table->listlib_free(light_list);
     light_list = nullptr;

@@ -12,11 +12,11 @@ void* listlib_build(void* list_data, int32_t setup_word, int32_t zero);
 
 // The list library's table when it serves the function at `offset`.
 inline const ListLibraryTable* list_library(int32_t offset) {
-    return library_serving<ListLibraryTable>(LIBRARY_LIST, offset, &list_library_cache);
+    return library_serving<ListLibraryTable>(TM_LIBRARY_LIST, offset, &list_library_cache);
 }
 
 inline int32_t listlib_contains(void* handle, void* scene_object) {
-    const ListLibraryTable* table = list_library(LISTLIB_CONTAINS_OFFSET);
+    const ListLibraryTable* table = list_library(TM_LISTLIB_CONTAINS_OFFSET);
     if (table == nullptr || table->listlib_contains == nullptr) return 0;
     return table->listlib_contains(handle, scene_object);
 }

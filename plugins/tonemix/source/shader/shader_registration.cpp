@@ -127,7 +127,7 @@ int32_t register_shader_plugin(int32_t id, const HostString& name, int32_t info,
     ShaderRegistration record;
     mem_fill(&record, kRecordSize, 0);
     fill_shader_record(&record, factory, info, word6, word7);
-    return register_plugin(PLUGIN_TYPE_SHADER, id, name, &record, kRecordSize);
+    return register_plugin(TM_PLUGIN_TYPE_SHADER, id, name, &record, kRecordSize);
 }
 
 int32_t register_shader() {

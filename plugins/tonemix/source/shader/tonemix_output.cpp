@@ -24,7 +24,7 @@ bool barred_by_object_flags(const LightRecord* light, const ShadedObjectRecord* 
     if (object == nullptr || object->object_reference == 0) return false;
     int32_t index = object->object_index;
     if (index < 0 || index >= light->object_flag_count) return false;
-    return (light->object_flags[index] & OBJECT_FLAG_NOT_LIT) != 0;
+    return (light->object_flags[index] & TM_OBJECT_FLAG_NOT_LIT) != 0;
 }
 
 }  // namespace

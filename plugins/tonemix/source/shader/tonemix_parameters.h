@@ -14,7 +14,7 @@ enum : int32_t {
     TONEMIX_SHADOWS = 1014,     // bool: shadow flag of every light query
     TONEMIX_SEED = 2000,        // long: seed of every render
     TONEMIX_LIST_MODE = 2001,   // long: 1 leaves listed lights out, anything else keeps only them
-    TONEMIX_LIGHTS = 2002,      // light list, custom data of type LIBRARY_LIST
+    TONEMIX_LIGHTS = 2002,      // light list, custom data of type TM_LIBRARY_LIST
     TONEMIX_EXTRA_FLAG = 2003,  // bool: written with the defaults, read by nothing
 };
 

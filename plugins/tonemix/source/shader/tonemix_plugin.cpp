@@ -23,9 +23,9 @@ int32_t plugin_start() {
 
 int32_t plugin_message(int32_t id, void*) {
     switch (id) {
-    case PLUGIN_MESSAGE_LOAD_RESOURCES:
+    case TM_PLUGIN_MESSAGE_LOAD_RESOURCES:
         return load_module_resources() == 1 ? 1 : 0;
-    case PLUGIN_MESSAGE_ZERO:
+    case TM_PLUGIN_MESSAGE_ZERO:
         return 1;
     default:
         return 0;

@@ -70,7 +70,7 @@ int32_t TonemixShader::prepare_render(void* host_node, RenderSetup* setup) {
     mode = data.get_long(TONEMIX_MODE, 0);
     random.reseed(data.get_long(TONEMIX_SEED, 0));
     int32_t list_mode = data.get_long(TONEMIX_LIST_MODE, 0);
-    void* list_data = data.get_custom_data(TONEMIX_LIGHTS, LIBRARY_LIST);
+    void* list_data = data.get_custom_data(TONEMIX_LIGHTS, TM_LIBRARY_LIST);
     filter.build(list_data, list_mode, setup);
     return 0;
 }
