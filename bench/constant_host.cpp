@@ -13,7 +13,8 @@ struct ConstantScene {
 
     ConstantScene() {
         std::memset(records, 0, sizeof records);
-        for (int32_t i = 0; i < kMaxLights; ++i) records[i].scene_object = &scene_objects[i];
+        for (int32_t i = 0; i < kMaxLights; ++i)
+            records[i].scene_object = reinterpret_cast<SceneObjectHandle>(&scene_objects[i]);
     }
 };
 
@@ -34,7 +35,7 @@ int32_t TM_CDECL constant_illuminate(RenderContext*, LightRecord*, float colour_
     return 1;
 }
 
-int32_t TM_CDECL constant_contains(void*, void*) { return 0; }
+int32_t TM_CDECL constant_contains(ListHandle, SceneObjectHandle) { return 0; }
 
 int32_t TM_CDECL counting_light_count(RenderContext* context) {
     ++counts.light_count;
@@ -54,7 +55,7 @@ int32_t TM_CDECL counting_illuminate(RenderContext* context, LightRecord* light,
                                zero);
 }
 
-int32_t TM_CDECL counting_contains(void* handle, void* scene_object) {
+int32_t TM_CDECL counting_contains(ListHandle handle, SceneObjectHandle scene_object) {
     ++counts.contains;
     return constant_contains(handle, scene_object);
 }

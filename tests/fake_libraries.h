@@ -31,7 +31,7 @@ struct FakeDescriptionLibrary {
             current()->registered_handles.push_back(handle);
             return current()->register_result;
         };
-        table.desclib_get_id = [](void*, int32_t) -> const int32_t* {
+        table.desclib_get_id = [](DescriptionIdHandle, int32_t) -> const int32_t* {
             current()->get_id_calls += 1;
             return current()->record;
         };
@@ -42,7 +42,7 @@ struct FakeDescriptionLibrary {
 
 // The list data of a test is the set of scene objects it names.
 struct FakeList {
-    std::set<void*> objects;
+    std::set<SceneObjectHandle> objects;
 };
 
 struct FakeListLibrary {
@@ -62,30 +62,30 @@ struct FakeListLibrary {
     FakeListLibrary() {
         current() = this;
         table.header.bound = TM_LISTLIB_FREE_OFFSET;
-        table.listlib_count = [](void* data) -> int32_t {
+        table.listlib_count = [](ListDataHandle data) -> int32_t {
             FakeListLibrary& self = *current();
             if (self.count_override >= 0) return self.count_override;
-            return static_cast<int32_t>(static_cast<FakeList*>(data)->objects.size());
+            return static_cast<int32_t>(reinterpret_cast<FakeList*>(data)->objects.size());
         };
-        table.listlib_build = [](void* data, int32_t word, int32_t) -> void* {
+        table.listlib_build = [](ListDataHandle data, int32_t word, int32_t) -> ListHandle {
             FakeListLibrary& self = *current();
             self.build_words.push_back(word);
             if (self.build_fails) return nullptr;
-            FakeList* handle = new FakeList(*static_cast<FakeList*>(data));
+            FakeList* handle = new FakeList(*reinterpret_cast<FakeList*>(data));
             self.live.insert(handle);
-            return handle;
+            return reinterpret_cast<ListHandle>(handle);
         };
-        table.listlib_contains = [](void* handle, void* object) -> int32_t {
+        table.listlib_contains = [](ListHandle handle, SceneObjectHandle object) -> int32_t {
             FakeListLibrary& self = *current();
             self.contains_calls += 1;
             if (self.contains_answer_override >= 0) return self.contains_answer_override;
-            return static_cast<FakeList*>(handle)->objects.count(object) != 0 ? 1 : 0;
+            return reinterpret_cast<FakeList*>(handle)->objects.count(object) != 0 ? 1 : 0;
         };
-        table.listlib_free = [](void* handle) {
+        table.listlib_free = [](ListHandle handle) {
             FakeListLibrary& self = *current();
             self.frees += 1;
-            self.live.erase(static_cast<FakeList*>(handle));
-            delete static_cast<FakeList*>(handle);
+            self.live.erase(reinterpret_cast<FakeList*>(handle));
+            delete reinterpret_cast<FakeList*>(handle);
         };
     }
     ~FakeListLibrary() {

@@ -97,7 +97,7 @@ TEST_F(HostGeneralOps, LibrariesAreFoundOnlyOnceInstalled) {
     std::memset(&table, 0, sizeof table);
     table.header.bound = TM_DESCLIB_GET_ID_OFFSET;
     host.libraries().install(TM_LIBRARY_DESCRIPTION, &table.header);
-    void* library = ops.find_library(TM_LIBRARY_DESCRIPTION, TM_LIBRARY_FIND_SIZE);
+    LibraryHandle library = ops.find_library(TM_LIBRARY_DESCRIPTION, TM_LIBRARY_FIND_SIZE);
     ASSERT_NE(library, nullptr);
     EXPECT_EQ(ops.find_library(TM_LIBRARY_LIST, TM_LIBRARY_FIND_SIZE), nullptr);
 
@@ -112,7 +112,8 @@ TEST_F(HostGeneralOps, LibrariesAreFoundOnlyOnceInstalled) {
 
     int not_a_library = 0;
     out3 = nullptr;
-    EXPECT_EQ(ops.library_table(&not_a_library, &out1, &out2, &out3), 0);
+    EXPECT_EQ(
+        ops.library_table(reinterpret_cast<LibraryHandle>(&not_a_library), &out1, &out2, &out3), 0);
     EXPECT_EQ(out3, nullptr);
     host.libraries().remove(TM_LIBRARY_DESCRIPTION);
     EXPECT_EQ(ops.library_table(library, &out1, &out2, &out3), 0);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "test_handles.h"
+
 #include "host/core/operations.h"
 #include "host/core/stand_in_host.h"
 
@@ -51,17 +53,18 @@ TEST(HostFailures, AFailedOperationIsJournaledAndAnswersItsFailureValue) {
     EXPECT_EQ(host.table()->resource->load(&name), 0);
     tmhost::Container& c = host.containers().make_container();
     c.set_long(1, 1);
-    EXPECT_EQ(host.table()->container->find_index(&c, 1), -1);
+    EXPECT_EQ(host.table()->container->find_index(tonemix_test::handle(c), 1), -1);
     EXPECT_EQ(host.journal().count("resource_load"), 1u);
     EXPECT_TRUE(host.journal().entries()[0].failed_on_request);
     EXPECT_TRUE(host.resources().attempts().empty());  // nothing was tried
 
     ASSERT_TRUE(host.restore("resource_load"));
     EXPECT_EQ(host.table()->resource->load(&name), 0);
-    EXPECT_EQ(host.resources().attempts().size(), 1u);          // really tried this time
-    EXPECT_EQ(host.table()->container->find_index(&c, 1), -1);  // still failing
+    EXPECT_EQ(host.resources().attempts().size(), 1u);  // really tried this time
+    EXPECT_EQ(host.table()->container->find_index(tonemix_test::handle(c), 1),
+              -1);  // still failing
     host.restore();
-    EXPECT_EQ(host.table()->container->find_index(&c, 1), 0);
+    EXPECT_EQ(host.table()->container->find_index(tonemix_test::handle(c), 1), 0);
     host.filenames().destroy(&name);
 }
 

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "test_handles.h"
+
 #include "host/core/stand_in_host.h"
 #include "module_test_support.h"
 
@@ -98,8 +100,8 @@ TEST_F(HostDescriptionLibrary, RefusesHandleZeroUnknownHandlesAndMissingNames) {
 
 TEST_F(HostDescriptionLibrary, IdsAreStableAndAnswerTheirParameter) {
     tmhost::DescriptionLibrary& library = host.description_library();
-    void* jitter = library.description_id(1013);
-    void* mode = library.description_id(1012);
+    DescriptionIdHandle jitter = library.description_id(1013);
+    DescriptionIdHandle mode = library.description_id(1012);
     EXPECT_NE(jitter, mode);
     EXPECT_EQ(library.description_id(1013), jitter);
 
@@ -115,11 +117,12 @@ TEST_F(HostDescriptionLibrary, IdsAreStableAndAnswerTheirParameter) {
 }
 
 TEST_F(HostDescriptionLibrary, ForeignIdsAndMissingLevelsAnswerZerosAndAreReported) {
-    void* id = host.description_library().description_id(1008);
+    DescriptionIdHandle id = host.description_library().description_id(1008);
     int32_t foreign[3] = {1008, 7, 7};
     for (const int32_t* record :
-         {table->desclib_get_id(foreign, 0), table->desclib_get_id(nullptr, 0),
-          table->desclib_get_id(id, 1), table->desclib_get_id(id, -1)}) {
+         {table->desclib_get_id(tonemix_test::as<DescriptionIdHandle>(foreign), 0),
+          table->desclib_get_id(nullptr, 0), table->desclib_get_id(id, 1),
+          table->desclib_get_id(id, -1)}) {
         ASSERT_NE(record, nullptr);
         EXPECT_EQ(record[0], 0);
         EXPECT_EQ(record[1], 0);

@@ -6,10 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include "test_handles.h"
+
 #include "host/core/stand_in_host.h"
 #include "module_test_support.h"
 
 namespace {
+
+ListDataHandle data(tmhost::LightListData* list) { return tonemix_test::as<ListDataHandle>(list); }
+SceneObjectHandle scene(int* object) { return tonemix_test::as<SceneObjectHandle>(object); }
 
 class HostListLibrary : public ::testing::Test {
 protected:
@@ -38,16 +43,16 @@ TEST_F(HostListLibrary, InstalledFromTheStartWithItsBoundAndFunctions) {
 }
 
 TEST_F(HostListLibrary, BuildCopiesTheSetAndContainsAnswersFromTheCopy) {
-    EXPECT_EQ(table->listlib_count(&list), 3);
-    void* handle = table->listlib_build(&list, 0x5a, 0);
+    EXPECT_EQ(table->listlib_count(data(&list)), 3);
+    ListHandle handle = table->listlib_build(data(&list), 0x5a, 0);
     ASSERT_NE(handle, nullptr);
     list.scene_objects.clear();  // the handle keeps what the list held when it was built
 
-    EXPECT_EQ(table->listlib_contains(handle, &objects[0]), 1);
-    EXPECT_EQ(table->listlib_contains(handle, &objects[2]), 1);
-    EXPECT_EQ(table->listlib_contains(handle, &objects[1]), 0);
+    EXPECT_EQ(table->listlib_contains(handle, scene(&objects[0])), 1);
+    EXPECT_EQ(table->listlib_contains(handle, scene(&objects[2])), 1);
+    EXPECT_EQ(table->listlib_contains(handle, scene(&objects[1])), 0);
     EXPECT_EQ(table->listlib_contains(handle, nullptr), 0);
-    EXPECT_EQ(table->listlib_count(&list), 0);
+    EXPECT_EQ(table->listlib_count(data(&list)), 0);
 
     table->listlib_free(handle);
     EXPECT_TRUE(host.journal().contains_in_order(
@@ -63,11 +68,11 @@ TEST_F(HostListLibrary, NullDataIsNoListAndForeignDataIsReported) {
 
     tmhost::LightListData not_lent;
     not_lent.scene_objects = {&objects[1]};
-    EXPECT_EQ(table->listlib_count(&not_lent), 0);
-    EXPECT_EQ(table->listlib_build(&not_lent, 0, 0), nullptr);
+    EXPECT_EQ(table->listlib_count(data(&not_lent)), 0);
+    EXPECT_EQ(table->listlib_build(data(&not_lent), 0, 0), nullptr);
     // Lent, but as custom data of another type.
     container.set_custom(2002, TM_LIBRARY_LIST + 1, &list);
-    EXPECT_EQ(table->listlib_count(&list), 0);
+    EXPECT_EQ(table->listlib_count(data(&list)), 0);
     EXPECT_EQ(host.misuses().messages(),
               (std::vector<std::string>{"listlib_count: not list data lent by a host container",
                                         "listlib_build: not list data lent by a host container",
@@ -76,16 +81,18 @@ TEST_F(HostListLibrary, NullDataIsNoListAndForeignDataIsReported) {
 }
 
 TEST_F(HostListLibrary, BadHandlesAreReportedAndNeverFollowed) {
-    void* handle = table->listlib_build(&list, 0, 0);
+    ListHandle handle = table->listlib_build(data(&list), 0, 0);
     table->listlib_free(handle);
     table->listlib_free(handle);
     int not_a_handle = 0;
-    table->listlib_free(&not_a_handle);
+    table->listlib_free(tonemix_test::as<ListHandle>(&not_a_handle));
     table->listlib_free(nullptr);
-    EXPECT_EQ(table->listlib_contains(handle, &objects[0]), 0);
-    EXPECT_EQ(table->listlib_contains(&not_a_handle, &objects[0]), 0);
-    EXPECT_EQ(table->listlib_contains(nullptr, &objects[0]), 0);
-    table->listlib_free(table->listlib_build(&list, 0, 1));
+    EXPECT_EQ(table->listlib_contains(handle, scene(&objects[0])), 0);
+    EXPECT_EQ(
+        table->listlib_contains(tonemix_test::as<ListHandle>(&not_a_handle), scene(&objects[0])),
+        0);
+    EXPECT_EQ(table->listlib_contains(nullptr, scene(&objects[0])), 0);
+    table->listlib_free(table->listlib_build(data(&list), 0, 1));
     EXPECT_EQ(
         host.misuses().messages(),
         (std::vector<std::string>{
@@ -98,16 +105,20 @@ TEST_F(HostListLibrary, BadHandlesAreReportedAndNeverFollowed) {
 // contains remembers the last handle each thread asked about; a free must end that at once, for
 // the asking thread and for the others.
 TEST_F(HostListLibrary, AFreedHandleIsNoLongerAnsweredForInAnyThread) {
-    void* handle = table->listlib_build(&list, 0, 0);
-    ASSERT_EQ(table->listlib_contains(handle, &objects[0]), 1);
+    ListHandle handle = table->listlib_build(data(&list), 0, 0);
+    ASSERT_EQ(table->listlib_contains(handle, scene(&objects[0])), 1);
     int32_t other_thread_before = -1;
-    std::thread([&] { other_thread_before = table->listlib_contains(handle, &objects[2]); }).join();
+    std::thread([&] {
+        other_thread_before = table->listlib_contains(handle, scene(&objects[2]));
+    }).join();
     EXPECT_EQ(other_thread_before, 1);
 
     table->listlib_free(handle);
-    EXPECT_EQ(table->listlib_contains(handle, &objects[0]), 0);
+    EXPECT_EQ(table->listlib_contains(handle, scene(&objects[0])), 0);
     int32_t other_thread_after = -1;
-    std::thread([&] { other_thread_after = table->listlib_contains(handle, &objects[2]); }).join();
+    std::thread([&] {
+        other_thread_after = table->listlib_contains(handle, scene(&objects[2]));
+    }).join();
     EXPECT_EQ(other_thread_after, 0);
     EXPECT_EQ(host.misuses().messages(),
               (std::vector<std::string>{"listlib_contains: not a live list handle",
@@ -115,17 +126,17 @@ TEST_F(HostListLibrary, AFreedHandleIsNoLongerAnsweredForInAnyThread) {
 
     // A new handle answers from its own list, whatever the threads remembered before.
     list.scene_objects = {&objects[1]};
-    void* rebuilt = table->listlib_build(&list, 0, 0);
-    EXPECT_EQ(table->listlib_contains(rebuilt, &objects[1]), 1);
-    EXPECT_EQ(table->listlib_contains(rebuilt, &objects[0]), 0);
+    ListHandle rebuilt = table->listlib_build(data(&list), 0, 0);
+    EXPECT_EQ(table->listlib_contains(rebuilt, scene(&objects[1])), 1);
+    EXPECT_EQ(table->listlib_contains(rebuilt, scene(&objects[0])), 0);
     table->listlib_free(rebuilt);
     EXPECT_EQ(host.list_library().live_count(), 0u);
 }
 
 TEST_F(HostListLibrary, LiveHandlesAreLeftBehindOldestFirst) {
-    void* first = table->listlib_build(&list, 0, 0);
+    ListHandle first = table->listlib_build(data(&list), 0, 0);
     list.scene_objects = {&objects[3]};
-    void* second = table->listlib_build(&list, 0, 0);
+    ListHandle second = table->listlib_build(data(&list), 0, 0);
     EXPECT_EQ(host.list_library().live_count(), 2u);
     tmhost::LeftBehind left = host.left_behind();
     EXPECT_FALSE(left.empty());
@@ -138,7 +149,7 @@ TEST_F(HostListLibrary, LiveHandlesAreLeftBehindOldestFirst) {
 }
 
 TEST_F(HostListLibrary, ContainsFromManyThreadsWithTheJournalOff) {
-    void* handle = table->listlib_build(&list, 0, 0);
+    ListHandle handle = table->listlib_build(data(&list), 0, 0);
     host.journal().clear();
     host.journal().set_enabled(false);
     std::atomic<long> listed{0};
@@ -147,7 +158,7 @@ TEST_F(HostListLibrary, ContainsFromManyThreadsWithTheJournalOff) {
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&] {
             for (int i = 0; i < 20000; ++i) {
-                void* object = &objects[i % 4];
+                SceneObjectHandle object = scene(&objects[i % 4]);
                 (table->listlib_contains(handle, object) != 0 ? listed : unlisted) += 1;
             }
         });

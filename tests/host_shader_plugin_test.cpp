@@ -142,8 +142,8 @@ TEST_F(ShaderThroughTheRecord, JitterIsOfferedOnlyAlongTheNormal) {
     ASSERT_NE(node, nullptr);
     tmhost::Node& host_node = host.containers().make_node();
     shader.init_defaults(node, host_node);
-    void* jitter = host.description_library().description_id(1013);
-    void* mode = host.description_library().description_id(1012);
+    DescriptionIdHandle jitter = host.description_library().description_id(1013);
+    DescriptionIdHandle mode = host.description_library().description_id(1012);
     EXPECT_EQ(shader.is_parameter_enabled(node, host_node, jitter), 0);
     EXPECT_EQ(shader.is_parameter_enabled(node, host_node, mode), 1);
     host_node.container.set_long(1012, 1);

@@ -5,6 +5,7 @@
 #include "host_string.h"
 #include "memory.h"
 #include "module_test_support.h"
+#include "test_handles.h"
 
 namespace {
 
@@ -13,7 +14,7 @@ using tonemix_test::BoundHostTest;
 class ContainerWrapperTest : public BoundHostTest {
 protected:
     tmhost::Container& raw = host.containers().make_container();
-    HostContainer data{&raw};
+    HostContainer data{tonemix_test::handle(raw)};
 };
 
 TEST_F(ContainerWrapperTest, AbsentIdCostsOneHostCallAndGivesTheDefault) {

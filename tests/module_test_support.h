@@ -31,7 +31,7 @@ inline std::string left_behind_text(const tmhost::StandInHost& host) {
 // then general_library_table's third out value), or null.
 template <class Table>
 const Table* library_table_found(tmhost::StandInHost& host, int32_t id) {
-    void* library = host.table()->general->find_library(id, TM_LIBRARY_FIND_SIZE);
+    LibraryHandle library = host.table()->general->find_library(id, TM_LIBRARY_FIND_SIZE);
     void* out1 = nullptr;
     void* out2 = nullptr;
     void* out3 = nullptr;

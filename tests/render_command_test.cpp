@@ -198,7 +198,7 @@ TEST(RenderCommand, ACleanRenderSaysWhatItDidInOneLine) {
     EXPECT_EQ(tmhost::read_file(output).substr(1, 3), "PNG");
 }
 
-void TM_CDECL keep_list(void*) {}
+void TM_CDECL keep_list(ListHandle) {}
 
 TEST(RenderCommand, WhatTheModuleLeavesBehindIsAWarningAndExitCodeOne) {
     tmhost::TemporaryFolder folder;

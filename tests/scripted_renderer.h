@@ -37,7 +37,7 @@ public:
         records_.resize(lights_.size());
         for (std::size_t i = 0; i < lights_.size(); ++i) {
             LightRecord& record = records_[i];
-            record.scene_object = &lights_[i];
+            record.scene_object = reinterpret_cast<SceneObjectHandle>(&lights_[i]);
             record.object_flags = lights_[i].has_table ? lights_[i].flags.data() : nullptr;
             record.object_flag_count = static_cast<int32_t>(lights_[i].flags.size());
         }
@@ -75,7 +75,9 @@ public:
         return count_override.value_or(static_cast<int32_t>(records_.size()));
     }
 
-    void* scene_object(int index) { return &lights_[index]; }
+    SceneObjectHandle scene_object(int index) {
+        return reinterpret_cast<SceneObjectHandle>(&lights_[index]);
+    }
 
     std::vector<IlluminateCall> calls;
     std::vector<int32_t> light_requests;

@@ -9,6 +9,7 @@
 #include "host_container.h"
 #include "module_test_support.h"
 #include "shader_registration.h"
+#include "test_handles.h"
 #include "tonemix_parameters.h"
 #include "tonemix_shader.h"
 
@@ -60,7 +61,7 @@ TEST_F(ShaderNodeTest, CreationWithoutMemoryGivesNull) {
 
 TEST_F(ShaderNodeTest, DefaultsAreWrittenInOrderAndMatchTheDescription) {
     host.journal().clear();
-    EXPECT_EQ(node->init_defaults(&host_node), 1);
+    EXPECT_EQ(node->init_defaults(host_node.handle()), 1);
     EXPECT_EQ(container().dump(),
               (std::vector<std::string>{"1008 long 8", "1010 real 1", "1009 real 20", "1012 long 0",
                                         "1013 bool 1", "1011 bool 1", "1014 bool 1",
@@ -91,21 +92,34 @@ TEST_F(ShaderNodeTest, DefaultsAreWrittenInOrderAndMatchTheDescription) {
 TEST_F(ShaderNodeTest, JitterIsEnabledOnlyAlongTheNormal) {
     int dummy_id = 0;
     descriptions.record[0] = TONEMIX_JITTER;
-    EXPECT_EQ(node->is_parameter_enabled(&host_node, &dummy_id, 0, 0, 0), 0) << "mode absent";
+    EXPECT_EQ(node->is_parameter_enabled(host_node.handle(),
+                                         tonemix_test::as<DescriptionIdHandle>(&dummy_id), 0, 0, 0),
+              0)
+        << "mode absent";
     for (int32_t mode : {0, 2, -1}) {
         container().set_long(TONEMIX_MODE, mode);
-        EXPECT_EQ(node->is_parameter_enabled(&host_node, &dummy_id, 0, 0, 0), 0) << mode;
+        EXPECT_EQ(
+            node->is_parameter_enabled(host_node.handle(),
+                                       tonemix_test::as<DescriptionIdHandle>(&dummy_id), 0, 0, 0),
+            0)
+            << mode;
     }
     container().set_long(TONEMIX_MODE, 1);
     host.journal().clear();
-    EXPECT_EQ(node->is_parameter_enabled(&host_node, &dummy_id, 0, 0, 0), 1);
+    EXPECT_EQ(node->is_parameter_enabled(host_node.handle(),
+                                         tonemix_test::as<DescriptionIdHandle>(&dummy_id), 0, 0, 0),
+              1);
     EXPECT_EQ(host.journal().operations().front(), "node_get_container");
 
     for (int32_t id :
          {int32_t{TONEMIX_MODE}, int32_t{TONEMIX_SAMPLES}, int32_t{TONEMIX_LIGHTS}, 0}) {
         descriptions.record[0] = id;
         container().set_long(TONEMIX_MODE, 0);
-        EXPECT_EQ(node->is_parameter_enabled(&host_node, &dummy_id, 0, 0, 0), 1) << id;
+        EXPECT_EQ(
+            node->is_parameter_enabled(host_node.handle(),
+                                       tonemix_test::as<DescriptionIdHandle>(&dummy_id), 0, 0, 0),
+            1)
+            << id;
     }
 }
 
@@ -113,13 +127,13 @@ TEST_F(ShaderNodeTest, WithoutTheDescriptionLibraryEverythingIsEnabled) {
     host.libraries().remove(TM_LIBRARY_DESCRIPTION);
     descriptions.record[0] = TONEMIX_JITTER;
     container().set_long(TONEMIX_MODE, 0);
-    EXPECT_EQ(node->is_parameter_enabled(&host_node, nullptr, 0, 0, 0), 1);
+    EXPECT_EQ(node->is_parameter_enabled(host_node.handle(), nullptr, 0, 0, 0), 1);
     EXPECT_EQ(descriptions.get_id_calls, 0);
 }
 
 TEST_F(ShaderNodeTest, PrepareWithDefaults) {
-    node->init_defaults(&host_node);
-    EXPECT_EQ(node->prepare_render(&host_node, &setup), 0);
+    node->init_defaults(host_node.handle());
+    EXPECT_EQ(node->prepare_render(host_node.handle(), &setup), 0);
     EXPECT_EQ(node->samples, 8);
     EXPECT_EQ(node->distance, 20.0f);
     EXPECT_EQ(node->offset, 1.0f);
@@ -136,7 +150,7 @@ TEST_F(ShaderNodeTest, PrepareWithDefaults) {
 TEST_F(ShaderNodeTest, PrepareWithAnEmptyContainerReadsZeros) {
     node->random.take_run<3>([](auto& stream) { stream.gauss_spread(); });
     host.journal().clear();
-    EXPECT_EQ(node->prepare_render(&host_node, &setup), 0);
+    EXPECT_EQ(node->prepare_render(host_node.handle(), &setup), 0);
     EXPECT_EQ(node->samples, 0);
     EXPECT_EQ(node->distance, 0.0f);
     EXPECT_EQ(node->offset, 0.0f);
@@ -155,18 +169,18 @@ TEST_F(ShaderNodeTest, PrepareWithAnEmptyContainerReadsZeros) {
 TEST_F(ShaderNodeTest, OnlyListModeOneExcludes) {
     for (int32_t mode : {0, 2, -1}) {
         container().set_long(TONEMIX_LIST_MODE, mode);
-        node->prepare_render(&host_node, &setup);
+        node->prepare_render(host_node.handle(), &setup);
         EXPECT_EQ(node->filter.exclude_listed, 0) << mode;
     }
     container().set_long(TONEMIX_LIST_MODE, 1);
-    node->prepare_render(&host_node, &setup);
+    node->prepare_render(host_node.handle(), &setup);
     EXPECT_EQ(node->filter.exclude_listed, 1);
 }
 
 TEST_F(ShaderNodeTest, ListIsBuiltWithTheSetupWordAndReleasedOnce) {
-    FakeList list{{&setup}};
+    FakeList list{{tonemix_test::as<SceneObjectHandle>(&setup)}};
     container().set_custom(TONEMIX_LIGHTS, TM_LIBRARY_LIST, &list);
-    node->prepare_render(&host_node, &setup);
+    node->prepare_render(host_node.handle(), &setup);
     ASSERT_NE(node->filter.light_list, nullptr);
     EXPECT_EQ(lists.build_words, (std::vector<int32_t>{0x5eed}));
     node->release_render(0);
@@ -179,38 +193,38 @@ TEST_F(ShaderNodeTest, ListIsBuiltWithTheSetupWordAndReleasedOnce) {
 TEST_F(ShaderNodeTest, EmptyOrUnbuildableListMeansNoList) {
     FakeList empty;
     container().set_custom(TONEMIX_LIGHTS, TM_LIBRARY_LIST, &empty);
-    node->prepare_render(&host_node, &setup);
+    node->prepare_render(host_node.handle(), &setup);
     EXPECT_EQ(node->filter.light_list, nullptr);
     EXPECT_TRUE(lists.build_words.empty());
 
-    FakeList one{{&setup}};
+    FakeList one{{tonemix_test::as<SceneObjectHandle>(&setup)}};
     container().set_custom(TONEMIX_LIGHTS, TM_LIBRARY_LIST, &one);
     lists.build_fails = true;
-    node->prepare_render(&host_node, &setup);
+    node->prepare_render(host_node.handle(), &setup);
     EXPECT_EQ(node->filter.light_list, nullptr);
 
     // Custom data of another type is no list.
     container().set_custom(TONEMIX_LIGHTS, 12345, &one);
     lists.build_fails = false;
     lists.build_words.clear();
-    node->prepare_render(&host_node, &setup);
+    node->prepare_render(host_node.handle(), &setup);
     EXPECT_EQ(node->filter.light_list, nullptr);
     EXPECT_TRUE(lists.build_words.empty());
 }
 
 TEST_F(ShaderNodeTest, SecondSetUpReleasesTheFirstList) {
-    FakeList list{{&setup}};
+    FakeList list{{tonemix_test::as<SceneObjectHandle>(&setup)}};
     container().set_custom(TONEMIX_LIGHTS, TM_LIBRARY_LIST, &list);
-    node->prepare_render(&host_node, &setup);
-    node->prepare_render(&host_node, &setup);
+    node->prepare_render(host_node.handle(), &setup);
+    node->prepare_render(host_node.handle(), &setup);
     EXPECT_EQ(lists.frees, 1);
     EXPECT_EQ(lists.live.size(), 1u);
 }
 
 TEST_F(ShaderNodeTest, WithoutTheListLibraryAtTearDownTheHandleStays) {
-    FakeList list{{&setup}};
+    FakeList list{{tonemix_test::as<SceneObjectHandle>(&setup)}};
     container().set_custom(TONEMIX_LIGHTS, TM_LIBRARY_LIST, &list);
-    node->prepare_render(&host_node, &setup);
+    node->prepare_render(host_node.handle(), &setup);
     void* handle = node->filter.light_list;
     lists.table.listlib_free = nullptr;
     node->release_render(0);
@@ -222,9 +236,9 @@ TEST_F(ShaderNodeTest, WithoutTheListLibraryAtTearDownTheHandleStays) {
 }
 
 TEST_F(ShaderNodeTest, DestroyWithoutBitZeroKeepsTheMemory) {
-    FakeList list{{&setup}};
+    FakeList list{{tonemix_test::as<SceneObjectHandle>(&setup)}};
     container().set_custom(TONEMIX_LIGHTS, TM_LIBRARY_LIST, &list);
-    node->prepare_render(&host_node, &setup);
+    node->prepare_render(host_node.handle(), &setup);
     std::size_t live = host.memory().live_count();
     node->destroy(0);
     EXPECT_EQ(lists.frees, 1);
@@ -234,9 +248,9 @@ TEST_F(ShaderNodeTest, DestroyWithoutBitZeroKeepsTheMemory) {
 }
 
 TEST_F(ShaderNodeTest, FreeNodeReleasesTheListAndTheMemory) {
-    FakeList list{{&setup}};
+    FakeList list{{tonemix_test::as<SceneObjectHandle>(&setup)}};
     container().set_custom(TONEMIX_LIGHTS, TM_LIBRARY_LIST, &list);
-    node->prepare_render(&host_node, &setup);
+    node->prepare_render(host_node.handle(), &setup);
     free_node(node);
     node = nullptr;
     EXPECT_EQ(lists.frees, 1);

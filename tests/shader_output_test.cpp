@@ -10,6 +10,7 @@
 #include "sample_points.h"
 #include "scripted_renderer.h"
 #include "shader_registration.h"
+#include "test_handles.h"
 #include "tonemix_parameters.h"
 #include "tonemix_shader.h"
 
@@ -34,7 +35,7 @@ protected:
         host.libraries().install(TM_LIBRARY_LIST, lists.header());
         node = static_cast<TonemixShader*>(create_shader());
         ASSERT_NE(node, nullptr);
-        node->init_defaults(&host_node);
+        node->init_defaults(host_node.handle());
         record_ = ShaderRegistration{};
         fill_shader_record(&record_, create_shader, 0, 0, 0);
     }
@@ -46,7 +47,7 @@ protected:
     void use(ScriptedRenderer& renderer) { host.set_render_backend(&renderer); }
     void prepare() {
         node->release_render(0);
-        ASSERT_EQ(record_.prepare_render(node, &host_node, &setup), 0);
+        ASSERT_EQ(record_.prepare_render(node, host_node.handle(), &setup), 0);
     }
     Colour shade(TestShadingPoint& point) { return shade(&point.input); }
     Colour shade(ShadingInput* input) {

@@ -11,6 +11,8 @@
 
 namespace {
 
+HostNodeHandle as_node(void* p) { return reinterpret_cast<HostNodeHandle>(p); }
+
 void* TM_CDECL fake_factory() { return nullptr; }
 
 ShaderRegistration filled_record(int32_t info, int32_t word6, int32_t word7) {
@@ -72,7 +74,7 @@ public:
         int i = 0;
         for (int32_t v : a) args[i++] = v;
     }
-    int32_t init_defaults(void* host_node) override {
+    int32_t init_defaults(HostNodeHandle host_node) override {
         slot = 1;
         pointers[0] = host_node;
         return 101;
@@ -111,7 +113,8 @@ public:
         take(11, {a, b, c, d});
         return 111;
     }
-    int32_t is_parameter_enabled(void* node, void* id, int32_t a, int32_t b, int32_t c) override {
+    int32_t is_parameter_enabled(HostNodeHandle node, DescriptionIdHandle id, int32_t a, int32_t b,
+                                 int32_t c) override {
         take(12, {a, b, c});
         pointers[0] = node;
         pointers[1] = id;
@@ -129,7 +132,7 @@ public:
         take(15, {a});
         return 115;
     }
-    int32_t prepare_render(void* node, RenderSetup* setup) override {
+    int32_t prepare_render(HostNodeHandle node, RenderSetup* setup) override {
         slot = 16;
         pointers[0] = node;
         pointers[1] = setup;
@@ -153,7 +156,7 @@ TEST(ShaderRecord, EveryEntryReachesItsSlotUnchanged) {
     void* p1 = reinterpret_cast<void*>(0x1234);
     void* p2 = reinterpret_cast<void*>(0x5678);
 
-    EXPECT_EQ(r.init_defaults(node, p1), 101);
+    EXPECT_EQ(r.init_defaults(node, as_node(p1)), 101);
     EXPECT_EQ(shader.slot, 1);
     EXPECT_EQ(shader.pointers[0], p1);
 
@@ -194,7 +197,9 @@ TEST(ShaderRecord, EveryEntryReachesItsSlotUnchanged) {
     EXPECT_EQ(r.node_hook_13(node, 131, 132, 133, 134), 113);
     EXPECT_EQ(shader.slot, 13);
     EXPECT_EQ(shader.args[3], 134);
-    EXPECT_EQ(r.is_parameter_enabled(node, p1, p2, 121, 122, 123), 112);
+    EXPECT_EQ(r.is_parameter_enabled(node, as_node(p1), reinterpret_cast<DescriptionIdHandle>(p2),
+                                     121, 122, 123),
+              112);
     EXPECT_EQ(shader.slot, 12);
     EXPECT_EQ(shader.pointers[0], p1);
     EXPECT_EQ(shader.pointers[1], p2);
@@ -207,7 +212,7 @@ TEST(ShaderRecord, EveryEntryReachesItsSlotUnchanged) {
 
     EXPECT_EQ(r.shader_hook_15(node, 151), 115);
     EXPECT_EQ(shader.slot, 15);
-    EXPECT_EQ(r.prepare_render(node, p1, static_cast<RenderSetup*>(p2)), 116);
+    EXPECT_EQ(r.prepare_render(node, as_node(p1), static_cast<RenderSetup*>(p2)), 116);
     EXPECT_EQ(shader.slot, 16);
     EXPECT_EQ(shader.pointers[1], p2);
     r.release_render(node, 171);

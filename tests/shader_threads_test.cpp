@@ -57,11 +57,11 @@ protected:
         tmhost::Node& host_node = host.containers().make_node();
         auto* node = static_cast<TonemixShader*>(create_shader());
         nodes.push_back(node);
-        record.init_defaults(node, &host_node);
+        record.init_defaults(node, host_node.handle());
         host_node.container.set_long(TONEMIX_SAMPLES, samples);
         host_node.container.set_bool(TONEMIX_GAUSSIAN, gaussian);
         RenderSetup setup{};
-        record.prepare_render(node, &host_node, &setup);
+        record.prepare_render(node, host_node.handle(), &setup);
         return node;
     }
 

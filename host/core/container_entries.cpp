@@ -1,6 +1,7 @@
 // container, node and customdata: parameter containers, the nodes holding them, custom data.
 #include "host/core/entries.h"
 #include "host/core/entry_call.h"
+#include "host/core/handles.h"
 #include "host/core/text_format.h"
 
 namespace tmhost {
@@ -67,25 +68,25 @@ int32_t TM_CDECL container_find_index(HostContainerHandle c, int32_t id) {
     return container != nullptr ? container->find_index(id) : -1;
 }
 
-void* TM_CDECL container_get_data(HostContainerHandle c, int32_t id) {
+HostElementHandle TM_CDECL container_get_data(HostContainerHandle c, int32_t id) {
     EntryCall call(Operation::container_get_data, {word(c), word(id)});
     if (!call) return nullptr;
     Container* container = container_of(call, c);
-    return container != nullptr ? container->get_data(id) : nullptr;
+    return container != nullptr ? handle_of<HostElementHandle>(container->get_data(id)) : nullptr;
 }
 
-HostContainerHandle TM_CDECL node_get_container(void* host_node) {
+HostContainerHandle TM_CDECL node_get_container(HostNodeHandle host_node) {
     EntryCall call(Operation::node_get_container, {word(host_node)});
     if (!call) return nullptr;
-    return &call.host().containers().node_container(host_node);
+    return handle_of<HostContainerHandle>(&call.host().containers().node_container(host_node));
 }
 
-void* TM_CDECL customdata_get(void* element, int32_t type_id) {
+ListDataHandle TM_CDECL customdata_get(HostElementHandle element, int32_t type_id) {
     EntryCall call(Operation::customdata_get, {word(element), word(type_id)});
     if (!call) return nullptr;
     Element* e = call.host().containers().element_for(element, call.name());
     if (e == nullptr || e->type != ValueType::custom || e->custom_type != type_id) return nullptr;
-    return e->data;
+    return handle_of<ListDataHandle>(e->data);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "host/core/misuse_log.h"
+#include "host_api.h"
 
 namespace tmhost {
 
@@ -71,6 +72,9 @@ private:
 
 struct Node {
     Container container;
+
+    // The node as the module's operations receive it.
+    HostNodeHandle handle() { return reinterpret_cast<HostNodeHandle>(this); }
 };
 
 class ContainerStore {

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "host/core/handles.h"
 #include "host/core/library_call.h"
 
 namespace tmhost {
@@ -24,7 +25,7 @@ int32_t TM_CDECL desclib_register(int32_t plugin_id, HostStringHandle descriptio
                                                             resource_handle);
 }
 
-const int32_t* TM_CDECL desclib_get_id(void* description_id, int32_t level) {
+const int32_t* TM_CDECL desclib_get_id(DescriptionIdHandle description_id, int32_t level) {
     StandInHost* host =
         library_call("desclib_get_id", {word_of(description_id), static_cast<uint32_t>(level)});
     // The caller reads three words whatever happens; with no host there is no library to own them.
@@ -82,14 +83,14 @@ const nlohmann::json* DescriptionLibrary::registered(int32_t plugin_id) const {
     return found != registered_.end() ? &found->second : nullptr;
 }
 
-void* DescriptionLibrary::description_id(int32_t parameter_id) {
+DescriptionIdHandle DescriptionLibrary::description_id(int32_t parameter_id) {
     std::lock_guard<std::mutex> lock(ids_mutex_);
     std::unique_ptr<DescriptionId>& id = ids_[parameter_id];
     if (!id) {
         id = std::make_unique<DescriptionId>();
         id->level0[0] = parameter_id;
     }
-    return id.get();
+    return handle_of<DescriptionIdHandle>(id.get());
 }
 
 }  // namespace tmhost

@@ -42,7 +42,7 @@ public:
     // The description recorded for a plug-in, or null.
     const nlohmann::json* registered(int32_t plugin_id) const;
     // The one-level id of a parameter; the same object every time for the same parameter id.
-    void* description_id(int32_t parameter_id);
+    DescriptionIdHandle description_id(int32_t parameter_id);
 
 private:
     struct DescriptionId {

@@ -3,6 +3,7 @@
 
 #include "host/core/entries.h"
 #include "host/core/entry_call.h"
+#include "host/core/handles.h"
 
 namespace tmhost {
 
@@ -48,13 +49,14 @@ int32_t TM_CDECL general_register_plugin(int32_t api, int32_t type, int32_t id,
     return 1;
 }
 
-void* TM_CDECL general_find_library(int32_t library_id, int32_t size) {
+LibraryHandle TM_CDECL general_find_library(int32_t library_id, int32_t size) {
     EntryCall call(Operation::general_find_library, {word(library_id), word(size)});
     if (!call) return nullptr;
-    return call.host().libraries().find(library_id);
+    return handle_of<LibraryHandle>(call.host().libraries().find(library_id));
 }
 
-int32_t TM_CDECL general_library_table(void* library, void** out1, void** out2, void** out3) {
+int32_t TM_CDECL general_library_table(LibraryHandle library, void** out1, void** out2,
+                                       void** out3) {
     EntryCall call(Operation::general_library_table,
                    {word(library), word(out1), word(out2), word(out3)});
     if (!call) return 0;

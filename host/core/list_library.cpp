@@ -1,4 +1,5 @@
 #include "host/core/list_library.h"
+#include "host/core/handles.h"
 
 #include <algorithm>
 #include <cstring>
@@ -11,24 +12,26 @@ namespace tmhost {
 
 namespace {
 
-int32_t TM_CDECL listlib_count(void* list_data) {
+int32_t TM_CDECL listlib_count(ListDataHandle list_data) {
     StandInHost* host = library_call("listlib_count", {word_of(list_data)});
     return host != nullptr ? host->list_library().count(list_data) : 0;
 }
 
-void* TM_CDECL listlib_build(void* list_data, int32_t setup_word, int32_t zero) {
+ListHandle TM_CDECL listlib_build(ListDataHandle list_data, int32_t setup_word, int32_t zero) {
     StandInHost* host = library_call(
         "listlib_build",
         {word_of(list_data), static_cast<uint32_t>(setup_word), static_cast<uint32_t>(zero)});
-    return host != nullptr ? host->list_library().build(list_data, setup_word, zero) : nullptr;
+    return host != nullptr
+               ? handle_of<ListHandle>(host->list_library().build(list_data, setup_word, zero))
+               : nullptr;
 }
 
-int32_t TM_CDECL listlib_contains(void* handle, void* scene_object) {
+int32_t TM_CDECL listlib_contains(ListHandle handle, SceneObjectHandle scene_object) {
     StandInHost* host = library_call("listlib_contains", {word_of(handle), word_of(scene_object)});
     return host != nullptr ? host->list_library().contains(handle, scene_object) : 0;
 }
 
-void TM_CDECL listlib_free(void* handle) {
+void TM_CDECL listlib_free(ListHandle handle) {
     StandInHost* host = library_call("listlib_free", {word_of(handle)});
     if (host != nullptr) host->list_library().free(handle);
 }

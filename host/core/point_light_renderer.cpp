@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "host/core/handles.h"
 #include "host/core/stand_in_host.h"
 
 namespace tmhost {
@@ -25,7 +26,7 @@ PointLightRenderer::PointLightRenderer(std::vector<PointLightEntry> lights,
         LightRecord& record = records_[i];
         std::memset(&record, 0, sizeof record);
         const PointLightEntry& light = lights_[i];
-        record.scene_object = light.scene_object;
+        record.scene_object = handle_of<SceneObjectHandle>(light.scene_object);
         record.object_flags = light.object_flags.empty() ? nullptr : light.object_flags.data();
         record.object_flag_count = static_cast<int32_t>(light.object_flags.size());
     }

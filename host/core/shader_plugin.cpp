@@ -63,22 +63,22 @@ int32_t ShaderPlugin::init_defaults(void* node, Node& host_node) const {
     if (!callable(record_.init_defaults != nullptr, node, "init_defaults")) {
         return 0;
     }
-    return record_.init_defaults(node, &host_node);
+    return record_.init_defaults(node, host_node.handle());
 }
 
 int32_t ShaderPlugin::is_parameter_enabled(void* node, Node& host_node,
-                                           void* description_id) const {
+                                           DescriptionIdHandle description_id) const {
     if (!callable(record_.is_parameter_enabled != nullptr, node, "is_parameter_enabled")) {
         return 0;
     }
-    return record_.is_parameter_enabled(node, &host_node, description_id, 0, 0, 0);
+    return record_.is_parameter_enabled(node, host_node.handle(), description_id, 0, 0, 0);
 }
 
 int32_t ShaderPlugin::prepare_render(void* node, Node& host_node, RenderSetup* setup) const {
     if (!callable(record_.prepare_render != nullptr, node, "prepare_render")) {
         return 0;
     }
-    return record_.prepare_render(node, &host_node, setup);
+    return record_.prepare_render(node, host_node.handle(), setup);
 }
 
 void ShaderPlugin::release_render(void* node) const {

@@ -38,7 +38,8 @@ public:
     void free_node(void* node) const;
     int32_t init_defaults(void* node, Node& host_node) const;
     // The three words the module does not read go as 0.
-    int32_t is_parameter_enabled(void* node, Node& host_node, void* description_id) const;
+    int32_t is_parameter_enabled(void* node, Node& host_node,
+                                 DescriptionIdHandle description_id) const;
     int32_t prepare_render(void* node, Node& host_node, RenderSetup* setup) const;
     void release_render(void* node) const;
     // Writes the point's colour to colour[0..2]; black when the node cannot be asked.

@@ -240,7 +240,7 @@ bool run_info_shader(StandInHost& host, std::vector<std::string>& lines) {
     lines.push_back("  is_parameter_enabled:");
     for (const nlohmann::json& parameter : parameters) {
         const int32_t id = number_field(parameter, "id");
-        void* description_id = host.description_library().description_id(id);
+        DescriptionIdHandle description_id = host.description_library().description_id(id);
         const int32_t enabled = shader.is_parameter_enabled(node, host_node, description_id);
         lines.push_back("    " + std::to_string(id) + " " + text_field(parameter, "name") + ": " +
                         std::to_string(enabled));

@@ -90,7 +90,8 @@ int describe(const std::vector<std::string>& arguments, const CommandContext& co
         instance.init_defaults();
         apply_scene_values(sheet, values, lights, instance.container());
         for (const ParameterInfo& parameter : sheet.parameters()) {
-            void* id = session.host().description_library().description_id(parameter.id);
+            DescriptionIdHandle id =
+                session.host().description_library().description_id(parameter.id);
             const bool enabled = session.shader().is_parameter_enabled(
                                      instance.node(), instance.host_node(), id) != 0;
             rows.push_back(

@@ -19,7 +19,7 @@ int32_t desclib_register(int32_t plugin_id, const HostString& description_name,
     return table->desclib_register(plugin_id, description_name.raw(), resource_handle);
 }
 
-const int32_t* desclib_get_id(void* description_id, int32_t level) {
+const int32_t* desclib_get_id(DescriptionIdHandle description_id, int32_t level) {
     const DescriptionLibraryTable* table = description_library(TM_DESCLIB_GET_ID_OFFSET);
     if (table == nullptr || table->desclib_get_id == nullptr) return fallback_description_id;
     const int32_t* record = table->desclib_get_id(description_id, level);

@@ -11,6 +11,6 @@ int32_t desclib_register(int32_t plugin_id, const HostString& description_name,
 
 // The record of one level of a description id (word 0: the parameter id). When the library or its
 // function cannot be reached, or the host answers null, a record of three zero words stands in.
-const int32_t* desclib_get_id(void* description_id, int32_t level);
+const int32_t* desclib_get_id(DescriptionIdHandle description_id, int32_t level);
 
 #endif

@@ -6,7 +6,7 @@ namespace {
 const int32_t kAbsent = -1;
 }
 
-HostContainer HostContainer::of_node(void* host_node) {
+HostContainer HostContainer::of_node(HostNodeHandle host_node) {
     return HostContainer(host().node->get_container(host_node));
 }
 
@@ -14,7 +14,7 @@ int32_t HostContainer::find_index(int32_t id) const {
     return host().container->find_index(container_, id);
 }
 
-void* HostContainer::get_data(int32_t id) const {
+HostElementHandle HostContainer::get_data(int32_t id) const {
     return host().container->get_data(container_, id);
 }
 
@@ -33,7 +33,7 @@ float HostContainer::get_real(int32_t id, float default_value) const {
     return host().container->get_real(container_, id);
 }
 
-void* HostContainer::get_custom_data(int32_t id, int32_t type_id) const {
+ListDataHandle HostContainer::get_custom_data(int32_t id, int32_t type_id) const {
     return host().customdata->get(get_data(id), type_id);
 }
 

@@ -7,11 +7,11 @@
 class HostContainer {
 public:
     explicit HostContainer(HostContainerHandle container) : container_(container) {}
-    static HostContainer of_node(void* host_node);
+    static HostContainer of_node(HostNodeHandle host_node);
 
     // -1 when the id is absent.
     int32_t find_index(int32_t id) const;
-    void* get_data(int32_t id) const;
+    HostElementHandle get_data(int32_t id) const;
 
     // An id counts as absent only when find_index answers exactly -1; then the default comes back
     // and the typed getter is not asked.
@@ -19,7 +19,7 @@ public:
     int32_t get_long(int32_t id, int32_t default_value) const;
     float get_real(int32_t id, float default_value) const;
     // Null when absent: the host answers null for the null element of a missing id.
-    void* get_custom_data(int32_t id, int32_t type_id) const;
+    ListDataHandle get_custom_data(int32_t id, int32_t type_id) const;
 
     int32_t set_bool(int32_t id, int32_t value) const;
     int32_t set_long(int32_t id, int32_t value) const;

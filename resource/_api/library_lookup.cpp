@@ -6,7 +6,7 @@ LibraryTable* description_library_cache = nullptr;
 LibraryTable* list_library_cache = nullptr;
 
 LibraryTable* find_library_table_from_host(int32_t library_id, LibraryTable** cache) {
-    void* library = host().general->find_library(library_id, TM_LIBRARY_FIND_SIZE);
+    LibraryHandle library = host().general->find_library(library_id, TM_LIBRARY_FIND_SIZE);
     if (library == nullptr) return nullptr;
     void* unused1 = nullptr;
     void* unused2 = nullptr;

@@ -2,19 +2,19 @@
 
 #include "tonemix_parameters.h"
 
-int32_t listlib_count(void* list_data) {
+int32_t listlib_count(ListDataHandle list_data) {
     const ListLibraryTable* table = list_library(TM_LISTLIB_COUNT_OFFSET);
     if (table == nullptr || table->listlib_count == nullptr) return 0;
     return table->listlib_count(list_data);
 }
 
-void* listlib_build(void* list_data, int32_t setup_word, int32_t zero) {
+ListHandle listlib_build(ListDataHandle list_data, int32_t setup_word, int32_t zero) {
     const ListLibraryTable* table = list_library(TM_LISTLIB_BUILD_OFFSET);
     if (table == nullptr || table->listlib_build == nullptr) return nullptr;
     return table->listlib_build(list_data, setup_word, zero);
 }
 
-void LightFilter::build(void* list_data, int32_t list_mode, const RenderSetup* setup) {
+void LightFilter::build(ListDataHandle list_data, int32_t list_mode, const RenderSetup* setup) {
     exclude_listed = list_mode == LIST_MODE_EXCLUDE ? 1 : 0;
     release();
     light_list = list_data != nullptr && listlib_count(list_data) != 0

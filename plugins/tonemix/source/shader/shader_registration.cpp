@@ -15,7 +15,7 @@ namespace {
 // virtual operation and its result back, adding nothing.
 TonemixShader* as_shader(void* node) { return static_cast<TonemixShader*>(node); }
 
-int32_t TM_THISCALL entry_init_defaults(void* node, void* host_node) {
+int32_t TM_THISCALL entry_init_defaults(void* node, HostNodeHandle host_node) {
     return as_shader(node)->init_defaults(host_node);
 }
 void TM_THISCALL entry_node_hook_2(void* node, int32_t a) { as_shader(node)->node_hook_2(a); }
@@ -47,8 +47,9 @@ int32_t TM_THISCALL entry_node_hook_10(void* node, int32_t a, int32_t b, int32_t
 int32_t TM_THISCALL entry_node_hook_11(void* node, int32_t a, int32_t b, int32_t c, int32_t d) {
     return as_shader(node)->node_hook_11(a, b, c, d);
 }
-int32_t TM_THISCALL entry_is_parameter_enabled(void* node, void* host_node, void* description_id,
-                                               int32_t a, int32_t b, int32_t c) {
+int32_t TM_THISCALL entry_is_parameter_enabled(void* node, HostNodeHandle host_node,
+                                               DescriptionIdHandle description_id, int32_t a,
+                                               int32_t b, int32_t c) {
     return as_shader(node)->is_parameter_enabled(host_node, description_id, a, b, c);
 }
 int32_t TM_THISCALL entry_node_hook_13(void* node, int32_t a, int32_t b, int32_t c, int32_t d) {
@@ -61,7 +62,7 @@ int32_t TM_THISCALL entry_shader_hook_14(void* node, int32_t a, int32_t b, int32
 int32_t TM_THISCALL entry_shader_hook_15(void* node, int32_t a) {
     return as_shader(node)->shader_hook_15(a);
 }
-int32_t TM_THISCALL entry_prepare_render(void* node, void* host_node, RenderSetup* setup) {
+int32_t TM_THISCALL entry_prepare_render(void* node, HostNodeHandle host_node, RenderSetup* setup) {
     return as_shader(node)->prepare_render(host_node, setup);
 }
 void TM_THISCALL entry_release_render(void* node, int32_t a) { as_shader(node)->release_render(a); }

@@ -22,7 +22,7 @@ void TonemixShader::destroy(int32_t flags) {
     if ((flags & 1) != 0) mem_free(this);
 }
 
-int32_t TonemixShader::init_defaults(void* host_node) {
+int32_t TonemixShader::init_defaults(HostNodeHandle host_node) {
     HostContainer data = HostContainer::of_node(host_node);
     data.set_long(TONEMIX_SAMPLES, TonemixDefaults::samples);
     data.set_real(TONEMIX_OFFSET, TonemixDefaults::offset);
@@ -51,7 +51,8 @@ int32_t TonemixShader::node_hook_13(int32_t, int32_t, int32_t, int32_t) { return
 int32_t TonemixShader::shader_hook_14(int32_t, int32_t, int32_t, int32_t, int32_t) { return 1; }
 int32_t TonemixShader::shader_hook_15(int32_t) { return 0; }
 
-int32_t TonemixShader::is_parameter_enabled(void* host_node, void* description_id, int32_t, int32_t,
+int32_t TonemixShader::is_parameter_enabled(HostNodeHandle host_node,
+                                            DescriptionIdHandle description_id, int32_t, int32_t,
                                             int32_t) {
     HostContainer data = HostContainer::of_node(host_node);
     int32_t parameter = desclib_get_id(description_id, 0)[0];
@@ -59,7 +60,7 @@ int32_t TonemixShader::is_parameter_enabled(void* host_node, void* description_i
     return data.get_long(TONEMIX_MODE, 0) == MODE_ALONG_NORMAL ? 1 : 0;
 }
 
-int32_t TonemixShader::prepare_render(void* host_node, RenderSetup* setup) {
+int32_t TonemixShader::prepare_render(HostNodeHandle host_node, RenderSetup* setup) {
     HostContainer data = HostContainer::of_node(host_node);
     samples = data.get_long(TONEMIX_SAMPLES, 0);
     distance = data.get_real(TONEMIX_DISTANCE, 0.0f);
@@ -70,7 +71,7 @@ int32_t TonemixShader::prepare_render(void* host_node, RenderSetup* setup) {
     mode = data.get_long(TONEMIX_MODE, 0);
     random.reseed(data.get_long(TONEMIX_SEED, 0));
     int32_t list_mode = data.get_long(TONEMIX_LIST_MODE, 0);
-    void* list_data = data.get_custom_data(TONEMIX_LIGHTS, TM_LIBRARY_LIST);
+    ListDataHandle list_data = data.get_custom_data(TONEMIX_LIGHTS, TM_LIBRARY_LIST);
     filter.build(list_data, list_mode, setup);
     return 0;
 }

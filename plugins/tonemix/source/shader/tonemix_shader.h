@@ -28,7 +28,7 @@ public:
     // is set.
     virtual void destroy(int32_t flags);
     // Slot 1: writes every parameter default into the host node's container.
-    virtual int32_t init_defaults(void* host_node);
+    virtual int32_t init_defaults(HostNodeHandle host_node);
     // Slots 2-11, 13-15: questions this shader answers with a fixed result.
     virtual void node_hook_2(int32_t);
     virtual int32_t node_hook_3(int32_t, int32_t, int32_t);
@@ -41,14 +41,15 @@ public:
     virtual int32_t node_hook_10(int32_t, int32_t, int32_t);
     virtual int32_t node_hook_11(int32_t, int32_t, int32_t, int32_t);
     // Slot 12: jitter is offered only while sampling along the normal; everything else always.
-    virtual int32_t is_parameter_enabled(void* host_node, void* description_id, int32_t, int32_t,
+    virtual int32_t is_parameter_enabled(HostNodeHandle host_node,
+                                         DescriptionIdHandle description_id, int32_t, int32_t,
                                          int32_t);
     virtual int32_t node_hook_13(int32_t, int32_t, int32_t, int32_t);
     virtual int32_t shader_hook_14(int32_t, int32_t, int32_t, int32_t, int32_t);
     virtual int32_t shader_hook_15(int32_t);
     // Slot 16: copies the parameters into the fields, restarts the random stream from the seed
     // and builds the light list.
-    virtual int32_t prepare_render(void* host_node, RenderSetup* setup);
+    virtual int32_t prepare_render(HostNodeHandle host_node, RenderSetup* setup);
     // Slot 17: gives the light list back.
     virtual void release_render(int32_t);
     // Slot 18: the colour of one shaded point, written to colour_out[0..2]; answers colour_out.
