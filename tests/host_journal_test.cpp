@@ -7,6 +7,7 @@
 
 #include "test_handles.h"
 
+#include "host/core/list_library.h"
 #include "host/core/operations.h"
 #include "host/core/stand_in_host.h"
 
@@ -35,7 +36,7 @@ TEST(HostJournal, RecordsOperationsInOrderWithWordsAndText) {
 
 TEST(HostJournal, EveryOperationHasItsNamedSlot) {
     tmhost::StandInHost host;
-    EXPECT_EQ(tmhost::all_operations().size(), 34u);
+    EXPECT_EQ(tmhost::all_operations().size(), 40u);
     for (const tmhost::OperationInfo& info : tmhost::all_operations()) {
         EXPECT_EQ(tmhost::find_operation(info.name), &info) << info.name;
         EXPECT_FALSE(host.is_replaced(info.name)) << info.name;
@@ -78,6 +79,58 @@ TEST(HostFailures, AReplacedSlotIsCalledUntilRestored) {
     HostFilenameHandle block = host.table()->filename->alloc();
     EXPECT_NE(block, nullptr);
     host.table()->filename->free(block);
+}
+
+int32_t TM_CDECL replacement_count(ListDataHandle) { return 77; }
+
+// The host's own libraries answer through the same journal, fail() and restore() as its table.
+TEST(HostFailures, LibraryFunctionsFailAndRestoreByNameLikeTheTablesOperations) {
+    tmhost::StandInHost host;
+    ListLibraryTable& list = host.list_library().table();
+    tmhost::Container& c = host.containers().make_container();
+    tmhost::LightListData data;
+    int light = 0;
+    data.scene_objects.push_back(&light);
+    c.set_custom(1, TM_LIBRARY_LIST, &data);
+    ListDataHandle lent = tonemix_test::as<ListDataHandle>(&data);
+
+    ASSERT_TRUE(host.fail("listlib_build"));
+    ASSERT_TRUE(host.fail("listlib_count"));
+    EXPECT_EQ(list.listlib_count(lent), 0);
+    EXPECT_EQ(list.listlib_build(lent, 0, 0), nullptr);
+    ASSERT_EQ(host.journal().count("listlib_build"), 1u);
+    EXPECT_TRUE(host.journal().entries()[1].failed_on_request);
+    EXPECT_EQ(host.list_library().live_count(), 0u) << "nothing was built";
+
+    host.restore("listlib_build");
+    ListHandle built = list.listlib_build(lent, 0, 0);
+    ASSERT_NE(built, nullptr);
+    EXPECT_EQ(list.listlib_count(lent), 0) << "still failing";
+    ASSERT_TRUE(host.fail("listlib_contains"));
+    EXPECT_EQ(list.listlib_contains(built, tonemix_test::as<SceneObjectHandle>(&light)), 0);
+    host.restore();
+    EXPECT_EQ(list.listlib_contains(built, tonemix_test::as<SceneObjectHandle>(&light)), 1);
+    EXPECT_EQ(list.listlib_count(lent), 1);
+
+    list.listlib_count = replacement_count;
+    EXPECT_TRUE(host.is_replaced("listlib_count"));
+    EXPECT_EQ(list.listlib_count(lent), 77);
+    EXPECT_TRUE(host.restore("listlib_count"));
+    EXPECT_FALSE(host.is_replaced("listlib_count"));
+    EXPECT_EQ(list.listlib_count(lent), 1);
+    list.listlib_free(built);
+    EXPECT_EQ(host.list_library().live_count(), 0u);
+
+    // A failed id lookup answers null, which a module must take as no parameter.
+    DescriptionLibraryTable& description = host.description_library().table();
+    DescriptionIdHandle id = host.description_library().description_id(1013);
+    ASSERT_TRUE(host.fail("desclib_get_id"));
+    EXPECT_EQ(description.desclib_get_id(id, 0), nullptr);
+    ASSERT_TRUE(host.fail("desclib_register"));
+    EXPECT_EQ(description.desclib_register(1007539, nullptr, 0), 0);
+    host.restore();
+    EXPECT_EQ(description.desclib_get_id(id, 0)[0], 1013);
+    EXPECT_TRUE(host.misuses().messages().empty()) << host.misuses().messages().front();
 }
 
 TEST(HostActivation, TheNewestHostIsActiveAndTheOlderOneReturns) {

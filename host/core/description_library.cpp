@@ -3,8 +3,9 @@
 #include <cstring>
 #include <string>
 
+#include "host/core/entry_call.h"
 #include "host/core/handles.h"
-#include "host/core/library_call.h"
+#include "host/core/host_tables.h"
 
 namespace tmhost {
 
@@ -13,25 +14,25 @@ namespace {
 int32_t TM_CDECL desclib_register(int32_t plugin_id, HostStringHandle description_name,
                                   int32_t resource_handle) {
     // The name is journaled as text when it is a started string; a bad one is reported below.
-    StandInHost* active = StandInHost::active();
-    const std::string* name =
-        active != nullptr ? active->strings().text(description_name) : nullptr;
-    StandInHost* host = library_call("desclib_register",
-                                     {static_cast<uint32_t>(plugin_id), word_of(description_name),
-                                      static_cast<uint32_t>(resource_handle)},
-                                     name != nullptr ? *name : std::string());
-    if (host == nullptr) return 0;
-    return host->description_library().register_description(plugin_id, description_name,
-                                                            resource_handle);
+    EntryCall call(Operation::desclib_register,
+                   {word(plugin_id), word(description_name), word(resource_handle)});
+    if (call.has_host()) {
+        if (const std::string* name = call.host().strings().text(description_name)) {
+            call.note(*name);
+        }
+    }
+    if (!call) return 0;
+    return call.host().description_library().register_description(plugin_id, description_name,
+                                                                  resource_handle);
 }
 
 const int32_t* TM_CDECL desclib_get_id(DescriptionIdHandle description_id, int32_t level) {
-    StandInHost* host =
-        library_call("desclib_get_id", {word_of(description_id), static_cast<uint32_t>(level)});
-    // The caller reads three words whatever happens; with no host there is no library to own them.
+    EntryCall call(Operation::desclib_get_id, {word(description_id), word(level)});
+    // A module reads three words of the answer: with no host there is no library to own them,
+    // so a record of zeros stands in. Failed on request, the call answers null.
     static const int32_t no_host_record[3] = {0, 0, 0};
-    if (host == nullptr) return no_host_record;
-    return host->description_library().get_id(description_id, level);
+    if (!call) return call.has_host() ? nullptr : no_host_record;
+    return call.host().description_library().get_id(description_id, level);
 }
 
 }  // namespace
@@ -42,11 +43,28 @@ DescriptionLibrary::DescriptionLibrary(const ResourceStore& resources, StringSto
     restore_table();
 }
 
-void DescriptionLibrary::restore_table() {
-    std::memset(&table_, 0, sizeof table_);
-    table_.header.bound = TM_DESCLIB_GET_ID_OFFSET;
-    table_.desclib_register = desclib_register;
-    table_.desclib_get_id = desclib_get_id;
+namespace {
+
+DescriptionLibraryTable own_description_table() {
+    DescriptionLibraryTable table;
+    std::memset(&table, 0, sizeof table);
+    table.header.bound = TM_DESCLIB_GET_ID_OFFSET;
+    table.desclib_register = desclib_register;
+    table.desclib_get_id = desclib_get_id;
+    return table;
+}
+
+}  // namespace
+
+void DescriptionLibrary::restore_table() { table_ = own_description_table(); }
+
+void DescriptionLibrary::restore_slot(std::size_t offset) {
+    const DescriptionLibraryTable own = own_description_table();
+    copy_table_slot(own, table_, offset);
+}
+
+bool DescriptionLibrary::own_slot(std::size_t offset) const {
+    return same_table_slot(own_description_table(), table_, offset);
 }
 
 int32_t DescriptionLibrary::register_description(int32_t plugin_id, HostStringHandle name,

@@ -8,6 +8,7 @@
 #ifndef TMHOST_DESCRIPTION_LIBRARY_H
 #define TMHOST_DESCRIPTION_LIBRARY_H
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -32,6 +33,9 @@ public:
     // puts the library's own functions and bound back.
     DescriptionLibraryTable& table() { return table_; }
     void restore_table();
+    // One slot of the table, at its byte offset: put back, or compared with the library's own.
+    void restore_slot(std::size_t offset);
+    bool own_slot(std::size_t offset) const;
 
     // The table's functions, for its C entries. register_description answers 1 when the resource
     // behind the handle holds a description of that name, else 0; get_id answers a zero record for

@@ -76,18 +76,23 @@ unsigned char* HostTables::bytes(SubTable sub) {
         return reinterpret_cast<unsigned char*>(&node);
     case SubTable::customdata:
         return reinterpret_cast<unsigned char*>(&customdata);
+    case SubTable::description_library:
+    case SubTable::list_library:
+        break;  // the libraries keep their own tables
     }
     return nullptr;
 }
 
 void HostTables::copy_slot(const HostTables& other, Operation operation) {
     const OperationInfo& info = operation_info(operation);
+    if (is_library(info.table)) return;
     std::memcpy(bytes(info.table) + info.offset, other.bytes(info.table) + info.offset,
                 sizeof(void*));
 }
 
 bool HostTables::same_slot(const HostTables& other, Operation operation) const {
     const OperationInfo& info = operation_info(operation);
+    if (is_library(info.table)) return true;
     return std::memcmp(bytes(info.table) + info.offset, other.bytes(info.table) + info.offset,
                        sizeof(void*)) == 0;
 }

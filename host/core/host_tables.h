@@ -2,6 +2,9 @@
 #ifndef TMHOST_HOST_TABLES_H
 #define TMHOST_HOST_TABLES_H
 
+#include <cstddef>
+#include <cstring>
+
 #include "host/core/operations.h"
 #include "host_api.h"
 
@@ -33,6 +36,19 @@ struct HostTables {
     void copy_slot(const HostTables& other, Operation operation);
     bool same_slot(const HostTables& other, Operation operation) const;
 };
+
+// One function slot of a table, at its byte offset, copied from another table of the kind or
+// compared with it.
+template <typename Table>
+void copy_table_slot(const Table& from, Table& to, std::size_t offset) {
+    std::memcpy(reinterpret_cast<unsigned char*>(&to) + offset,
+                reinterpret_cast<const unsigned char*>(&from) + offset, sizeof(void*));
+}
+template <typename Table>
+bool same_table_slot(const Table& a, const Table& b, std::size_t offset) {
+    return std::memcmp(reinterpret_cast<const unsigned char*>(&a) + offset,
+                       reinterpret_cast<const unsigned char*>(&b) + offset, sizeof(void*)) == 0;
+}
 
 }  // namespace tmhost
 

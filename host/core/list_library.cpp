@@ -1,39 +1,37 @@
 #include "host/core/list_library.h"
-#include "host/core/handles.h"
 
 #include <algorithm>
 #include <cstring>
 #include <functional>
 #include <mutex>
 
-#include "host/core/library_call.h"
+#include "host/core/entry_call.h"
+#include "host/core/handles.h"
+#include "host/core/host_tables.h"
 
 namespace tmhost {
 
 namespace {
 
 int32_t TM_CDECL listlib_count(ListDataHandle list_data) {
-    StandInHost* host = library_call("listlib_count", {word_of(list_data)});
-    return host != nullptr ? host->list_library().count(list_data) : 0;
+    EntryCall call(Operation::listlib_count, {word(list_data)});
+    return call ? call.host().list_library().count(list_data) : 0;
 }
 
 ListHandle TM_CDECL listlib_build(ListDataHandle list_data, int32_t setup_word, int32_t zero) {
-    StandInHost* host = library_call(
-        "listlib_build",
-        {word_of(list_data), static_cast<uint32_t>(setup_word), static_cast<uint32_t>(zero)});
-    return host != nullptr
-               ? handle_of<ListHandle>(host->list_library().build(list_data, setup_word, zero))
-               : nullptr;
+    EntryCall call(Operation::listlib_build, {word(list_data), word(setup_word), word(zero)});
+    if (!call) return nullptr;
+    return handle_of<ListHandle>(call.host().list_library().build(list_data, setup_word, zero));
 }
 
 int32_t TM_CDECL listlib_contains(ListHandle handle, SceneObjectHandle scene_object) {
-    StandInHost* host = library_call("listlib_contains", {word_of(handle), word_of(scene_object)});
-    return host != nullptr ? host->list_library().contains(handle, scene_object) : 0;
+    EntryCall call(Operation::listlib_contains, {word(handle), word(scene_object)});
+    return call ? call.host().list_library().contains(handle, scene_object) : 0;
 }
 
 void TM_CDECL listlib_free(ListHandle handle) {
-    StandInHost* host = library_call("listlib_free", {word_of(handle)});
-    if (host != nullptr) host->list_library().free(handle);
+    EntryCall call(Operation::listlib_free, {word(handle)});
+    if (call) call.host().list_library().free(handle);
 }
 
 uint64_t next_instance() {
@@ -50,13 +48,30 @@ ListLibrary::ListLibrary(const ContainerStore& containers, MisuseLog& misuses)
 
 ListLibrary::~ListLibrary() = default;
 
-void ListLibrary::restore_table() {
-    std::memset(&table_, 0, sizeof table_);
-    table_.header.bound = TM_LISTLIB_FREE_OFFSET;
-    table_.listlib_count = listlib_count;
-    table_.listlib_build = listlib_build;
-    table_.listlib_contains = listlib_contains;
-    table_.listlib_free = listlib_free;
+namespace {
+
+ListLibraryTable own_list_table() {
+    ListLibraryTable table;
+    std::memset(&table, 0, sizeof table);
+    table.header.bound = TM_LISTLIB_FREE_OFFSET;
+    table.listlib_count = listlib_count;
+    table.listlib_build = listlib_build;
+    table.listlib_contains = listlib_contains;
+    table.listlib_free = listlib_free;
+    return table;
+}
+
+}  // namespace
+
+void ListLibrary::restore_table() { table_ = own_list_table(); }
+
+void ListLibrary::restore_slot(std::size_t offset) {
+    const ListLibraryTable own = own_list_table();
+    copy_table_slot(own, table_, offset);
+}
+
+bool ListLibrary::own_slot(std::size_t offset) const {
+    return same_table_slot(own_list_table(), table_, offset);
 }
 
 const LightListData* ListLibrary::list_for(void* list_data, const char* operation) {

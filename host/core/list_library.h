@@ -13,6 +13,7 @@
 #define TMHOST_LIST_LIBRARY_H
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -41,6 +42,9 @@ public:
     // puts the library's own functions and bound back.
     ListLibraryTable& table() { return table_; }
     void restore_table();
+    // One slot of the table, at its byte offset: put back, or compared with the library's own.
+    void restore_slot(std::size_t offset);
+    bool own_slot(std::size_t offset) const;
 
     // The table's functions, for its C entries. List data must be lent through a live container
     // as custom data of type TM_LIBRARY_LIST; anything else is reported and counts as no list.

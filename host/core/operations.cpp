@@ -44,6 +44,12 @@ const std::vector<OperationInfo> operations = {
     TMHOST_OP(HostResourceTable, resource, free, resource_free),
     TMHOST_OP(HostNodeTable, node, get_container, node_get_container),
     TMHOST_OP(HostCustomDataTable, customdata, get, customdata_get),
+    TMHOST_OP(DescriptionLibraryTable, description_library, desclib_register, desclib_register),
+    TMHOST_OP(DescriptionLibraryTable, description_library, desclib_get_id, desclib_get_id),
+    TMHOST_OP(ListLibraryTable, list_library, listlib_count, listlib_count),
+    TMHOST_OP(ListLibraryTable, list_library, listlib_build, listlib_build),
+    TMHOST_OP(ListLibraryTable, list_library, listlib_contains, listlib_contains),
+    TMHOST_OP(ListLibraryTable, list_library, listlib_free, listlib_free),
 };
 
 #undef TMHOST_OP

@@ -1,7 +1,9 @@
 // Every host operation the stand-in serves, by name, with the slot it occupies in its sub-table.
 //
 // The names are the ones the boundary header uses in its comments ("string_init",
-// "container_find_index", ...). The journal, fail() and restore() all speak in these names.
+// "container_find_index", ...). The journal, fail() and restore() all speak in these names. The
+// functions of the host's own libraries are operations too, at their offsets in the library's
+// table.
 #ifndef TMHOST_OPERATIONS_H
 #define TMHOST_OPERATIONS_H
 
@@ -11,7 +13,22 @@
 
 namespace tmhost {
 
-enum class SubTable { general, render, container, string, filename, resource, node, customdata };
+enum class SubTable {
+    general,
+    render,
+    container,
+    string,
+    filename,
+    resource,
+    node,
+    customdata,
+    description_library,  // the tables general_library_table hands out
+    list_library,
+};
+
+inline bool is_library(SubTable table) {
+    return table == SubTable::description_library || table == SubTable::list_library;
+}
 
 enum class Operation {
     general_free,
@@ -48,13 +65,19 @@ enum class Operation {
     resource_free,
     node_get_container,
     customdata_get,
+    desclib_register,
+    desclib_get_id,
+    listlib_count,
+    listlib_build,
+    listlib_contains,
+    listlib_free,
 };
 
 struct OperationInfo {
     Operation operation;
     const char* name;
     SubTable table;
-    std::size_t offset;  // byte offset of the slot within its sub-table
+    std::size_t offset;  // byte offset of the slot within its sub-table or library table
 };
 
 // All operations, in the order of the enum.

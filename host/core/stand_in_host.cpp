@@ -60,19 +60,33 @@ bool StandInHost::restore(std::string_view operation) {
     const OperationInfo* info = find_operation(operation);
     if (info == nullptr) return false;
     failing_.erase(info->operation);
-    tables_->copy_slot(*pristine_, info->operation);
+    restore_slot(*info);
     return true;
 }
 
 void StandInHost::restore() {
     failing_.clear();
-    for (const OperationInfo& info : all_operations())
+    for (const OperationInfo& info : all_operations()) restore_slot(info);
+}
+
+void StandInHost::restore_slot(const OperationInfo& info) {
+    if (info.table == SubTable::description_library) {
+        description_library_.restore_slot(info.offset);
+    } else if (info.table == SubTable::list_library) {
+        list_library_.restore_slot(info.offset);
+    } else {
         tables_->copy_slot(*pristine_, info.operation);
+    }
 }
 
 bool StandInHost::is_replaced(std::string_view operation) const {
     const OperationInfo* info = find_operation(operation);
-    return info != nullptr && !tables_->same_slot(*pristine_, info->operation);
+    if (info == nullptr) return false;
+    if (info->table == SubTable::description_library) {
+        return !description_library_.own_slot(info->offset);
+    }
+    if (info->table == SubTable::list_library) return !list_library_.own_slot(info->offset);
+    return !tables_->same_slot(*pristine_, info->operation);
 }
 
 LeftBehind StandInHost::left_behind() const {
@@ -92,14 +106,11 @@ LeftBehind StandInHost::left_behind() const {
 uint32_t StandInHost::calls_without_host() { return calls_without_active_host; }
 
 void StandInHost::note_call_without_host(Operation operation) {
-    note_call_without_host(operation_name(operation));
-}
-
-void StandInHost::note_call_without_host(const char* operation) {
     // Nothing to journal into: say it once on stderr, so a module calling after its host has gone
     // is not silent.
     if (calls_without_active_host++ == 0) {
-        std::fprintf(stderr, "tonemix host: %s called with no active host\n", operation);
+        std::fprintf(stderr, "tonemix host: %s called with no active host\n",
+                     operation_name(operation));
     }
 }
 

@@ -11,6 +11,9 @@
 // and restore("filename_alloc") (or restore()) puts the host's own function back.
 // Failing an operation: fail("filename_alloc") makes it answer its failure value (null, 0, -1
 // for container_find_index; operations without a result do nothing) while it is still journaled.
+// The functions of the host's own libraries ("listlib_contains", "desclib_get_id", ...) are
+// operations like the table's: journaled, failed, replaced in their library's table and restored
+// by the same calls.
 //
 // Threads: the module's calls come one at a time, except that a parallel renderer may call the
 // render operations from several threads (the journal and the misuse log take that). Set-up,
@@ -108,9 +111,10 @@ public:
     // Calls that arrived while no host was active (each answered its failure value).
     static uint32_t calls_without_host();
     static void note_call_without_host(Operation operation);
-    static void note_call_without_host(const char* operation);  // a library function
 
 private:
+    // The host's own function back in the operation's slot, in a sub-table or a library table.
+    void restore_slot(const OperationInfo& info);
     std::unique_ptr<HostTables> tables_;
     std::unique_ptr<HostTables> pristine_;
     std::set<Operation> failing_;
