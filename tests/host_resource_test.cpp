@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "host/core/stand_in_host.h"
-#include "host/core/temporary_folder.h"
+#include "temporary_folder.h"
 
 namespace {
 

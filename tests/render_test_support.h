@@ -9,12 +9,12 @@
 
 #include <gtest/gtest.h>
 
-#include "host/core/temporary_folder.h"
 #include "host/render/command_context.h"
 #include "host/render/describe_run.h"
 #include "host/render/render_run.h"
 #include "host/scene/pfm_image.h"
 #include "host/scene/whole_file.h"
+#include "temporary_folder.h"
 
 namespace tonemix_test {
 

@@ -1,7 +1,7 @@
 // A fresh folder under the system's temporary folder, removed with everything in it at the end of
 // its scope. For tests of the host's file handling (resource folders, module files).
-#ifndef TMHOST_TEMPORARY_FOLDER_H
-#define TMHOST_TEMPORARY_FOLDER_H
+#ifndef TONEMIX_TEST_TEMPORARY_FOLDER_H
+#define TONEMIX_TEST_TEMPORARY_FOLDER_H
 
 #include <filesystem>
 #include <fstream>
