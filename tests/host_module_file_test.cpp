@@ -9,7 +9,7 @@
 #include "host/core/module_file.h"
 #include "host/core/module_lifecycle.h"
 #include "host/core/stand_in_host.h"
-#include "host/core/temporary_folder.h"
+#include "temporary_folder.h"
 
 #if defined(__linux__)
 #include <dlfcn.h>
