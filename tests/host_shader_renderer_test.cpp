@@ -13,15 +13,14 @@
 namespace {
 
 // Keeps every question; light 1 never reaches anything.
-class RecordingSource : public tmhost::LightSource {
+class RecordingSource {
 public:
     struct Question {
         int32_t index;
         float point[3];
         bool shadows;
     };
-    bool illuminate(int32_t index, const float point[3], bool shadows,
-                    float colour_out[3]) const override {
+    bool illuminate(int32_t index, const float point[3], bool shadows, float colour_out[3]) const {
         std::lock_guard<std::mutex> lock(mutex_);
         questions.push_back({index, {point[0], point[1], point[2]}, shadows});
         if (index == 1) return false;

@@ -19,9 +19,8 @@ void report(const char* what) {
 
 }  // namespace
 
-PointLightRenderer::PointLightRenderer(std::vector<PointLightEntry> lights,
-                                       const LightSource& source)
-    : lights_(std::move(lights)), records_(lights_.size()), source_(source) {
+PointLightRenderer::PointLightRenderer(std::vector<PointLightEntry> lights, LightFunction light)
+    : lights_(std::move(lights)), records_(lights_.size()), light_(std::move(light)) {
     for (std::size_t i = 0; i < lights_.size(); ++i) {
         LightRecord& record = records_[i];
         std::memset(&record, 0, sizeof record);
@@ -58,7 +57,7 @@ int32_t PointLightRenderer::illuminate(RenderContext*, LightRecord* light, float
         return 0;
     }
     float colour[3] = {0.0f, 0.0f, 0.0f};
-    if (!source_.illuminate(index, point, shadow_flag != 0, colour)) return 0;
+    if (!light_(index, point, shadow_flag != 0, colour)) return 0;
     colour_out[0] = colour[0];
     colour_out[1] = colour[1];
     colour_out[2] = colour[2];

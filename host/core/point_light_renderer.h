@@ -2,8 +2,9 @@
 // point lends the module.
 //
 // The renderer holds one LightRecord per light, laid out as the module reads it, at addresses that
-// stay put for the renderer's life. What a light delivers at a point, shadows included, is the
-// LightSource's to say: the renderer only maps a record back to its light's index.
+// stay put for the renderer's life. What a light delivers at a point, shadows included, is its
+// light source's to say (the scene's tracer, or a source worked out by hand): the renderer only
+// maps a record back to its light's index.
 //
 // Threads: after construction nothing changes, so any number of threads may call illuminate,
 // get_light and light_count at once. A ShadingPoint belongs to one thread.
@@ -11,6 +12,8 @@
 #define TMHOST_POINT_LIGHT_RENDERER_H
 
 #include <cstdint>
+#include <functional>
+#include <utility>
 #include <vector>
 
 #include "host/core/render_backend.h"
@@ -18,14 +21,10 @@
 
 namespace tmhost {
 
-class LightSource {
-public:
-    virtual ~LightSource() = default;
-    // True with colour_out set when light `index` reaches point; `shadows` asks for the
-    // occlusion test. Called from several threads at once.
-    virtual bool illuminate(int32_t index, const float point[3], bool shadows,
-                            float colour_out[3]) const = 0;
-};
+// True with colour_out set when light `index` reaches point; `shadows` asks for the occlusion
+// test. Called from several threads at once.
+using LightFunction =
+    std::function<bool(int32_t index, const float point[3], bool shadows, float colour_out[3])>;
 
 struct PointLightEntry {
     void* scene_object = nullptr;       // what the light list is asked about
@@ -34,8 +33,16 @@ struct PointLightEntry {
 
 class PointLightRenderer : public RenderBackend {
 public:
-    // The source must outlive the renderer.
-    PointLightRenderer(std::vector<PointLightEntry> lights, const LightSource& source);
+    PointLightRenderer(std::vector<PointLightEntry> lights, LightFunction light);
+    // Any source with that illuminate(index, point, shadows, colour_out) const; it must outlive
+    // the renderer.
+    template <typename Source>
+    PointLightRenderer(std::vector<PointLightEntry> lights, const Source& source)
+        : PointLightRenderer(std::move(lights),
+                             LightFunction([&source](int32_t index, const float point[3],
+                                                     bool shadows, float colour_out[3]) {
+                                 return source.illuminate(index, point, shadows, colour_out);
+                             })) {}
     PointLightRenderer(const PointLightRenderer&) = delete;
     PointLightRenderer& operator=(const PointLightRenderer&) = delete;
 
@@ -53,7 +60,7 @@ public:
 private:
     std::vector<PointLightEntry> lights_;
     std::vector<LightRecord> records_;  // sized once: the module keeps pointers into it
-    const LightSource& source_;
+    LightFunction light_;
 };
 
 // Everything one shaded point lends the module: a ShadingInput whose context points at its

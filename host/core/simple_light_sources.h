@@ -16,7 +16,7 @@ namespace tmhost {
 
 // Colour × intensity wherever the point is. A light marked shadowed reaches nothing while
 // shadows are asked for, as if something stood between it and every point.
-class ConstantLightSource : public LightSource {
+class ConstantLightSource {
 public:
     struct Light {
         std::array<float, 3> colour{};
@@ -25,8 +25,7 @@ public:
     };
 
     explicit ConstantLightSource(std::vector<Light> lights) : lights_(std::move(lights)) {}
-    bool illuminate(int32_t index, const float point[3], bool shadows,
-                    float colour_out[3]) const override;
+    bool illuminate(int32_t index, const float point[3], bool shadows, float colour_out[3]) const;
 
 private:
     std::vector<Light> lights_;
@@ -34,7 +33,7 @@ private:
 
 // A light at a position whose colour × intensity falls off as 1 / (1 + d²): finite at the light
 // itself, and different at every sample point, so a colour shows every draw that placed them.
-class FalloffLightSource : public LightSource {
+class FalloffLightSource {
 public:
     struct Light {
         std::array<float, 3> position{};
@@ -43,8 +42,7 @@ public:
     };
 
     explicit FalloffLightSource(std::vector<Light> lights) : lights_(std::move(lights)) {}
-    bool illuminate(int32_t index, const float point[3], bool shadows,
-                    float colour_out[3]) const override;
+    bool illuminate(int32_t index, const float point[3], bool shadows, float colour_out[3]) const;
 
 private:
     std::vector<Light> lights_;

@@ -24,12 +24,11 @@ std::string vector_text(const Vector& v) {
 
 // Asks the wrapped source and counts the questions per light, so the report can show which
 // lights the module asked about. info shades on one thread only.
-class CountingLightSource : public LightSource {
+class CountingLightSource {
 public:
-    explicit CountingLightSource(const LightSource& source, std::size_t lights)
+    explicit CountingLightSource(const FalloffLightSource& source, std::size_t lights)
         : source_(source), asked_(lights, 0) {}
-    bool illuminate(int32_t index, const float point[3], bool shadows,
-                    float colour_out[3]) const override {
+    bool illuminate(int32_t index, const float point[3], bool shadows, float colour_out[3]) const {
         if (index >= 0 && static_cast<std::size_t>(index) < asked_.size()) {
             ++asked_[static_cast<std::size_t>(index)];
         }
@@ -39,7 +38,7 @@ public:
     void reset() { asked_.assign(asked_.size(), 0); }
 
 private:
-    const LightSource& source_;
+    const FalloffLightSource& source_;
     mutable std::vector<long> asked_;
 };
 

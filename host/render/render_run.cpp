@@ -16,7 +16,6 @@
 #include "host/render/scene_renderer.h"
 #include "host/render/scene_source.h"
 #include "host/render/shader_instance.h"
-#include "host/render/tracer_light_source.h"
 #include "host/scene/image.h"
 #include "host/scene/tracer.h"
 
@@ -132,8 +131,7 @@ int render(const std::vector<std::string>& arguments, const CommandContext& cont
         scene_parameter_values(session.sheet(), loaded, lights, request.assignments);
 
     const Tracer tracer(scene);
-    const TracerLightSource source(tracer);
-    PointLightRenderer renderer(lights.entries(), source);
+    PointLightRenderer renderer(lights.entries(), tracer);
     Image image(scene.width, scene.height);
     RenderStats stats;
     {
