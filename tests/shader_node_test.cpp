@@ -131,6 +131,17 @@ TEST_F(ShaderNodeTest, WithoutTheDescriptionLibraryEverythingIsEnabled) {
     EXPECT_EQ(descriptions.get_id_calls, 0);
 }
 
+// A host whose id lookup fails answers null; the module takes that as no parameter at all.
+TEST_F(ShaderNodeTest, AFailedIdLookupEnablesTheParameter) {
+    host.libraries().install(TM_LIBRARY_DESCRIPTION, &host.description_library().table().header);
+    DescriptionIdHandle jitter = host.description_library().description_id(TONEMIX_JITTER);
+    container().set_long(TONEMIX_MODE, 0);
+    EXPECT_EQ(node->is_parameter_enabled(host_node.handle(), jitter, 0, 0, 0), 0);
+    ASSERT_TRUE(host.fail("desclib_get_id"));
+    EXPECT_EQ(node->is_parameter_enabled(host_node.handle(), jitter, 0, 0, 0), 1);
+    EXPECT_EQ(host.journal().count("desclib_get_id"), 2u);
+}
+
 TEST_F(ShaderNodeTest, PrepareWithDefaults) {
     node->init_defaults(host_node.handle());
     EXPECT_EQ(node->prepare_render(host_node.handle(), &setup), 0);
