@@ -5,7 +5,6 @@
 
 #include "host/core/entry_call.h"
 #include "host/core/handles.h"
-#include "host/core/host_tables.h"
 
 namespace tmhost {
 
@@ -43,28 +42,13 @@ DescriptionLibrary::DescriptionLibrary(const ResourceStore& resources, StringSto
     restore_table();
 }
 
-namespace {
-
-DescriptionLibraryTable own_description_table() {
+DescriptionLibraryTable DescriptionLibrary::own_table() {
     DescriptionLibraryTable table;
     std::memset(&table, 0, sizeof table);
     table.header.bound = TM_DESCLIB_GET_ID_OFFSET;
     table.desclib_register = desclib_register;
     table.desclib_get_id = desclib_get_id;
     return table;
-}
-
-}  // namespace
-
-void DescriptionLibrary::restore_table() { table_ = own_description_table(); }
-
-void DescriptionLibrary::restore_slot(std::size_t offset) {
-    const DescriptionLibraryTable own = own_description_table();
-    copy_table_slot(own, table_, offset);
-}
-
-bool DescriptionLibrary::own_slot(std::size_t offset) const {
-    return same_table_slot(own_description_table(), table_, offset);
 }
 
 int32_t DescriptionLibrary::register_description(int32_t plugin_id, HostStringHandle name,

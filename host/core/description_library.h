@@ -8,7 +8,6 @@
 #ifndef TMHOST_DESCRIPTION_LIBRARY_H
 #define TMHOST_DESCRIPTION_LIBRARY_H
 
-#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -32,10 +31,10 @@ public:
     // What general_library_table hands out. A test may overwrite its slots; restore_table()
     // puts the library's own functions and bound back.
     DescriptionLibraryTable& table() { return table_; }
-    void restore_table();
-    // One slot of the table, at its byte offset: put back, or compared with the library's own.
-    void restore_slot(std::size_t offset);
-    bool own_slot(std::size_t offset) const;
+    const DescriptionLibraryTable& table() const { return table_; }
+    void restore_table() { table_ = own_table(); }
+    // The library's own functions and bound, which restore_table() and restore() put back.
+    static DescriptionLibraryTable own_table();
 
     // The table's functions, for its C entries. register_description answers 1 when the resource
     // behind the handle holds a description of that name, else 0; get_id answers a zero record for

@@ -7,7 +7,6 @@
 
 #include "host/core/entry_call.h"
 #include "host/core/handles.h"
-#include "host/core/host_tables.h"
 
 namespace tmhost {
 
@@ -48,9 +47,7 @@ ListLibrary::ListLibrary(const ContainerStore& containers, MisuseLog& misuses)
 
 ListLibrary::~ListLibrary() = default;
 
-namespace {
-
-ListLibraryTable own_list_table() {
+ListLibraryTable ListLibrary::own_table() {
     ListLibraryTable table;
     std::memset(&table, 0, sizeof table);
     table.header.bound = TM_LISTLIB_FREE_OFFSET;
@@ -59,19 +56,6 @@ ListLibraryTable own_list_table() {
     table.listlib_contains = listlib_contains;
     table.listlib_free = listlib_free;
     return table;
-}
-
-}  // namespace
-
-void ListLibrary::restore_table() { table_ = own_list_table(); }
-
-void ListLibrary::restore_slot(std::size_t offset) {
-    const ListLibraryTable own = own_list_table();
-    copy_table_slot(own, table_, offset);
-}
-
-bool ListLibrary::own_slot(std::size_t offset) const {
-    return same_table_slot(own_list_table(), table_, offset);
 }
 
 const LightListData* ListLibrary::list_for(void* list_data, const char* operation) {

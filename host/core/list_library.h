@@ -13,7 +13,6 @@
 #define TMHOST_LIST_LIBRARY_H
 
 #include <atomic>
-#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -41,10 +40,10 @@ public:
     // What general_library_table hands out. A test may overwrite its slots; restore_table()
     // puts the library's own functions and bound back.
     ListLibraryTable& table() { return table_; }
-    void restore_table();
-    // One slot of the table, at its byte offset: put back, or compared with the library's own.
-    void restore_slot(std::size_t offset);
-    bool own_slot(std::size_t offset) const;
+    const ListLibraryTable& table() const { return table_; }
+    void restore_table() { table_ = own_table(); }
+    // The library's own functions and bound, which restore_table() and restore() put back.
+    static ListLibraryTable own_table();
 
     // The table's functions, for its C entries. List data must be lent through a live container
     // as custom data of type TM_LIBRARY_LIST; anything else is reported and counts as no list.

@@ -71,9 +71,9 @@ void StandInHost::restore() {
 
 void StandInHost::restore_slot(const OperationInfo& info) {
     if (info.table == SubTable::description_library) {
-        description_library_.restore_slot(info.offset);
+        copy_table_slot(DescriptionLibrary::own_table(), description_library_.table(), info.offset);
     } else if (info.table == SubTable::list_library) {
-        list_library_.restore_slot(info.offset);
+        copy_table_slot(ListLibrary::own_table(), list_library_.table(), info.offset);
     } else {
         tables_->copy_slot(*pristine_, info.operation);
     }
@@ -83,9 +83,12 @@ bool StandInHost::is_replaced(std::string_view operation) const {
     const OperationInfo* info = find_operation(operation);
     if (info == nullptr) return false;
     if (info->table == SubTable::description_library) {
-        return !description_library_.own_slot(info->offset);
+        return !same_table_slot(DescriptionLibrary::own_table(), description_library_.table(),
+                                info->offset);
     }
-    if (info->table == SubTable::list_library) return !list_library_.own_slot(info->offset);
+    if (info->table == SubTable::list_library) {
+        return !same_table_slot(ListLibrary::own_table(), list_library_.table(), info->offset);
+    }
     return !tables_->same_slot(*pristine_, info->operation);
 }
 
