@@ -12,9 +12,9 @@
 #include "bench/bench_cases.h"
 #include "bench/constant_host.h"
 #include "bench/stack_placement.h"
+#include "host/core/module_session.h"
 #include "host/core/point_light_renderer.h"
 #include "host/core/stand_in_host.h"
-#include "host/render/module_session.h"
 #include "host/render/render_error.h"
 #include "host/render/shader_instance.h"
 #include "random_stream.h"
@@ -60,7 +60,7 @@ const float kPoint[3] = {1.0f, 2.0f, 3.0f};
 const float kNormal[3] = {0.0f, 1.0f, 0.0f};
 
 struct LoadedModule {
-    explicit LoadedModule(const std::string& path) : session(path) {}
+    explicit LoadedModule(const std::string& path) : session(path) { session.require_shader(); }
 
     tmhost::ModuleSession session;
     // Lent to a node's container when a case uses a list; names no light of the constant scene.
@@ -103,7 +103,7 @@ bool prepare(std::optional<PreparedNode>& prepared, LoadedModule& module,
     try {
         prepared.emplace(module, shading);
         return true;
-    } catch (const tmhost::RenderError& error) {
+    } catch (const tmhost::ModuleError& error) {
         why = error.what();
         return false;
     }
@@ -265,7 +265,7 @@ bool floor_matches(const ShadingCase& shading) {
 bool start_module(const std::string& path, std::string& why) {
     try {
         loaded = std::make_unique<LoadedModule>(path);
-    } catch (const tmhost::RenderError& error) {
+    } catch (const tmhost::ModuleError& error) {
         why = error.what();
         return false;
     }

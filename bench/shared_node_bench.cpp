@@ -11,9 +11,9 @@
 
 #include "bench/bench_cases.h"
 #include "bench/constant_host.h"
+#include "host/core/module_session.h"
 #include "host/core/point_light_renderer.h"
 #include "host/core/stand_in_host.h"
-#include "host/render/module_session.h"
 #include "host/render/render_error.h"
 #include "host/render/shader_instance.h"
 #include "tonemix_parameters.h"
@@ -132,7 +132,7 @@ void shade_two_threads(benchmark::State& state, ThreadCase shading, Nodes nodes)
         try {
             pair = std::make_unique<NodePair>(module_session(), shading, nodes);
             if (nodes == Nodes::back_to_back) back_to_back_distance = pair->distance();
-        } catch (const tmhost::RenderError& error) {
+        } catch (const tmhost::ModuleError& error) {
             made_error = error.what();
         }
     }

@@ -64,10 +64,10 @@ TEST_F(HostDescriptionLibrary, RegistersACopyOfTheResourcesDescription) {
 
     // The copy outlives the resource: the module frees it at its end, the host keeps showing it.
     host.table()->resource->free(handle);
-    const nlohmann::json* description = host.description_library().registered(1007539);
+    const tmhost::Description* description = host.description_library().registered(1007539);
     ASSERT_NE(description, nullptr);
-    EXPECT_EQ((*description)["name"], "Xtonemix");
-    EXPECT_EQ((*description)["parameters"].size(), 11u);
+    EXPECT_EQ(description->name(), "Xtonemix");
+    EXPECT_EQ(description->parameters().size(), 11u);
     EXPECT_EQ(host.description_library().registered(1007540), nullptr);
     EXPECT_TRUE(host.left_behind().empty()) << tonemix_test::left_behind_text(host);
 }

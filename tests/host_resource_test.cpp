@@ -24,7 +24,8 @@ protected:
 
 TEST_F(HostResources, GoodFolderGivesAHandleWithEveryDescription) {
     folder.write("res/description/Xtonemix.json",
-                 R"({"name": "Xtonemix", "parameters": [{"id": 1008, "type": "long"}]})");
+                 R"({"name": "Xtonemix",
+                     "parameters": [{"id": 1008, "name": "TONEMIX_SAMPLES", "type": "long"}]})");
     folder.write("res/description/Other.json", R"({"name": "Other"})");
     folder.write("res/description/notes.txt", "not a description");
     const int32_t handle = load((folder.path() / "res").string());
@@ -33,10 +34,14 @@ TEST_F(HostResources, GoodFolderGivesAHandleWithEveryDescription) {
     const tmhost::LoadedResource* resource = host.resources().find(handle);
     ASSERT_NE(resource, nullptr);
     EXPECT_EQ(resource->descriptions.size(), 2u);
-    const nlohmann::json* parameters = resource->parameters("Xtonemix");
-    ASSERT_NE(parameters, nullptr);
-    EXPECT_EQ((*parameters)[0]["id"], 1008);
-    EXPECT_EQ(resource->parameters("Other"), nullptr);
+    const tmhost::Description* description = resource->description("Xtonemix");
+    ASSERT_NE(description, nullptr);
+    ASSERT_EQ(description->parameters().size(), 1u);
+    EXPECT_EQ(description->parameters()[0].id, 1008);
+    EXPECT_EQ(description->parameters()[0].type, tmhost::ParameterType::integer);
+    // A description the host cannot present still loads, and says what is wrong with it.
+    ASSERT_NE(resource->description("Other"), nullptr);
+    EXPECT_EQ(resource->description("Other")->fault(), "description Other: no parameter list");
     EXPECT_EQ(host.resources().description(handle, "Missing"), nullptr);
 
     EXPECT_EQ(host.resources().live_count(), 1u);
@@ -91,9 +96,10 @@ TEST_F(HostResources, FreeingAStaleOrUnknownHandleIsAMisuse) {
 TEST_F(HostResources, TheModulesOwnResourceFolderLoads) {
     const int32_t handle = load(std::string(TONEMIX_SOURCE_DIR) + "/plugins/tonemix/res");
     ASSERT_NE(handle, 0) << host.resources().last_error();
-    const nlohmann::json* parameters = host.resources().find(handle)->parameters("Xtonemix");
-    ASSERT_NE(parameters, nullptr);
-    EXPECT_FALSE(parameters->empty());
+    const tmhost::Description* description = host.resources().description(handle, "Xtonemix");
+    ASSERT_NE(description, nullptr);
+    EXPECT_EQ(description->fault(), "");
+    EXPECT_FALSE(description->parameters().empty());
 }
 
 }  // namespace

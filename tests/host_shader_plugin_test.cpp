@@ -8,11 +8,11 @@
 
 #include <gtest/gtest.h>
 
-#include "host/core/description_defaults.h"
+#include "constant_light_source.h"
+#include "host/core/description.h"
 #include "host/core/module_lifecycle.h"
 #include "host/core/point_light_renderer.h"
 #include "host/core/shader_plugin.h"
-#include "host/core/simple_light_sources.h"
 #include "module_test_support.h"
 #include "shader_registration.h"
 #include "tonemix_shader.h"
@@ -24,7 +24,7 @@ using Colour = std::vector<float>;
 // Light 0 and 1 everywhere, light 2 only without shadows, light 3 not on object 1. Every value is
 // a short binary fraction, so every sum and the mean over the samples are exact: whatever points
 // the module samples, the colour is the sum of the lights it accepted.
-const std::vector<tmhost::ConstantLightSource::Light> constant_lights = {
+const std::vector<tonemix_test::ConstantLightSource::Light> constant_lights = {
     {{0.5f, 0.25f, 0.125f}, 1.0f, false},
     {{0.25f, 0.5f, 1.0f}, 2.0f, false},
     {{1.0f, 1.0f, 1.0f}, 1.0f, true},
@@ -66,7 +66,7 @@ protected:
     tmhost::ShaderPlugin shader;
     int objects[4] = {};
     std::vector<tmhost::PointLightEntry> lights;
-    tmhost::ConstantLightSource source{constant_lights};
+    tonemix_test::ConstantLightSource source{constant_lights};
     std::unique_ptr<tmhost::PointLightRenderer> renderer;
     tmhost::ShadingPoint point;
 };
@@ -81,7 +81,7 @@ TEST_F(ShaderThroughTheRecord, ANodesWholeLifeLeavesNothingBehind) {
     // The defaults are the ones the description resource gives, read through the host's own store.
     const int32_t handle = host.resources().load(tonemix_test::resource_folder());
     ASSERT_NE(handle, 0) << host.resources().last_error();
-    const nlohmann::json* description = host.resources().description(handle, "Xtonemix");
+    const tmhost::Description* description = host.resources().description(handle, "Xtonemix");
     ASSERT_NE(description, nullptr);
     EXPECT_EQ(tmhost::default_differences(*description, host_node.container),
               std::vector<std::string>{});

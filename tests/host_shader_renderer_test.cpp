@@ -6,8 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include "constant_light_source.h"
+#include "host/commands/falloff_light.h"
 #include "host/core/point_light_renderer.h"
-#include "host/core/simple_light_sources.h"
 #include "host/core/stand_in_host.h"
 
 namespace {
@@ -172,7 +173,7 @@ TEST(ShadingPoints, RecordsPointAtEachOtherWhereTheModuleLooks) {
 }
 
 TEST(SimpleLightSources, ConstantAndFalloffAnswersWorkedOutByHand) {
-    tmhost::ConstantLightSource constant(
+    tonemix_test::ConstantLightSource constant(
         {{{0.5f, 0.25f, 1.0f}, 2.0f, false}, {{1.0f, 1.0f, 1.0f}, 1.0f, true}});
     const float point[3] = {100.0f, 0.0f, 0.0f};
     float colour[3] = {};

@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "host/core/container_store.h"
+#include "host/core/description.h"
 #include "host/render/lane_seeds.h"
-#include "host/render/parameter_sheet.h"
 #include "host/render/scene_source.h"
 
 namespace {
@@ -57,7 +57,7 @@ TEST(LaneSeeds, LaneZeroKeepsTheScenesSeedAndEveryOtherLaneHasItsOwn) {
 }
 
 TEST(LaneSeeds, ALanesContainerGetsItsSeedFromTheSeedItHolds) {
-    const tmhost::ParameterSheet sheet = tmhost::ParameterSheet::from_description(kDescription);
+    const tmhost::Description sheet = tmhost::Description::read(kDescription);
     tmhost::Container container;
     container.set_long(1008, 4);
     container.set_long(kSeedId, 7);  // as the scene or --set left it
@@ -70,8 +70,7 @@ TEST(LaneSeeds, ALanesContainerGetsItsSeedFromTheSeedItHolds) {
 }
 
 TEST(LaneSeeds, AShaderWithoutASeedKeepsItsContainerAsItIs) {
-    const tmhost::ParameterSheet sheet =
-        tmhost::ParameterSheet::from_description(nlohmann::json::parse(R"({
+    const tmhost::Description sheet = tmhost::Description::read(nlohmann::json::parse(R"({
           "name": "Xtest",
           "parameters": [ { "id": 2000, "name": "TONEMIX_OTHER", "type": "long" } ] })"));
     tmhost::Container container;

@@ -34,7 +34,7 @@ std::string scene_with(const std::string& members) {
 // Runs render with the arguments and an output in the folder; expects exit code 2, exactly one
 // error line, and no image.
 std::string failed_render(const tmhost::TemporaryFolder& folder, std::vector<std::string> arguments,
-                          const tmhost::HostAdjustment& adjust = {}) {
+                          tmhost::ModuleSession::PrepareHost adjust = nullptr) {
     const std::filesystem::path output = folder.path() / "out.png";
     arguments.push_back("-o");
     arguments.push_back(output.string());

@@ -5,18 +5,18 @@
 
 #include <gtest/gtest.h>
 
-#include "host/render/command_line.h"
-#include "host/render/parameter_sheet.h"
+#include "host/commands/command_line.h"
+#include "host/commands/text_table.h"
+#include "host/core/description.h"
 #include "host/render/parameter_values.h"
 #include "host/render/render_error.h"
 #include "host/render/scene_lights.h"
-#include "host/render/text_table.h"
 #include "host/scene/scene_parser.h"
 
 namespace {
 
 using nlohmann::json;
-using tmhost::ParameterSheet;
+using tmhost::Description;
 using tmhost::ParameterType;
 using tmhost::RenderError;
 
@@ -45,11 +45,11 @@ std::string error_of(const std::function<void()>& action) {
     return "";
 }
 
-TEST(RenderParameterSheet, ReadsTheDescriptionAndFindsNamesInEverySpelling) {
-    const ParameterSheet sheet = ParameterSheet::from_description(kDescription);
-    EXPECT_EQ(sheet.description_name(), "Xtest");
+TEST(DescriptionModel, ReadsTheDescriptionAndFindsNamesInEverySpelling) {
+    const Description sheet = Description::read(kDescription);
+    EXPECT_EQ(sheet.name(), "Xtest");
     ASSERT_EQ(sheet.parameters().size(), 6u);
-    const tmhost::ParameterInfo& count = sheet.parameters()[0];
+    const tmhost::Parameter& count = sheet.parameters()[0];
     EXPECT_EQ(count.short_name, "count");
     EXPECT_EQ(count.group, "Sampling");
     EXPECT_EQ(sheet.parameters()[1].group, "x") << "a group without a label shows its id";
@@ -65,30 +65,29 @@ TEST(RenderParameterSheet, ReadsTheDescriptionAndFindsNamesInEverySpelling) {
     EXPECT_EQ(sheet.short_names(), "count, size, on, way, any");
 }
 
-TEST(RenderParameterSheet, RefusesDescriptionsItCannotPresent) {
-    EXPECT_EQ(error_of([] { ParameterSheet::from_description(json::parse(R"({"name": "X"})")); }),
-              "description X: no parameter list");
-    EXPECT_EQ(
-        error_of([] {
-            ParameterSheet::from_description(json::parse(
-                R"({"name": "X", "parameters": [{"id": 1, "name": "A", "type": "colour"}]})"));
-        }),
-        "description X: parameters[0]: unknown type \"colour\"");
-    EXPECT_EQ(error_of([] {
-                  ParameterSheet::from_description(json::parse(
-                      R"({"name": "X", "parameters": [{"id": 1, "name": "A", "type": "bool"},
-                                                      {"id": 1, "name": "B", "type": "bool"}]})"));
-              }),
+TEST(DescriptionModel, RefusesDescriptionsItCannotPresent) {
+    const auto fault = [](const char* text) {
+        return Description::read(json::parse(text)).fault();
+    };
+    EXPECT_EQ(fault(R"({"name": "X"})"), "description X: no parameter list");
+    EXPECT_EQ(fault(R"({"name": "X", "parameters": [{"id": 1, "name": "A", "type": "colour"}]})"),
+              "description X: parameters[0]: unknown type \"colour\"");
+    EXPECT_EQ(fault(R"({"name": "X", "parameters": [{"id": 1, "name": "A", "type": "bool"},
+                                                     {"id": 1, "name": "B", "type": "bool"}]})"),
               "description X: parameters[1]: B appears twice");
-    EXPECT_EQ(error_of([] {
-                  ParameterSheet::from_description(json::parse(
-                      R"({"name": "X", "parameters": [{"name": "A", "type": "bool"}]})"));
-              }),
+    EXPECT_EQ(fault(R"({"name": "X", "parameters": [{"name": "A", "type": "bool"}]})"),
               "description X: parameters[0]: no id");
+    // Reading stops at the fault: what came before it is kept, for a report that shows it.
+    const Description partial = Description::read(json::parse(
+        R"({"name": "X", "parameters": [{"id": 1, "name": "A", "type": "bool"}, {"id": 2}]})"));
+    EXPECT_EQ(partial.fault(), "description X: parameters[1]: no name");
+    ASSERT_EQ(partial.parameters().size(), 1u);
+    EXPECT_EQ(partial.parameters()[0].name, "A");
+    EXPECT_EQ(Description::read(kDescription).fault(), "");
 }
 
 TEST(RenderParameterValues, ChecksTypeRangeAndChoices) {
-    const ParameterSheet sheet = ParameterSheet::from_description(kDescription);
+    const Description sheet = Description::read(kDescription);
     const auto check = [&](const char* name, const json& value) {
         return tmhost::check_parameter_value(*sheet.find(std::string(name)), value, "here");
     };
@@ -127,7 +126,7 @@ TEST(RenderParameterValues, SetValuesReadAsJsonOrAsText) {
 }
 
 TEST(RenderParameterValues, LaterValuesReplaceEarlierOnesAndLandTyped) {
-    const ParameterSheet sheet = ParameterSheet::from_description(kDescription);
+    const Description sheet = Description::read(kDescription);
     tmhost::ParameterValues values(sheet);
     values.add_scene(json::parse(R"({"count": 4, "TONEMIX_SIZE": 2, "on": false})"), "a.json");
     values.add_assignment("COUNT=5");

@@ -9,22 +9,15 @@
 
 #include <gtest/gtest.h>
 
-#include "host/render/command_context.h"
-#include "host/render/describe_run.h"
-#include "host/render/render_run.h"
-#include "host/scene/pfm_image.h"
-#include "host/scene/whole_file.h"
+#include "host/commands/command.h"
+#include "host/image/pfm_image.h"
+#include "host/image/whole_file.h"
 #include "temporary_folder.h"
 
 namespace tonemix_test {
 
-class CapturedReport : public tmhost::CommandReport {
-public:
-    void out(const std::string& line) override { out_lines.push_back(line); }
-    void error(const std::string& line) override { errors.push_back(line); }
-    void warning(const std::string& line) override { warnings.push_back(line); }
-    bool show_progress() const override { return false; }
-
+// A command's output lines, sorted by where the program would print them.
+struct CapturedReport {
     std::vector<std::string> out_lines;
     std::vector<std::string> errors;
     std::vector<std::string> warnings;
@@ -44,22 +37,38 @@ inline std::string source_path(const std::string& relative) {
 
 // The built module by default, as tonemix-host finds it beside itself.
 inline CommandRun run_command(bool render, const std::vector<std::string>& arguments,
-                              const tmhost::HostAdjustment& adjust = {}) {
+                              tmhost::ModuleSession::PrepareHost prepare = nullptr) {
+    tmhost::CommandSettings settings;
+    settings.default_module = TONEMIX_MODULE_FILE;
+    settings.prepare_host = prepare;
+    const tmhost::CommandOutput output = render ? tmhost::run_render(arguments, settings)
+                                                : tmhost::run_describe(arguments, settings);
     CommandRun run;
-    const tmhost::CommandContext context{run.report, TONEMIX_MODULE_FILE, {}, adjust};
-    run.status =
-        render ? tmhost::run_render(arguments, context) : tmhost::run_describe(arguments, context);
+    run.status = output.status;
+    for (const tmhost::OutputLine& line : output.lines) {
+        switch (line.channel) {
+        case tmhost::Channel::out:
+            run.report.out_lines.push_back(line.text);
+            break;
+        case tmhost::Channel::error:
+            run.report.errors.push_back(line.text);
+            break;
+        case tmhost::Channel::warning:
+            run.report.warnings.push_back(line.text);
+            break;
+        }
+    }
     return run;
 }
 
 inline CommandRun render(const std::vector<std::string>& arguments,
-                         const tmhost::HostAdjustment& adjust = {}) {
-    return run_command(true, arguments, adjust);
+                         tmhost::ModuleSession::PrepareHost prepare = nullptr) {
+    return run_command(true, arguments, prepare);
 }
 
 inline CommandRun describe(const std::vector<std::string>& arguments,
-                           const tmhost::HostAdjustment& adjust = {}) {
-    return run_command(false, arguments, adjust);
+                           tmhost::ModuleSession::PrepareHost prepare = nullptr) {
+    return run_command(false, arguments, prepare);
 }
 
 inline std::string joined(const std::vector<std::string>& lines) {

@@ -9,11 +9,11 @@
 #include <limits>
 #include <string>
 
-#include "host/scene/checksums.h"
-#include "host/scene/image.h"
-#include "host/scene/pfm_image.h"
-#include "host/scene/png_image.h"
-#include "host/scene/whole_file.h"
+#include "host/image/checksums.h"
+#include "host/image/image.h"
+#include "host/image/pfm_image.h"
+#include "host/image/png_image.h"
+#include "host/image/whole_file.h"
 
 namespace {
 

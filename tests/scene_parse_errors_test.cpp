@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <string>
 
+#include "host/image/whole_file.h"
 #include "host/scene/scene_error.h"
 #include "host/scene/scene_parser.h"
-#include "host/scene/whole_file.h"
 
 namespace {
 

@@ -61,7 +61,7 @@ int32_t DescriptionLibrary::register_description(int32_t plugin_id, HostStringHa
                      " is not loaded");
         return 0;
     }
-    const nlohmann::json* description = resources_.description(resource_handle, *text);
+    const Description* description = resources_.description(resource_handle, *text);
     if (description == nullptr) return 0;
     registered_[plugin_id] = *description;
     return 1;
@@ -80,7 +80,7 @@ const int32_t* DescriptionLibrary::get_id(const void* description_id, int32_t le
     return zero_record_;
 }
 
-const nlohmann::json* DescriptionLibrary::registered(int32_t plugin_id) const {
+const Description* DescriptionLibrary::registered(int32_t plugin_id) const {
     auto found = registered_.find(plugin_id);
     return found != registered_.end() ? &found->second : nullptr;
 }

@@ -13,8 +13,7 @@
 #include <memory>
 #include <mutex>
 
-#include <nlohmann/json.hpp>
-
+#include "host/core/description.h"
 #include "host/core/misuse_log.h"
 #include "host/core/resource_store.h"
 #include "host/core/string_store.h"
@@ -43,7 +42,7 @@ public:
     const int32_t* get_id(const void* description_id, int32_t level);
 
     // The description recorded for a plug-in, or null.
-    const nlohmann::json* registered(int32_t plugin_id) const;
+    const Description* registered(int32_t plugin_id) const;
     // The one-level id of a parameter; the same object every time for the same parameter id.
     DescriptionIdHandle description_id(int32_t parameter_id);
 
@@ -56,7 +55,7 @@ private:
     StringStore& strings_;
     MisuseLog& misuses_;
     DescriptionLibraryTable table_;
-    std::map<int32_t, nlohmann::json> registered_;
+    std::map<int32_t, Description> registered_;
     mutable std::mutex ids_mutex_;
     std::map<int32_t, std::unique_ptr<DescriptionId>> ids_;
     const int32_t zero_record_[3] = {0, 0, 0};

@@ -6,20 +6,15 @@
 #include <iterator>
 #include <sstream>
 
+#include <nlohmann/json.hpp>
+
 namespace tmhost {
 
 namespace fs = std::filesystem;
 
-const nlohmann::json* LoadedResource::description(const std::string& name) const {
+const Description* LoadedResource::description(const std::string& name) const {
     auto found = descriptions.find(name);
     return found != descriptions.end() ? &found->second : nullptr;
-}
-
-const nlohmann::json* LoadedResource::parameters(const std::string& description_name) const {
-    const nlohmann::json* found = description(description_name);
-    if (found == nullptr) return nullptr;
-    auto list = found->find("parameters");
-    return list != found->end() && list->is_array() ? &*list : nullptr;
 }
 
 namespace {
@@ -95,7 +90,7 @@ int32_t ResourceStore::load(const std::string& folder_text) {
             if (resource->descriptions.count(key) != 0) {
                 return fail(shown + ": a second description named \"" + key + "\"");
             }
-            resource->descriptions.emplace(key, std::move(parsed));
+            resource->descriptions.emplace(key, Description::read(parsed));
         }
     } catch (const std::exception& e) {
         // Nothing may leave a host operation by exception: the module's frames cannot unwind.
@@ -125,7 +120,7 @@ const LoadedResource* ResourceStore::find(int32_t handle) const {
     return found != loaded_.end() ? found->second.get() : nullptr;
 }
 
-const nlohmann::json* ResourceStore::description(int32_t handle, const std::string& name) const {
+const Description* ResourceStore::description(int32_t handle, const std::string& name) const {
     const LoadedResource* resource = find(handle);
     return resource != nullptr ? resource->description(name) : nullptr;
 }

@@ -1,9 +1,10 @@
 // Module resources: a folder whose description/*.json files each describe one set of parameters.
 //
-// resource_load reads every description of the folder at once; a folder that is missing or
-// unreadable, or a file that fails to parse or carries no string "name", fails the whole load
-// with a reason. Descriptions stay available to the host's own code (the description library)
-// through the handle.
+// resource_load reads every description of the folder at once into its model; a folder that is
+// missing or unreadable, or a file that fails to parse or carries no string "name", fails the
+// whole load with a reason. A description the host cannot present still loads, with its fault:
+// the module may register it, and a command that needs it says what is wrong. Descriptions stay
+// available to the host's own code (the description library) through the handle.
 #ifndef TMHOST_RESOURCE_STORE_H
 #define TMHOST_RESOURCE_STORE_H
 
@@ -13,20 +14,17 @@
 #include <string>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
+#include "host/core/description.h"
 #include "host/core/misuse_log.h"
 
 namespace tmhost {
 
 struct LoadedResource {
     std::string folder;
-    std::map<std::string, nlohmann::json> descriptions;  // by "name"
+    std::map<std::string, Description> descriptions;  // by name
 
     // The description named so, or null.
-    const nlohmann::json* description(const std::string& name) const;
-    // Its "parameters" array, or null when the description is missing or has none.
-    const nlohmann::json* parameters(const std::string& description_name) const;
+    const Description* description(const std::string& name) const;
 };
 
 // One call of resource_load, as tonemix-host reports it.
@@ -46,7 +44,7 @@ public:
 
     const LoadedResource* find(int32_t handle) const;
     // Shorthand for find(handle)->description(name); null when either is missing.
-    const nlohmann::json* description(int32_t handle, const std::string& name) const;
+    const Description* description(int32_t handle, const std::string& name) const;
 
     const std::string& last_error() const { return last_error_; }
     const std::vector<ResourceLoadAttempt>& attempts() const { return attempts_; }

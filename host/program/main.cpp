@@ -1,33 +1,37 @@
 // tonemix-host: loads a built Tonemix.cdl through c4d_main alone and drives it as a host would.
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
-#include "host/program/commands.h"
+#include "host/commands/command.h"
+#include "host/commands/program_paths.h"
 #include "host/program/program_output.h"
-#include "host/render/describe_run.h"
-#include "host/render/render_run.h"
+#include "host/render/progress_bar.h"
 
 namespace {
 
-// A new command is one line here and a file of its own.
-const std::vector<tmhost::Command> commands = {
-    {"info", "[MODULE]",
-     "load MODULE (default: Tonemix.cdl beside this program), send its lifecycle messages, "
-     "run one shader node through set-up, a few shaded points and tear-down, and report the "
-     "results, its console, its registrations and what it left behind",
-     tmhost::run_info},
-    {"render", tmhost::kRenderArguments, tmhost::kRenderSummary, tmhost::run_render_command},
-    {"describe", tmhost::kDescribeArguments, tmhost::kDescribeSummary,
-     tmhost::run_describe_command},
-};
-
 void print_usage(std::FILE* to) {
     std::fprintf(to, "usage: tonemix-host COMMAND [ARGUMENTS]\n\ncommands:\n");
-    for (const tmhost::Command& command : commands) {
+    for (const tmhost::Command& command : tmhost::commands()) {
         std::fprintf(to, "  %s %s\n      %s\n", command.name, command.arguments, command.summary);
     }
+}
+
+void print(const tmhost::CommandOutput& output) {
+    for (const tmhost::OutputLine& line : output.lines) {
+        switch (line.channel) {
+        case tmhost::Channel::out:
+            tmhost::out_line(line.text);
+            break;
+        case tmhost::Channel::error:
+            tmhost::error_line(line.text);
+            break;
+        case tmhost::Channel::warning:
+            tmhost::error_line("warning: " + line.text);
+            break;
+        }
+    }
+    std::fflush(stdout);
 }
 
 }  // namespace
@@ -43,11 +47,15 @@ int main(int argc, char** argv) {
         print_usage(stdout);
         return tmhost::EXIT_USAGE;
     }
-    for (const tmhost::Command& command : commands) {
+    tmhost::CommandSettings settings;
+    settings.default_module = tmhost::default_module_path();
+    settings.show_progress = tmhost::stderr_is_terminal();
+    for (const tmhost::Command& command : tmhost::commands()) {
         if (name == command.name) {
-            const int status = command.run(std::vector<std::string>(argv + 2, argv + argc));
-            std::fflush(stdout);
-            return status;
+            const tmhost::CommandOutput output =
+                command.run(std::vector<std::string>(argv + 2, argv + argc), settings);
+            print(output);
+            return output.status;
         }
     }
     std::fprintf(stderr, "tonemix-host: unknown command '%s'\n", name.c_str());

@@ -36,7 +36,7 @@ bool same_words(const std::string& a, const std::string& b) {
     return true;
 }
 
-std::string choice_list(const ParameterInfo& parameter) {
+std::string choice_list(const Parameter& parameter) {
     std::string text;
     for (const ParameterChoice& choice : parameter.choices) {
         text += (text.empty() ? "" : ", ") + std::to_string(choice.value);
@@ -45,12 +45,12 @@ std::string choice_list(const ParameterInfo& parameter) {
     return text;
 }
 
-std::string range_text(const ParameterInfo& parameter, double low, double high) {
+std::string range_text(const Parameter& parameter, double low, double high) {
     return "from " + number_text(parameter.min.value_or(low)) + " to " +
            number_text(parameter.max.value_or(high));
 }
 
-int32_t check_integer(const ParameterInfo& parameter, const json& value, const std::string& where) {
+int32_t check_integer(const Parameter& parameter, const json& value, const std::string& where) {
     if (!parameter.choices.empty()) {
         for (const ParameterChoice& choice : parameter.choices) {
             if (value.is_string() && same_words(value.get<std::string>(), choice.label)) {
@@ -76,7 +76,7 @@ int32_t check_integer(const ParameterInfo& parameter, const json& value, const s
     return static_cast<int32_t>(number);
 }
 
-float check_real(const ParameterInfo& parameter, const json& value, const std::string& where) {
+float check_real(const Parameter& parameter, const json& value, const std::string& where) {
     const double largest = std::numeric_limits<float>::max();
     const std::string expected = "expected a number " + range_text(parameter, -largest, largest);
     if (!value.is_number()) fail(where, expected + ", got " + value.dump());
@@ -89,7 +89,7 @@ float check_real(const ParameterInfo& parameter, const json& value, const std::s
 
 }  // namespace
 
-ParameterValue check_parameter_value(const ParameterInfo& parameter, const json& value,
+ParameterValue check_parameter_value(const Parameter& parameter, const json& value,
                                      const std::string& where) {
     ParameterValue checked;
     checked.parameter = &parameter;
@@ -116,11 +116,11 @@ json parse_set_value(const std::string& text) {
     return value;
 }
 
-const ParameterInfo& ParameterValues::settable(const std::string& name,
-                                               const std::string& where) const {
-    const ParameterInfo* parameter = sheet_.find(name);
+const Parameter& ParameterValues::settable(const std::string& name,
+                                           const std::string& where) const {
+    const Parameter* parameter = description_.find(name);
     if (parameter == nullptr) {
-        fail(where, "unknown parameter (the shader has: " + sheet_.short_names() + ")");
+        fail(where, "unknown parameter (the shader has: " + description_.short_names() + ")");
     }
     return *parameter;
 }
@@ -131,7 +131,7 @@ void ParameterValues::add_scene(const json& shader, const std::string& where) {
     std::vector<ParameterValue> checked;
     for (const auto& member : shader.items()) {
         const std::string at = where + ": shader." + member.key();
-        const ParameterInfo& parameter = settable(member.key(), at);
+        const Parameter& parameter = settable(member.key(), at);
         // "samples" and "TONEMIX_SAMPLES" in one scene: which one wins would be an accident of
         // the order of keys.
         for (const ParameterValue& earlier : checked) {
@@ -146,7 +146,7 @@ void ParameterValues::add_assignment(const std::string& assignment) {
     const std::string where = "--set " + assignment;
     const std::size_t equals = assignment.find('=');
     if (equals == std::string::npos || equals == 0) fail(where, "expected NAME=VALUE");
-    const ParameterInfo& parameter = settable(assignment.substr(0, equals), where);
+    const Parameter& parameter = settable(assignment.substr(0, equals), where);
     set(check_parameter_value(parameter, parse_set_value(assignment.substr(equals + 1)), where));
 }
 

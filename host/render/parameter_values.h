@@ -11,19 +11,19 @@
 #include <nlohmann/json.hpp>
 
 #include "host/core/container_store.h"
-#include "host/render/parameter_sheet.h"
+#include "host/core/description.h"
 
 namespace tmhost {
 
 struct ParameterValue {
-    const ParameterInfo* parameter = nullptr;
+    const Parameter* parameter = nullptr;
     int32_t word = 0;   // a long's value, or a bool's 1 / 0
     float real = 0.0f;  // a real's value, rounded to float once it passed its range
 };
 
 // The value if it has the parameter's type and lies in its range or among its choices (a
 // choice may also be named by its label); otherwise throws RenderError "<where>: <what>".
-ParameterValue check_parameter_value(const ParameterInfo& parameter, const nlohmann::json& value,
+ParameterValue check_parameter_value(const Parameter& parameter, const nlohmann::json& value,
                                      const std::string& where);
 
 // VALUE of --set NAME=VALUE as JSON: "16", "1.5", "true"; text that is no JSON is a string,
@@ -32,7 +32,7 @@ nlohmann::json parse_set_value(const std::string& text);
 
 class ParameterValues {
 public:
-    explicit ParameterValues(const ParameterSheet& sheet) : sheet_(sheet) {}
+    explicit ParameterValues(const Description& description) : description_(description) {}
 
     // Every member of the scene's "shader" object; `where` starts each message ("a.json").
     // The light list parameter is refused here: the scene's light_list sets it.
@@ -50,9 +50,9 @@ public:
     void apply(Container& container) const;
 
 private:
-    const ParameterInfo& settable(const std::string& name, const std::string& where) const;
+    const Parameter& settable(const std::string& name, const std::string& where) const;
 
-    const ParameterSheet& sheet_;
+    const Description& description_;
     std::vector<ParameterValue> values_;
 };
 

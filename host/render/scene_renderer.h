@@ -11,9 +11,9 @@
 
 #include <vector>
 
+#include "host/image/image.h"
 #include "host/render/progress_bar.h"
 #include "host/render/shader_instance.h"
-#include "host/scene/image.h"
 #include "host/scene/tracer.h"
 
 namespace tmhost {

@@ -26,15 +26,15 @@ LoadedScene load_scene(const std::optional<std::string>& path) {
     }
 }
 
-ParameterValues scene_parameter_values(const ParameterSheet& sheet, const LoadedScene& loaded,
+ParameterValues scene_parameter_values(const Description& description, const LoadedScene& loaded,
                                        const SceneLights& lights,
                                        const std::vector<std::string>& assignments) {
-    ParameterValues values(sheet);
+    ParameterValues values(description);
     values.add_scene(loaded.scene.shader, loaded.label);
     if (lights.list_mode()) {
         const std::string where = loaded.label + ": light_list.mode";
-        const ParameterInfo* mode = sheet.find(kListModeName);
-        if (mode == nullptr || sheet.find(ParameterType::light_list) == nullptr) {
+        const Parameter* mode = description.find(kListModeName);
+        if (mode == nullptr || description.find(ParameterType::light_list) == nullptr) {
             throw RenderError(where + ": the shader has no light list");
         }
         values.set(check_parameter_value(*mode, *lights.list_mode(), where));
@@ -43,17 +43,17 @@ ParameterValues scene_parameter_values(const ParameterSheet& sheet, const Loaded
     return values;
 }
 
-void apply_scene_values(const ParameterSheet& sheet, const ParameterValues& values,
+void apply_scene_values(const Description& description, const ParameterValues& values,
                         SceneLights& lights, Container& container) {
     values.apply(container);
-    const ParameterInfo* list = sheet.find(ParameterType::light_list);
+    const Parameter* list = description.find(ParameterType::light_list);
     if (list != nullptr && lights.list_data() != nullptr) {
         container.set_custom(list->id, TM_LIBRARY_LIST, lights.list_data());
     }
 }
 
-void seed_lane(const ParameterSheet& sheet, int lane, Container& container) {
-    const ParameterInfo* seed = sheet.find(kSeedName);
+void seed_lane(const Description& description, int lane, Container& container) {
+    const Parameter* seed = description.find(kSeedName);
     if (seed == nullptr || seed->type != ParameterType::integer) return;
     container.set_long(seed->id, lane_seed(container.get_long(seed->id), lane));
 }

@@ -24,18 +24,18 @@ LoadedScene load_scene(const std::optional<std::string>& path);
 // The values a shader node gets after its defaults: the scene's "shader" values, the list mode of
 // its light list, then each --set NAME=VALUE. Throws RenderError for a name the description does
 // not have, a value of the wrong type or out of range.
-ParameterValues scene_parameter_values(const ParameterSheet& sheet, const LoadedScene& loaded,
+ParameterValues scene_parameter_values(const Description& description, const LoadedScene& loaded,
                                        const SceneLights& lights,
                                        const std::vector<std::string>& assignments);
 
 // Writes the values and lends the light list (when the scene has one) to the container.
-void apply_scene_values(const ParameterSheet& sheet, const ParameterValues& values,
+void apply_scene_values(const Description& description, const ParameterValues& values,
                         SceneLights& lights, Container& container);
 
 // Replaces the seed the container holds (TONEMIX_SEED, after the scene's values) by the seed of
 // lane `lane`. A shader without a seed parameter draws nothing a lane could vary: its container
 // stays as it is.
-void seed_lane(const ParameterSheet& sheet, int lane, Container& container);
+void seed_lane(const Description& description, int lane, Container& container);
 
 }  // namespace tmhost
 

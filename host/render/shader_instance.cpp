@@ -1,6 +1,6 @@
 #include "host/render/shader_instance.h"
 
-#include "host/render/render_error.h"
+#include "host/core/module_session.h"
 
 namespace tmhost {
 
@@ -9,7 +9,7 @@ ShaderInstance::ShaderInstance(const ShaderPlugin& plugin, ContainerStore& conta
     node_ = plugin_.create();
     if (node_ == nullptr) {
         containers_.destroy(host_node_);
-        throw RenderError("the module made no shader node");
+        throw ModuleError("the module made no shader node");
     }
 }
 

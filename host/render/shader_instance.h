@@ -12,7 +12,7 @@ namespace tmhost {
 
 class ShaderInstance {
 public:
-    // Creates the node; throws RenderError when the module makes none.
+    // Creates the node; throws ModuleError when the module makes none.
     ShaderInstance(const ShaderPlugin& plugin, ContainerStore& containers);
     ~ShaderInstance();
     ShaderInstance(const ShaderInstance&) = delete;

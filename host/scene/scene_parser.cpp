@@ -4,11 +4,11 @@
 #include <cmath>
 #include <map>
 
-#include "host/scene/image.h"
+#include "host/image/image.h"
+#include "host/image/whole_file.h"
 #include "host/scene/json_document.h"
 #include "host/scene/json_fields.h"
 #include "host/scene/scene_error.h"
-#include "host/scene/whole_file.h"
 
 namespace tmhost {
 

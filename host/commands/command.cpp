@@ -1,0 +1,67 @@
+#include "host/commands/command.h"
+
+#include <cstring>
+#include <exception>
+
+#include "host/commands/program_paths.h"
+#include "host/render/render_error.h"
+#include "host/scene/scene_error.h"
+
+namespace tmhost {
+
+const std::vector<Command>& commands() {
+    static const std::vector<Command> table = {
+        {"info", "[MODULE]",
+         "load MODULE (default: Tonemix.cdl beside this program), send its lifecycle messages, "
+         "run one shader node through set-up, a few shaded points and tear-down, and report the "
+         "results, its console, its registrations and what it left behind",
+         run_info},
+        {"render",
+         "[SCENE] [-o FILE] [--width W] [--height H] [--set NAME=VALUE]... [--lanes K] "
+         "[--threads N] [--shared-node] [--module PATH]",
+         "render SCENE (a scene file; default: the built-in scene) with the module's shader into "
+         "FILE (.png or .pfm; default: tonemix.png)",
+         run_render},
+        {"describe", "[SCENE] [--set NAME=VALUE]... [--module PATH]",
+         "show the shader's parameters as the module describes them, with the values of SCENE "
+         "(default: the built-in scene) and whether each is enabled for them",
+         run_describe},
+    };
+    return table;
+}
+
+std::vector<std::string> usage_lines(const char* name) {
+    for (const Command& command : commands()) {
+        if (std::strcmp(command.name, name) == 0) {
+            return {std::string("usage: tonemix-host ") + command.name + " " + command.arguments,
+                    std::string("  ") + command.summary};
+        }
+    }
+    return {};
+}
+
+std::string module_path(const std::optional<std::string>& given, const CommandSettings& settings) {
+    return absolute_path(given.value_or(settings.default_module));
+}
+
+CommandOutput run_reporting_errors(const char* command, CommandBody body,
+                                   const CommandArguments& arguments,
+                                   const CommandSettings& settings) {
+    CommandOutput output;
+    try {
+        output.status = body(arguments, settings, output);
+        return output;
+    } catch (const RenderError& error) {
+        output.error(error.what());
+    } catch (const SceneError& error) {
+        output.error(error.what());
+    } catch (const ModuleError& error) {
+        output.error(error.what());
+    } catch (const std::exception& error) {
+        output.error(std::string(command) + " failed: " + error.what());
+    }
+    output.status = EXIT_USAGE;
+    return output;
+}
+
+}  // namespace tmhost

@@ -1,0 +1,82 @@
+// The commands of tonemix-host (info, render, describe) and what they share: the settings the
+// program gives them, the lines they answer and one set of exit codes. A command prints nothing
+// itself but its progress bar; the program prints its output lines in order.
+#ifndef TMHOST_COMMAND_H
+#define TMHOST_COMMAND_H
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/core/module_session.h"
+
+namespace tmhost {
+
+// The exit codes of every command and of the program.
+enum ExitCode : int {
+    EXIT_CLEAN = 0,  // done, and the module left nothing behind
+    EXIT_FAULT = 1,  // done, but the module left something behind or answered wrongly
+    EXIT_USAGE = 2,  // bad command line, scene or module: nothing was written
+};
+
+struct CommandSettings {
+    std::string default_module;  // the module beside the program
+    bool show_progress = false;  // stderr is a terminal
+    // Tests: called on the host before the module loads.
+    ModuleSession::PrepareHost prepare_host = nullptr;
+};
+
+enum class Channel {
+    out,      // a result line, stdout
+    error,    // the one line of an error, stderr
+    warning,  // stderr
+};
+
+struct OutputLine {
+    Channel channel = Channel::out;
+    std::string text;
+};
+
+struct CommandOutput {
+    int status = EXIT_CLEAN;
+    std::vector<OutputLine> lines;  // in the order they were written
+
+    void out(std::string text) { lines.push_back({Channel::out, std::move(text)}); }
+    void error(std::string text) { lines.push_back({Channel::error, std::move(text)}); }
+    void warning(std::string text) { lines.push_back({Channel::warning, std::move(text)}); }
+};
+
+using CommandArguments = std::vector<std::string>;  // the arguments after the command's name
+
+struct Command {
+    const char* name;
+    const char* arguments;  // as usage shows them
+    const char* summary;
+    CommandOutput (*run)(const CommandArguments& arguments, const CommandSettings& settings);
+};
+
+// Every command, in the order usage lists them; a new command is one entry there.
+const std::vector<Command>& commands();
+// "usage: tonemix-host NAME ARGUMENTS" and the summary, for NAME --help.
+std::vector<std::string> usage_lines(const char* name);
+
+CommandOutput run_info(const CommandArguments& arguments, const CommandSettings& settings);
+CommandOutput run_render(const CommandArguments& arguments, const CommandSettings& settings);
+CommandOutput run_describe(const CommandArguments& arguments, const CommandSettings& settings);
+
+// The module a command loads: `given` (its --module) or the one beside the program, made
+// absolute, since the module derives its resource folder from its path.
+std::string module_path(const std::optional<std::string>& given, const CommandSettings& settings);
+
+// Runs a command's body, which answers its exit code. A bad command line, scene or module
+// becomes its one error line; any other failure "<command> failed: <why>". Either way the
+// command answers EXIT_USAGE.
+using CommandBody = int (*)(const CommandArguments& arguments, const CommandSettings& settings,
+                            CommandOutput& output);
+CommandOutput run_reporting_errors(const char* command, CommandBody body,
+                                   const CommandArguments& arguments,
+                                   const CommandSettings& settings);
+
+}  // namespace tmhost
+
+#endif

@@ -1,0 +1,88 @@
+#include "host/commands/command_line.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "host/render/render_error.h"
+
+namespace tmhost {
+
+namespace {
+
+const OptionRule* find_rule(const std::vector<OptionRule>& rules, const std::string& name) {
+    for (const OptionRule& rule : rules) {
+        if (name == rule.name || (rule.alias != nullptr && name == rule.alias)) return &rule;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+CommandLine::CommandLine(const std::vector<std::string>& arguments,
+                         const std::vector<OptionRule>& rules, const char* positional) {
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument.size() < 2 || argument[0] != '-') {
+            if (positional_) {
+                throw RenderError("more than one " + std::string(positional) + ": '" +
+                                  *positional_ + "' and '" + argument + "'");
+            }
+            positional_ = argument;
+            continue;
+        }
+        const std::size_t equals =
+            argument.rfind("--", 0) == 0 ? argument.find('=') : std::string::npos;
+        const std::string name = argument.substr(0, equals);
+        const OptionRule* rule = find_rule(rules, name);
+        if (rule == nullptr) throw RenderError("unknown option '" + name + "'");
+        std::vector<std::string>& given = values_[rule->name];
+        if (!given.empty() && !rule->repeatable) {
+            throw RenderError(std::string(rule->name) + " given more than once");
+        }
+        if (!rule->takes_value) {
+            if (equals != std::string::npos) {
+                throw RenderError(std::string(rule->name) + " takes no value");
+            }
+            given.emplace_back();
+            continue;
+        }
+        if (equals != std::string::npos) {
+            given.push_back(argument.substr(equals + 1));
+        } else if (i + 1 < arguments.size()) {
+            given.push_back(arguments[++i]);
+        } else {
+            throw RenderError(std::string(rule->name) + " needs a value");
+        }
+    }
+}
+
+std::optional<std::string> CommandLine::value(const char* name) const {
+    const auto found = values_.find(name);
+    if (found == values_.end() || found->second.empty()) return std::nullopt;
+    return found->second.back();
+}
+
+std::vector<std::string> CommandLine::values(const char* name) const {
+    const auto found = values_.find(name);
+    return found == values_.end() ? std::vector<std::string>() : found->second;
+}
+
+std::optional<int> CommandLine::integer(const char* name, int min, int max) const {
+    const std::optional<std::string> text = value(name);
+    if (!text) return std::nullopt;
+    const std::string expected = std::string(name) + ": expected a whole number from " +
+                                 std::to_string(min) + " to " + std::to_string(max) + ", got '" +
+                                 *text + "'";
+    if (text->empty() || text->find_first_not_of("+-0123456789") != std::string::npos) {
+        throw RenderError(expected);
+    }
+    errno = 0;
+    char* end = nullptr;
+    const long long number = std::strtoll(text->c_str(), &end, 10);
+    if (errno != 0 || end == nullptr || *end != '\0' || number < min || number > max) {
+        throw RenderError(expected);
+    }
+    return static_cast<int>(number);
+}
+
+}  // namespace tmhost

@@ -1,0 +1,269 @@
+#include "host/core/description.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <map>
+#include <set>
+
+namespace tmhost {
+
+using nlohmann::json;
+
+namespace {
+
+constexpr const char* kPrefix = "TONEMIX_";
+
+std::string upper(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// Both spellings of a name meet in this form: upper case, with the prefix.
+std::string canonical_name(const std::string& name) {
+    const std::string text = upper(name);
+    return text.rfind(kPrefix, 0) == 0 ? text : kPrefix + text;
+}
+
+std::string short_name_of(const std::string& name) {
+    const std::string text = name.rfind(kPrefix, 0) == 0 ? name.substr(8) : name;
+    return lower(text);
+}
+
+// The first fault of a description; reading stops there.
+struct Fault {
+    std::string what;
+};
+
+[[noreturn]] void fail(const std::string& what) { throw Fault{what}; }
+
+int32_t word(const json& value, const std::string& where) {
+    if (!value.is_number_integer()) fail(where + ": expected a whole number");
+    const long long number = value.is_number_unsigned()
+                                 ? static_cast<long long>(std::min<json::number_unsigned_t>(
+                                       value.get<json::number_unsigned_t>(), 1ULL << 32))
+                                 : value.get<long long>();
+    if (number < INT32_MIN || number > INT32_MAX) fail(where + ": out of the 32-bit range");
+    return static_cast<int32_t>(number);
+}
+
+std::optional<double> bound(const json& parameter, const char* key, const std::string& where) {
+    if (!parameter.contains(key)) return std::nullopt;
+    const json& value = parameter.at(key);
+    if (!value.is_number() || !std::isfinite(value.get<double>())) {
+        fail(where + "." + key + ": expected a number");
+    }
+    return value.get<double>();
+}
+
+ParameterType type_of(const json& parameter, const std::string& where) {
+    const json* value = parameter.contains("type") ? &parameter.at("type") : nullptr;
+    const std::string text =
+        value != nullptr && value->is_string() ? value->get<std::string>() : std::string();
+    if (text == "long") return ParameterType::integer;
+    if (text == "real") return ParameterType::real;
+    if (text == "bool") return ParameterType::boolean;
+    if (text == "lightlist") return ParameterType::light_list;
+    fail(where + ": unknown type " + (value != nullptr ? value->dump() : "(none)"));
+}
+
+// A field of the wrong kind reads as absent: labels and help only inform.
+std::string text(const json& object, const char* key) {
+    return object.contains(key) && object.at(key).is_string() ? object.at(key).get<std::string>()
+                                                              : std::string();
+}
+
+std::vector<ParameterChoice> choices_of(const json& entry, const std::string& where) {
+    std::vector<ParameterChoice> out;
+    if (!entry.contains("choices")) return out;
+    const json& choices = entry.at("choices");
+    if (!choices.is_array()) fail(where + ".choices: expected an array");
+    for (std::size_t c = 0; c < choices.size(); ++c) {
+        const std::string at = where + ".choices[" + std::to_string(c) + "]";
+        if (!choices[c].is_object() || !choices[c].contains("value")) {
+            fail(at + ": expected an object with a value");
+        }
+        out.push_back({word(choices[c].at("value"), at + ".value"), text(choices[c], "label")});
+    }
+    return out;
+}
+
+bool same(const Element& expected, const Element& found) {
+    if (expected.type != found.type) return false;
+    switch (expected.type) {
+    case ValueType::real:
+        return expected.real == found.real;
+    case ValueType::boolean:
+        return (expected.word != 0) == (found.word != 0);  // any non-zero word is true
+    case ValueType::integer:
+        return expected.word == found.word;
+    case ValueType::custom:
+        return false;
+    }
+    return false;
+}
+
+}  // namespace
+
+const char* parameter_type_name(ParameterType type) {
+    switch (type) {
+    case ParameterType::integer:
+        return "long";
+    case ParameterType::real:
+        return "real";
+    case ParameterType::boolean:
+        return "bool";
+    case ParameterType::light_list:
+        return "lightlist";
+    }
+    return "?";
+}
+
+std::optional<Element> Parameter::default_element() const {
+    Element out;
+    out.id = id;
+    if (type == ParameterType::integer && default_value.is_number_integer()) {
+        out.type = ValueType::integer;
+        out.word = default_value.get<int32_t>();
+        return out;
+    }
+    if (type == ParameterType::real && default_value.is_number()) {
+        out.type = ValueType::real;
+        out.real = default_value.get<float>();
+        return out;
+    }
+    if (type == ParameterType::boolean && default_value.is_boolean()) {
+        out.type = ValueType::boolean;
+        out.word = default_value.get<bool>() ? 1 : 0;
+        return out;
+    }
+    return std::nullopt;
+}
+
+Description Description::read(const json& document) {
+    Description description;
+    if (document.is_object()) description.name_ = text(document, "name");
+    try {
+        if (!document.is_object() || !document.contains("parameters") ||
+            !document.at("parameters").is_array()) {
+            fail("no parameter list");
+        }
+        std::map<std::string, std::string> group_labels;
+        if (document.contains("groups") && document.at("groups").is_array()) {
+            for (const json& group : document.at("groups")) {
+                if (!group.is_object()) continue;
+                const std::string id = text(group, "id");
+                const std::string label = text(group, "label");
+                group_labels[id] = label.empty() ? id : label;
+            }
+        }
+        const json& list = document.at("parameters");
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            const json& entry = list[i];
+            const std::string where = "parameters[" + std::to_string(i) + "]";
+            if (!entry.is_object()) fail(where + ": expected an object");
+            Parameter parameter;
+            if (!entry.contains("id")) fail(where + ": no id");
+            parameter.id = word(entry.at("id"), where + ".id");
+            parameter.name = text(entry, "name");
+            if (parameter.name.empty()) fail(where + ": no name");
+            if (description.find(parameter.name) != nullptr ||
+                description.find(parameter.id) != nullptr) {
+                fail(where + ": " + parameter.name + " appears twice");
+            }
+            parameter.short_name = short_name_of(parameter.name);
+            parameter.label = text(entry, "label");
+            parameter.help = text(entry, "help");
+            const std::string group = text(entry, "group");
+            const auto found = group_labels.find(group);
+            parameter.group = found != group_labels.end() ? found->second : group;
+            parameter.type = type_of(entry, where);
+            if (entry.contains("custom_type") && entry.at("custom_type").is_number_integer()) {
+                parameter.custom_type = entry.at("custom_type").get<int32_t>();
+            }
+            if (entry.contains("default")) parameter.default_value = entry.at("default");
+            parameter.min = bound(entry, "min", where);
+            parameter.max = bound(entry, "max", where);
+            parameter.choices = choices_of(entry, where);
+            description.parameters_.push_back(std::move(parameter));
+        }
+    } catch (const Fault& fault) {
+        description.fault_ = "description " + description.name_ + ": " + fault.what;
+    }
+    return description;
+}
+
+const Parameter* Description::find(const std::string& name) const {
+    const std::string wanted = canonical_name(name);
+    for (const Parameter& parameter : parameters_) {
+        if (canonical_name(parameter.name) == wanted) return &parameter;
+    }
+    return nullptr;
+}
+
+const Parameter* Description::find(int32_t id) const {
+    for (const Parameter& parameter : parameters_) {
+        if (parameter.id == id) return &parameter;
+    }
+    return nullptr;
+}
+
+const Parameter* Description::find(ParameterType type) const {
+    for (const Parameter& parameter : parameters_) {
+        if (parameter.type == type) return &parameter;
+    }
+    return nullptr;
+}
+
+std::string Description::short_names() const {
+    std::string names;
+    for (const Parameter& parameter : parameters_) {
+        if (parameter.type == ParameterType::light_list) continue;
+        names += (names.empty() ? "" : ", ") + parameter.short_name;
+    }
+    return names;
+}
+
+std::vector<std::string> default_differences(const Description& description,
+                                             const Container& container) {
+    std::vector<std::string> out;
+    if (!description.fault().empty()) out.push_back(description.fault());
+    std::set<int32_t> described;
+    for (const Parameter& parameter : description.parameters()) {
+        const std::string name = std::to_string(parameter.id);
+        described.insert(parameter.id);
+        const Element* found = container.element(parameter.id);
+        if (parameter.default_value.is_null()) {
+            if (found != nullptr)
+                out.push_back(name + ": no default, " + value_text(*found) + " found");
+            continue;
+        }
+        const std::optional<Element> expected = parameter.default_element();
+        if (!expected) {
+            out.push_back(name + ": a default of type \"" + parameter_type_name(parameter.type) +
+                          "\" the host cannot hold");
+            continue;
+        }
+        if (found == nullptr) {
+            out.push_back(name + ": " + value_text(*expected) + " expected, missing");
+        } else if (!same(*expected, *found)) {
+            out.push_back(name + ": " + value_text(*expected) + " expected, " + value_text(*found) +
+                          " found");
+        }
+    }
+    for (std::size_t i = 0; i < container.size(); ++i) {
+        const Element& element = container.at(i);
+        if (described.count(element.id) == 0) {
+            out.push_back(std::to_string(element.id) + ": not described, " + value_text(element) +
+                          " found");
+        }
+    }
+    return out;
+}
+
+}  // namespace tmhost

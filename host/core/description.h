@@ -1,0 +1,89 @@
+// A module's parameter description, read once when its resource is loaded: the typed model that
+// the description library registers, info checks the defaults against and the commands present.
+//
+// A description file is JSON: a "name", optional "groups" (id and label) and a "parameters" array
+// whose entries carry an id, a name ("TONEMIX_SAMPLES"), a type word ("long", "real", "bool",
+// "lightlist"), and optionally a label, group, help text, default, min, max, choices and, for a
+// custom-data parameter, the library id of its custom type.
+#ifndef TMHOST_DESCRIPTION_H
+#define TMHOST_DESCRIPTION_H
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "host/core/container_store.h"
+
+namespace tmhost {
+
+enum class ParameterType { integer, real, boolean, light_list };
+
+// "long", "real", "bool", "lightlist": the description's own words.
+const char* parameter_type_name(ParameterType type);
+
+struct ParameterChoice {
+    int32_t value = 0;
+    std::string label;
+};
+
+struct Parameter {
+    int32_t id = 0;
+    std::string name;        // as the description writes it: "TONEMIX_SAMPLES"
+    std::string short_name;  // without the prefix, lower case: "samples"
+    std::string label;
+    std::string group;  // the group's label, or its id when it has none
+    std::string help;
+    ParameterType type = ParameterType::integer;
+    int32_t custom_type = 0;       // the custom data's library id; 0 when not given
+    nlohmann::json default_value;  // as written; null when the description gives none
+    std::optional<double> min;
+    std::optional<double> max;
+    std::vector<ParameterChoice> choices;
+
+    // The element init_defaults must write for the default; none when there is no default or the
+    // host cannot hold it in this type (a light list, a long of 2.5).
+    std::optional<Element> default_element() const;
+};
+
+class Description {
+public:
+    // Never throws. A description the host cannot present (no parameter array; a parameter
+    // without id, name or a known type; a name or id given twice; a malformed bound or choice)
+    // keeps the parameters read before the fault and says what it is in fault().
+    static Description read(const nlohmann::json& document);
+
+    const std::string& name() const { return name_; }
+    const std::vector<Parameter>& parameters() const { return parameters_; }
+    // "description NAME: what is wrong", or empty when the description can be presented.
+    const std::string& fault() const { return fault_; }
+
+    // By the description's name or by the short one, in any letter case: "TONEMIX_SAMPLES",
+    // "samples" and "Samples" all name the same parameter. Null when none has that name.
+    const Parameter* find(const std::string& name) const;
+    const Parameter* find(int32_t id) const;
+    // The first parameter of the type, or null.
+    const Parameter* find(ParameterType type) const;
+
+    // "samples, distance, ...": every parameter a value can be given for, for messages.
+    std::string short_names() const;
+
+private:
+    std::string name_;
+    std::vector<Parameter> parameters_;
+    std::string fault_;
+};
+
+// Whether a container holds exactly the defaults the description gives, which is what a node's
+// init_defaults must produce. One line per difference, in the description's order, then values
+// it does not describe: "1009: real 20 expected, real 10 found", "1008: long 8 expected,
+// missing", "2002: no default, bool 1 found". Empty when they agree; a description's fault is
+// a difference too.
+std::vector<std::string> default_differences(const Description& description,
+                                             const Container& container);
+
+}  // namespace tmhost
+
+#endif

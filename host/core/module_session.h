@@ -1,0 +1,77 @@
+// One life of a built module in a stand-in host, the one way every command runs a module: the
+// file loaded, the lifecycle messages up to start sent; at the end, the end message sent, the
+// file unloaded and what the module left behind counted.
+//
+// A module whose init fails still gets its end message (every init raises its count). A command
+// that shades asks for the Tonemix shader with require_shader(), which refuses a module that did
+// not start, registered no such shader or no description it can present.
+#ifndef TMHOST_MODULE_SESSION_H
+#define TMHOST_MODULE_SESSION_H
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "host/core/description.h"
+#include "host/core/module_file.h"
+#include "host/core/module_lifecycle.h"
+#include "host/core/shader_plugin.h"
+#include "host/core/stand_in_host.h"
+
+namespace tmhost {
+
+// The plug-in id under which the module registers the Tonemix shader and its description.
+constexpr int32_t kTonemixShaderId = 1007539;
+
+// Why a module cannot be used, in one line ready to print.
+class ModuleError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class ModuleSession {
+public:
+    // Called on the new host before the module is loaded; tests use it to make the host refuse or
+    // fail what they need.
+    using PrepareHost = void (*)(StandInHost&);
+
+    // Loads the module and sends the messages up to start. Throws ModuleError when the file is
+    // missing or no module; a module that refuses a message is kept for its report.
+    explicit ModuleSession(const std::string& module_path, PrepareHost prepare = nullptr);
+    ~ModuleSession();
+    ModuleSession(const ModuleSession&) = delete;
+    ModuleSession& operator=(const ModuleSession&) = delete;
+
+    StandInHost& host() { return host_; }
+    const ModuleLifecycle& lifecycle() const { return *lifecycle_; }
+    bool started() const { return lifecycle_->started(); }
+
+    // Finds the Tonemix shader and its description. Throws ModuleError with one line saying why
+    // not (the module did not start, registered no Tonemix shader, no description or one with a
+    // fault), after ending and unloading the module.
+    void require_shader();
+    // After require_shader().
+    const ShaderPlugin& shader() const { return shader_; }
+    const Description& description() const { return *description_; }
+
+    // Ends and unloads the module; one line per thing it left behind (none when clean), and one
+    // for an end message answered otherwise than expected. Later calls answer nothing.
+    std::vector<std::string> finish();
+
+private:
+    [[noreturn]] void abandon(const std::string& why);
+
+    // The host outlives the module: the module's unload-time clean-up may still call it.
+    StandInHost host_;
+    ModuleFile module_;
+    std::optional<ModuleLifecycle> lifecycle_;
+    ShaderPlugin shader_;
+    const Description* description_ = nullptr;
+    bool finished_ = false;
+};
+
+}  // namespace tmhost
+
+#endif
