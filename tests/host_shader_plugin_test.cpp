@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "constant_light_source.h"
-#include "host/core/description.h"
+#include "host/core/default_check.h"
 #include "host/core/module_lifecycle.h"
 #include "host/core/point_light_renderer.h"
 #include "host/core/shader_plugin.h"

@@ -62,6 +62,7 @@ int describe(const CommandArguments& arguments, const CommandSettings& settings,
     const CommandLine line(arguments,
                            {{"--set", nullptr, true, true},
                             {"--module", nullptr, true, false},
+                            {"--trust-description", nullptr, false, false},
                             {"--help", "-h", false, false}},
                            "scene file");
     if (line.has("--help")) {
@@ -70,7 +71,9 @@ int describe(const CommandArguments& arguments, const CommandSettings& settings,
     }
     const LoadedScene loaded = load_scene(line.positional());
     ModuleSession session(module_path(line.value("--module"), settings), settings.prepare_host);
-    session.require_shader();
+    session.require_shader(line.has("--trust-description")
+                               ? ModuleSession::Trust::description_as_given
+                               : ModuleSession::Trust::checked);
     SceneLights lights(loaded.scene);
     const Description& description = session.description();
     const ParameterValues values =

@@ -35,6 +35,7 @@ struct RenderRequest {
     int lanes = kDefaultLanes;
     int threads = 1;
     bool shared_node = false;
+    bool trust_description = false;
     std::string module;
 };
 
@@ -52,6 +53,7 @@ RenderRequest parse_request(const CommandArguments& arguments, const CommandSett
                             {"--lanes", nullptr, true, false},
                             {"--threads", nullptr, true, false},
                             {"--shared-node", nullptr, false, false},
+                            {"--trust-description", nullptr, false, false},
                             {"--module", nullptr, true, false},
                             {"--help", "-h", false, false}},
                            "scene file");
@@ -66,6 +68,7 @@ RenderRequest parse_request(const CommandArguments& arguments, const CommandSett
     request.lanes = line.integer("--lanes", 1, kMaxLanes).value_or(request.lanes);
     request.threads = line.integer("--threads", 1, kMaxThreads).value_or(default_threads());
     request.shared_node = line.has("--shared-node");
+    request.trust_description = line.has("--trust-description");
     if (request.shared_node && line.has("--lanes")) {
         throw RenderError("--lanes: not with --shared-node, whose one node shades every row");
     }
@@ -117,7 +120,8 @@ int render(const CommandArguments& arguments, const CommandSettings& settings,
     const ImageOutput image_file(request.output);
 
     ModuleSession session(request.module, settings.prepare_host);
-    session.require_shader();
+    session.require_shader(request.trust_description ? ModuleSession::Trust::description_as_given
+                                                     : ModuleSession::Trust::checked);
     StandInHost& host = session.host();
     SceneLights lights(scene);
     const ParameterValues values =

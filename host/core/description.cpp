@@ -4,7 +4,6 @@
 #include <cctype>
 #include <cmath>
 #include <map>
-#include <set>
 
 namespace tmhost {
 
@@ -91,21 +90,6 @@ std::vector<ParameterChoice> choices_of(const json& entry, const std::string& wh
         out.push_back({word(choices[c].at("value"), at + ".value"), text(choices[c], "label")});
     }
     return out;
-}
-
-bool same(const Element& expected, const Element& found) {
-    if (expected.type != found.type) return false;
-    switch (expected.type) {
-    case ValueType::real:
-        return expected.real == found.real;
-    case ValueType::boolean:
-        return (expected.word != 0) == (found.word != 0);  // any non-zero word is true
-    case ValueType::integer:
-        return expected.word == found.word;
-    case ValueType::custom:
-        return false;
-    }
-    return false;
 }
 
 }  // namespace
@@ -227,43 +211,6 @@ std::string Description::short_names() const {
         names += (names.empty() ? "" : ", ") + parameter.short_name;
     }
     return names;
-}
-
-std::vector<std::string> default_differences(const Description& description,
-                                             const Container& container) {
-    std::vector<std::string> out;
-    if (!description.fault().empty()) out.push_back(description.fault());
-    std::set<int32_t> described;
-    for (const Parameter& parameter : description.parameters()) {
-        const std::string name = std::to_string(parameter.id);
-        described.insert(parameter.id);
-        const Element* found = container.element(parameter.id);
-        if (parameter.default_value.is_null()) {
-            if (found != nullptr)
-                out.push_back(name + ": no default, " + value_text(*found) + " found");
-            continue;
-        }
-        const std::optional<Element> expected = parameter.default_element();
-        if (!expected) {
-            out.push_back(name + ": a default of type \"" + parameter_type_name(parameter.type) +
-                          "\" the host cannot hold");
-            continue;
-        }
-        if (found == nullptr) {
-            out.push_back(name + ": " + value_text(*expected) + " expected, missing");
-        } else if (!same(*expected, *found)) {
-            out.push_back(name + ": " + value_text(*expected) + " expected, " + value_text(*found) +
-                          " found");
-        }
-    }
-    for (std::size_t i = 0; i < container.size(); ++i) {
-        const Element& element = container.at(i);
-        if (described.count(element.id) == 0) {
-            out.push_back(std::to_string(element.id) + ": not described, " + value_text(element) +
-                          " found");
-        }
-    }
-    return out;
 }
 
 }  // namespace tmhost

@@ -76,14 +76,6 @@ private:
     std::string fault_;
 };
 
-// Whether a container holds exactly the defaults the description gives, which is what a node's
-// init_defaults must produce. One line per difference, in the description's order, then values
-// it does not describe: "1009: real 20 expected, real 10 found", "1008: long 8 expected,
-// missing", "2002: no default, bool 1 found". Empty when they agree; a description's fault is
-// a difference too.
-std::vector<std::string> default_differences(const Description& description,
-                                             const Container& container);
-
 }  // namespace tmhost
 
 #endif

@@ -1,5 +1,7 @@
 #include "host/core/module_session.h"
 
+#include "host/core/default_check.h"
+
 namespace tmhost {
 
 ModuleSession::ModuleSession(const std::string& module_path, PrepareHost prepare) {
@@ -11,7 +13,7 @@ ModuleSession::ModuleSession(const std::string& module_path, PrepareHost prepare
 
 ModuleSession::~ModuleSession() { finish(); }
 
-void ModuleSession::require_shader() {
+void ModuleSession::require_shader(Trust trust) {
     if (!lifecycle_->all_as_expected()) {
         std::string why;
         for (const MessageOutcome& outcome : lifecycle_->outcomes()) {
@@ -30,6 +32,25 @@ void ModuleSession::require_shader() {
     description_ = host_.description_library().registered(kTonemixShaderId);
     if (description_ == nullptr) abandon("the module registered no description for its shader");
     if (!description_->fault().empty()) abandon(description_->fault());
+    if (trust == Trust::checked) {
+        const std::string why = disagreement();
+        if (!why.empty()) {
+            abandon("description " + description_->name() + " disagrees with the module: " + why +
+                    " (--trust-description uses it as it is)");
+        }
+    }
+}
+
+std::string ModuleSession::disagreement() {
+    void* node = shader_.create();
+    if (node == nullptr) return std::string();  // the command reports the missing node itself
+    Node& host_node = host_.containers().make_node();
+    shader_.init_defaults(node, host_node);
+    const std::vector<DefaultDifference> differences =
+        compare_defaults(*description_, host_node.container);
+    shader_.free_node(node);
+    host_.containers().destroy(host_node);
+    return differences.empty() ? std::string() : disagreement_text(differences.front());
 }
 
 void ModuleSession::abandon(const std::string& why) {

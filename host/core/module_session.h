@@ -48,10 +48,15 @@ public:
     const ModuleLifecycle& lifecycle() const { return *lifecycle_; }
     bool started() const { return lifecycle_->started(); }
 
+    // How far a command trusts the registered description. A user who edits the description may
+    // ask to use it even where it disagrees with the module's defaults.
+    enum class Trust { checked, description_as_given };
+
     // Finds the Tonemix shader and its description. Throws ModuleError with one line saying why
     // not (the module did not start, registered no Tonemix shader, no description or one with a
-    // fault), after ending and unloading the module.
-    void require_shader();
+    // fault, or, when checked, a description whose ids, types or defaults differ from what a new
+    // node's init_defaults writes), after ending and unloading the module.
+    void require_shader(Trust trust = Trust::checked);
     // After require_shader().
     const ShaderPlugin& shader() const { return shader_; }
     const Description& description() const { return *description_; }
@@ -62,6 +67,8 @@ public:
 
 private:
     [[noreturn]] void abandon(const std::string& why);
+    // The first difference between the description and a new node's defaults, or empty.
+    std::string disagreement();
 
     // The host outlives the module: the module's unload-time clean-up may still call it.
     StandInHost host_;
