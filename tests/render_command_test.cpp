@@ -172,8 +172,10 @@ TEST(RenderCommand, ModulesThatCannotServeAreOneLineErrors) {
     std::filesystem::create_directories(lone.parent_path());
     std::filesystem::copy_file(TONEMIX_MODULE_FILE, lone);
     EXPECT_EQ(failed_render(folder, {"--module", lone.string()}),
-              "the module did not start: message 6 (plug-in message 1: load resources): -1 "
-              "(expected 1); resource not loaded: resource folder 'res' not found");
+              "resource not loaded: resource folder 'res' not found (looked for " +
+                  (lone.parent_path() / "res").string() +
+                  "); the module did not start: message 6 (plug-in message 1: load resources): "
+                  "-1 (expected 1)");
 }
 
 TEST(RenderCommand, AFailedRenderLeavesAnEarlierImageAsItWas) {

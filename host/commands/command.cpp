@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "host/commands/program_paths.h"
+#include "host/core/text_format.h"
 #include "host/render/render_error.h"
 #include "host/scene/scene_error.h"
 
@@ -40,6 +41,30 @@ std::vector<std::string> usage_lines(const char* name) {
     return {};
 }
 
+void CommandOutput::out(const std::string& text) {
+    lines.push_back({Channel::out, one_line(text)});
+}
+
+void CommandOutput::error(const std::string& text) {
+    lines.push_back({Channel::error, one_line(text)});
+}
+
+void CommandOutput::warning(const std::string& text) {
+    lines.push_back({Channel::warning, one_line(text)});
+}
+
+namespace {
+
+// A library's exception starts its message with a tag ("[json.exception.type_error.316] "),
+// which says nothing to a user.
+std::string without_tag(const std::string& what) {
+    if (what.empty() || what[0] != '[') return what;
+    const std::size_t end = what.find("] ");
+    return end == std::string::npos ? what : what.substr(end + 2);
+}
+
+}  // namespace
+
 std::string module_path(const std::optional<std::string>& given, const CommandSettings& settings) {
     return absolute_path(given.value_or(settings.default_module));
 }
@@ -58,7 +83,7 @@ CommandOutput run_reporting_errors(const char* command, CommandBody body,
     } catch (const ModuleError& error) {
         output.error(error.what());
     } catch (const std::exception& error) {
-        output.error(std::string(command) + " failed: " + error.what());
+        output.error(std::string(command) + " failed: " + without_tag(error.what()));
     }
     output.status = EXIT_USAGE;
     return output;

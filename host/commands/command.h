@@ -41,9 +41,10 @@ struct CommandOutput {
     int status = EXIT_CLEAN;
     std::vector<OutputLine> lines;  // in the order they were written
 
-    void out(std::string text) { lines.push_back({Channel::out, std::move(text)}); }
-    void error(std::string text) { lines.push_back({Channel::error, std::move(text)}); }
-    void warning(std::string text) { lines.push_back({Channel::warning, std::move(text)}); }
+    // Each is one line: control bytes in the text are escaped.
+    void out(const std::string& text);
+    void error(const std::string& text);
+    void warning(const std::string& text);
 };
 
 using CommandArguments = std::vector<std::string>;  // the arguments after the command's name

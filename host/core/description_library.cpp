@@ -62,7 +62,10 @@ int32_t DescriptionLibrary::register_description(int32_t plugin_id, HostStringHa
         return 0;
     }
     const Description* description = resources_.description(resource_handle, *text);
-    if (description == nullptr) return 0;
+    if (description == nullptr) {
+        missing_ = MissingDescription{*text, resources_.find(resource_handle)->folder};
+        return 0;
+    }
     registered_[plugin_id] = *description;
     return 1;
 }

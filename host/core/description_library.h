@@ -12,6 +12,8 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <string>
 
 #include "host/core/description.h"
 #include "host/core/misuse_log.h"
@@ -41,6 +43,14 @@ public:
     int32_t register_description(int32_t plugin_id, HostStringHandle name, int32_t resource_handle);
     const int32_t* get_id(const void* description_id, int32_t level);
 
+    // A registration refused because the resource holds no description of the name: the name
+    // and the resource's folder, for a message that says where the description was looked for.
+    struct MissingDescription {
+        std::string name;
+        std::string folder;
+    };
+    const std::optional<MissingDescription>& missing() const { return missing_; }
+
     // The description recorded for a plug-in, or null.
     const Description* registered(int32_t plugin_id) const;
     // The one-level id of a parameter; the same object every time for the same parameter id.
@@ -56,6 +66,7 @@ private:
     MisuseLog& misuses_;
     DescriptionLibraryTable table_;
     std::map<int32_t, Description> registered_;
+    std::optional<MissingDescription> missing_;
     mutable std::mutex ids_mutex_;
     std::map<int32_t, std::unique_ptr<DescriptionId>> ids_;
     const int32_t zero_record_[3] = {0, 0, 0};

@@ -1,6 +1,9 @@
 #include "host/core/module_session.h"
 
+#include <filesystem>
+
 #include "host/core/default_check.h"
+#include "host/core/text_format.h"
 
 namespace tmhost {
 
@@ -14,18 +17,7 @@ ModuleSession::ModuleSession(const std::string& module_path, PrepareHost prepare
 ModuleSession::~ModuleSession() { finish(); }
 
 void ModuleSession::require_shader(Trust trust) {
-    if (!lifecycle_->all_as_expected()) {
-        std::string why;
-        for (const MessageOutcome& outcome : lifecycle_->outcomes()) {
-            if (outcome.sent && !outcome.as_expected()) {
-                why = outcome.line();
-                break;
-            }
-        }
-        const std::string& reason = host_.resources().last_error();
-        if (!reason.empty()) why += "; resource not loaded: " + reason;
-        abandon("the module did not start: " + why);
-    }
+    if (!lifecycle_->all_as_expected()) abandon(why_not_started());
     if (!shader_.find(host_, kTonemixShaderId)) {
         abandon("the module registered no shader with id " + std::to_string(kTonemixShaderId));
     }
@@ -51,6 +43,28 @@ std::string ModuleSession::disagreement() {
     shader_.free_node(node);
     host_.containers().destroy(host_node);
     return differences.empty() ? std::string() : disagreement_text(differences.front());
+}
+
+std::string ModuleSession::why_not_started() const {
+    std::string outcome;
+    for (const MessageOutcome& message : lifecycle_->outcomes()) {
+        if (message.sent && !message.as_expected()) {
+            outcome = message.line();
+            break;
+        }
+    }
+    // What a user can mend comes first; the message numbers after it, for a module's developer.
+    const std::string& reason = host_.resources().last_error();
+    if (!reason.empty()) {
+        return "resource not loaded: " + reason + " (looked for " +
+               host_.resources().last_folder() + "); the module did not start: " + outcome;
+    }
+    if (const auto& missing = host_.description_library().missing()) {
+        return "the module's description " + quoted(missing->name) + " was not found in " +
+               (std::filesystem::path(missing->folder) / "description").string() +
+               "; the module did not start: " + outcome;
+    }
+    return "the module did not start: " + outcome;
 }
 
 void ModuleSession::abandon(const std::string& why) {

@@ -67,6 +67,9 @@ public:
 
 private:
     [[noreturn]] void abandon(const std::string& why);
+    // Why start failed: what the resource store or the description library saw first, then the
+    // message that was answered otherwise than expected.
+    std::string why_not_started() const;
     // The first difference between the description and a new node's defaults, or empty.
     std::string disagreement();
 

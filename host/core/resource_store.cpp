@@ -48,6 +48,7 @@ int32_t ResourceStore::fail(std::string reason) {
 }
 
 int32_t ResourceStore::load(const std::string& folder_text) {
+    last_folder_ = folder_text;
     if (folder_text.empty()) return fail("empty resource folder name");
     auto resource = std::make_unique<LoadedResource>();
     resource->folder = folder_text;

@@ -47,6 +47,8 @@ public:
     const Description* description(int32_t handle, const std::string& name) const;
 
     const std::string& last_error() const { return last_error_; }
+    // The folder the last load was asked for, as the module named it.
+    const std::string& last_folder() const { return last_folder_; }
     const std::vector<ResourceLoadAttempt>& attempts() const { return attempts_; }
     std::size_t live_count() const { return loaded_.size(); }
     std::vector<int32_t> live_handles() const;  // oldest first
@@ -58,6 +60,7 @@ private:
     std::map<int32_t, std::unique_ptr<LoadedResource>> loaded_;
     std::vector<ResourceLoadAttempt> attempts_;
     std::string last_error_;
+    std::string last_folder_;
     int32_t last_handle_ = 0;  // handles are never reused, so a stale one is always caught
 };
 

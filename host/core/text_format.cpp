@@ -5,36 +5,45 @@
 
 namespace tmhost {
 
+namespace {
+
+void append_escaped(std::string& out, unsigned char c) {
+    switch (c) {
+    case '\n':
+        out += "\\n";
+        break;
+    case '\r':
+        out += "\\r";
+        break;
+    case '\t':
+        out += "\\t";
+        break;
+    default:
+        if (c < 0x20 || c == 0x7f) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+            out += escaped;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+}
+
+}  // namespace
+
 std::string quoted(const std::string& text) {
     std::string out = "\"";
     for (unsigned char c : text) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (c < 0x20 || c == 0x7f) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
-                out += escaped;
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
+        if (c == '"' || c == '\\') out += '\\';
+        append_escaped(out, c);
     }
     out += '"';
+    return out;
+}
+
+std::string one_line(const std::string& text) {
+    std::string out;
+    for (unsigned char c : text) append_escaped(out, c);
     return out;
 }
 

@@ -9,6 +9,11 @@ namespace tmhost {
 // "text" with quotes, backslashes and bytes below 0x20 escaped; bytes from 0x80 (UTF-8) pass.
 std::string quoted(const std::string& text);
 
+// The text with bytes below 0x20 and 0x7f escaped as quoted() escapes them, so that a name or a
+// value echoed from a file or a command line can neither split a message nor reach the terminal
+// as a control sequence.
+std::string one_line(const std::string& text);
+
 // A real as the reports print it: shortest form that reads back the same float.
 std::string real_text(float value);
 

@@ -1,0 +1,73 @@
+// Messages a user can act on: what is missing and where comes first, and every message is one
+// line whatever a file or the command line carried into it.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "render_test_support.h"
+
+namespace {
+
+using tonemix_test::CommandRun;
+using tonemix_test::joined;
+
+// The built module in a folder of its own with a res/ folder whose description folder holds
+// `entries` (file name to content; a name ending in '/' makes a folder).
+std::string installed_module(const tmhost::TemporaryFolder& folder,
+                             const std::vector<std::pair<std::string, std::string>>& entries) {
+    const std::filesystem::path module = folder.path() / "module" / "Tonemix.cdl";
+    std::filesystem::create_directories(module.parent_path() / "res" / "description");
+    std::filesystem::copy_file(TONEMIX_MODULE_FILE, module);
+    for (const auto& [name, content] : entries) {
+        if (!name.empty() && name.back() == '/') {
+            std::filesystem::create_directories(module.parent_path() / "res" / "description" /
+                                                name);
+        } else {
+            folder.write("module/res/description/" + name, content);
+        }
+    }
+    return module.string();
+}
+
+std::string refusal(const CommandRun& run) {
+    EXPECT_EQ(run.status, 2) << joined(run.report.out_lines);
+    EXPECT_EQ(run.report.errors.size(), 1u) << joined(run.report.errors);
+    return run.error();
+}
+
+TEST(RenderMessages, AMissingDescriptionSaysWhichAndWhereFirst) {
+    const std::string description = tmhost::read_file(
+        tonemix_test::source_path("plugins/tonemix/res/description/Xtonemix.json"));
+    // Renamed, replaced by a folder, or simply absent: the module cannot register its shader.
+    for (const auto& entries : std::vector<std::vector<std::pair<std::string, std::string>>>{
+             {{"Xtonemix.json.bak", description}}, {{"Xtonemix.json/", ""}}, {}}) {
+        tmhost::TemporaryFolder folder;
+        const std::string module = installed_module(folder, entries);
+        const std::string where = (folder.path() / "module" / "res" / "description").string();
+        EXPECT_EQ(refusal(tonemix_test::describe({"--module", module})),
+                  "the module's description \"Xtonemix\" was not found in " + where +
+                      "; the module did not start: message 2 (start): 0 (expected 1)");
+    }
+}
+
+TEST(RenderMessages, EchoedTextCannotSplitAMessageOrReachTheTerminal) {
+    tmhost::TemporaryFolder folder;
+    const std::string out = (folder.path() / "out.pfm").string();
+    EXPECT_EQ(refusal(tonemix_test::render({"--set", "sam\nples=3", "-o", out})),
+              "--set sam\\nples=3: unknown parameter (the shader has: samples, distance, offset, "
+              "gaussian, mode, jitter, shadows, seed, list_mode, extra_flag)");
+    const std::string scene =
+        folder
+            .write("scene.json",
+                   R"({"camera": {"position": [0, 2, 6], "target": [0, 0, 0], "fov": 40},
+                                        "objects": [{"type": "a\u001b[31m\nb"}]})")
+            .string();
+    const std::string error = refusal(tonemix_test::render({scene, "-o", out}));
+    EXPECT_EQ(error.find('\x1b'), std::string::npos) << error;
+    EXPECT_NE(error.find("\\x1b"), std::string::npos) << error;
+    EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+}  // namespace
