@@ -1,0 +1,247 @@
+// tonemix_fuzz: thousands of hostile scenes, descriptions and command lines made from the
+// project's own good files with a fixed seed, each run through the render or describe command in
+// this process. Every case must end with exit 0, 1 or 2; an exit of 2 must say why in exactly one
+// line and write nothing on stdout. Built with the sanitizers, a crash, a sanitizer report or a
+// memory blow-up (ASAN_OPTIONS=hard_rss_limit_mb) ends the run: the case that caused it is the
+// last one printed with --verbose, and --from N --cases 1 makes it again.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "fuzz/mutations.h"
+#include "host/commands/command.h"
+#include "host/image/whole_file.h"
+#include "temporary_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tonemix_fuzz::Mutator;
+
+const char* const kSetNames[] = {"samples", "distance", "offset", "gaussian",  "mode",
+                                 "jitter",  "shadows",  "seed",   "list_mode", "extra_flag",
+                                 "lights",  "SAMPLES",  "no_such"};
+
+struct Case {
+    std::string kind;
+    bool render = true;
+    std::vector<std::string> arguments;
+};
+
+struct Inputs {
+    std::vector<std::string> scenes;
+    std::string description;
+};
+
+std::vector<std::string> small_render(const std::string& output) {
+    return {"--width", "8", "--height", "6", "--threads", "1", "--lanes", "2", "-o", output};
+}
+
+// The options a user might give, each with a hostile value now and then.
+std::vector<std::string> random_options(Mutator& mutator, const std::string& output) {
+    std::vector<std::string> out;
+    const uint32_t count = mutator.below(5);
+    for (uint32_t i = 0; i < count; ++i) {
+        switch (mutator.below(9)) {
+        case 0:
+            out.push_back("--set");
+            out.push_back(
+                std::string(kSetNames[mutator.below(13)]) + "=" +
+                (mutator.below(2) ? mutator.hostile_value() : std::to_string(mutator.below(40))));
+            break;
+        case 1:
+            out.push_back(mutator.below(2) ? "--width" : "--height");
+            out.push_back(mutator.below(3) ? std::to_string(mutator.below(12))
+                                           : mutator.hostile_value());
+            break;
+        case 2:
+            out.push_back("--lanes");
+            out.push_back(mutator.below(2) ? std::to_string(mutator.below(70))
+                                           : mutator.hostile_value());
+            break;
+        case 3:
+            out.push_back("--threads");
+            out.push_back(std::to_string(mutator.below(3)));
+            break;
+        case 4:
+            out.push_back("--shared-node");
+            break;
+        case 5:
+            out.push_back("--module");
+            out.push_back(mutator.below(2) ? output : "/nonexistent/Tonemix.cdl");
+            break;
+        case 6:
+            out.push_back("-o");
+            out.push_back(mutator.below(2) ? output + ".txt"
+                                           : fs::path(output).parent_path().string());
+            break;
+        case 7:
+            out.push_back(mutator.below(2) ? "--bogus" : "--set");
+            break;
+        default:
+            out.push_back(mutator.hostile_value());
+            break;
+        }
+    }
+    return out;
+}
+
+Case make_case(Mutator& mutator, const Inputs& inputs, const tmhost::TemporaryFolder& folder,
+               const std::string& module) {
+    const std::string output = (folder.path() / "out.pfm").string();
+    const std::string& base = inputs.scenes[mutator.below(inputs.scenes.size())];
+    const std::string& other = inputs.scenes[mutator.below(inputs.scenes.size())];
+    Case made;
+    const uint32_t kind = mutator.below(20);
+    if (kind < 11 || kind == 19) {
+        std::string scene;
+        if (kind == 19) {
+            static const int kLevels[] = {64, 65, 1000, 10000, 100000};
+            const char* const keys[] = {"", "shader", "camera", "objects", "lights"};
+            scene = mutator.nest(base, keys[mutator.below(5)], kLevels[mutator.below(5)]);
+            made.kind = "deep scene";
+        } else {
+            scene = mutator.mutate(base, other);
+            made.kind = "scene";
+        }
+        const std::string path = folder.write("case.json", scene).string();
+        made.render = mutator.below(4) != 0;
+        made.arguments = {path};
+        if (made.render) {
+            for (const std::string& a : small_render(output)) made.arguments.push_back(a);
+        }
+    } else if (kind < 15) {
+        made.kind = "command line";
+        made.render = mutator.below(4) != 0;
+        if (made.render) made.arguments = small_render(output);
+        for (const std::string& a : random_options(mutator, output)) made.arguments.push_back(a);
+    } else {
+        made.kind = "description";
+        const std::string description =
+            kind == 18 ? mutator.nest(inputs.description, mutator.below(2) ? "parameters" : "",
+                                      mutator.below(2) ? 1000 : 100000)
+                       : mutator.mutate(inputs.description, base);
+        folder.write("module/res/description/Xtonemix.json", description);
+        made.render = mutator.below(2) != 0;
+        made.arguments = {"--module", module};
+        if (made.render) {
+            for (const std::string& a : small_render(output)) made.arguments.push_back(a);
+        }
+    }
+    return made;
+}
+
+// Empty when the case ended as it must; otherwise what was wrong.
+std::string verdict(const tmhost::CommandOutput& output) {
+    if (output.status < 0 || output.status > 2) {
+        return "exit " + std::to_string(output.status);
+    }
+    std::size_t errors = 0;
+    std::size_t outs = 0;
+    for (const tmhost::OutputLine& line : output.lines) {
+        if (line.channel == tmhost::Channel::error) ++errors;
+        if (line.channel == tmhost::Channel::out) ++outs;
+        for (unsigned char c : line.text) {
+            if (c < 0x20 || c == 0x7f) return "a control byte in: " + line.text;
+        }
+    }
+    if (output.status == 2 && (errors != 1 || outs != 0)) {
+        return "exit 2 with " + std::to_string(errors) + " error lines and " +
+               std::to_string(outs) + " result lines";
+    }
+    if (output.status != 2 && errors != 0)
+        return "an error line with exit " + std::to_string(output.status);
+    return std::string();
+}
+
+std::string shown(const Case& made) {
+    std::string text = made.render ? "render" : "describe";
+    for (const std::string& a : made.arguments) text += " '" + a + "'";
+    return text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    long cases = 3000;
+    long from = 0;
+    uint32_t seed = 20261208;
+    bool verbose = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--cases" && i + 1 < argc)
+            cases = std::atol(argv[++i]);
+        else if (a == "--from" && i + 1 < argc)
+            from = std::atol(argv[++i]);
+        else if (a == "--seed" && i + 1 < argc)
+            seed = static_cast<uint32_t>(std::atol(argv[++i]));
+        else if (a == "--verbose")
+            verbose = true;
+        else {
+            std::fprintf(stderr,
+                         "usage: tonemix_fuzz [--cases N] [--from N] [--seed S] [--verbose]\n");
+            return 2;
+        }
+    }
+
+    Inputs inputs;
+    for (const fs::directory_entry& entry : fs::directory_iterator(TONEMIX_SOURCE_DIR "/scenes")) {
+        if (entry.path().extension() == ".json") {
+            inputs.scenes.push_back(tmhost::read_file(entry.path().string()));
+        }
+    }
+    inputs.description =
+        tmhost::read_file(TONEMIX_SOURCE_DIR "/plugins/tonemix/res/description/Xtonemix.json");
+    if (inputs.scenes.empty()) {
+        std::fprintf(stderr, "tonemix_fuzz: no scenes in %s/scenes\n", TONEMIX_SOURCE_DIR);
+        return 2;
+    }
+
+    tmhost::TemporaryFolder folder;
+    const fs::path module = folder.path() / "module" / "Tonemix.cdl";
+    fs::create_directories(module.parent_path());
+    fs::copy_file(TONEMIX_MODULE_FILE, module);
+    tmhost::CommandSettings settings;
+    settings.default_module = TONEMIX_MODULE_FILE;
+
+    std::printf("tonemix_fuzz: seed %u, cases %ld from %ld\n", seed, cases, from);
+    std::fflush(stdout);
+    const auto start = std::chrono::steady_clock::now();
+    Mutator mutator(seed);
+    long failures = 0;
+    long by_status[3] = {0, 0, 0};
+    for (long index = 0; index < from + cases; ++index) {
+        // Every case before `from` is made too, so that case N is the same however the run starts.
+        folder.write("module/res/description/Xtonemix.json", inputs.description);
+        const Case made = make_case(mutator, inputs, folder, module.string());
+        if (index < from) continue;
+        if (verbose) {
+            std::printf("case %ld (%s): %s\n", index, made.kind.c_str(), shown(made).c_str());
+            std::fflush(stdout);
+        }
+        const auto case_start = std::chrono::steady_clock::now();
+        const tmhost::CommandOutput output = made.render
+                                                 ? tmhost::run_render(made.arguments, settings)
+                                                 : tmhost::run_describe(made.arguments, settings);
+        const double case_seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - case_start).count();
+        if (verbose && case_seconds > 0.1) std::printf("  took %.2f s\n", case_seconds);
+        const std::string wrong = verdict(output);
+        if (output.status >= 0 && output.status <= 2) ++by_status[output.status];
+        if (wrong.empty()) continue;
+        ++failures;
+        std::printf("FAIL case %ld (%s): %s\n  %s\n", index, made.kind.c_str(), wrong.c_str(),
+                    shown(made).c_str());
+        for (const tmhost::OutputLine& line : output.lines)
+            std::printf("  | %s\n", line.text.c_str());
+    }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf(
+        "tonemix_fuzz: %ld cases in %.1f s: exit 0 %ld, exit 1 %ld, exit 2 %ld; %ld failed\n",
+        cases, seconds, by_status[0], by_status[1], by_status[2], failures);
+    return failures == 0 ? 0 : 1;
+}
