@@ -64,7 +64,6 @@ public:
     Fields read(std::uint64_t offset, std::size_t count) const {
         return Fields(file_.read(offset, count));
     }
-    std::uint64_t size() const { return file_.size; }
 
 private:
     const ModuleBytes& file_;
@@ -74,7 +73,7 @@ std::string numbered(const char* what, std::uint64_t index) {
     return std::string(what) + " " + std::to_string(index) + " ends";
 }
 
-// ELF: where its header's fields and its program and section header entries keep what is checked.
+// Where the fields the check reads lie in an ELF header and in its program headers.
 struct ElfLayout {
     std::uint64_t header_size;
     int address;                          // width of an offset or a size
