@@ -34,9 +34,16 @@ ImageOutput::ImageOutput(std::string path) : path_(std::move(path)), format_(Ima
     if (std::filesystem::is_directory(path_, error)) {
         throw RenderError(path_ + ": is a folder, not an image file");
     }
-    const std::filesystem::path folder = std::filesystem::path(path_).parent_path();
-    if (!folder.empty() && !std::filesystem::is_directory(folder, error)) {
-        throw RenderError(path_ + ": no such folder: " + folder.string());
+    try {
+        const std::string target = write_target(path_);
+        const std::filesystem::path folder = std::filesystem::path(target).parent_path();
+        if (!folder.empty() && !std::filesystem::is_directory(folder, error)) {
+            const std::string link = target == path_ ? "" : ": links to " + target;
+            throw RenderError(path_ + link + ": no such folder: " + folder.string());
+        }
+        check_writable(path_);
+    } catch (const FileError& problem) {
+        throw RenderError(problem.what());
     }
 }
 

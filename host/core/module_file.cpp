@@ -4,6 +4,8 @@
 #include <system_error>
 #include <utility>
 
+#include "host/core/module_headers.h"
+
 #if defined(_WIN32)
 #include <windows.h>
 #else
@@ -52,6 +54,9 @@ bool ModuleFile::load(const std::string& path) {
     if (!std::filesystem::exists(status)) return fail("module file not found: " + path);
     if (std::filesystem::is_directory(status))
         return fail("not a module file but a folder: " + path);
+    // Before the system loader, which maps a cut file's missing segments and dies touching them.
+    const std::string problem = module_file_header_problem(path);
+    if (!problem.empty()) return fail("not a loadable module: " + path + ": " + problem);
 
 #if defined(_WIN32)
     // No dialog box for a file that is not a module: the error comes back here instead.

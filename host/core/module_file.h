@@ -19,8 +19,9 @@ public:
     ModuleFile(const ModuleFile&) = delete;
     ModuleFile& operator=(const ModuleFile&) = delete;
 
-    // False with error() saying why: the file is missing, is not a loadable module, or has no
-    // c4d_main. A module already loaded is unloaded first.
+    // False with error() saying why: the file is missing, is not a loadable module (a file cut
+    // short is found by its own headers, module_headers.h, before the system loads it), or has
+    // no c4d_main. A module already loaded is unloaded first.
     bool load(const std::string& path);
     // Runs the module's unload-time clean-up; the entry is gone afterwards.
     void unload();

@@ -2,8 +2,15 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #ifdef _WIN32
 #include <io.h>
@@ -17,15 +24,67 @@ namespace tmhost {
 
 namespace {
 
-// Unique among the threads and processes that might write the same target at once.
-std::string temporary_name(const std::string& path) {
-    static std::atomic<unsigned> counter{0};
+namespace fs = std::filesystem;
+
+// As many links as the system itself follows before it gives up on a loop.
+constexpr int kMaxLinks = 40;
+constexpr int kNameAttempts = 100;
+constexpr const char* kTemporaryPrefix = ".tmx-";
+
+[[noreturn]] void cannot_write(const std::string& path, const std::string& reason) {
+    throw FileError(path + ": cannot write: " + reason);
+}
+
+// Six letters that differ between the threads and processes that might write into the same
+// folder at once, and from one attempt to the next. Lower case, for folders that ignore case.
+std::string temporary_letters() {
+    static std::atomic<std::uint64_t> counter{0};
 #ifdef _WIN32
-    const long process = _getpid();
+    const std::uint64_t process = static_cast<std::uint64_t>(_getpid());
 #else
-    const long process = getpid();
+    const std::uint64_t process = static_cast<std::uint64_t>(getpid());
 #endif
-    return path + ".partial-" + std::to_string(process) + "-" + std::to_string(counter++);
+    const std::uint64_t time =
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    // splitmix64's finaliser spreads every input bit over the letters.
+    std::uint64_t mixed = time ^ (process << 32) ^ (counter++ * 0x9e3779b97f4a7c15u);
+    mixed = (mixed ^ (mixed >> 30)) * 0xbf58476d1ce4e5b9u;
+    mixed = (mixed ^ (mixed >> 27)) * 0x94d049bb133111ebu;
+    mixed ^= mixed >> 31;
+    std::string letters;
+    for (int i = 0; i < 6; ++i, mixed /= 36)
+        letters.push_back("0123456789abcdefghijklmnopqrstuvwxyz"[mixed % 36]);
+    return letters;
+}
+
+// A new file of its own beside `target`, opened for writing; null with errno set when the folder
+// takes none.
+std::FILE* open_temporary(const std::string& target, std::string& name) {
+    const fs::path folder = fs::path(target).parent_path();
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        name = (folder / (kTemporaryPrefix + temporary_letters())).string();
+#ifdef _WIN32
+        const int descriptor =
+            _open(name.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
+#else
+        const int descriptor = open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+#endif
+        if (descriptor < 0) {
+            if (errno == EEXIST) continue;
+            return nullptr;
+        }
+#ifdef _WIN32
+        std::FILE* file = _fdopen(descriptor, "wb");
+        if (file == nullptr) _close(descriptor);
+#else
+        std::FILE* file = fdopen(descriptor, "wb");
+        if (file == nullptr) close(descriptor);
+#endif
+        if (file == nullptr) std::remove(name.c_str());
+        return file;
+    }
+    errno = EEXIST;
+    return nullptr;
 }
 
 // Data on the disk before the rename, so that a crash cannot leave an empty file under the
@@ -54,22 +113,51 @@ bool move_over(const std::string& from, const std::string& to) {
 
 [[noreturn]] void write_failed(const std::string& path, const std::string& temporary, int error) {
     std::remove(temporary.c_str());
-    throw FileError(path + ": cannot write: " + std::strerror(error));
+    cannot_write(path, std::strerror(error));
 }
 
-}  // namespace
-
-void replace_file(const std::string& path, const std::string& bytes) {
-    const std::string temporary = temporary_name(path);
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (file == nullptr) throw FileError(path + ": cannot write: " + std::strerror(errno));
-    const bool written =
-        std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() && flush_to_disk(file);
+// The bytes complete under a temporary name beside `target`; answers that name. On disk when
+// `durable`, else at least handed to the system, which is where a full disk shows.
+std::string write_temporary(const std::string& path, const std::string& target,
+                            const std::string& bytes, bool durable) {
+    std::string temporary;
+    std::FILE* file = open_temporary(target, temporary);
+    if (file == nullptr) cannot_write(path, std::strerror(errno));
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() &&
+                         (durable ? flush_to_disk(file) : std::fflush(file) == 0);
     int error = written ? 0 : errno;
     const bool closed = std::fclose(file) == 0;
     if (written && !closed) error = errno;
     if (!written || !closed) write_failed(path, temporary, error != 0 ? error : EIO);
-    if (!move_over(temporary, path)) write_failed(path, temporary, errno);
+    return temporary;
+}
+
+}  // namespace
+
+std::string write_target(const std::string& path) {
+    fs::path target = path;
+    for (int links = 0;; ++links) {
+        std::error_code error;
+        if (!fs::is_symlink(fs::symlink_status(target, error))) break;
+        if (links == kMaxLinks) cannot_write(path, "Too many levels of symbolic links");
+        const fs::path next = fs::read_symlink(target, error);
+        if (error) cannot_write(path, error.message());
+        // A relative link names a file beside the link itself.
+        target = next.is_absolute() ? next : target.parent_path() / next;
+    }
+    return target.string();
+}
+
+void replace_file(const std::string& path, const std::string& bytes) {
+    const std::string target = write_target(path);
+    const std::string temporary = write_temporary(path, target, bytes, true);
+    if (!move_over(temporary, target)) write_failed(path, temporary, errno);
+}
+
+void check_writable(const std::string& path) {
+    const std::string temporary =
+        write_temporary(path, write_target(path), std::string(1, '\0'), false);
+    if (std::remove(temporary.c_str()) != 0) cannot_write(path, std::strerror(errno));
 }
 
 std::string read_file(const std::string& path) {

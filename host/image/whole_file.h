@@ -1,6 +1,8 @@
-// Whole files in and out. A file is written under a temporary name in its own folder and renamed
-// over the target only once it is complete, so a reader never sees half an image and a failed
-// write leaves any earlier file as it was.
+// Whole files in and out. A file is written under a short temporary name (".tmx-" and six
+// letters, so that any name the system allows still fits) in its own folder and renamed over the
+// target only once it is complete, so a reader never sees half an image and a failed write leaves
+// any earlier file as it was. A path that is a symbolic link is written through: the file the
+// link names is replaced and the link stays.
 #pragma once
 
 #include <stdexcept>
@@ -16,6 +18,16 @@ public:
 
 // Throws FileError "<path>: cannot write: <reason>"; the temporary file is removed on failure.
 void replace_file(const std::string& path, const std::string& bytes);
+
+// The file that replace_file(path) replaces: `path` itself, or the file a symbolic link names
+// (through every link on the way), which need not exist yet. Throws FileError "<path>: cannot
+// write: <reason>" for links that cannot be read or that go round in a loop.
+std::string write_target(const std::string& path);
+
+// Writes and removes a temporary file where replace_file(path) would put one, so that a folder
+// that takes no file (or a full disk) is found before the work whose result goes there. Throws
+// FileError as replace_file does.
+void check_writable(const std::string& path);
 
 // Throws FileError "<path>: cannot read: <reason>".
 std::string read_file(const std::string& path);

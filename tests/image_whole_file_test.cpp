@@ -1,0 +1,167 @@
+// Whole files written through symbolic links, under names as long as the system allows, and the
+// check that a folder takes a file before any work is done for it.
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "host/image/whole_file.h"
+#include "temporary_folder.h"
+
+#if defined(__linux__)
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+using tmhost::FileError;
+
+// The names in a folder, so that a temporary file left behind shows.
+std::vector<std::string> names(const fs::path& folder) {
+    std::vector<std::string> found;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+        found.push_back(entry.path().filename().string());
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+// The error replace_file (or check_writable) throws, "" when none.
+template <typename Write>
+std::string write_error(Write write) {
+    try {
+        write();
+    } catch (const FileError& error) {
+        return error.what();
+    }
+    return "";
+}
+
+TEST(WholeFiles, NamesAsLongAsTheSystemAllowsAreWritten) {
+    tmhost::TemporaryFolder folder;
+    for (const std::size_t length : {244u, 255u}) {
+        const std::string name = std::string(length - 4, 'n') + ".png";
+        const std::string path = (folder.path() / name).string();
+        EXPECT_EQ(write_error([&] { tmhost::replace_file(path, "image"); }), "") << length;
+        EXPECT_EQ(write_error([&] { tmhost::check_writable(path); }), "") << length;
+        EXPECT_EQ(tmhost::read_file(path), "image");
+        fs::remove(path);
+        EXPECT_TRUE(names(folder.path()).empty()) << names(folder.path())[0];
+    }
+}
+
+TEST(WholeFiles, ALinkIsWrittenThroughAndStaysALink) {
+    tmhost::TemporaryFolder folder;
+    const fs::path images = folder.path() / "images";
+    const fs::path links = folder.path() / "links";
+    fs::create_directories(images);
+    fs::create_directories(links);
+    folder.write("images/real.png", "earlier image");
+    fs::create_symlink("../images/real.png", links / "near.png");  // relative to its folder
+    fs::create_symlink(links / "near.png", links / "far.png");     // a link to a link
+
+    EXPECT_EQ(tmhost::write_target((links / "far.png").string()),
+              (links / "../images/real.png").string());
+    EXPECT_EQ(tmhost::write_target((images / "real.png").string()), (images / "real.png").string());
+    tmhost::replace_file((links / "far.png").string(), "new image");
+    EXPECT_EQ(tmhost::read_file((images / "real.png").string()), "new image");
+    EXPECT_TRUE(fs::is_symlink(links / "far.png"));
+    EXPECT_EQ(fs::read_symlink(links / "near.png"), "../images/real.png");
+    // The temporary file went beside the target and was renamed there: nothing else anywhere.
+    EXPECT_EQ(names(images), std::vector<std::string>{"real.png"});
+    EXPECT_EQ(names(links), (std::vector<std::string>{"far.png", "near.png"}));
+
+    // A link to nothing yet names the file to make.
+    fs::create_symlink("fresh.png", images / "dangling.png");
+    tmhost::replace_file((images / "dangling.png").string(), "fresh image");
+    EXPECT_EQ(tmhost::read_file((images / "fresh.png").string()), "fresh image");
+    EXPECT_TRUE(fs::is_symlink(images / "dangling.png"));
+}
+
+#if defined(__linux__)
+TEST(WholeFiles, ALinkToAnotherFileSystemIsWrittenBesideItsTarget) {
+    // A rename cannot cross file systems: written beside the link, the image would not arrive.
+    const fs::path memory = "/dev/shm";
+    struct stat here {};
+    struct stat there {};
+    tmhost::TemporaryFolder folder;
+    if (stat(folder.path().c_str(), &here) != 0 || stat(memory.c_str(), &there) != 0 ||
+        here.st_dev == there.st_dev) {
+        GTEST_SKIP() << "no second file system at " << memory;
+    }
+    const fs::path target_folder = memory / folder.path().filename();
+    ASSERT_TRUE(fs::create_directory(target_folder));
+    const fs::path target = target_folder / "real.png";
+    fs::create_symlink(target, folder.path() / "link.png");
+    const std::string link = (folder.path() / "link.png").string();
+    const std::string error = write_error([&] {
+        tmhost::check_writable(link);
+        tmhost::replace_file(link, "image");
+    });
+    const std::string image = fs::exists(target) ? tmhost::read_file(target.string()) : "";
+    const std::vector<std::string> beside = names(target_folder);
+    fs::remove_all(target_folder);
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(image, "image");
+    EXPECT_EQ(beside, std::vector<std::string>{"real.png"});
+    EXPECT_EQ(names(folder.path()), std::vector<std::string>{"link.png"});
+}
+#endif
+
+TEST(WholeFiles, AFailedWriteThroughALinkLeavesTheLinkTheTargetAndNoTemporary) {
+    tmhost::TemporaryFolder folder;
+    // A folder where the image should go: the rename over it fails after the data is written.
+    fs::create_directories(folder.path() / "taken.png" / "inside");
+    fs::create_symlink("taken.png", folder.path() / "link.png");
+    const std::string link = (folder.path() / "link.png").string();
+    EXPECT_EQ(write_error([&] { tmhost::replace_file(link, "image"); }),
+              link + ": cannot write: " + std::strerror(EISDIR));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_TRUE(fs::is_directory(folder.path() / "taken.png" / "inside"));
+    EXPECT_EQ(names(folder.path()), (std::vector<std::string>{"link.png", "taken.png"}));
+
+    fs::create_symlink("loop-b.png", folder.path() / "loop-a.png");
+    fs::create_symlink("loop-a.png", folder.path() / "loop-b.png");
+    const std::string loop = (folder.path() / "loop-a.png").string();
+    EXPECT_EQ(write_error([&] { tmhost::replace_file(loop, "image"); }),
+              loop + ": cannot write: Too many levels of symbolic links");
+    EXPECT_EQ(write_error([&] { tmhost::check_writable(loop); }),
+              loop + ": cannot write: Too many levels of symbolic links");
+}
+
+TEST(WholeFiles, CheckingAFolderLeavesNothingAndNamesWhatStopsAWrite) {
+    tmhost::TemporaryFolder folder;
+    const std::string path = (folder.path() / "image.png").string();
+    EXPECT_EQ(write_error([&] { tmhost::check_writable(path); }), "");
+    EXPECT_TRUE(names(folder.path()).empty()) << names(folder.path())[0];
+
+    const std::string missing = (folder.path() / "no" / "image.png").string();
+    EXPECT_EQ(write_error([&] { tmhost::check_writable(missing); }),
+              missing + ": cannot write: No such file or directory");
+#if defined(__linux__)
+    // A folder that takes no file even for root: sysfs makes none on request. The reason the
+    // system gives is whatever a plain open answers there.
+    const std::string refused = "/sys/tonemix-check.png";
+    errno = 0;
+    const int descriptor = open(refused.c_str(), O_CREAT | O_EXCL | O_WRONLY, 0666);
+    if (descriptor >= 0) {
+        close(descriptor);
+        unlink(refused.c_str());
+        GTEST_SKIP() << "/sys takes files here";
+    }
+    const std::string reason = std::strerror(errno);
+    EXPECT_EQ(write_error([&] { tmhost::check_writable(refused); }),
+              refused + ": cannot write: " + reason);
+    EXPECT_EQ(write_error([&] { tmhost::replace_file(refused, "image"); }),
+              refused + ": cannot write: " + reason);
+#endif
+}
+
+}  // namespace

@@ -1,0 +1,130 @@
+// Where the render command puts its image: a folder that takes no file is refused before the
+// module is even loaded, a symbolic link is written through, and the longest names fit.
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "host/core/stand_in_host.h"
+#include "render_test_support.h"
+
+#if defined(__linux__)
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+using tonemix_test::CommandRun;
+using tonemix_test::joined;
+using tonemix_test::render;
+
+const std::vector<std::string> kSmall = {"--width", "4", "--height", "3"};
+
+std::vector<std::string> small_render_to(const std::string& output) {
+    std::vector<std::string> arguments = kSmall;
+    arguments.push_back("-o");
+    arguments.push_back(output);
+    return arguments;
+}
+
+bool g_module_loaded = false;
+void note_module_loaded(tmhost::StandInHost&) { g_module_loaded = true; }
+
+bool is_png(const std::string& path) {
+    return fs::is_regular_file(path) && tmhost::read_file(path).substr(1, 3) == "PNG";
+}
+
+#if defined(__linux__)
+// Why a plain open cannot make `path`; "" when it can (the file is removed again).
+std::string why_no_file(const std::string& path) {
+    errno = 0;
+    const int descriptor = open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY, 0666);
+    if (descriptor < 0) return std::strerror(errno);
+    close(descriptor);
+    unlink(path.c_str());
+    return "";
+}
+
+TEST(RenderOutputFile, AFolderThatTakesNoFileIsRefusedBeforeTheModuleLoads) {
+    // Folders that refuse files to root as well: sysfs makes none, and a process's own /proc
+    // folder holds only what the kernel puts there.
+    for (const std::string output : {"/sys/tonemix-render.png", "/proc/self/tonemix-render.pfm"}) {
+        SCOPED_TRACE(output);
+        const std::string reason = why_no_file(output);
+        if (reason.empty()) continue;
+        g_module_loaded = false;
+        const CommandRun run = render(small_render_to(output), note_module_loaded);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.report.errors.size(), 1u) << joined(run.report.errors);
+        EXPECT_EQ(run.error(), output + ": cannot write: " + reason);
+        EXPECT_TRUE(run.report.out_lines.empty()) << joined(run.report.out_lines);
+        EXPECT_FALSE(g_module_loaded) << "refused only after the work";
+    }
+}
+#endif
+
+TEST(RenderOutputFile, ALinkIsWrittenThroughAndAFailedRenderLeavesItsTarget) {
+    tmhost::TemporaryFolder folder;
+    const std::string target = folder.write("images/real.png", "earlier image").string();
+    const fs::path link = folder.path() / "link.png";
+    fs::create_symlink("images/real.png", link);
+
+    const CommandRun failed = render({"--set", "samples=-1", "-o", link.string()});
+    EXPECT_EQ(failed.status, 2);
+    EXPECT_EQ(tmhost::read_file(target), "earlier image");
+    EXPECT_TRUE(fs::is_symlink(link));
+
+    const CommandRun run = render(small_render_to(link.string()));
+    EXPECT_EQ(run.status, 0) << joined(run.report.errors);
+    ASSERT_EQ(run.report.out_lines.size(), 1u);
+    EXPECT_NE(run.report.out_lines[0].find("image written to " + link.string()), std::string::npos)
+        << run.report.out_lines[0];
+    EXPECT_TRUE(fs::is_symlink(link)) << "the link was replaced by a file";
+    EXPECT_EQ(fs::read_symlink(link), "images/real.png");
+    EXPECT_TRUE(is_png(target));
+    EXPECT_EQ(
+        std::distance(fs::directory_iterator(folder.path() / "images"), fs::directory_iterator()),
+        1);
+}
+
+TEST(RenderOutputFile, ADanglingLinkMakesItsTargetOrIsRefusedInOneLine) {
+    tmhost::TemporaryFolder folder;
+    const fs::path fresh = folder.path() / "fresh.png";
+    fs::create_symlink("fresh.png", fresh.parent_path() / "to-fresh.png");
+    const CommandRun run = render(small_render_to((folder.path() / "to-fresh.png").string()));
+    EXPECT_EQ(run.status, 0) << joined(run.report.errors);
+    EXPECT_TRUE(is_png(fresh.string()));
+    EXPECT_TRUE(fs::is_symlink(folder.path() / "to-fresh.png"));
+
+    const fs::path nowhere = folder.path() / "to-nowhere.png";
+    fs::create_symlink("missing/image.png", nowhere);
+    g_module_loaded = false;
+    const CommandRun refused = render(small_render_to(nowhere.string()), note_module_loaded);
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.report.errors.size(), 1u) << joined(refused.report.errors);
+    EXPECT_EQ(refused.error(), nowhere.string() + ": links to " +
+                                   (folder.path() / "missing/image.png").string() +
+                                   ": no such folder: " + (folder.path() / "missing").string());
+    EXPECT_FALSE(g_module_loaded);
+    EXPECT_TRUE(fs::is_symlink(nowhere));
+    EXPECT_FALSE(fs::exists(folder.path() / "missing"));
+}
+
+TEST(RenderOutputFile, TheLongestNamesTakeTheImageAndLeaveNothingBeside) {
+    tmhost::TemporaryFolder folder;
+    for (const std::size_t length : {244u, 255u}) {
+        const std::string output =
+            (folder.path() / (std::string(length - 4, 'l') + ".pfm")).string();
+        const CommandRun run = render(small_render_to(output));
+        EXPECT_EQ(run.status, 0) << length << ": " << joined(run.report.errors);
+        EXPECT_EQ(tmhost::read_file(output).substr(0, 3), "PF\n") << length;
+        fs::remove(output);
+        EXPECT_TRUE(fs::is_empty(folder.path())) << length;
+    }
+}
+
+}  // namespace
