@@ -87,6 +87,14 @@ TEST(RenderCommand, FaultyScenesAreOneLineErrorsThatNameThePlace) {
               as_value +
                   ": shader.lights: a light list is set by the scene's light_list, not as "
                   "a value");
+    const std::string blinding = scene("blinding.json", R"("lights": [ { "name": "sun",
+        "position": [0, 4, 0], "intensity": 3e38 } ])");
+    EXPECT_EQ(
+        failed_render(folder, {blinding}),
+        blinding + ": lights[0]: colour times intensity, with the lights before it, above 1e30");
+    const std::string far = scene("far.json", R"("objects": [ { "type": "sphere", "name": "b",
+        "center": [0, 0, 0], "radius": 1e308 } ])");
+    EXPECT_EQ(failed_render(folder, {far}), far + ": objects[0].radius: must be at most 1e18");
     const std::string missing = (folder.path() / "missing.json").string();
     EXPECT_TRUE(starts_with(failed_render(folder, {missing}), missing + ": cannot read: "));
 }

@@ -93,7 +93,79 @@ TEST(SceneParseErrors, Camera) {
     EXPECT_EQ(camera(R"("position": [0, 0, 1], "target": [0, 0, 0], "up": [0, 0, 0], "fov": 45)"),
               "camera.up: must not be zero");
     EXPECT_EQ(camera(R"("position": [-1e300, 0, 0], "target": [1e300, 0, 0], "fov": 45)"),
-              "camera.target: too far from the position");
+              "camera.position[0]: expected a number from -1e18 to 1e18");
+}
+
+TEST(SceneParseErrors, CoordinatesAndRadiiBeyond1e18) {
+    const auto camera = [](const std::string& position, const std::string& target) {
+        return error_of("{\"camera\": {\"position\": " + position + ", \"target\": " + target +
+                        ", \"fov\": 45}}");
+    };
+    EXPECT_EQ(camera("[0, 0, 1e18]", "[-1e18, 0, 0]"), "(no error)");
+    EXPECT_EQ(camera("[0, 0, 1.0000001e18]", "[0, 0, 0]"),
+              "camera.position[2]: expected a number from -1e18 to 1e18");
+    EXPECT_EQ(camera("[0, 0, 1]", "[0, -2e18, 0]"),
+              "camera.target[1]: expected a number from -1e18 to 1e18");
+
+    const auto objects = [](const std::string& list) {
+        return error_of(with_camera("\"objects\": [" + list + "]"));
+    };
+    EXPECT_EQ(objects(R"({"type": "sphere", "name": "b", "center": [-1e18, 0, 1e18],
+                          "radius": 1e18})"),
+              "(no error)");
+    EXPECT_EQ(objects(R"({"type": "sphere", "name": "b", "center": [0, 0, 1e19], "radius": 1})"),
+              "objects[0].center[2]: expected a number from -1e18 to 1e18");
+    EXPECT_EQ(objects(R"({"type": "sphere", "name": "b", "center": [0, 0, 0], "radius": 1e308})"),
+              "objects[0].radius: must be at most 1e18");
+    EXPECT_EQ(objects(R"({"type": "plane", "name": "p", "point": [-3e18, 0, 0],
+                          "normal": [0, 1, 0]})"),
+              "objects[0].point[0]: expected a number from -1e18 to 1e18");
+    EXPECT_EQ(objects(R"({"type": "box", "name": "x", "min": [0, -1e20, 0], "max": [1, 1, 1]})"),
+              "objects[0].min[1]: expected a number from -1e18 to 1e18");
+    EXPECT_EQ(objects(R"({"type": "box", "name": "x", "min": [0, 0, 0], "max": [1, 1, 1e300]})"),
+              "objects[0].max[2]: expected a number from -1e18 to 1e18");
+    // Directions are made unit length: their size does not enter the arithmetic.
+    EXPECT_EQ(objects(R"({"type": "plane", "name": "p", "point": [0, 0, 0],
+                          "normal": [0, 1e100, 0]})"),
+              "(no error)");
+
+    const auto lights = [](const std::string& list) {
+        return error_of(with_camera("\"lights\": [" + list + "]"));
+    };
+    EXPECT_EQ(lights(R"({"name": "sun", "position": [0, 1e18, 0]})"), "(no error)");
+    EXPECT_EQ(lights(R"({"name": "sun", "position": [0, 1e308, 0]})"),
+              "lights[0].position[1]: expected a number from -1e18 to 1e18");
+}
+
+TEST(SceneParseErrors, LightThatWouldOverflowTheImage) {
+    const auto lights = [](const std::string& list, const std::string& colour = "[1, 1, 1]") {
+        return error_of(with_camera(
+            R"("objects": [{"type": "sphere", "name": "ball", "center": [0, 0, 0], "radius": 1,
+                            "colour": )" +
+            colour + "}], \"lights\": [" + list + "]"));
+    };
+    EXPECT_EQ(lights(R"({"name": "l", "position": [0, 1, 0], "intensity": 3e38})"),
+              "lights[0]: colour times intensity, with the lights before it, above 1e30");
+    EXPECT_EQ(lights(R"({"name": "l", "position": [0, 1, 0], "colour": [1, -2e30, 1]})"),
+              "lights[0]: colour times intensity, with the lights before it, above 1e30");
+    // The float nearest 1e30 passes, whichever factor carries it.
+    EXPECT_EQ(lights(R"({"name": "l", "position": [0, 1, 0], "intensity": 1e30})"), "(no error)");
+    EXPECT_EQ(lights(R"({"name": "l", "position": [0, 1, 0], "colour": [1e30, 0, 0]})"),
+              "(no error)");
+    EXPECT_EQ(lights(R"({"name": "l", "position": [0, 1, 0], "intensity": 1.1e30})"),
+              "lights[0]: colour times intensity, with the lights before it, above 1e30");
+    // Negative light takes away as much: it counts as much.
+    EXPECT_EQ(lights(R"({"name": "a", "position": [0, 1, 0], "intensity": 6e29},
+                        {"name": "b", "position": [0, 2, 0], "intensity": -6e29})"),
+              "lights[1]: colour times intensity, with the lights before it, above 1e30");
+    EXPECT_EQ(lights(R"({"name": "a", "position": [0, 1, 0], "colour": [1e15, 1, 1],
+                         "intensity": 1e15})",
+                     "[1, 1, 1]"),
+              "(no error)");
+    EXPECT_EQ(lights(R"({"name": "a", "position": [0, 1, 0], "intensity": 1e28})", "[1, 200, 1]"),
+              "objects[0].colour: times the lights' summed colour times intensity, above 1e30");
+    EXPECT_EQ(lights(R"({"name": "a", "position": [0, 1, 0], "intensity": 1e28})", "[1, 50, 1]"),
+              "(no error)");
 }
 
 TEST(SceneParseErrors, Objects) {

@@ -118,7 +118,7 @@ TEST(SceneHits, FromInsideASphereTheFarSideFacesBack) {
     ASSERT_TRUE(hit);
     EXPECT_EQ(hit->distance, 2.0);
     expect_vec3(hit->normal, {0, 0, -1});
-    // Leaving the surface outward meets nothing: the start lies within epsilon.
+    // Leaving the surface outward meets nothing: the start lies within its offset.
     EXPECT_FALSE(tracer.nearest_hit(Ray{{0, 0, 8}, {0, 0, -1}}));
     const auto through = tracer.nearest_hit(Ray{{0, 0, 8}, {0, 0, 1}});
     ASSERT_TRUE(through);
@@ -174,15 +174,6 @@ TEST(SceneHits, NearestOfTwoWinsWhateverTheOrder) {
     const auto second = tracer_of({near, far}).nearest_hit(ray);
     ASSERT_TRUE(second);
     EXPECT_EQ(second->object, 0);
-}
-
-TEST(SceneHits, EpsilonFollowsTheSceneScale) {
-    EXPECT_DOUBLE_EQ(tracer_of({}).epsilon(), 1e-5);
-    EXPECT_DOUBLE_EQ(tracer_of({object("big", Sphere{{0, -300, 0}, 100})}).epsilon(), 4e-3);
-    Scene scene;
-    scene.lights.push_back(Light{});
-    scene.lights[0].position = {0, 0, -50};
-    EXPECT_DOUBLE_EQ(Tracer(scene).epsilon(), 5e-4);
 }
 
 }  // namespace

@@ -65,6 +65,18 @@ Vec3 read_vec3(const json& value, const std::string& path) {
             read_number(value[2], element_path(path, 2))};
 }
 
+Vec3 read_position(const json& value, const std::string& path) {
+    const Vec3 position = read_vec3(value, path);
+    for (int axis = 0; axis < 3; ++axis) {
+        if (std::fabs(component(position, axis)) > kMaxCoordinate) {
+            fail_field(element_path(path, static_cast<std::size_t>(axis)),
+                       std::string("expected a number from -") + kMaxCoordinateText + " to " +
+                           kMaxCoordinateText);
+        }
+    }
+    return position;
+}
+
 Colour read_colour(const json& value, const std::string& path) {
     if (!value.is_array() || value.size() != 3) fail_field(path, "expected an array of 3 numbers");
     return {read_float(value[0], element_path(path, 0)),

@@ -15,6 +15,12 @@
 
 namespace tmhost {
 
+// The largest magnitude of a coordinate or a radius. Points reach the shader as floats, and a
+// shader may square them in float (a squared distance): 1e18 squared, three times over, stays
+// inside the float range, where 1e20 squared does not.
+constexpr double kMaxCoordinate = 1e18;
+constexpr const char* kMaxCoordinateText = "1e18";
+
 // Throws the SceneError "<path>: <what>" for the field at `path`.
 [[noreturn]] void fail_field(const std::string& path, const std::string& what);
 
@@ -24,6 +30,7 @@ int read_integer(const nlohmann::json& value, const std::string& path, int min, 
 bool read_bool(const nlohmann::json& value, const std::string& path);
 std::string read_string(const nlohmann::json& value, const std::string& path);
 Vec3 read_vec3(const nlohmann::json& value, const std::string& path);
+Vec3 read_position(const nlohmann::json& value, const std::string& path);  // within kMaxCoordinate
 Colour read_colour(const nlohmann::json& value, const std::string& path);
 const nlohmann::json& read_array(const nlohmann::json& value, const std::string& path);
 
@@ -42,6 +49,7 @@ public:
 
     double number(const char* key) const { return read_number(required(key), path(key)); }
     Vec3 vec3(const char* key) const { return read_vec3(required(key), path(key)); }
+    Vec3 position(const char* key) const { return read_position(required(key), path(key)); }
     std::string string(const char* key) const { return read_string(required(key), path(key)); }
 
     double number_or(const char* key, double fallback) const;

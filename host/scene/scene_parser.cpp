@@ -30,8 +30,8 @@ void check_direction(const Vec3& v, const std::string& path) {
 
 Camera parse_camera(const JsonFields& fields) {
     Camera camera;
-    camera.position = fields.vec3("position");
-    camera.target = fields.vec3("target");
+    camera.position = fields.position("position");
+    camera.target = fields.position("target");
     camera.up = fields.vec3_or("up", camera.up);
     camera.fov_degrees = fields.number("fov");
     if (!(camera.fov_degrees > 0.0 && camera.fov_degrees < 180.0)) {
@@ -50,17 +50,20 @@ Camera parse_camera(const JsonFields& fields) {
 
 Shape parse_shape(const JsonFields& fields, const std::string& type) {
     if (type == "sphere") {
-        Sphere sphere{fields.vec3("center"), fields.number("radius")};
+        Sphere sphere{fields.position("center"), fields.number("radius")};
         if (!(sphere.radius > 0.0)) fail_field(fields.path("radius"), "must be greater than 0");
+        if (sphere.radius > kMaxCoordinate) {
+            fail_field(fields.path("radius"), std::string("must be at most ") + kMaxCoordinateText);
+        }
         return sphere;
     }
     if (type == "plane") {
-        Plane plane{fields.vec3("point"), fields.vec3("normal")};
+        Plane plane{fields.position("point"), fields.vec3("normal")};
         check_direction(plane.normal, fields.path("normal"));
         plane.normal = normalize(plane.normal);
         return plane;
     }
-    Box box{fields.vec3("min"), fields.vec3("max")};
+    Box box{fields.position("min"), fields.position("max")};
     static const char* const axes[] = {"x", "y", "z"};
     for (int axis = 0; axis < 3; ++axis) {
         if (component(box.min, axis) > component(box.max, axis)) {
@@ -141,7 +144,7 @@ Light parse_light(const json& value, const std::string& path,
                              "reference_distance", "shadows", "exclude"});
     Light light;
     light.name = fields.string("name");
-    light.position = fields.vec3("position");
+    light.position = fields.position("position");
     light.colour = fields.colour_or("colour", light.colour);
     light.intensity = fields.float_or("intensity", light.intensity);
     light.falloff = parse_falloff(fields);
@@ -175,6 +178,34 @@ LightList parse_light_list(const JsonFields& fields,
     return list;
 }
 
+// The most light the lights may deliver together, in any channel, and the most an object's colour
+// may make of it. The shader adds the light of up to 1024 sample points in float before it
+// takes their mean, and the render multiplies that mean by the object's colour: below 1e30 both
+// stay far inside the float range, so no infinity reaches an image. The limit is the float
+// nearest 1e30, so that a colour or an intensity written as 1e30 passes.
+constexpr double kMaxLight = static_cast<double>(1e30f);
+constexpr const char* kMaxLightText = "1e30";
+
+double largest_channel(const Colour& colour) {
+    return std::max({std::fabs(colour[0]), std::fabs(colour[1]), std::fabs(colour[2])});
+}
+
+// What the light delivers at most (falloff never raises it), in its largest channel; as a
+// double, exact for a float times a float.
+double light_strength(const Light& light) {
+    return largest_channel(light.colour) * std::fabs(static_cast<double>(light.intensity));
+}
+
+void check_object_colours(const Scene& scene, double light_total) {
+    for (std::size_t i = 0; i < scene.objects.size(); ++i) {
+        if (largest_channel(scene.objects[i].colour) * light_total > kMaxLight) {
+            fail_field(member_path(element_path("objects", i), "colour"),
+                       std::string("times the lights' summed colour times intensity, above ") +
+                           kMaxLightText);
+        }
+    }
+}
+
 void parse_image(const JsonFields& fields, Scene& scene) {
     scene.width = fields.integer_or("width", scene.width, 1, kMaxImageSide);
     scene.height = fields.integer_or("height", scene.height, 1, kMaxImageSide);
@@ -206,6 +237,7 @@ Scene parse_scene(const std::string& text) {
     }
 
     std::map<std::string, int> light_names;
+    double light_total = 0.0;
     if (top.has("lights")) {
         const json& lights = read_array(top.required("lights"), "lights");
         for (std::size_t i = 0; i < lights.size(); ++i) {
@@ -213,8 +245,15 @@ Scene parse_scene(const std::string& text) {
             scene.lights.push_back(parse_light(lights[i], path, object_names));
             claim_name(light_names, scene.lights.back().name, static_cast<int>(i),
                        member_path(path, "name"));
+            light_total += light_strength(scene.lights.back());
+            if (light_total > kMaxLight) {
+                fail_field(path, std::string("colour times intensity, with the lights before it, "
+                                             "above ") +
+                                     kMaxLightText);
+            }
         }
     }
+    check_object_colours(scene, light_total);
 
     if (top.has("light_list")) {
         scene.light_list = parse_light_list(

@@ -1,54 +1,23 @@
 #include "host/scene/tracer.h"
 
-#include <algorithm>
-#include <cmath>
 #include <limits>
+#include <utility>
 
 #include "host/scene/light_falloff.h"
+#include "host/scene/ray_offset.h"
 #include "host/scene/shape_intersection.h"
 
 namespace tmhost {
 
-namespace {
-
-constexpr double kRelativeEpsilon = 1e-5;
-
-double largest_coordinate(const Vec3& v) {
-    return std::max({std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)});
-}
-
-double shape_scale(const Shape& shape) {
-    if (const auto* sphere = std::get_if<Sphere>(&shape)) {
-        return largest_coordinate(sphere->center) + sphere->radius;
-    }
-    if (const auto* plane = std::get_if<Plane>(&shape)) return largest_coordinate(plane->point);
-    const Box& box = std::get<Box>(shape);
-    return std::max(largest_coordinate(box.min), largest_coordinate(box.max));
-}
-
-double scene_scale(const Scene& scene) {
-    double scale = std::max(
-        {1.0, largest_coordinate(scene.camera.position), largest_coordinate(scene.camera.target)});
-    for (const SceneObject& object : scene.objects) {
-        scale = std::max(scale, shape_scale(object.shape));
-    }
-    for (const Light& light : scene.lights) {
-        scale = std::max(scale, largest_coordinate(light.position));
-    }
-    return scale;
-}
-
-}  // namespace
-
-Tracer::Tracer(Scene scene)
-    : scene_(std::move(scene)), epsilon_(kRelativeEpsilon * scene_scale(scene_)) {}
+Tracer::Tracer(Scene scene) : scene_(std::move(scene)) {}
 
 std::optional<Hit> Tracer::nearest_hit(const Ray& ray) const {
     std::optional<ShapeHit> nearest;
     std::size_t object = 0;
     double limit = std::numeric_limits<double>::infinity();
+    const double offset = start_offset(ray.origin);
     for (std::size_t i = 0; i < scene_.objects.size(); ++i) {
-        const auto found = intersect(scene_.objects[i].shape, ray, epsilon_, limit);
+        const auto found = intersect(scene_.objects[i].shape, ray, offset, limit);
         if (!found) continue;
         limit = found->t;
         nearest = found;
@@ -61,10 +30,12 @@ std::optional<Hit> Tracer::nearest_hit(const Ray& ray) const {
 }
 
 bool Tracer::segment_blocked(const Vec3& from, const Vec3& span, double span_length) const {
-    if (span_length <= 2.0 * epsilon_) return false;
+    const double near = start_offset(from);
+    const double far = end_offset(from + span, span_length);
+    if (span_length <= near + far) return false;
     const Ray ray{from, span * (1.0 / span_length)};
     for (const SceneObject& object : scene_.objects) {
-        if (intersect(object.shape, ray, epsilon_, span_length - epsilon_)) return true;
+        if (intersect(object.shape, ray, near, span_length - far)) return true;
     }
     return false;
 }

@@ -23,18 +23,13 @@ public:
 
     const Scene& scene() const { return scene_; }
 
-    // Distances below this count as touching: 1e-5 times the scene's scale, the largest absolute
-    // coordinate of the camera, the lights and the objects' extents (at least 1). It sits well
-    // above the rounding of the float points that the shader sends back, and well below any
-    // feature a scene is made of.
-    double epsilon() const { return epsilon_; }
-
-    // The nearest object the ray meets farther than epsilon from its origin.
+    // The nearest object the ray meets farther than the start offset from its origin
+    // (host/scene/ray_offset.h).
     std::optional<Hit> nearest_hit(const Ray& ray) const;
 
     // Whether an object crosses the segment from `from` along `span` (of length `span_length`),
-    // leaving out epsilon at each end so that a point on a surface does not shadow itself, nor a
-    // light on one its own.
+    // leaving out the start offset of `from` and the end offset of the far end, so that a point on
+    // a surface does not shadow itself, nor a light on one its own.
     bool segment_blocked(const Vec3& from, const Vec3& span, double span_length) const;
 
     // The light that light `light` delivers at `point`: colour x intensity x falloff(distance),
@@ -45,7 +40,6 @@ public:
 
 private:
     Scene scene_;
-    double epsilon_;
 };
 
 }  // namespace tmhost
