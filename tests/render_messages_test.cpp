@@ -58,6 +58,9 @@ TEST(RenderMessages, EchoedTextCannotSplitAMessageOrReachTheTerminal) {
     EXPECT_EQ(refusal(tonemix_test::render({"--set", "sam\nples=3", "-o", out})),
               "--set sam\\nples=3: unknown parameter (the shader has: samples, distance, offset, "
               "gaussian, mode, jitter, shadows, seed, list_mode, extra_flag)");
+    // Bytes that are no UTF-8 are still shown, and the message says which --set carried them.
+    EXPECT_EQ(refusal(tonemix_test::render({"--set", "samples=\xff", "-o", out})),
+              "--set samples=\xff: expected a whole number from 0 to 1024, got \"\xef\xbf\xbd\"");
     const std::string scene =
         folder
             .write("scene.json",

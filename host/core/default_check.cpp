@@ -110,7 +110,9 @@ std::string disagreement_text(const DefaultDifference& difference) {
     case Kind::no_default:
         return name + "the description gives no default, " + written;
     case Kind::unholdable:
-        return name + "the description's default " + difference.parameter->default_value.dump() +
+        return name + "the description's default " +
+               difference.parameter->default_value.dump(-1, ' ', false,
+                                                        nlohmann::json::error_handler_t::replace) +
                " is not a " + parameter_type_name(difference.parameter->type) + ", " + written;
     default:
         return name + "the description gives " + value_text(*difference.expected) + ", " + written;

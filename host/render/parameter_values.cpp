@@ -18,6 +18,12 @@ namespace {
     throw RenderError(where + ": " + what);
 }
 
+// The value as the message shows it. Text from a command line need not be UTF-8: a byte that is
+// not is shown as U+FFFD rather than failing the message itself.
+std::string shown(const json& value) {
+    return value.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
 std::string number_text(double value) {
     json number = value;
     if (value == std::floor(value) && std::fabs(value) < 1e15)
@@ -61,29 +67,29 @@ int32_t check_integer(const Parameter& parameter, const json& value, const std::
                 return choice.value;
             }
         }
-        fail(where, "expected one of " + choice_list(parameter) + ", got " + value.dump());
+        fail(where, "expected one of " + choice_list(parameter) + ", got " + shown(value));
     }
     const double low = std::max<double>(parameter.min.value_or(INT32_MIN), INT32_MIN);
     const double high = std::min<double>(parameter.max.value_or(INT32_MAX), INT32_MAX);
     const std::string expected =
         "expected a whole number " + range_text(parameter, INT32_MIN, INT32_MAX);
-    if (!value.is_number_integer()) fail(where, expected + ", got " + value.dump());
+    if (!value.is_number_integer()) fail(where, expected + ", got " + shown(value));
     // Every 32-bit number is exact in a double; larger ones only need to compare as too large.
     const double number = value.is_number_unsigned()
                               ? static_cast<double>(value.get<unsigned long long>())
                               : static_cast<double>(value.get<long long>());
-    if (number < low || number > high) fail(where, expected + ", got " + value.dump());
+    if (number < low || number > high) fail(where, expected + ", got " + shown(value));
     return static_cast<int32_t>(number);
 }
 
 float check_real(const Parameter& parameter, const json& value, const std::string& where) {
     const double largest = std::numeric_limits<float>::max();
     const std::string expected = "expected a number " + range_text(parameter, -largest, largest);
-    if (!value.is_number()) fail(where, expected + ", got " + value.dump());
+    if (!value.is_number()) fail(where, expected + ", got " + shown(value));
     const double number = value.get<double>();
     const double low = std::max(parameter.min.value_or(-largest), -largest);
     const double high = std::min(parameter.max.value_or(largest), largest);
-    if (!(number >= low && number <= high)) fail(where, expected + ", got " + value.dump());
+    if (!(number >= low && number <= high)) fail(where, expected + ", got " + shown(value));
     return static_cast<float>(number);
 }
 
