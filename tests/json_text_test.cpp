@@ -67,15 +67,6 @@ TEST(JsonText, ANumberBeyondADoubleIsMalformedAtItsPlace) {
     EXPECT_EQ(parse_json_text("[1.7976931348623157e308]")[0].get<double>(), 1.7976931348623157e308);
 }
 
-TEST(JsonText, SyntaxErrorsKeepNlohmannsDescriptionWithoutItsTag) {
-    EXPECT_EQ(error_of(R"({"name": "B", )"),
-              "line 1, column 15: malformed JSON: syntax error while parsing object key - "
-              "unexpected end of input; expected string literal");
-    EXPECT_EQ(error_of(""),
-              "line 1, column 1: malformed JSON: syntax error while parsing value - unexpected "
-              "end of input; expected '[', '{', or a literal");
-}
-
 TEST(JsonText, RepeatedKeysAreRefusedOnlyWhereAsked) {
     EXPECT_EQ(parse_json_text(R"({"a": 1, "b": {"c": 2, "c": 3}, "a": 4})"),
               json::parse(R"({"a": 4, "b": {"c": 3}})"));

@@ -87,17 +87,4 @@ TEST(SceneFileLimits, NestingBeyondSixtyFourLevelsIsRefusedWhereItStarts) {
               path + ": line 2, column 389: nested more than 64 levels deep");
 }
 
-TEST(SceneFileLimits, SixtyFourLevelsStillRead) {
-    // The top level, the shader's object, 61 objects and an empty array: the deepest a scene may
-    // go. The shader's values are the module's business, so the chain reaches the scene as written.
-    std::string chain;
-    for (int i = 0; i < 61; ++i) chain += "{\"a\": ";
-    chain += "[]" + std::string(61, '}');
-    const Scene scene =
-        parse_scene("{" + std::string(kCamera) + ", \"shader\": {\"x\": " + chain + "}}");
-    const nlohmann::json* value = &scene.shader.at("x");
-    for (int i = 0; i < 61; ++i) value = &value->at("a");
-    EXPECT_EQ(*value, nlohmann::json::array());
-}
-
 }  // namespace
