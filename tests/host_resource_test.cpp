@@ -1,4 +1,5 @@
 // resource_load on real folders: every description read, or the whole load refused with a reason.
+#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -62,9 +63,9 @@ TEST_F(HostResources, ABadFileFailsTheWholeLoad) {
     folder.write("res/description/A.json", R"({"name": "A"})");
     folder.write("res/description/B.json", R"({"name": "B", )");
     EXPECT_EQ(load((folder.path() / "res").string()), 0);
-    EXPECT_EQ(host.resources().last_error().rfind("description/B.json: ", 0), 0u)
-        << host.resources().last_error();
-    EXPECT_NE(host.resources().last_error().find("parse error"), std::string::npos);
+    EXPECT_EQ(host.resources().last_error(),
+              "description/B.json: line 1, column 15: malformed JSON: syntax error while parsing "
+              "object key - unexpected end of input; expected string literal");
 
     folder.write("res/description/B.json", R"({"label": "no name"})");
     EXPECT_EQ(load((folder.path() / "res").string()), 0);
@@ -76,6 +77,41 @@ TEST_F(HostResources, ABadFileFailsTheWholeLoad) {
               "description/B.json: a second description named \"A\"");
     EXPECT_EQ(host.resources().live_count(), 0u);
     EXPECT_EQ(host.resources().attempts().size(), 3u);
+}
+
+// Descriptions that would take the host's memory or stack fail the load like any bad file, with
+// the place of the fault; nothing of them stays.
+TEST_F(HostResources, AFileTooDeepTooLargeOrWithANumberBeyondADoubleFailsTheLoad) {
+    const std::string res = (folder.path() / "res").string();
+    folder.write("res/description/A.json", R"({"name": "A"})");
+    // The parameter's default starts at column 67 of the second line, on the fourth level: the
+    // 62nd '[' of its chain, at column 67 + 61, opens level 65.
+    const std::string start =
+        R"({"name": "B",)"
+        "\n"
+        R"( "parameters": [{"id": 1, "name": "X", "type": "long", "default": )";
+    folder.write("res/description/B.json",
+                 start + std::string(10000, '[') + std::string(10000, ']') + "}]}");
+    EXPECT_EQ(load(res), 0);
+    EXPECT_EQ(host.resources().last_error(),
+              "description/B.json: line 2, column 128: nested more than 64 levels deep");
+
+    folder.write("res/description/B.json", start + "\n  1e309}]}");
+    EXPECT_EQ(load(res), 0);
+    EXPECT_EQ(host.resources().last_error(),
+              "description/B.json: line 3, column 7: malformed JSON: number overflow parsing "
+              "'1e309'");
+
+    const std::filesystem::path huge = folder.write("res/description/B.json", "");
+    std::filesystem::resize_file(huge, (64u << 20) + 1);
+    EXPECT_EQ(load(res), 0);
+    EXPECT_EQ(host.resources().last_error(), "description/B.json: more than 64 MiB");
+
+    std::filesystem::resize_file(huge, 0);
+    folder.write("res/description/B.json",
+                 start + std::string(61, '[') + std::string(61, ']') + "}]}");
+    EXPECT_NE(load(res), 0) << host.resources().last_error();
+    EXPECT_EQ(host.resources().live_count(), 1u);
 }
 
 TEST_F(HostResources, FreeingAStaleOrUnknownHandleIsAMisuse) {

@@ -1,5 +1,6 @@
 // The pieces the render command is made of: the parameter sheet read from a description, value
 // checks, --set values, a scene's lights as the renderer sees them, options and tables.
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -113,6 +114,22 @@ TEST(RenderParameterValues, ChecksTypeRangeAndChoices) {
               "here: expected a whole number from -2147483648 to 2147483647, got 4294967296");
     EXPECT_EQ(error_of([&] { check("list", json::array()); }),
               "here: a light list is set by the scene's light_list, not as a value");
+}
+
+TEST(RenderParameterValues, BoundsBeyondTheTypeHoldValuesToTheTypesOwnRange) {
+    const Description sheet = Description::read(json::parse(R"({"name": "Xwide", "parameters": [
+        { "id": 1, "name": "TONEMIX_COUNT", "type": "long", "min": 0, "max": 9223372036854775807 },
+        { "id": 2, "name": "TONEMIX_SIZE", "type": "real", "min": -1e300, "max": 1e300 }]})"));
+    const auto check = [&](const char* name, const json& value) {
+        return tmhost::check_parameter_value(*sheet.find(std::string(name)), value, "here");
+    };
+    EXPECT_EQ(check("count", 2147483647).word, INT32_MAX);
+    EXPECT_EQ(error_of([&] { check("count", 2147483648LL); }),
+              "here: expected a whole number from 0 to 2147483647, got 2147483648");
+    EXPECT_EQ(check("size", -3.4028234663852886e38).real, -std::numeric_limits<float>::max());
+    EXPECT_EQ(error_of([&] { check("size", 3.5e38); }),
+              "here: expected a number from -3.4028234663852886e+38 to 3.4028234663852886e+38, "
+              "got 3.5e+38");
 }
 
 TEST(RenderParameterValues, SetValuesReadAsJsonOrAsText) {

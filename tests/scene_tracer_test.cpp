@@ -66,6 +66,33 @@ TEST(SceneCamera, UpVectorTurnsTheImage) {
     expect_vec3(rays.ray(1, 0).direction, normalize({0, -1, -2.0 / 3.0}), 1e-15);
 }
 
+TEST(SceneCamera, TinyAndHugeVectorsAimAsTheirDirectionsSay) {
+    // The same view and up directions, scaled by 2^-400 and by 2^400: the parser accepts both, but
+    // products of their components underflow or overflow. Scaled by powers of two, every ray must
+    // be the unscaled camera's, bit for bit.
+    const Vec3 view{1.25, -0.5, -3.0};
+    const Vec3 up{0.25, 1.0, 0.0};
+    const CameraRays plain(Camera{{0, 0, 0}, view, up, 50.0}, 5, 3);
+    for (const double scale : {0x1p-400, 0x1p400}) {
+        const CameraRays scaled(Camera{{0, 0, 0}, view * scale, up * scale, 50.0}, 5, 3);
+        for (int y = 0; y < 3; ++y) {
+            for (int x = 0; x < 5; ++x) {
+                const Vec3 expected = plain.ray(x, y).direction;
+                const Vec3 found = scaled.ray(x, y).direction;
+                EXPECT_TRUE(found == expected)
+                    << scale << " (" << x << ", " << y << "): " << found.x << " " << found.y << " "
+                    << found.z;
+            }
+        }
+    }
+    // The middle pixel looks along the view direction itself.
+    const Vec3 middle = CameraRays(Camera{{0, 0, 0}, view * 0x1p-400, up * 0x1p-400, 50.0}, 5, 3)
+                            .ray(2, 1)
+                            .direction;
+    const double norm = std::sqrt(1.25 * 1.25 + 0.5 * 0.5 + 3.0 * 3.0);
+    expect_vec3(middle, {1.25 / norm, -0.5 / norm, -3.0 / norm}, 1e-15);
+}
+
 TEST(SceneCamera, RefusesDegenerateCameras) {
     EXPECT_THROW(CameraRays(Camera{{0, 0, 0}, {0, 0, 0}, {0, 1, 0}, 45}, 1, 1),
                  std::invalid_argument);

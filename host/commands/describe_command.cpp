@@ -1,6 +1,7 @@
 #include "host/commands/command.h"
 #include "host/commands/command_line.h"
 #include "host/commands/text_table.h"
+#include "host/core/number_range.h"
 #include "host/core/text_format.h"
 #include "host/render/scene_source.h"
 #include "host/render/shader_instance.h"
@@ -9,15 +10,22 @@ namespace tmhost {
 
 namespace {
 
-std::string number_text(const Parameter& parameter, double value) {
-    return parameter.type == ParameterType::real ? real_text(static_cast<float>(value))
-                                                 : std::to_string(static_cast<long long>(value));
+// A number of the description in the parameter's own type where it fits: a real as a float, a
+// long as a whole number. One beyond that type's range is shown as the description writes it,
+// rather than wrapped round or as an infinity.
+std::string number_text(const Parameter& parameter, const nlohmann::json& written) {
+    if (written.is_number_integer() && parameter.type != ParameterType::real) return written.dump();
+    const double value = written.get<double>();
+    if (parameter.type == ParameterType::real) {
+        return fits_float(value) ? real_text(static_cast<float>(value)) : written.dump();
+    }
+    return fits_long_long(value) ? std::to_string(static_cast<long long>(value)) : written.dump();
 }
 
 std::string default_text(const Parameter& parameter) {
     const nlohmann::json& value = parameter.default_value;
     if (value.is_boolean()) return value.get<bool>() ? "true" : "false";
-    if (value.is_number()) return number_text(parameter, value.get<double>());
+    if (value.is_number()) return number_text(parameter, value);
     return value.is_null() ? "-" : value.dump();
 }
 
@@ -30,8 +38,8 @@ std::string range_text(const Parameter& parameter) {
         return text;
     }
     if (parameter.min || parameter.max) {
-        return (parameter.min ? number_text(parameter, *parameter.min) : "") + " .. " +
-               (parameter.max ? number_text(parameter, *parameter.max) : "");
+        return (parameter.min ? number_text(parameter, parameter.min_written) : "") + " .. " +
+               (parameter.max ? number_text(parameter, parameter.max_written) : "");
     }
     return "-";
 }

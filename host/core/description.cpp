@@ -5,6 +5,8 @@
 #include <cmath>
 #include <map>
 
+#include "host/core/number_range.h"
+
 namespace tmhost {
 
 using nlohmann::json;
@@ -51,12 +53,14 @@ int32_t word(const json& value, const std::string& where) {
     return static_cast<int32_t>(number);
 }
 
-std::optional<double> bound(const json& parameter, const char* key, const std::string& where) {
+std::optional<double> bound(const json& parameter, const char* key, const std::string& where,
+                            json* written) {
     if (!parameter.contains(key)) return std::nullopt;
     const json& value = parameter.at(key);
     if (!value.is_number() || !std::isfinite(value.get<double>())) {
         fail(where + "." + key + ": expected a number");
     }
+    *written = value;
     return value.get<double>();
 }
 
@@ -112,13 +116,21 @@ std::optional<Element> Parameter::default_element() const {
     Element out;
     out.id = id;
     if (type == ParameterType::integer && default_value.is_number_integer()) {
+        // A default beyond 32 bits would wrap into some other number.
+        const bool fits = default_value.is_number_unsigned()
+                              ? default_value.get<json::number_unsigned_t>() <= INT32_MAX
+                              : default_value.get<json::number_integer_t>() >= INT32_MIN &&
+                                    default_value.get<json::number_integer_t>() <= INT32_MAX;
+        if (!fits) return std::nullopt;
         out.type = ValueType::integer;
-        out.word = default_value.get<int32_t>();
+        out.word = static_cast<int32_t>(default_value.get<json::number_integer_t>());
         return out;
     }
     if (type == ParameterType::real && default_value.is_number()) {
+        const double number = default_value.get<double>();
+        if (!fits_float(number)) return std::nullopt;
         out.type = ValueType::real;
-        out.real = default_value.get<float>();
+        out.real = static_cast<float>(number);
         return out;
     }
     if (type == ParameterType::boolean && default_value.is_boolean()) {
@@ -171,8 +183,8 @@ Description Description::read(const json& document) {
                 parameter.custom_type = entry.at("custom_type").get<int32_t>();
             }
             if (entry.contains("default")) parameter.default_value = entry.at("default");
-            parameter.min = bound(entry, "min", where);
-            parameter.max = bound(entry, "max", where);
+            parameter.min = bound(entry, "min", where, &parameter.min_written);
+            parameter.max = bound(entry, "max", where, &parameter.max_written);
             parameter.choices = choices_of(entry, where);
             description.parameters_.push_back(std::move(parameter));
         }

@@ -41,6 +41,9 @@ struct Parameter {
     nlohmann::json default_value;  // as written; null when the description gives none
     std::optional<double> min;
     std::optional<double> max;
+    // The bounds as written, for showing them where a double would not: 9223372036854775807.
+    nlohmann::json min_written;  // null when there is no min
+    nlohmann::json max_written;
     std::vector<ParameterChoice> choices;
 
     // The element init_defaults must write for the default; none when there is no default or the

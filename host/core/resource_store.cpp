@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <sstream>
 
 #include <nlohmann/json.hpp>
+
+#include "host/json/json_text.h"
 
 namespace tmhost {
 
@@ -27,14 +27,25 @@ std::string folder_label(const fs::path& folder) {
     return "'" + name + "'";
 }
 
-bool read_file(const fs::path& file, std::string& content) {
+// A description is small. A file far larger than any is refused as soon as it proves too long,
+// before it takes the host's memory; a regular file's size is no promise (a file of /proc has
+// none, and a file may grow while it is read).
+constexpr std::size_t kMaxDescriptionBytes = std::size_t{64} << 20;
+
+// The file's bytes, or why there are none: "unreadable" or "more than 64 MiB".
+std::string read_file(const fs::path& file, std::string& content) {
     std::ifstream in(file, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    if (in.bad()) return false;
-    content = buffer.str();
-    return true;
+    if (!in) return "unreadable";
+    content.clear();
+    char buffer[65536];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+        const std::size_t count = static_cast<std::size_t>(in.gcount());
+        if (count > kMaxDescriptionBytes - content.size()) {
+            return "more than " + std::to_string(kMaxDescriptionBytes >> 20) + " MiB";
+        }
+        content.append(buffer, count);
+    }
+    return in.bad() ? "unreadable" : "";
 }
 
 }  // namespace
@@ -76,11 +87,12 @@ int32_t ResourceStore::load(const std::string& folder_text) {
         for (const fs::path& file : files) {
             const std::string shown = "description/" + file.filename().string();
             std::string content;
-            if (!read_file(file, content)) return fail(shown + ": unreadable");
+            const std::string unread = read_file(file, content);
+            if (!unread.empty()) return fail(shown + ": " + unread);
             nlohmann::json parsed;
             try {
-                parsed = nlohmann::json::parse(content);
-            } catch (const nlohmann::json::parse_error& e) {
+                parsed = parse_json_text(content);
+            } catch (const JsonTextError& e) {
                 return fail(shown + ": " + e.what());
             }
             auto name = parsed.is_object() ? parsed.find("name") : parsed.end();

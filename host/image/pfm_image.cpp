@@ -125,7 +125,10 @@ void write_pfm(const std::string& path, const Image& image) {
 }
 
 Image read_pfm(const std::string& path) {
-    const std::string bytes = read_file(path);
+    // The largest image the host makes, with room to spare for its header.
+    constexpr std::size_t kMaxPfmBytes =
+        3 * sizeof(float) * static_cast<std::size_t>(kMaxImagePixels) + 4096;
+    const std::string bytes = read_file(path, kMaxPfmBytes);
     try {
         return decode_pfm(bytes);
     } catch (const FileError& error) {

@@ -111,6 +111,12 @@ bool move_over(const std::string& from, const std::string& to) {
 #endif
 }
 
+std::string size_text(std::size_t bytes) {
+    constexpr std::size_t kMiB = std::size_t{1} << 20;
+    return bytes != 0 && bytes % kMiB == 0 ? std::to_string(bytes / kMiB) + " MiB"
+                                           : std::to_string(bytes) + " bytes";
+}
+
 [[noreturn]] void write_failed(const std::string& path, const std::string& temporary, int error) {
     std::remove(temporary.c_str());
     cannot_write(path, std::strerror(error));
@@ -160,13 +166,19 @@ void check_writable(const std::string& path) {
     if (std::remove(temporary.c_str()) != 0) cannot_write(path, std::strerror(errno));
 }
 
-std::string read_file(const std::string& path) {
+std::string read_file(const std::string& path, std::size_t max_bytes) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) throw FileError(path + ": cannot read: " + std::strerror(errno));
     std::string bytes;
     char buffer[65536];
     std::size_t count = 0;
-    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, count);
+    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        if (count > max_bytes - bytes.size()) {
+            std::fclose(file);
+            throw FileError(path + ": cannot read: more than " + size_text(max_bytes));
+        }
+        bytes.append(buffer, count);
+    }
     const bool failed = std::ferror(file) != 0;
     const int error = errno;
     std::fclose(file);

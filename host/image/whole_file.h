@@ -5,6 +5,7 @@
 // link names is replaced and the link stays.
 #pragma once
 
+#include <cstddef>
 #include <stdexcept>
 #include <string>
 
@@ -29,7 +30,12 @@ std::string write_target(const std::string& path);
 // FileError as replace_file does.
 void check_writable(const std::string& path);
 
-// Throws FileError "<path>: cannot read: <reason>".
-std::string read_file(const std::string& path);
+// The most read_file reads unless told otherwise: far more than any scene file holds. A reader
+// must stop somewhere: a path may name an endless file such as /dev/zero.
+constexpr std::size_t kMaxReadBytes = std::size_t{64} << 20;
+
+// Throws FileError "<path>: cannot read: <reason>", and "<path>: cannot read: more than 64 MiB"
+// (or "... more than N bytes") as soon as the file proves longer than max_bytes.
+std::string read_file(const std::string& path, std::size_t max_bytes = kMaxReadBytes);
 
 }  // namespace tmhost

@@ -51,9 +51,10 @@ std::string choice_list(const Parameter& parameter) {
     return text;
 }
 
-std::string range_text(const Parameter& parameter, double low, double high) {
-    return "from " + number_text(parameter.min.value_or(low)) + " to " +
-           number_text(parameter.max.value_or(high));
+// The range a value is held to: the description's bounds where they lie inside the type's own
+// range, that range where they reach beyond it.
+std::string range_text(double low, double high) {
+    return "from " + number_text(low) + " to " + number_text(high);
 }
 
 int32_t check_integer(const Parameter& parameter, const json& value, const std::string& where) {
@@ -71,8 +72,7 @@ int32_t check_integer(const Parameter& parameter, const json& value, const std::
     }
     const double low = std::max<double>(parameter.min.value_or(INT32_MIN), INT32_MIN);
     const double high = std::min<double>(parameter.max.value_or(INT32_MAX), INT32_MAX);
-    const std::string expected =
-        "expected a whole number " + range_text(parameter, INT32_MIN, INT32_MAX);
+    const std::string expected = "expected a whole number " + range_text(low, high);
     if (!value.is_number_integer()) fail(where, expected + ", got " + shown(value));
     // Every 32-bit number is exact in a double; larger ones only need to compare as too large.
     const double number = value.is_number_unsigned()
@@ -84,11 +84,11 @@ int32_t check_integer(const Parameter& parameter, const json& value, const std::
 
 float check_real(const Parameter& parameter, const json& value, const std::string& where) {
     const double largest = std::numeric_limits<float>::max();
-    const std::string expected = "expected a number " + range_text(parameter, -largest, largest);
-    if (!value.is_number()) fail(where, expected + ", got " + shown(value));
-    const double number = value.get<double>();
     const double low = std::max(parameter.min.value_or(-largest), -largest);
     const double high = std::min(parameter.max.value_or(largest), largest);
+    const std::string expected = "expected a number " + range_text(low, high);
+    if (!value.is_number()) fail(where, expected + ", got " + shown(value));
+    const double number = value.get<double>();
     if (!(number >= low && number <= high)) fail(where, expected + ", got " + shown(value));
     return static_cast<float>(number);
 }

@@ -1,8 +1,30 @@
 #include "host/scene/camera_rays.h"
 
+#include <cmath>
 #include <stdexcept>
 
 namespace tmhost {
+
+namespace {
+
+// The vector times a power of two that brings its largest component between 2^-64 and 2^64, where
+// the products of a cross product and of a length neither underflow nor overflow: the parser
+// accepts a view and an up vector of 1e-100, whose cross product's length underflows to zero.
+// Scaling by a power of two is exact and turns no direction; a vector already in that range, as
+// every ordinary camera's is, is not touched at all, so its rays keep every bit.
+Vec3 in_safe_range(Vec3 v) {
+    constexpr double kLow = 0x1p-64;
+    constexpr double kHigh = 0x1p64;
+    const auto largest = [](const Vec3& a) {
+        return std::fmax(std::fabs(a.x), std::fmax(std::fabs(a.y), std::fabs(a.z)));
+    };
+    if (v == Vec3{} || !is_finite(v)) return v;
+    while (largest(v) < kLow) v = v * kHigh;
+    while (largest(v) > kHigh) v = v * kLow;
+    return v;
+}
+
+}  // namespace
 
 double tan_degrees(double degrees) {
     constexpr double kPi = 3.14159265358979323846;
@@ -31,8 +53,8 @@ CameraRays::CameraRays(const Camera& camera, int width, int height)
     if (!(camera.fov_degrees > 0.0 && camera.fov_degrees < 180.0)) {
         throw std::invalid_argument("camera field of view out of range");
     }
-    const Vec3 view = camera.target - camera.position;
-    const Vec3 side = view == Vec3{} ? Vec3{} : cross(view, camera.up);
+    const Vec3 view = in_safe_range(camera.target - camera.position);
+    const Vec3 side = view == Vec3{} ? Vec3{} : cross(view, in_safe_range(camera.up));
     if (side == Vec3{}) throw std::invalid_argument("camera without a view direction");
     forward_ = normalize(view);
     const Vec3 right = normalize(side);

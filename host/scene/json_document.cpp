@@ -1,142 +1,18 @@
 #include "host/scene/json_document.h"
 
-#include <cstddef>
-#include <vector>
-
+#include "host/json/json_text.h"
 #include "host/scene/scene_error.h"
 
 namespace tmhost {
 
-using nlohmann::json;
-
-std::string member_path(const std::string& parent, const std::string& key) {
-    return parent.empty() ? key : parent + "." + key;
-}
-
-std::string element_path(const std::string& parent, std::size_t index) {
-    return parent + "[" + std::to_string(index) + "]";
-}
-
-std::string path_label(const std::string& path) { return path.empty() ? "top level" : path; }
-
-namespace {
-
-// nlohmann reports where it stopped as a count of bytes read; people want a line and a column.
-// The position names the last byte read (the offending one), or the end of the text.
-std::string line_and_column(const std::string& text, std::size_t bytes_read) {
-    std::size_t at = bytes_read == 0 ? 0 : bytes_read - 1;
-    if (at > text.size()) at = text.size();
-    std::size_t line = 1;
-    std::size_t line_start = 0;
-    for (std::size_t i = 0; i < at; ++i) {
-        if (text[i] == '\n') {
-            ++line;
-            line_start = i + 1;
-        }
+nlohmann::json parse_json_document(const std::string& text) {
+    JsonLimits limits;
+    limits.unique_keys = true;
+    try {
+        return parse_json_text(text, limits);
+    } catch (const JsonTextError& error) {
+        throw SceneError(error.what());
     }
-    return "line " + std::to_string(line) + ", column " + std::to_string(at - line_start + 1);
-}
-
-// "[json.exception.parse_error.101] parse error at line 1, column 5: syntax error ..." carries
-// nlohmann's own tag and position; keep only the description.
-std::string describe(const json::exception& error) {
-    std::string what = error.what();
-    const std::size_t tag_end = what.find("] ");
-    if (what.compare(0, 1, "[") == 0 && tag_end != std::string::npos) what.erase(0, tag_end + 2);
-    if (what.compare(0, 11, "parse error") == 0) {
-        const std::size_t colon = what.find(": ");
-        if (colon != std::string::npos) what.erase(0, colon + 2);
-    }
-    return what;
-}
-
-// Builds the tree from nlohmann's event stream, so that a repeated key and the position of every
-// error (including number overflow, which the plain parser reports without one) can be caught.
-class TreeBuilder {
-public:
-    explicit TreeBuilder(const std::string& text) : text_(text) {}
-
-    json take() { return std::move(root_); }
-
-    bool null() { return place(nullptr); }
-    bool boolean(bool value) { return place(value); }
-    bool number_integer(json::number_integer_t value) { return place(value); }
-    bool number_unsigned(json::number_unsigned_t value) { return place(value); }
-    bool number_float(json::number_float_t value, const json::string_t&) { return place(value); }
-    bool string(json::string_t& value) { return place(std::move(value)); }
-    bool binary(json::binary_t& value) { return place(json::binary(std::move(value))); }
-
-    bool start_object(std::size_t) { return open(json::object()); }
-    bool start_array(std::size_t) { return open(json::array()); }
-    bool end_object() { return close(); }
-    bool end_array() { return close(); }
-
-    bool key(json::string_t& key) {
-        if (open_.back()->contains(key)) {
-            throw SceneError(path_label(paths_.back()) + ": key \"" + key + "\" appears twice");
-        }
-        key_ = std::move(key);
-        return true;
-    }
-
-    bool parse_error(std::size_t position, const std::string&, const json::exception& error) {
-        throw SceneError(line_and_column(text_, position) + ": malformed JSON: " + describe(error));
-    }
-
-private:
-    // Stores a value where the stream is; answers the stored value and its path. Only the
-    // innermost open container ever grows, so pointers to the outer ones stay valid.
-    json* insert(json value, std::string* path) {
-        if (open_.empty()) {
-            root_ = std::move(value);
-            path->clear();
-            return &root_;
-        }
-        json& parent = *open_.back();
-        if (parent.is_array()) {
-            *path = element_path(paths_.back(), parent.size());
-            parent.push_back(std::move(value));
-            return &parent.back();
-        }
-        *path = member_path(paths_.back(), key_);
-        json& slot = parent[key_];
-        slot = std::move(value);
-        return &slot;
-    }
-
-    bool place(json value) {
-        std::string path;
-        insert(std::move(value), &path);
-        return true;
-    }
-
-    bool open(json container) {
-        std::string path;
-        json* slot = insert(std::move(container), &path);
-        open_.push_back(slot);
-        paths_.push_back(std::move(path));
-        return true;
-    }
-
-    bool close() {
-        open_.pop_back();
-        paths_.pop_back();
-        return true;
-    }
-
-    const std::string& text_;
-    json root_;
-    std::vector<json*> open_;
-    std::vector<std::string> paths_;
-    std::string key_;
-};
-
-}  // namespace
-
-json parse_json_document(const std::string& text) {
-    TreeBuilder builder(text);
-    json::sax_parse(text, &builder);
-    return builder.take();
 }
 
 }  // namespace tmhost

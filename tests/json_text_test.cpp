@@ -1,0 +1,81 @@
+// JSON text read within limits: nesting refused at the bracket one level too deep, numbers beyond
+// a double's range refused with their place, repeated keys refused only where asked.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "host/json/json_text.h"
+
+namespace {
+
+using nlohmann::json;
+using tmhost::JsonLimits;
+using tmhost::JsonTextError;
+using tmhost::parse_json_text;
+
+std::string error_of(const std::string& text, const JsonLimits& limits = {}) {
+    try {
+        parse_json_text(text, limits);
+    } catch (const JsonTextError& error) {
+        return error.what();
+    }
+    return "(no error)";
+}
+
+JsonLimits deepest(std::size_t levels) {
+    JsonLimits limits;
+    limits.max_depth = levels;
+    return limits;
+}
+
+std::string nested_arrays(std::size_t levels) {
+    return std::string(levels, '[') + std::string(levels, ']');
+}
+
+TEST(JsonText, SixtyFourLevelsReadAndTheSixtyFifthIsRefusedAtItsBracket) {
+    const json tree = parse_json_text(nested_arrays(64));
+    const json* innermost = &tree;
+    for (int level = 1; level < 64; ++level) {
+        ASSERT_TRUE(innermost->is_array() && innermost->size() == 1u) << level;
+        innermost = &(*innermost)[0];
+    }
+    EXPECT_EQ(*innermost, json::array());
+
+    EXPECT_EQ(error_of(nested_arrays(65)), "line 1, column 65: nested more than 64 levels deep");
+    // Refused at the bracket, long before the end of the text is in sight.
+    EXPECT_EQ(error_of(std::string(100000, '[')),
+              "line 1, column 65: nested more than 64 levels deep");
+}
+
+TEST(JsonText, DepthCountsArraysAndObjectsAlikeAndNotBracketsInStrings) {
+    EXPECT_EQ(error_of(R"({"a": [1, {"b": [2]}]})", deepest(3)),
+              "line 1, column 17: nested more than 3 levels deep");
+    EXPECT_EQ(parse_json_text(R"({"a": [1, {"b": 2}]})", deepest(3))["a"][1]["b"], json(2));
+    EXPECT_EQ(parse_json_text(R"(["[[[[{{{{", "]]}}"])", deepest(1)),
+              json::array({"[[[[{{{{", "]]}}"}));
+    EXPECT_EQ(error_of("[\n [\n  [1]]]", deepest(2)),
+              "line 3, column 3: nested more than 2 levels deep");
+    EXPECT_EQ(error_of("[]", deepest(0)), "line 1, column 1: nested more than 0 levels deep");
+    EXPECT_EQ(parse_json_text("17", deepest(0)), json(17));
+}
+
+TEST(JsonText, ANumberBeyondADoubleIsMalformedAtItsPlace) {
+    EXPECT_EQ(error_of(R"({"a": 1e309})"),
+              "line 1, column 11: malformed JSON: number overflow parsing '1e309'");
+    EXPECT_EQ(error_of("[\n  -1e400]"),
+              "line 2, column 8: malformed JSON: number overflow parsing '-1e400'");
+    EXPECT_EQ(parse_json_text("[1.7976931348623157e308]")[0].get<double>(), 1.7976931348623157e308);
+}
+
+TEST(JsonText, RepeatedKeysAreRefusedOnlyWhereAsked) {
+    EXPECT_EQ(parse_json_text(R"({"a": 1, "b": {"c": 2, "c": 3}, "a": 4})"),
+              json::parse(R"({"a": 4, "b": {"c": 3}})"));
+    JsonLimits unique;
+    unique.unique_keys = true;
+    EXPECT_EQ(error_of(R"({"a": 1, "b": {"c": 2, "c": 3}})", unique), "b: key \"c\" appears twice");
+    EXPECT_EQ(error_of(R"({"a": [{}, {"x": 1, "x": 1}]})", unique),
+              "a[1]: key \"x\" appears twice");
+    EXPECT_EQ(error_of(R"({"a": 1, "a": 1})", unique), "top level: key \"a\" appears twice");
+}
+
+}  // namespace
