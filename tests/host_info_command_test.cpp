@@ -1,61 +1,27 @@
 // tonemix-host info as scripts compare it: the built module's registration, one node driven
 // through the record, and nothing that would differ between two runs or two platforms.
-#include <algorithm>
-#include <cstdio>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#if defined(__linux__)
-#include <sys/wait.h>
-#endif
-
-#include "module_test_support.h"
+#include "program_run.h"
 
 namespace {
 
 #if defined(__linux__)
 
-struct ProgramRun {
-    int status = -1;
-    std::vector<std::string> lines;  // standard output and standard error
-};
+using tonemix_test::has_line;
+using tonemix_test::host_program;
+using tonemix_test::joined;
+using tonemix_test::ProgramRun;
 
-std::filesystem::path host_program() {
-    return std::filesystem::path(tonemix_test::module_file()).parent_path() / "tonemix-host";
-}
-
+// Standard output and standard error together.
 ProgramRun run_info(const std::string& arguments) {
-    ProgramRun run;
-    const std::string command = "'" + host_program().string() + "' info " + arguments + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return run;
-    std::string line;
-    for (int c = std::fgetc(pipe); c != EOF; c = std::fgetc(pipe)) {
-        if (c != '\n') {
-            line += static_cast<char>(c);
-            continue;
-        }
-        run.lines.push_back(line);
-        line.clear();
-    }
-    if (!line.empty()) run.lines.push_back(line);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return tonemix_test::run_program("info " + arguments + " 2>&1");
 }
 
-bool has_line(const ProgramRun& run, const std::string& line) {
-    return std::find(run.lines.begin(), run.lines.end(), line) != run.lines.end();
-}
-
-std::string joined(const ProgramRun& run) {
-    std::string text;
-    for (const std::string& line : run.lines) text += line + "\n";
-    return text;
-}
+std::string quoted_module() { return "'" + tonemix_test::module_file() + "'"; }
 
 class InfoCommand : public ::testing::Test {
 protected:
@@ -64,8 +30,8 @@ protected:
     }
 };
 
-TEST_F(InfoCommand, TheBuiltModuleRunsANodeAndLeavesNothingBehind) {
-    const ProgramRun run = run_info("'" + tonemix_test::module_file() + "'");
+TEST_F(InfoCommand, VerboseRunsANodeAndShowsEveryStep) {
+    const ProgramRun run = run_info("-v " + quoted_module());
     ASSERT_EQ(run.status, 0) << joined(run);
     for (const char* line : {
              "message 2 (start): 1",
@@ -88,8 +54,8 @@ TEST_F(InfoCommand, TheBuiltModuleRunsANodeAndLeavesNothingBehind) {
 }
 
 TEST_F(InfoCommand, TwoRunsPrintTheSameBytesAndNoAddresses) {
-    const ProgramRun first = run_info("'" + tonemix_test::module_file() + "'");
-    const ProgramRun second = run_info("'" + tonemix_test::module_file() + "'");
+    const ProgramRun first = run_info("--verbose " + quoted_module());
+    const ProgramRun second = run_info("--verbose " + quoted_module());
     ASSERT_EQ(first.status, 0) << joined(first);
     EXPECT_EQ(first.lines, second.lines);
     // Addresses differ between runs and platforms; the shader's numbers must not.
@@ -98,8 +64,56 @@ TEST_F(InfoCommand, TwoRunsPrintTheSameBytesAndNoAddresses) {
     }
 }
 
+TEST_F(InfoCommand, PlainInfoIsASummaryOfTheSameRun) {
+    const ProgramRun run = run_info(quoted_module());
+    ASSERT_EQ(run.status, 0) << joined(run);
+    ASSERT_GE(run.lines.size(), 6u) << joined(run);
+    EXPECT_EQ(run.lines[0], "module: " + tonemix_test::module_file());
+    EXPECT_EQ(run.lines[1], "console:");
+    const std::size_t banner = run.lines.size() - 5;  // the console's lines
+    for (std::size_t i = 2; i < 2 + banner; ++i) {
+        EXPECT_EQ(run.lines[i].rfind("  \"", 0), 0u) << run.lines[i];
+    }
+    const std::vector<std::string> tail(run.lines.end() - 3, run.lines.end());
+    EXPECT_EQ(tail[0].rfind("registration: plug-in 1007539 \"Tonemix\", type ", 0), 0u) << tail[0];
+    EXPECT_EQ(tail[1], "nothing left behind");
+    EXPECT_EQ(tail[2], "lifecycle: every step answered as a host expects");
+
+    // The same module by --module, and the console the verbose run shows.
+    const ProgramRun by_option = run_info("--module " + quoted_module());
+    EXPECT_EQ(by_option.status, 0);
+    EXPECT_EQ(by_option.lines, run.lines);
+    const ProgramRun verbose = run_info("-v --module=" + quoted_module());
+    for (std::size_t i = 1; i < 2 + banner; ++i) {
+        EXPECT_TRUE(has_line(verbose, run.lines[i])) << run.lines[i];
+    }
+    EXPECT_FALSE(has_line(run, "message 2 (start): 1"));
+}
+
+TEST_F(InfoCommand, HelpIsPrintedNotLoaded) {
+    for (const char* help : {"--help", "-h"}) {
+        const ProgramRun run =
+            tonemix_test::run_program(std::string("info ") + help + " 2>/dev/null");
+        EXPECT_EQ(run.status, 0) << help;
+        ASSERT_FALSE(run.lines.empty());
+        EXPECT_EQ(run.lines[0], "usage: tonemix-host info [MODULE] [--module PATH] [-v]");
+        EXPECT_TRUE(has_line(run, "  --module PATH")) << joined(run);
+        EXPECT_TRUE(has_line(run, "  -v, --verbose")) << joined(run);
+        EXPECT_FALSE(has_line(run, "nothing left behind"));
+    }
+}
+
 TEST_F(InfoCommand, BadCommandLinesExitWithTwo) {
-    EXPECT_EQ(run_info("a b").status, 2);
+    const ProgramRun two = run_info("a b");
+    EXPECT_EQ(two.status, 2);
+    EXPECT_EQ(two.lines,
+              std::vector<std::string>{"tonemix-host: more than one module file: 'a' and 'b'"});
+    const ProgramRun both = run_info(quoted_module() + " --module " + quoted_module());
+    EXPECT_EQ(both.status, 2);
+    EXPECT_EQ(both.lines.size(), 1u) << joined(both);
+    EXPECT_EQ(run_info("--verbos").lines,
+              std::vector<std::string>{"tonemix-host: unknown option '--verbos'"});
+    EXPECT_EQ(run_info("--module").status, 2);
     const ProgramRun missing = run_info("'/nonexistent/Tonemix.cdl'");
     EXPECT_EQ(missing.status, 2);
     EXPECT_FALSE(has_line(missing, "nothing left behind"));

@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "host/commands/program_paths.h"
+#include "host/commands/text_table.h"
 #include "host/core/text_format.h"
 #include "host/render/render_error.h"
 #include "host/scene/scene_error.h"
@@ -14,31 +15,88 @@ const std::vector<Command>& commands() {
     static const std::vector<Command> table = {
         {"info", "[MODULE]",
          "load MODULE (default: Tonemix.cdl beside this program), send its lifecycle messages, "
-         "run one shader node through set-up, a few shaded points and tear-down, and report the "
-         "results, its console, its registrations and what it left behind",
-         run_info},
-        {"render",
-         "[SCENE] [-o FILE] [--width W] [--height H] [--set NAME=VALUE]... [--lanes K] "
-         "[--threads N] [--shared-node] [--module PATH] [--trust-description]",
+         "run one shader node through set-up, a few shaded points and tear-down, and report "
+         "its console, its registration, what it left behind and whether every step answered "
+         "as a host expects; -v reports every step",
+         info_options, run_info},
+        {"render", "[SCENE]",
          "render SCENE (a scene file; default: the built-in scene) with the module's shader into "
          "FILE (.png or .pfm; default: tonemix.png)",
-         run_render},
-        {"describe", "[SCENE] [--set NAME=VALUE]... [--module PATH] [--trust-description]",
+         render_options, run_render},
+        {"describe", "[SCENE]",
          "show the shader's parameters as the module describes them, with the values of SCENE "
          "(default: the built-in scene) and whether each is enabled for them",
-         run_describe},
+         describe_options, run_describe},
+        {"scene", "NAME",
+         "print the scene NAME as a scene file to start from; the one scene is builtin, which "
+         "render and describe use without a SCENE",
+         scene_options, run_scene},
     };
     return table;
 }
 
+namespace {
+
+// Words after `lead` on lines of 80 columns, lines after the first indented under the first word.
+std::vector<std::string> hanging(const std::string& lead, const std::vector<std::string>& words) {
+    constexpr std::size_t kWidth = 80;
+    std::vector<std::string> lines = {lead};
+    const std::string margin(lead.size() + 1, ' ');
+    bool first_on_line = true;
+    for (const std::string& word : words) {
+        if (!first_on_line && lines.back().size() + 1 + word.size() > kWidth) {
+            lines.push_back(margin + word);
+            continue;
+        }
+        lines.back() += " " + word;
+        first_on_line = false;
+    }
+    return lines;
+}
+
+std::vector<std::string> synopsis_words(const Command& command) {
+    std::vector<std::string> words = {command.positional};
+    for (const OptionRule& rule : command.options()) {
+        if (std::strcmp(rule.name, "--help") != 0) words.push_back(option_synopsis(rule));
+    }
+    return words;
+}
+
+}  // namespace
+
+std::string command_synopsis(const Command& command) {
+    std::string text = command.name;
+    for (const std::string& word : synopsis_words(command)) text += " " + word;
+    return text;
+}
+
 std::vector<std::string> usage_lines(const char* name) {
     for (const Command& command : commands()) {
-        if (std::strcmp(command.name, name) == 0) {
-            return {std::string("usage: tonemix-host ") + command.name + " " + command.arguments,
-                    std::string("  ") + command.summary};
+        if (std::strcmp(command.name, name) != 0) continue;
+        std::vector<std::string> lines =
+            hanging(std::string("usage: tonemix-host ") + command.name, synopsis_words(command));
+        for (std::string& line : wrap_text(command.summary, 2)) lines.push_back(std::move(line));
+        lines.push_back("");
+        lines.push_back("options:");
+        for (const OptionRule& rule : command.options()) {
+            for (std::string& line : option_help(rule)) lines.push_back(std::move(line));
         }
+        return lines;
     }
     return {};
+}
+
+std::vector<std::string> program_usage_lines() {
+    std::vector<std::string> lines = {"usage: tonemix-host COMMAND [ARGUMENTS]",
+                                      "       tonemix-host COMMAND --help", "", "commands:"};
+    for (const Command& command : commands()) {
+        for (std::string& line :
+             hanging(std::string("  ") + command.name, synopsis_words(command))) {
+            lines.push_back(std::move(line));
+        }
+        for (std::string& line : wrap_text(command.summary, 6)) lines.push_back(std::move(line));
+    }
+    return lines;
 }
 
 void CommandOutput::out(const std::string& text) {

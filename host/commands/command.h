@@ -1,5 +1,5 @@
-// The commands of tonemix-host (info, render, describe) and what they share: the settings the
-// program gives them, the lines they answer and one set of exit codes. A command prints nothing
+// The commands of tonemix-host (info, render, describe, scene) and what they share: the settings
+// the program gives them, the lines they answer and one set of exit codes. A command prints nothing
 // itself but its progress bar; the program prints its output lines in order.
 #ifndef TMHOST_COMMAND_H
 #define TMHOST_COMMAND_H
@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "host/commands/command_line.h"
 #include "host/core/module_session.h"
 
 namespace tmhost {
@@ -51,19 +52,32 @@ using CommandArguments = std::vector<std::string>;  // the arguments after the c
 
 struct Command {
     const char* name;
-    const char* arguments;  // as usage shows them
+    const char* positional;  // "[SCENE]", as usage shows the plain argument
     const char* summary;
+    // The options the command reads, the same table its parser takes.
+    const std::vector<OptionRule>& (*options)();
     CommandOutput (*run)(const CommandArguments& arguments, const CommandSettings& settings);
 };
 
 // Every command, in the order usage lists them; a new command is one entry there.
 const std::vector<Command>& commands();
-// "usage: tonemix-host NAME ARGUMENTS" and the summary, for NAME --help.
+// "NAME [PLAIN] [OPTION]...", every option but --help as option_synopsis shows it.
+std::string command_synopsis(const Command& command);
+// For NAME --help: "usage: tonemix-host NAME ...", the summary and every option with its values,
+// in 80 columns. None for an unknown name.
 std::vector<std::string> usage_lines(const char* name);
+// For tonemix-host --help: the program's usage and every command's synopsis and summary.
+std::vector<std::string> program_usage_lines();
+
+const std::vector<OptionRule>& info_options();
+const std::vector<OptionRule>& render_options();
+const std::vector<OptionRule>& describe_options();
+const std::vector<OptionRule>& scene_options();
 
 CommandOutput run_info(const CommandArguments& arguments, const CommandSettings& settings);
 CommandOutput run_render(const CommandArguments& arguments, const CommandSettings& settings);
 CommandOutput run_describe(const CommandArguments& arguments, const CommandSettings& settings);
+CommandOutput run_scene(const CommandArguments& arguments, const CommandSettings& settings);
 
 // The module a command loads: `given` (its --module) or the one beside the program, made
 // absolute, since the module derives its resource folder from its path.

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "host/commands/text_table.h"
 #include "host/render/render_error.h"
 
 namespace tmhost {
@@ -16,7 +17,28 @@ const OptionRule* find_rule(const std::vector<OptionRule>& rules, const std::str
     return nullptr;
 }
 
+std::string with_value(const OptionRule& rule, const char* name) {
+    if (!rule.takes_value) return name;
+    return std::string(name) + " " + (rule.value_name != nullptr ? rule.value_name : "VALUE");
+}
+
 }  // namespace
+
+std::string option_synopsis(const OptionRule& rule) {
+    return "[" + with_value(rule, rule.alias != nullptr ? rule.alias : rule.name) + "]" +
+           (rule.repeatable ? "..." : "");
+}
+
+std::vector<std::string> option_help(const OptionRule& rule) {
+    std::vector<std::string> lines = {
+        "  " + (rule.alias != nullptr ? std::string(rule.alias) + ", " : "") +
+        with_value(rule, rule.name)};
+    std::string text = rule.help != nullptr ? rule.help : "";
+    if (rule.values != nullptr) text += (text.empty() ? "" : "; ") + std::string(rule.values);
+    if (rule.repeatable) text += (text.empty() ? "" : "; ") + std::string("may be repeated");
+    for (std::string& line : wrap_text(text, 6)) lines.push_back(std::move(line));
+    return lines;
+}
 
 CommandLine::CommandLine(const std::vector<std::string>& arguments,
                          const std::vector<OptionRule>& rules, const char* positional) {

@@ -11,12 +11,23 @@
 
 namespace tmhost {
 
+// One option of a command: what the parser accepts and what the command's help says of it. A
+// command keeps one table of these for both, so its help always lists what it reads.
 struct OptionRule {
     const char* name;   // "--width"
     const char* alias;  // "-o", or null
     bool takes_value;
     bool repeatable;
+    const char* value_name = nullptr;  // "W", as help shows the value; null: "VALUE"
+    const char* values = nullptr;      // "1 to 16384; default: the scene's", or null
+    const char* help = nullptr;        // what the option does, one sentence without a full stop
 };
+
+// "[-o FILE]" or "[--set NAME=VALUE]...", as a command's synopsis shows the option.
+std::string option_synopsis(const OptionRule& rule);
+// The option's help: "  -o, --output FILE" and, indented below it, what it does and its values,
+// wrapped to 80 columns.
+std::vector<std::string> option_help(const OptionRule& rule);
 
 class CommandLine {
 public:

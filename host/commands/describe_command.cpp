@@ -1,6 +1,9 @@
+#include <cmath>
+#include <cstdlib>
+
 #include "host/commands/command.h"
 #include "host/commands/command_line.h"
-#include "host/commands/text_table.h"
+#include "host/commands/describe_sheet.h"
 #include "host/core/number_range.h"
 #include "host/core/text_format.h"
 #include "host/render/scene_source.h"
@@ -65,14 +68,36 @@ std::string value_text(const Parameter& parameter, const Container& container, c
     }
 }
 
+// The node's value in its own type, for scripts: what value_text shows, as JSON.
+nlohmann::json value_json(const Parameter& parameter, const Container& container,
+                          const Scene& scene) {
+    if (parameter.type == ParameterType::light_list) {
+        if (!scene.light_list) return nullptr;
+        nlohmann::json names = nlohmann::json::array();
+        for (int light : scene.light_list->lights) {
+            names.push_back(scene.lights[static_cast<std::size_t>(light)].name);
+        }
+        return names;
+    }
+    if (container.find_index(parameter.id) < 0) return nullptr;
+    switch (parameter.type) {
+    case ParameterType::real: {
+        // The shortest decimal that reads back as the float, as the table shows it, rather than
+        // the float's double with its binary tail (0.800000011920929).
+        const float value = container.get_real(parameter.id);
+        if (!std::isfinite(value)) return nullptr;
+        return std::strtod(real_text(value).c_str(), nullptr);
+    }
+    case ParameterType::boolean:
+        return container.get_bool(parameter.id) != 0;
+    default:
+        return container.get_long(parameter.id);
+    }
+}
+
 int describe(const CommandArguments& arguments, const CommandSettings& settings,
              CommandOutput& output) {
-    const CommandLine line(arguments,
-                           {{"--set", nullptr, true, true},
-                            {"--module", nullptr, true, false},
-                            {"--trust-description", nullptr, false, false},
-                            {"--help", "-h", false, false}},
-                           "scene file");
+    const CommandLine line(arguments, describe_options(), "scene file");
     if (line.has("--help")) {
         for (std::string& text : usage_lines("describe")) output.out(std::move(text));
         return EXIT_CLEAN;
@@ -87,8 +112,10 @@ int describe(const CommandArguments& arguments, const CommandSettings& settings,
     const ParameterValues values =
         scene_parameter_values(description, loaded, lights, line.values("--set"));
 
-    std::vector<std::vector<std::string>> rows = {
-        {"name", "id", "type", "default", "value", "range / choices", "label", "group", "enabled"}};
+    Sheet sheet;
+    sheet.shader = kTonemixShaderId;
+    sheet.description = description.name();
+    sheet.values_of = line.positional() ? "the scene " + loaded.label : "the " + loaded.label;
     {
         ShaderInstance instance(session.shader(), session.host().containers());
         instance.init_defaults();
@@ -96,24 +123,41 @@ int describe(const CommandArguments& arguments, const CommandSettings& settings,
         for (const Parameter& parameter : description.parameters()) {
             DescriptionIdHandle id =
                 session.host().description_library().description_id(parameter.id);
-            const bool enabled = session.shader().is_parameter_enabled(
-                                     instance.node(), instance.host_node(), id) != 0;
-            rows.push_back(
-                {parameter.name, std::to_string(parameter.id), parameter_type_name(parameter.type),
-                 default_text(parameter), value_text(parameter, instance.container(), loaded.scene),
-                 range_text(parameter), parameter.label, parameter.group, enabled ? "yes" : "no"});
+            SheetRow row;
+            row.parameter = &parameter;
+            row.default_text = default_text(parameter);
+            row.value_text = value_text(parameter, instance.container(), loaded.scene);
+            row.value = value_json(parameter, instance.container(), loaded.scene);
+            row.range_text = range_text(parameter);
+            row.enabled = session.shader().is_parameter_enabled(instance.node(),
+                                                                instance.host_node(), id) != 0;
+            sheet.rows.push_back(std::move(row));
         }
     }
     const std::vector<std::string> left = session.finish();
     for (const std::string& warning : left) output.warning("module: " + warning);
-    output.out("shader " + std::to_string(kTonemixShaderId) + ", description " +
-               description.name() + ", values of the " +
-               (line.positional() ? "scene " + loaded.label : loaded.label));
-    for (const std::string& text : format_table(rows)) output.out(text);
+    for (std::string& text : line.has("--json") ? sheet_json_lines(sheet) : sheet_lines(sheet)) {
+        output.out(std::move(text));
+    }
     return left.empty() ? EXIT_CLEAN : EXIT_FAULT;
 }
 
 }  // namespace
+
+const std::vector<OptionRule>& describe_options() {
+    static const std::vector<OptionRule> rules = {
+        {"--set", nullptr, true, true, "NAME=VALUE", nullptr,
+         "a shader parameter over the scene's value, by its name or short name"},
+        {"--json", nullptr, false, false, nullptr, nullptr,
+         "print the parameters as one JSON document, for scripts"},
+        {"--module", nullptr, true, false, "PATH", "default: Tonemix.cdl beside this program",
+         "the module file"},
+        {"--trust-description", nullptr, false, false, nullptr, nullptr,
+         "use the module's description even where it disagrees with the module's own defaults"},
+        {"--help", "-h", false, false, nullptr, nullptr, "show this help and exit"},
+    };
+    return rules;
+}
 
 CommandOutput run_describe(const CommandArguments& arguments, const CommandSettings& settings) {
     return run_reporting_errors("describe", describe, arguments, settings);

@@ -31,17 +31,35 @@ std::vector<std::string> console_report(const StandInHost& host) {
     return lines;
 }
 
+namespace {
+
+std::string registration_text(const PluginRegistration& registration) {
+    return "plug-in " + std::to_string(registration.id) + " " + quoted(registration.name) +
+           ", type " + std::to_string(registration.type) + ", api " +
+           std::to_string(registration.api) + ", record " +
+           std::to_string(registration.record.size()) + " bytes";
+}
+
+}  // namespace
+
 std::vector<std::string> registration_report(const StandInHost& host) {
     const std::vector<PluginRegistration>& list = host.registrations().list();
     std::vector<std::string> lines;
     lines.push_back(list.empty() ? "registrations: none" : "registrations:");
     for (const PluginRegistration& registration : list) {
-        lines.push_back("  plug-in " + std::to_string(registration.id) + " " +
-                        quoted(registration.name) + ", type " + std::to_string(registration.type) +
-                        ", api " + std::to_string(registration.api) + ", record " +
-                        std::to_string(registration.record.size()) + " bytes");
+        lines.push_back("  " + registration_text(registration));
     }
     return lines;
+}
+
+std::string registration_summary(const StandInHost& host) {
+    const std::vector<PluginRegistration>& list = host.registrations().list();
+    if (list.empty()) return "registration: none";
+    std::string line = list.size() == 1 ? "registration: " : "registrations: ";
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        line += (i == 0 ? "" : "; ") + registration_text(list[i]);
+    }
+    return line;
 }
 
 namespace {

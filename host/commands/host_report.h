@@ -13,6 +13,8 @@ namespace tmhost {
 std::vector<std::string> resource_report(const StandInHost& host);
 std::vector<std::string> console_report(const StandInHost& host);
 std::vector<std::string> registration_report(const StandInHost& host);
+// The registrations in one line: "registration: plug-in 1007539 "Tonemix", type 1, ...".
+std::string registration_summary(const StandInHost& host);
 // A shader's registration record field by field: values as numbers, entries as "set" or "null",
 // the runs the host expects zero as "zero" or "not zero". No pointer values: the Linux and the
 // Windows build print the same lines.

@@ -7,19 +7,37 @@
 #include "host/commands/host_report.h"
 #include "host/commands/info_shader.h"
 #include "host/core/module_session.h"
+#include "host/render/render_error.h"
 
 namespace tmhost {
 
 namespace {
 
+// Every step that did not answer as a host expects, or that all did.
+std::string verdict(const ModuleSession& session, bool shader_as_expected) {
+    std::string differed;
+    for (const MessageOutcome& outcome : session.lifecycle().outcomes()) {
+        if (!outcome.as_expected()) differed += (differed.empty() ? "" : "; ") + outcome.line();
+    }
+    if (!shader_as_expected) differed += (differed.empty() ? "" : "; ") + std::string("shader");
+    return differed.empty()
+               ? "lifecycle: every step answered as a host expects"
+               : "lifecycle: not as a host expects: " + differed + " (info -v shows every step)";
+}
+
 int info(const CommandArguments& arguments, const CommandSettings& settings,
          CommandOutput& output) {
-    if (arguments.size() > 1) {
-        output.error("info takes at most one argument, the module file");
-        return EXIT_USAGE;
+    const CommandLine line(arguments, info_options(), "module file");
+    if (line.has("--help")) {
+        for (std::string& text : usage_lines("info")) output.out(std::move(text));
+        return EXIT_CLEAN;
     }
-    const std::string path = module_path(
-        arguments.empty() ? std::nullopt : std::optional<std::string>(arguments[0]), settings);
+    if (line.positional() && line.has("--module")) {
+        throw RenderError("the module given twice: as '" + *line.positional() +
+                          "' and with --module");
+    }
+    const std::string path =
+        module_path(line.positional() ? line.positional() : line.value("--module"), settings);
     ModuleSession session(path, settings.prepare_host);
     output.out("module: " + path);
 
@@ -36,15 +54,24 @@ int info(const CommandArguments& arguments, const CommandSettings& settings,
 
     const StandInHost& host = session.host();
     std::vector<std::string> lines;
-    for (const MessageOutcome& outcome : session.lifecycle().outcomes()) {
-        lines.push_back(outcome.line());
+    if (line.has("--verbose")) {
+        for (const MessageOutcome& outcome : session.lifecycle().outcomes()) {
+            lines.push_back(outcome.line());
+        }
+        for (const std::vector<std::string>& part :
+             {resource_report(host), console_report(host), registration_report(host), shader_lines,
+              left_behind_report(host)}) {
+            lines.insert(lines.end(), part.begin(), part.end());
+        }
+    } else {
+        for (const std::vector<std::string>& part : {console_report(host),
+                                                     {registration_summary(host)},
+                                                     left_behind_report(host),
+                                                     {verdict(session, shader_as_expected)}}) {
+            lines.insert(lines.end(), part.begin(), part.end());
+        }
     }
-    for (const std::vector<std::string>& part :
-         {resource_report(host), console_report(host), registration_report(host), shader_lines,
-          left_behind_report(host)}) {
-        lines.insert(lines.end(), part.begin(), part.end());
-    }
-    for (std::string& line : lines) output.out(std::move(line));
+    for (std::string& text : lines) output.out(std::move(text));
 
     const bool clean =
         session.lifecycle().all_as_expected() && shader_as_expected && host.left_behind().empty();
@@ -52,6 +79,18 @@ int info(const CommandArguments& arguments, const CommandSettings& settings,
 }
 
 }  // namespace
+
+const std::vector<OptionRule>& info_options() {
+    static const std::vector<OptionRule> rules = {
+        {"--module", nullptr, true, false, "PATH",
+         "default: Tonemix.cdl beside this program; the same as MODULE", "the module file"},
+        {"--verbose", "-v", false, false, nullptr, nullptr,
+         "report every step: each lifecycle message's answer, the resources, the registration "
+         "record field by field, the node's defaults, the shaded points and the lights asked"},
+        {"--help", "-h", false, false, nullptr, nullptr, "show this help and exit"},
+    };
+    return rules;
+}
 
 CommandOutput run_info(const CommandArguments& arguments, const CommandSettings& settings) {
     return run_reporting_errors("info", info, arguments, settings);

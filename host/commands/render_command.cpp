@@ -45,18 +45,7 @@ int default_threads() {
 }
 
 RenderRequest parse_request(const CommandArguments& arguments, const CommandSettings& settings) {
-    const CommandLine line(arguments,
-                           {{"--output", "-o", true, false},
-                            {"--width", nullptr, true, false},
-                            {"--height", nullptr, true, false},
-                            {"--set", nullptr, true, true},
-                            {"--lanes", nullptr, true, false},
-                            {"--threads", nullptr, true, false},
-                            {"--shared-node", nullptr, false, false},
-                            {"--trust-description", nullptr, false, false},
-                            {"--module", nullptr, true, false},
-                            {"--help", "-h", false, false}},
-                           "scene file");
+    const CommandLine line(arguments, render_options(), "scene file");
     RenderRequest request;
     request.help = line.has("--help");
     request.scene_path = line.positional();
@@ -162,6 +151,40 @@ int render(const CommandArguments& arguments, const CommandSettings& settings,
 }
 
 }  // namespace
+
+const std::vector<OptionRule>& render_options() {
+    // The ranges from the limits the parser checks, so that help cannot tell another.
+    static const std::string side = "1 to " + std::to_string(kMaxImageSide) + ", at most " +
+                                    std::to_string(kMaxImagePixels) +
+                                    " pixels in all; default: the scene's image";
+    static const std::string lanes = "1 to " + std::to_string(kMaxLanes) +
+                                     "; default: " + std::to_string(kDefaultLanes) +
+                                     "; not with --shared-node";
+    static const std::string threads = "1 to " + std::to_string(kMaxThreads) +
+                                       "; default: the machine's cores, at most " +
+                                       std::to_string(kMaxThreads);
+    static const std::vector<OptionRule> rules = {
+        {"--output", "-o", true, false, "FILE",
+         ".png (8-bit) or .pfm (floats) by the extension in any letter case; default: "
+         "tonemix.png",
+         "the image file"},
+        {"--width", nullptr, true, false, "W", side.c_str(), "the image's width in pixels"},
+        {"--height", nullptr, true, false, "H", side.c_str(), "the image's height in pixels"},
+        {"--set", nullptr, true, true, "NAME=VALUE", nullptr,
+         "a shader parameter over the scene's value, by its name or short name (see describe)"},
+        {"--lanes", nullptr, true, false, "K", lanes.c_str(),
+         "shade in K lanes, each a node of its own with a seed of its own"},
+        {"--threads", nullptr, true, false, "N", threads.c_str(), "shade with N threads"},
+        {"--shared-node", nullptr, false, false, nullptr, nullptr,
+         "shade with one node from every thread at once, as a real host does"},
+        {"--module", nullptr, true, false, "PATH", "default: Tonemix.cdl beside this program",
+         "the module file"},
+        {"--trust-description", nullptr, false, false, nullptr, nullptr,
+         "use the module's description even where it disagrees with the module's own defaults"},
+        {"--help", "-h", false, false, nullptr, nullptr, "show this help and exit"},
+    };
+    return rules;
+}
 
 CommandOutput run_render(const CommandArguments& arguments, const CommandSettings& settings) {
     return run_reporting_errors("render", render, arguments, settings);

@@ -24,4 +24,26 @@ std::vector<std::string> format_table(const std::vector<std::vector<std::string>
     return lines;
 }
 
+std::vector<std::string> wrap_text(const std::string& text, std::size_t indent, std::size_t width) {
+    std::vector<std::string> lines;
+    const std::string margin(indent, ' ');
+    std::string line;
+    std::size_t at = 0;
+    while (true) {
+        at = text.find_first_not_of(" \t\n", at);
+        if (at == std::string::npos) break;
+        std::size_t end = text.find_first_of(" \t\n", at);
+        if (end == std::string::npos) end = text.size();
+        const std::string word = text.substr(at, end - at);
+        at = end;
+        if (!line.empty() && line.size() + 1 + word.size() > width) {
+            lines.push_back(line);
+            line.clear();
+        }
+        line += line.empty() ? margin + word : " " + word;
+    }
+    if (!line.empty()) lines.push_back(line);
+    return lines;
+}
+
 }  // namespace tmhost

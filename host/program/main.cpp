@@ -11,10 +11,10 @@
 namespace {
 
 void print_usage(std::FILE* to) {
-    std::fprintf(to, "usage: tonemix-host COMMAND [ARGUMENTS]\n\ncommands:\n");
-    for (const tmhost::Command& command : tmhost::commands()) {
-        std::fprintf(to, "  %s %s\n      %s\n", command.name, command.arguments, command.summary);
+    for (const std::string& line : tmhost::program_usage_lines()) {
+        std::fprintf(to, "%s\n", line.c_str());
     }
+    std::fflush(to);
 }
 
 void print(const tmhost::CommandOutput& output) {
@@ -44,8 +44,8 @@ int main(int argc, char** argv) {
     }
     const std::string name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
-        print_usage(stdout);
-        return tmhost::EXIT_USAGE;
+        print_usage(stdout);  // asked for: a result, not a fault
+        return tmhost::EXIT_CLEAN;
     }
     tmhost::CommandSettings settings;
     settings.default_module = tmhost::default_module_path();

@@ -1,0 +1,87 @@
+#include "host/commands/describe_sheet.h"
+
+#include <sstream>
+
+#include "host/commands/text_table.h"
+
+namespace tmhost {
+
+namespace {
+
+constexpr const char* kDiffers = "*";
+constexpr std::size_t kHelpIndent = 4;
+
+std::string title(const Sheet& sheet) {
+    return "shader " + std::to_string(sheet.shader) + ", description " + sheet.description +
+           ", values of " + sheet.values_of;
+}
+
+std::string range_label(const Parameter& parameter) {
+    return parameter.choices.empty() ? "range: " : "choices: ";
+}
+
+}  // namespace
+
+std::vector<std::string> sheet_lines(const Sheet& sheet) {
+    std::vector<std::vector<std::string>> table = {{"name", "type", "default", "value", "enabled"}};
+    bool any_differs = false;
+    for (const SheetRow& row : sheet.rows) {
+        any_differs = any_differs || row.differs();
+        table.push_back({row.parameter->short_name, parameter_type_name(row.parameter->type),
+                         row.default_text, row.value_text + (row.differs() ? kDiffers : ""),
+                         row.enabled ? "yes" : "no"});
+    }
+    const std::vector<std::string> formatted = format_table(table);
+    std::vector<std::string> lines = {title(sheet), formatted.front()};
+    for (std::size_t i = 0; i < sheet.rows.size(); ++i) {
+        const SheetRow& row = sheet.rows[i];
+        lines.push_back(formatted[i + 1]);
+        for (std::string& line : wrap_text(row.parameter->help, kHelpIndent)) {
+            lines.push_back(std::move(line));
+        }
+        if (row.range_text != "-") {
+            for (std::string& line :
+                 wrap_text(range_label(*row.parameter) + row.range_text, kHelpIndent)) {
+                lines.push_back(std::move(line));
+            }
+        }
+    }
+    if (any_differs) lines.push_back(std::string(kDiffers) + " not the default");
+    return lines;
+}
+
+std::vector<std::string> sheet_json_lines(const Sheet& sheet) {
+    nlohmann::json parameters = nlohmann::json::array();
+    for (const SheetRow& row : sheet.rows) {
+        const Parameter& parameter = *row.parameter;
+        nlohmann::json entry = {
+            {"name", parameter.name},   {"short_name", parameter.short_name},
+            {"id", parameter.id},       {"type", parameter_type_name(parameter.type)},
+            {"label", parameter.label}, {"group", parameter.group},
+            {"help", parameter.help},   {"default", parameter.default_value},
+            {"value", row.value},       {"differs_from_default", row.differs()},
+            {"enabled", row.enabled},
+        };
+        if (!parameter.min_written.is_null()) entry["min"] = parameter.min_written;
+        if (!parameter.max_written.is_null()) entry["max"] = parameter.max_written;
+        if (!parameter.choices.empty()) {
+            nlohmann::json choices = nlohmann::json::array();
+            for (const ParameterChoice& choice : parameter.choices) {
+                choices.push_back({{"value", choice.value}, {"label", choice.label}});
+            }
+            entry["choices"] = std::move(choices);
+        }
+        parameters.push_back(std::move(entry));
+    }
+    const nlohmann::json document = {{"shader", sheet.shader},
+                                     {"description", sheet.description},
+                                     {"values_of", sheet.values_of},
+                                     {"parameters", std::move(parameters)}};
+    // Text the description holds that is not UTF-8 is replaced rather than refused.
+    std::istringstream text(document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace));
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(text, line);) lines.push_back(line);
+    return lines;
+}
+
+}  // namespace tmhost

@@ -1,0 +1,41 @@
+// The parameter sheet of tonemix-host describe: one row per parameter with the scene's value and
+// the module's answer to whether it is enabled, shown as a table for a terminal or as JSON.
+#ifndef TMHOST_DESCRIBE_SHEET_H
+#define TMHOST_DESCRIBE_SHEET_H
+
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "host/core/description.h"
+
+namespace tmhost {
+
+struct SheetRow {
+    const Parameter* parameter = nullptr;  // in the session's description
+    std::string default_text;              // "-" when the description gives none
+    std::string value_text;                // "-" when the node holds none
+    nlohmann::json value;                  // in its own type; null when the node holds none
+    std::string range_text;                // "0 .. 1024", "0: scatter, 1: along the normal" or "-"
+    bool enabled = false;
+
+    bool differs() const { return value_text != "-" && value_text != default_text; }
+};
+
+struct Sheet {
+    int shader = 0;
+    std::string description;  // the description's name
+    std::string values_of;    // "the built-in scene", "the scene scenes/a.json"
+    std::vector<SheetRow> rows;
+};
+
+// A title, a table of short name, type, default, value (marked where it is not the default) and
+// enabled, each row followed by the parameter's help and range, indented; 80 columns.
+std::vector<std::string> sheet_lines(const Sheet& sheet);
+// The same as one JSON document, in lines.
+std::vector<std::string> sheet_json_lines(const Sheet& sheet);
+
+}  // namespace tmhost
+
+#endif

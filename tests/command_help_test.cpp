@@ -1,0 +1,171 @@
+// Help as the program prints it: every command's options with their values, from the same table
+// the command parses, in 80 columns; and the program's own usage.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "host/commands/command.h"
+#include "host/commands/text_table.h"
+#include "program_run.h"
+
+namespace {
+
+bool contains(const std::vector<std::string>& lines, const std::string& line) {
+    for (const std::string& given : lines) {
+        if (given == line) return true;
+    }
+    return false;
+}
+
+std::string text_of(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    return text;
+}
+
+TEST(CommandHelp, TextWrapsAtSpacesWithinTheWidth) {
+    using tmhost::wrap_text;
+    EXPECT_TRUE(wrap_text("", 4).empty());
+    EXPECT_TRUE(wrap_text("   ", 4).empty());
+    EXPECT_EQ(wrap_text("aa bb  cc", 2, 8), (std::vector<std::string>{"  aa bb", "  cc"}));
+    // A line of exactly the width stays whole; one more column moves the last word.
+    EXPECT_EQ(wrap_text("abc def", 1, 8), (std::vector<std::string>{" abc def"}));
+    EXPECT_EQ(wrap_text("abc defg", 1, 8), (std::vector<std::string>{" abc", " defg"}));
+    // A word longer than a line stands alone rather than being cut.
+    EXPECT_EQ(wrap_text("a abcdefghij b", 0, 5),
+              (std::vector<std::string>{"a", "abcdefghij", "b"}));
+}
+
+TEST(CommandHelp, AnOptionShowsItsValueAndWhatItTakes) {
+    const tmhost::OptionRule output{"--output",       "-o",       true, false, "FILE",
+                                    "default: x.png", "the image"};
+    EXPECT_EQ(tmhost::option_synopsis(output), "[-o FILE]");
+    EXPECT_EQ(tmhost::option_help(output),
+              (std::vector<std::string>{"  -o, --output FILE", "      the image; default: x.png"}));
+    const tmhost::OptionRule set{"--set", nullptr, true, true, nullptr, nullptr, "a value"};
+    EXPECT_EQ(tmhost::option_synopsis(set), "[--set VALUE]...");
+    EXPECT_EQ(tmhost::option_help(set),
+              (std::vector<std::string>{"  --set VALUE", "      a value; may be repeated"}));
+    const tmhost::OptionRule flag{"--flag", nullptr, false, false};
+    EXPECT_EQ(tmhost::option_synopsis(flag), "[--flag]");
+    EXPECT_EQ(tmhost::option_help(flag), std::vector<std::string>{"  --flag"});
+}
+
+TEST(CommandHelp, RenderListsEveryOptionWithItsRangeAndDefault) {
+    const std::vector<std::string> lines = tmhost::usage_lines("render");
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[0].rfind("usage: tonemix-host render [SCENE] [-o FILE] [--width W]", 0), 0u);
+    for (const char* line : {
+             "  -o, --output FILE",
+             "      the image file; .png (8-bit) or .pfm (floats) by the extension in any",
+             "      letter case; default: tonemix.png",
+             "  --width W",
+             "      the image's width in pixels; 1 to 16384, at most 16777216 pixels in all;",
+             "      default: the scene's image",
+             "  --height H",
+             "  --set NAME=VALUE",
+             "  --lanes K",
+             "      shade in K lanes, each a node of its own with a seed of its own; 1 to 64;",
+             "      default: 64; not with --shared-node",
+             "  --threads N",
+             "      shade with N threads; 1 to 64; default: the machine's cores, at most 64",
+             "  --shared-node",
+             "  --module PATH",
+             "      the module file; default: Tonemix.cdl beside this program",
+             "  --trust-description",
+             "  -h, --help",
+         }) {
+        EXPECT_TRUE(contains(lines, line)) << "missing: " << line << "\n" << text_of(lines);
+    }
+}
+
+TEST(CommandHelp, EveryCommandShowsEveryOptionItParsesIn80Columns) {
+    ASSERT_EQ(tmhost::commands().size(), 4u);
+    for (const tmhost::Command& command : tmhost::commands()) {
+        const std::vector<std::string> lines = tmhost::usage_lines(command.name);
+        ASSERT_FALSE(lines.empty()) << command.name;
+        EXPECT_EQ(lines[0].rfind(std::string("usage: tonemix-host ") + command.name + " ", 0), 0u);
+        for (const std::string& line : lines) {
+            EXPECT_LE(line.size(), 80u) << command.name << ": " << line;
+        }
+        // The parser's table and the help's are one: each option has its own line.
+        for (const tmhost::OptionRule& rule : command.options()) {
+            bool found = false;
+            for (const std::string& line : lines) {
+                const std::size_t at = line.find(rule.name);
+                found = found || (line.rfind("  -", 0) == 0 && at != std::string::npos && at <= 6);
+            }
+            EXPECT_TRUE(found) << command.name << " " << rule.name << "\n" << text_of(lines);
+            EXPECT_NE(rule.help, nullptr) << command.name << " " << rule.name;
+        }
+        // --help answers the help, cleanly, without loading a module.
+        tmhost::CommandSettings settings;
+        settings.default_module = "/nonexistent/Tonemix.cdl";
+        const tmhost::CommandOutput output = command.run({"--help"}, settings);
+        EXPECT_EQ(output.status, tmhost::EXIT_CLEAN) << command.name;
+        ASSERT_EQ(output.lines.size(), lines.size()) << command.name;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            EXPECT_EQ(output.lines[i].channel, tmhost::Channel::out);
+            EXPECT_EQ(output.lines[i].text, lines[i]);
+        }
+    }
+    EXPECT_TRUE(tmhost::usage_lines("nothing").empty());
+}
+
+TEST(CommandHelp, DescribeAndInfoListTheirOwnOptions) {
+    const std::vector<std::string> describe = tmhost::usage_lines("describe");
+    // Options that would pass column 80 go on the next line, under the first.
+    EXPECT_EQ(describe[0], "usage: tonemix-host describe [SCENE] [--set NAME=VALUE]... [--json]");
+    EXPECT_EQ(describe[1], "                             [--module PATH] [--trust-description]");
+    EXPECT_TRUE(contains(describe, "  --json"));
+    EXPECT_FALSE(contains(describe, "  --lanes K"));
+    const std::vector<std::string> info = tmhost::usage_lines("info");
+    EXPECT_TRUE(contains(info, "  -v, --verbose"));
+    EXPECT_FALSE(contains(info, "  --set NAME=VALUE"));
+}
+
+#if defined(__linux__)
+
+class ProgramHelp : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::filesystem::exists(tonemix_test::host_program())) {
+            GTEST_SKIP() << "tonemix-host not built";
+        }
+    }
+};
+
+TEST_F(ProgramHelp, AskedForUsageGoesToStdoutAndExitsZero) {
+    for (const char* help : {"--help", "-h", "help"}) {
+        const tonemix_test::ProgramRun run =
+            tonemix_test::run_program(std::string(help) + " 2>/dev/null");
+        EXPECT_EQ(run.status, 0) << help;
+        EXPECT_EQ(run.lines, tmhost::program_usage_lines()) << help;
+    }
+    const std::vector<std::string> usage = tmhost::program_usage_lines();
+    EXPECT_EQ(usage[0], "usage: tonemix-host COMMAND [ARGUMENTS]");
+    for (const char* line : {"  info [MODULE] [--module PATH] [-v]", "  scene NAME"}) {
+        EXPECT_TRUE(contains(usage, line)) << line << "\n" << text_of(usage);
+    }
+    for (const std::string& line : usage) EXPECT_LE(line.size(), 80u) << line;
+}
+
+TEST_F(ProgramHelp, NoCommandOrAnUnknownOneIsAUsageFault) {
+    const tonemix_test::ProgramRun none = tonemix_test::run_program("2>&1 >/dev/null");
+    EXPECT_EQ(none.status, 2);
+    EXPECT_EQ(none.lines, tmhost::program_usage_lines());
+    EXPECT_TRUE(tonemix_test::run_program("2>/dev/null").lines.empty());
+    const tonemix_test::ProgramRun unknown = tonemix_test::run_program("paint 2>&1 >/dev/null");
+    EXPECT_EQ(unknown.status, 2);
+    ASSERT_FALSE(unknown.lines.empty());
+    EXPECT_EQ(unknown.lines[0], "tonemix-host: unknown command 'paint'");
+    const tonemix_test::ProgramRun render = tonemix_test::run_program("render --help 2>/dev/null");
+    EXPECT_EQ(render.status, 0);
+    EXPECT_EQ(render.lines, tmhost::usage_lines("render"));
+}
+
+#endif
+
+}  // namespace
