@@ -64,12 +64,6 @@ std::vector<std::string> synopsis_words(const Command& command) {
 
 }  // namespace
 
-std::string command_synopsis(const Command& command) {
-    std::string text = command.name;
-    for (const std::string& word : synopsis_words(command)) text += " " + word;
-    return text;
-}
-
 std::vector<std::string> usage_lines(const char* name) {
     for (const Command& command : commands()) {
         if (std::strcmp(command.name, name) != 0) continue;

@@ -61,10 +61,8 @@ struct Command {
 
 // Every command, in the order usage lists them; a new command is one entry there.
 const std::vector<Command>& commands();
-// "NAME [PLAIN] [OPTION]...", every option but --help as option_synopsis shows it.
-std::string command_synopsis(const Command& command);
-// For NAME --help: "usage: tonemix-host NAME ...", the summary and every option with its values,
-// in 80 columns. None for an unknown name.
+// For NAME --help: "usage: tonemix-host NAME [PLAIN] [OPTION]..." (every option but --help),
+// the summary and every option with its values, in 80 columns. None for an unknown name.
 std::vector<std::string> usage_lines(const char* name);
 // For tonemix-host --help: the program's usage and every command's synopsis and summary.
 std::vector<std::string> program_usage_lines();
