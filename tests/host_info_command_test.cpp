@@ -5,9 +5,27 @@
 
 #include <gtest/gtest.h>
 
+#include "host/commands/command.h"
 #include "program_run.h"
 
 namespace {
+
+// In this process, with the module's resources refused: the module does not start, and the
+// summary says which steps did not answer as a host expects.
+TEST(InfoSummary, AModuleThatDoesNotStartIsAFaultInOneVerdict) {
+    tmhost::CommandSettings settings;
+    settings.default_module = tonemix_test::module_file();
+    settings.prepare_host = [](tmhost::StandInHost& host) { host.fail("resource_load"); };
+    const tmhost::CommandOutput output = tmhost::run_info({}, settings);
+    EXPECT_EQ(output.status, tmhost::EXIT_FAULT);
+    ASSERT_GE(output.lines.size(), 3u);
+    std::string text;
+    for (const tmhost::OutputLine& line : output.lines) text += line.text + "\n";
+    const std::string& verdict = output.lines.back().text;
+    EXPECT_EQ(verdict.rfind("lifecycle: not as a host expects: message ", 0), 0u) << text;
+    EXPECT_NE(verdict.find("; shader (info -v shows every step)"), std::string::npos) << text;
+    EXPECT_EQ(text.find("every step answered"), std::string::npos) << text;
+}
 
 #if defined(__linux__)
 
