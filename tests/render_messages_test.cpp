@@ -73,4 +73,35 @@ TEST(RenderMessages, EchoedTextCannotSplitAMessageOrReachTheTerminal) {
     EXPECT_FALSE(std::filesystem::exists(out));
 }
 
+TEST(RenderMessages, ABlackOrEmptyPictureSaysWhyAndIsStillWritten) {
+    tmhost::TemporaryFolder folder;
+    const std::string out = (folder.path() / "out.pfm").string();
+    const std::string camera =
+        R"("camera": {"position": [0, 2, 6], "target": [0, 0, 0], "fov": 40})";
+    const auto render = [&](const std::string& scene) {
+        const std::string path = folder.write("scene.json", scene).string();
+        std::filesystem::remove(out);
+        const CommandRun run =
+            tonemix_test::render({path, "--width", "8", "--height", "6", "-o", out});
+        EXPECT_EQ(run.status, 0) << joined(run.report.errors);
+        EXPECT_TRUE(std::filesystem::exists(out));
+        return run.report.warnings;
+    };
+    // Nothing in view: only the background.
+    EXPECT_EQ(
+        render("{" + camera +
+               R"(, "objects": [{"type": "sphere", "name": "far", "center": [0, 0, 50],
+                                                     "radius": 1}]})"),
+        std::vector<std::string>{"no point was shaded: the camera sees no object of the scene"});
+    // The light list keeps only a light that does not exist in the list: every point is black.
+    const std::string lit_scene = "{" + camera + R"(,
+        "objects": [{"type": "plane", "name": "floor", "point": [0, 0, 0], "normal": [0, 1, 0]}],
+        "lights": [{"name": "key", "position": [0, 5, 0]}])";
+    EXPECT_EQ(render(lit_scene + R"(, "light_list": {"mode": "exclude", "lights": ["key"]}})"),
+              std::vector<std::string>{
+                  "every shaded point is black: no light reaches the objects the camera sees "
+                  "(check the lights, the light list and the shader's values)"});
+    EXPECT_EQ(render(lit_scene + "}"), std::vector<std::string>{});
+}
+
 }  // namespace

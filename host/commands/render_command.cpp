@@ -146,6 +146,14 @@ int render(const CommandArguments& arguments, const CommandSettings& settings,
     const std::vector<std::string> left = session.finish();
     image_file.write(image);
     for (const std::string& line : left) output.warning("module: " + line);
+    // The image is written either way; a user looking at a black picture wants to know why.
+    if (stats.points == 0) {
+        output.warning("no point was shaded: the camera sees no object of the scene");
+    } else if (stats.lit_points == 0) {
+        output.warning(
+            "every shaded point is black: no light reaches the objects the camera "
+            "sees (check the lights, the light list and the shader's values)");
+    }
     output.out(summary(image, stats, image_file.path()));
     return left.empty() ? EXIT_CLEAN : EXIT_FAULT;
 }

@@ -20,6 +20,7 @@ struct SharedProgress {
     std::atomic<int> next_job{0};
     std::atomic<long> rows{0};
     std::atomic<long long> points{0};
+    std::atomic<long long> lit_points{0};
     // Threads that have taken their last job, counted and signalled under the mutex, so that
     // the end of the last one cannot fall between the waiter's look and its wait. Rows are not
     // counted under it: a lock taken after every row would order every thread's calls of the
@@ -29,11 +30,11 @@ struct SharedProgress {
     int finished = 0;
 };
 
-long long shade_row(const Tracer& tracer, const CameraRays& rays, const ShaderInstance& instance,
-                    int y, Image& image) {
+// Shades row y; counts the points shaded and those whose pixel is not black.
+void shade_row(const Tracer& tracer, const CameraRays& rays, const ShaderInstance& instance, int y,
+               Image& image, long long& points, long long& lit_points) {
     const Scene& scene = tracer.scene();
     ShadingPoint point;
-    long long points = 0;
     for (int x = 0; x < image.width(); ++x) {
         float* pixel = image.pixel(x, y);
         const std::optional<Hit> hit = tracer.nearest_hit(rays.ray(x, y));
@@ -52,22 +53,24 @@ long long shade_row(const Tracer& tracer, const CameraRays& rays, const ShaderIn
         const Colour& base = scene.objects[static_cast<std::size_t>(hit->object)].colour;
         for (int c = 0; c < 3; ++c) pixel[c] = base[c] * colour[c];
         ++points;
+        if (pixel[0] != 0.0f || pixel[1] != 0.0f || pixel[2] != 0.0f) ++lit_points;
     }
-    return points;
 }
 
 void take_jobs(const Tracer& tracer, const CameraRays& rays, const RowJobs& jobs, Image& image,
                SharedProgress& shared) {
     long long points = 0;
+    long long lit_points = 0;
     for (int job = shared.next_job.fetch_add(1); job < jobs.count;
          job = shared.next_job.fetch_add(1)) {
         const ShaderInstance& instance = jobs.node(job);
         for (int y = job; y < image.height(); y += jobs.row_step) {
-            points += shade_row(tracer, rays, instance, y, image);
+            shade_row(tracer, rays, instance, y, image, points, lit_points);
             shared.rows.fetch_add(1);
         }
     }
     shared.points.fetch_add(points);
+    shared.lit_points.fetch_add(lit_points);
     const std::lock_guard<std::mutex> lock(shared.mutex);
     ++shared.finished;
     shared.changed.notify_one();
@@ -121,6 +124,7 @@ RenderStats render_scene(const Tracer& tracer, const RowJobs& jobs, int threads,
 
     RenderStats stats;
     stats.points = shared.points.load();
+    stats.lit_points = shared.lit_points.load();
     stats.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return stats;
 }

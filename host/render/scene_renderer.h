@@ -37,8 +37,9 @@ RowJobs lane_jobs(std::vector<const ShaderInstance*> nodes, int lanes);
 RowJobs shared_node_jobs(const ShaderInstance& node, int height);
 
 struct RenderStats {
-    long long points = 0;  // points the module shaded
-    double seconds = 0.0;  // wall-clock time of the shading
+    long long points = 0;      // points the module shaded
+    long long lit_points = 0;  // of those, the points whose pixel is not black
+    double seconds = 0.0;      // wall-clock time of the shading
 };
 
 // Fills the image with at most `threads` threads; the jobs' nodes must be prepared and the
