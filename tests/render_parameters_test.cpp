@@ -10,6 +10,7 @@
 #include "host/commands/text_table.h"
 #include "host/core/description.h"
 #include "host/render/parameter_values.h"
+#include "host/render/progress_bar.h"
 #include "host/render/render_error.h"
 #include "host/render/scene_lights.h"
 #include "host/scene/scene_parser.h"
@@ -230,6 +231,15 @@ TEST(RenderCommandLine, ReadsOptionsInBothFormsAndRefusesTheRest) {
 TEST(RenderTextTable, AlignsColumnsWithoutTrailingBlanks) {
     EXPECT_EQ(tmhost::format_table({{"a", "bb", "c"}, {"ccc", "d", ""}}),
               (std::vector<std::string>{"a    bb  c", "ccc  d"}));
+}
+
+TEST(RenderProgress, TimeLeftFollowsThePaceSoFar) {
+    EXPECT_EQ(tmhost::time_left_text(2.0, 0, 100), "") << "no pace before the first row";
+    EXPECT_EQ(tmhost::time_left_text(2.0, 100, 100), "") << "nothing left after the last";
+    EXPECT_EQ(tmhost::time_left_text(2.0, 25, 100), "6 s left");
+    EXPECT_EQ(tmhost::time_left_text(1.0, 2, 100), "49 s left");
+    EXPECT_EQ(tmhost::time_left_text(10.0, 5, 100), "3 min 10 s left");
+    EXPECT_EQ(tmhost::time_left_text(0.0, 50, 100), "0 s left");
 }
 
 }  // namespace

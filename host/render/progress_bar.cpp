@@ -23,8 +23,16 @@ bool stderr_is_terminal() {
 #endif
 }
 
+std::string time_left_text(double elapsed_seconds, long done, long total) {
+    if (done <= 0 || done >= total || !(elapsed_seconds >= 0.0)) return std::string();
+    const double left = elapsed_seconds * static_cast<double>(total - done) / done;
+    const long seconds = static_cast<long>(left + 0.5);
+    if (seconds < 60) return std::to_string(seconds) + " s left";
+    return std::to_string(seconds / 60) + " min " + std::to_string(seconds % 60) + " s left";
+}
+
 ProgressBar::ProgressBar(long total, bool enabled)
-    : total_(total > 0 ? total : 1), enabled_(enabled) {}
+    : total_(total > 0 ? total : 1), enabled_(enabled), start_(std::chrono::steady_clock::now()) {}
 
 void ProgressBar::show(long done) {
     if (!enabled_) return;
@@ -33,13 +41,18 @@ void ProgressBar::show(long done) {
     shown_ = percent;
     const int filled = percent * kBarWidth / 100;
     const std::string bar = std::string(filled, '#') + std::string(kBarWidth - filled, '.');
-    std::fprintf(stderr, "\rrendering [%s] %3d%%", bar.c_str(), percent);
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    const std::string left = time_left_text(elapsed, done, total_);
+    // Padded, so that a shorter estimate overwrites a longer one.
+    std::fprintf(stderr, "\rrendering [%s] %3d%% %-18s", bar.c_str(), percent,
+                 left.empty() ? "" : ("(" + left + ")").c_str());
     std::fflush(stderr);
 }
 
 void ProgressBar::finish() {
     if (!enabled_ || shown_ < 0) return;
-    std::fprintf(stderr, "\r%*s\r", kBarWidth + 20, "");
+    std::fprintf(stderr, "\r%*s\r", kBarWidth + 40, "");
     std::fflush(stderr);
     shown_ = -1;
 }

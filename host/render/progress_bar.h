@@ -1,11 +1,18 @@
 // A progress bar on stderr while a render runs, drawn only when stderr is a terminal: a log file
-// or a pipe gets no carriage returns.
+// or a pipe gets no carriage returns. It shows the time left at the pace so far.
 #ifndef TMHOST_PROGRESS_BAR_H
 #define TMHOST_PROGRESS_BAR_H
+
+#include <chrono>
+#include <string>
 
 namespace tmhost {
 
 bool stderr_is_terminal();
+
+// "12 s left", "3 min 5 s left": the time the rest takes at the pace so far; empty before the
+// first row and after the last.
+std::string time_left_text(double elapsed_seconds, long done, long total);
 
 class ProgressBar {
 public:
@@ -22,6 +29,7 @@ private:
     long total_;
     bool enabled_;
     int shown_ = -1;
+    std::chrono::steady_clock::time_point start_;
 };
 
 }  // namespace tmhost
