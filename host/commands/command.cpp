@@ -21,7 +21,7 @@ const std::vector<Command>& commands() {
          "[SCENE] [-o FILE] [--width W] [--height H] [--set NAME=VALUE]... [--lanes K] "
          "[--threads N] [--shared-node] [--module PATH] [--trust-description]",
          "render SCENE (a scene file; default: the built-in scene) with the module's shader into "
-         "FILE (.png or .pfm; default: tonemix.png)",
+         "FILE (.png, .pfm or .exr; default: tonemix.png)",
          run_render},
         {"describe", "[SCENE] [--set NAME=VALUE]... [--module PATH] [--trust-description]",
          "show the shader's parameters as the module describes them, with the values of SCENE "
