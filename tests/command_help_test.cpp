@@ -59,8 +59,8 @@ TEST(CommandHelp, RenderListsEveryOptionWithItsRangeAndDefault) {
     EXPECT_EQ(lines[0].rfind("usage: tonemix-host render [SCENE] [-o FILE] [--width W]", 0), 0u);
     for (const char* line : {
              "  -o, --output FILE",
-             "      the image file; .png (8-bit) or .pfm (floats) by the extension in any",
-             "      letter case; default: tonemix.png",
+             "      the image file; .png (8-bit), .pfm or .exr (floats) by the extension in",
+             "      any letter case; default: tonemix.png",
              "  --width W",
              "      the image's width in pixels; 1 to 16384, at most 16777216 pixels in all;",
              "      default: the scene's image",

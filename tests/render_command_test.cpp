@@ -142,7 +142,7 @@ TEST(RenderCommand, BadCommandLinesAreRefusedBeforeAnyWork) {
     const CommandRun jpeg = render({"--width", "4", "-o", (folder.path() / "a.jpg").string()});
     EXPECT_EQ(jpeg.status, 2);
     EXPECT_EQ(jpeg.error(), (folder.path() / "a.jpg").string() +
-                                ": unknown image type (expected a .png or .pfm file)");
+                                ": unknown image type (expected a .png, .pfm or .exr file)");
     const std::string nowhere = (folder.path() / "no" / "a.png").string();
     const CommandRun folderless = render({"-o", nowhere});
     EXPECT_EQ(folderless.status, 2);

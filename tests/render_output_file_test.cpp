@@ -1,5 +1,6 @@
-// Where the render command puts its image: a folder that takes no file is refused before the
-// module is even loaded, a symbolic link is written through, and the longest names fit.
+// Where the render command puts its image: the type by the extension, a folder that takes no file
+// is refused before the module is even loaded, a symbolic link is written through, and the
+// longest names fit.
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -8,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include "host/core/stand_in_host.h"
+#include "host/image/pfm_image.h"
+#include "image_decoders.h"
 #include "render_test_support.h"
 
 #if defined(__linux__)
@@ -36,6 +39,34 @@ void note_module_loaded(tmhost::StandInHost&) { g_module_loaded = true; }
 
 bool is_png(const std::string& path) {
     return fs::is_regular_file(path) && tmhost::read_file(path).substr(1, 3) == "PNG";
+}
+
+TEST(RenderOutputFile, TheExtensionInAnyCaseChoosesTheType) {
+    tmhost::TemporaryFolder folder;
+    const std::string pfm = (folder.path() / "a.PFM").string();
+    const std::string exr = (folder.path() / "a.Exr").string();
+    const std::string png = (folder.path() / "a.pNg").string();
+    for (const std::string& output : {pfm, exr, png}) {
+        const CommandRun run = render(small_render_to(output));
+        ASSERT_EQ(run.status, 0) << output << ": " << joined(run.report.errors);
+    }
+    EXPECT_TRUE(is_png(png));
+    // The EXR holds the very floats of the PFM, R, G and B each in a channel of its own.
+    const tmhost::Image floats = tmhost::read_pfm(pfm);
+    const tonemix_test::ExrChannels channels = tonemix_test::decode_exr(tmhost::read_file(exr));
+    ASSERT_TRUE(channels.reason.empty()) << channels.reason;
+    ASSERT_EQ(channels.names, (std::vector<std::string>{"B", "G", "R"}));
+    ASSERT_EQ(channels.width, 4);
+    ASSERT_EQ(channels.height, 3);
+    for (int y = 0; y < 3; ++y) {
+        for (int x = 0; x < 4; ++x) {
+            for (int c = 0; c < 3; ++c) {
+                const float stored = channels.planes[2 - c][static_cast<std::size_t>(y * 4 + x)];
+                EXPECT_EQ(std::memcmp(&stored, floats.pixel(x, y) + c, 4), 0)
+                    << "pixel " << x << ", " << y << " channel " << c;
+            }
+        }
+    }
 }
 
 #if defined(__linux__)

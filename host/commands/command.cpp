@@ -21,7 +21,7 @@ const std::vector<Command>& commands() {
          info_options, run_info},
         {"render", "[SCENE]",
          "render SCENE (a scene file; default: the built-in scene) with the module's shader into "
-         "FILE (.png or .pfm; default: tonemix.png)",
+         "FILE (.png, .pfm or .exr; default: tonemix.png)",
          render_options, run_render},
         {"describe", "[SCENE]",
          "show the shader's parameters as the module describes them, with the values of SCENE "

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "host/image/exr_image.h"
 #include "host/image/pfm_image.h"
 #include "host/image/png_image.h"
 #include "host/image/whole_file.h"
@@ -27,8 +28,10 @@ ImageOutput::ImageOutput(std::string path) : path_(std::move(path)), format_(Ima
         format_ = ImageFormat::png;
     } else if (extension == ".pfm") {
         format_ = ImageFormat::pfm;
+    } else if (extension == ".exr") {
+        format_ = ImageFormat::exr;
     } else {
-        throw RenderError(path_ + ": unknown image type (expected a .png or .pfm file)");
+        throw RenderError(path_ + ": unknown image type (expected a .png, .pfm or .exr file)");
     }
     std::error_code error;
     if (std::filesystem::is_directory(path_, error)) {
@@ -49,10 +52,16 @@ ImageOutput::ImageOutput(std::string path) : path_(std::move(path)), format_(Ima
 
 void ImageOutput::write(const Image& image) const {
     try {
-        if (format_ == ImageFormat::png) {
+        switch (format_) {
+        case ImageFormat::png:
             write_png(path_, image);
-        } else {
+            break;
+        case ImageFormat::pfm:
             write_pfm(path_, image);
+            break;
+        case ImageFormat::exr:
+            write_exr(path_, image);
+            break;
         }
     } catch (const FileError& error) {
         throw RenderError(error.what());

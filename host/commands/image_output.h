@@ -1,6 +1,6 @@
-// Where a render goes: a PNG or a PFM file, chosen by the file's extension. The choice and the
-// folder are checked before any rendering, so a long render never ends in "cannot write". A path
-// that is a symbolic link is written through: the image replaces the file the link names.
+// Where a render goes: a PNG, PFM or OpenEXR file, chosen by the file's extension. The choice and
+// the folder are checked before any rendering, so a long render never ends in "cannot write". A
+// path that is a symbolic link is written through: the image replaces the file the link names.
 #ifndef TMHOST_IMAGE_OUTPUT_H
 #define TMHOST_IMAGE_OUTPUT_H
 
@@ -10,11 +10,11 @@
 
 namespace tmhost {
 
-enum class ImageFormat { png, pfm };
+enum class ImageFormat { png, pfm, exr };
 
 class ImageOutput {
 public:
-    // Throws RenderError for an extension other than .png or .pfm (any letter case), a path
+    // Throws RenderError for an extension other than .png, .pfm or .exr (any letter case), a path
     // that names a folder, a folder that does not exist (for a link, the folder of the file it
     // names), or a folder that takes no file: a temporary file is written there and removed.
     explicit ImageOutput(std::string path);

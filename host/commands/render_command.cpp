@@ -173,7 +173,7 @@ const std::vector<OptionRule>& render_options() {
                                        std::to_string(kMaxThreads);
     static const std::vector<OptionRule> rules = {
         {"--output", "-o", true, false, "FILE",
-         ".png (8-bit) or .pfm (floats) by the extension in any letter case; default: "
+         ".png (8-bit), .pfm or .exr (floats) by the extension in any letter case; default: "
          "tonemix.png",
          "the image file"},
         {"--width", nullptr, true, false, "W", side.c_str(), "the image's width in pixels"},

@@ -1,9 +1,9 @@
-// 8-bit RGB PNG files of a float image, made without any library: the zlib stream holds stored
-// (uncompressed) deflate blocks, which every PNG reader accepts.
+// 8-bit RGB PNG files of a float image, compressed by stb_image_write.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "host/image/image.h"
 
@@ -13,10 +13,14 @@ namespace tmhost {
 // which is correctly rounded and so the same in both builds: round(255 * sqrt(v)).
 std::uint8_t display_byte(float value);
 
-// The complete PNG file.
+// R, G, B of every pixel through display_byte, rows from the top: the bytes a PNG stores.
+std::vector<std::uint8_t> display_bytes(const Image& image);
+
+// The complete PNG file. Throws FileError "cannot encode PNG" when the encoder fails (it can only
+// run out of memory).
 std::string encode_png(const Image& image);
 
-// Throws FileError; see replace_file.
+// Throws FileError "<path>: cannot write: <reason>"; see replace_file.
 void write_png(const std::string& path, const Image& image);
 
 }  // namespace tmhost
