@@ -81,8 +81,22 @@ TEST(CommandHelp, RenderListsEveryOptionWithItsRangeAndDefault) {
     }
 }
 
+TEST(CommandHelp, SheetTellsTheSizeOptionsSetEachTileAndHowToVary) {
+    const std::vector<std::string> lines = tmhost::usage_lines("sheet");
+    for (const char* line : {
+             "      the image file; .png (8-bit), .pfm or .exr (floats) by the extension in",
+             "      any letter case; default: tonemix-sheet.png",
+             "  --width W",
+             "      each tile's width in pixels; 1 to 16384, at most 16777216 pixels in all;",
+             "  --vary NAME=VALUE,...",
+             "      render one tile per value of the parameter NAME; a value as --set takes",
+         }) {
+        EXPECT_TRUE(contains(lines, line)) << "missing: " << line << "\n" << text_of(lines);
+    }
+}
+
 TEST(CommandHelp, EveryCommandShowsEveryOptionItParsesIn80Columns) {
-    ASSERT_EQ(tmhost::commands().size(), 4u);
+    ASSERT_EQ(tmhost::commands().size(), 5u);
     for (const tmhost::Command& command : tmhost::commands()) {
         const std::vector<std::string> lines = tmhost::usage_lines(command.name);
         ASSERT_FALSE(lines.empty()) << command.name;

@@ -36,13 +36,15 @@ inline std::string source_path(const std::string& relative) {
 }
 
 // The built module by default, as tonemix-host finds it beside itself.
-inline CommandRun run_command(bool render, const std::vector<std::string>& arguments,
+using CommandFunction = tmhost::CommandOutput (*)(const tmhost::CommandArguments&,
+                                                  const tmhost::CommandSettings&);
+
+inline CommandRun run_command(CommandFunction command, const std::vector<std::string>& arguments,
                               tmhost::ModuleSession::PrepareHost prepare = nullptr) {
     tmhost::CommandSettings settings;
     settings.default_module = TONEMIX_MODULE_FILE;
     settings.prepare_host = prepare;
-    const tmhost::CommandOutput output = render ? tmhost::run_render(arguments, settings)
-                                                : tmhost::run_describe(arguments, settings);
+    const tmhost::CommandOutput output = command(arguments, settings);
     CommandRun run;
     run.status = output.status;
     for (const tmhost::OutputLine& line : output.lines) {
@@ -63,12 +65,17 @@ inline CommandRun run_command(bool render, const std::vector<std::string>& argum
 
 inline CommandRun render(const std::vector<std::string>& arguments,
                          tmhost::ModuleSession::PrepareHost prepare = nullptr) {
-    return run_command(true, arguments, prepare);
+    return run_command(tmhost::run_render, arguments, prepare);
 }
 
 inline CommandRun describe(const std::vector<std::string>& arguments,
                            tmhost::ModuleSession::PrepareHost prepare = nullptr) {
-    return run_command(false, arguments, prepare);
+    return run_command(tmhost::run_describe, arguments, prepare);
+}
+
+inline CommandRun sheet(const std::vector<std::string>& arguments,
+                        tmhost::ModuleSession::PrepareHost prepare = nullptr) {
+    return run_command(tmhost::run_sheet, arguments, prepare);
 }
 
 inline std::string joined(const std::vector<std::string>& lines) {

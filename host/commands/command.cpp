@@ -23,6 +23,11 @@ const std::vector<Command>& commands() {
          "render SCENE (a scene file; default: the built-in scene) with the module's shader into "
          "FILE (.png, .pfm or .exr; default: tonemix.png)",
          render_options, run_render},
+        {"sheet", "[SCENE]",
+         "render SCENE once for each value of --vary NAME=V1,V2,... (a grid for two --vary) and "
+         "put the renders side by side, each labelled with its value and the shared values in "
+         "a caption, into one image: a contact sheet of what a parameter does",
+         sheet_options, run_sheet},
         {"describe", "[SCENE]",
          "show the shader's parameters as the module describes them, with the values of SCENE "
          "(default: the built-in scene) and whether each is enabled for them",
@@ -116,6 +121,25 @@ std::string without_tag(const std::string& what) {
 }
 
 }  // namespace
+
+const OptionRule kModuleOption = {
+    "--module",       nullptr, true, false, "PATH", "default: Tonemix.cdl beside this program",
+    "the module file"};
+const OptionRule kTrustDescriptionOption = {
+    "--trust-description",
+    nullptr,
+    false,
+    false,
+    nullptr,
+    nullptr,
+    "use the module's description even where it disagrees with the module's own defaults"};
+const OptionRule kHelpOption = {
+    "--help", "-h", false, false, nullptr, nullptr, "show this help and exit"};
+
+ModuleSession::Trust description_trust(const CommandLine& line) {
+    return line.has(kTrustDescriptionOption.name) ? ModuleSession::Trust::description_as_given
+                                                  : ModuleSession::Trust::checked;
+}
 
 std::string module_path(const std::optional<std::string>& given, const CommandSettings& settings) {
     return absolute_path(given.value_or(settings.default_module));

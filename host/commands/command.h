@@ -1,6 +1,6 @@
-// The commands of tonemix-host (info, render, describe, scene) and what they share: the settings
-// the program gives them, the lines they answer and one set of exit codes. A command prints nothing
-// itself but its progress bar; the program prints its output lines in order.
+// The commands of tonemix-host (info, render, sheet, describe, scene) and what they share: the
+// settings the program gives them, the lines they answer and one set of exit codes. A command
+// prints nothing itself but its progress bar; the program prints its output lines in order.
 #ifndef TMHOST_COMMAND_H
 #define TMHOST_COMMAND_H
 
@@ -69,13 +69,23 @@ std::vector<std::string> program_usage_lines();
 
 const std::vector<OptionRule>& info_options();
 const std::vector<OptionRule>& render_options();
+const std::vector<OptionRule>& sheet_options();
 const std::vector<OptionRule>& describe_options();
 const std::vector<OptionRule>& scene_options();
 
 CommandOutput run_info(const CommandArguments& arguments, const CommandSettings& settings);
 CommandOutput run_render(const CommandArguments& arguments, const CommandSettings& settings);
+CommandOutput run_sheet(const CommandArguments& arguments, const CommandSettings& settings);
 CommandOutput run_describe(const CommandArguments& arguments, const CommandSettings& settings);
 CommandOutput run_scene(const CommandArguments& arguments, const CommandSettings& settings);
+
+// The options that mean the same in every command that takes them.
+extern const OptionRule kModuleOption;
+extern const OptionRule kTrustDescriptionOption;
+extern const OptionRule kHelpOption;
+
+// How far the command's --trust-description lets it trust the module's description.
+ModuleSession::Trust description_trust(const CommandLine& line);
 
 // The module a command loads: `given` (its --module) or the one beside the program, made
 // absolute, since the module derives its resource folder from its path.

@@ -104,9 +104,7 @@ int describe(const CommandArguments& arguments, const CommandSettings& settings,
     }
     const LoadedScene loaded = load_scene(line.positional());
     ModuleSession session(module_path(line.value("--module"), settings), settings.prepare_host);
-    session.require_shader(line.has("--trust-description")
-                               ? ModuleSession::Trust::description_as_given
-                               : ModuleSession::Trust::checked);
+    session.require_shader(description_trust(line));
     SceneLights lights(loaded.scene);
     const Description& description = session.description();
     const ParameterValues values =
@@ -150,11 +148,9 @@ const std::vector<OptionRule>& describe_options() {
          "a shader parameter over the scene's value, by its name or short name"},
         {"--json", nullptr, false, false, nullptr, nullptr,
          "print the parameters as one JSON document, for scripts"},
-        {"--module", nullptr, true, false, "PATH", "default: Tonemix.cdl beside this program",
-         "the module file"},
-        {"--trust-description", nullptr, false, false, nullptr, nullptr,
-         "use the module's description even where it disagrees with the module's own defaults"},
-        {"--help", "-h", false, false, nullptr, nullptr, "show this help and exit"},
+        kModuleOption,
+        kTrustDescriptionOption,
+        kHelpOption,
     };
     return rules;
 }

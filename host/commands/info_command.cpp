@@ -87,7 +87,7 @@ const std::vector<OptionRule>& info_options() {
         {"--verbose", "-v", false, false, nullptr, nullptr,
          "report every step: each lifecycle message's answer, the resources, the registration "
          "record field by field, the node's defaults, the shaded points and the lights asked"},
-        {"--help", "-h", false, false, nullptr, nullptr, "show this help and exit"},
+        kHelpOption,
     };
     return rules;
 }

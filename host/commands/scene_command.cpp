@@ -35,7 +35,7 @@ int scene(const CommandArguments& arguments, const CommandSettings&, CommandOutp
 
 const std::vector<OptionRule>& scene_options() {
     static const std::vector<OptionRule> rules = {
-        {"--help", "-h", false, false, nullptr, nullptr, "show this help and exit"},
+        kHelpOption,
     };
     return rules;
 }

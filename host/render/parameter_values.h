@@ -49,9 +49,11 @@ public:
     // Writes every value into the container, in the order given.
     void apply(Container& container) const;
 
-private:
+    // The parameter of that name (see Description::find); throws RenderError "<where>: ..."
+    // naming the parameters there are when the description has none of that name.
     const Parameter& settable(const std::string& name, const std::string& where) const;
 
+private:
     const Description& description_;
     std::vector<ParameterValue> values_;
 };

@@ -36,6 +36,7 @@ ProgressBar::ProgressBar(long total, bool enabled)
 
 void ProgressBar::show(long done) {
     if (!enabled_) return;
+    done += done_before_;
     const int percent = static_cast<int>(done * 100 / total_);
     if (percent == shown_) return;
     shown_ = percent;

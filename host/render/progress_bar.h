@@ -22,12 +22,16 @@ public:
 
     // Redraws when the shown percentage changes.
     void show(long done);
+    // For work in parts (the tiles of a contact sheet, each a render of its own): later calls of
+    // show() count their rows after these.
+    void count_from(long done_before) { done_before_ = done_before; }
     // Clears the bar's line, so the next message starts on a clean line.
     void finish();
 
 private:
     long total_;
     bool enabled_;
+    long done_before_ = 0;
     int shown_ = -1;
     std::chrono::steady_clock::time_point start_;
 };

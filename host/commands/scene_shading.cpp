@@ -1,0 +1,152 @@
+#include "host/commands/scene_shading.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <thread>
+
+#include "host/core/point_light_renderer.h"
+#include "host/render/lane_seeds.h"
+#include "host/render/render_error.h"
+#include "host/render/shader_instance.h"
+#include "host/scene/tracer.h"
+
+namespace tmhost {
+
+namespace {
+
+constexpr int kMaxThreads = 64;
+
+int default_threads() {
+    const unsigned cores = std::thread::hardware_concurrency();  // 0 when unknown
+    return static_cast<int>(std::clamp<unsigned>(cores, 1, kMaxThreads));
+}
+
+// A node with the values, prepared for the render; a lane's node gets the lane's seed.
+std::unique_ptr<ShaderInstance> prepared_node(ModuleSession& session, const ParameterValues& values,
+                                              SceneLights& lights, std::optional<int> lane) {
+    auto instance = std::make_unique<ShaderInstance>(session.shader(), session.host().containers());
+    instance->init_defaults();
+    apply_scene_values(session.description(), values, lights, instance->container());
+    if (lane) seed_lane(session.description(), *lane, instance->container());
+    instance->prepare();
+    return instance;
+}
+
+}  // namespace
+
+std::vector<OptionRule> shading_options(const char* output_values) {
+    // The ranges from the limits the parser checks, so that help cannot tell another. The
+    // texts live as long as the program, as the rules' pointers need.
+    static const std::string side = "1 to " + std::to_string(kMaxImageSide) + ", at most " +
+                                    std::to_string(kMaxImagePixels) +
+                                    " pixels in all; default: the scene's image";
+    static const std::string lanes = "1 to " + std::to_string(kMaxLanes) +
+                                     "; default: " + std::to_string(kDefaultLanes) +
+                                     "; not with --shared-node";
+    static const std::string threads = "1 to " + std::to_string(kMaxThreads) +
+                                       "; default: the machine's cores, at most " +
+                                       std::to_string(kMaxThreads);
+    return {
+        {"--output", "-o", true, false, "FILE", output_values, "the image file"},
+        {"--width", nullptr, true, false, "W", side.c_str(), "the image's width in pixels"},
+        {"--height", nullptr, true, false, "H", side.c_str(), "the image's height in pixels"},
+        {"--set", nullptr, true, true, "NAME=VALUE", nullptr,
+         "a shader parameter over the scene's value, by its name or short name (see describe)"},
+        {"--lanes", nullptr, true, false, "K", lanes.c_str(),
+         "shade in K lanes, each a node of its own with a seed of its own"},
+        {"--threads", nullptr, true, false, "N", threads.c_str(), "shade with N threads"},
+        {"--shared-node", nullptr, false, false, nullptr, nullptr,
+         "shade with one node from every thread at once, as a real host does"},
+        kModuleOption,
+        kTrustDescriptionOption,
+        kHelpOption,
+    };
+}
+
+ShadingRequest shading_request(const CommandLine& line, const CommandSettings& settings,
+                               const std::string& output_default) {
+    ShadingRequest request;
+    request.help = line.has("--help");
+    request.scene_path = line.positional();
+    request.output = line.value("--output").value_or(output_default);
+    if (request.output.empty()) throw RenderError("--output: expected a file name");
+    request.width = line.integer("--width", 1, kMaxImageSide);
+    request.height = line.integer("--height", 1, kMaxImageSide);
+    request.assignments = line.values("--set");
+    request.lanes = line.integer("--lanes", 1, kMaxLanes).value_or(kDefaultLanes);
+    request.threads = line.integer("--threads", 1, kMaxThreads).value_or(default_threads());
+    request.shared_node = line.has("--shared-node");
+    request.trust = description_trust(line);
+    if (request.shared_node && line.has("--lanes")) {
+        throw RenderError("--lanes: not with --shared-node, whose one node shades every row");
+    }
+    request.module = module_path(line.value("--module"), settings);
+    return request;
+}
+
+LoadedScene requested_scene(const ShadingRequest& request) {
+    LoadedScene loaded = load_scene(request.scene_path);
+    Scene& scene = loaded.scene;
+    scene.width = request.width.value_or(scene.width);
+    scene.height = request.height.value_or(scene.height);
+    if (too_many_pixels(scene.width, scene.height)) {
+        throw RenderError("image " + std::to_string(scene.width) + "x" +
+                          std::to_string(scene.height) + ": more than " +
+                          std::to_string(kMaxImagePixels) + " pixels");
+    }
+    return loaded;
+}
+
+RenderStats shade_scene(ModuleSession& session, const Scene& scene, SceneLights& lights,
+                        const ParameterValues& values, const ShadingRequest& request, Image& image,
+                        ProgressBar& progress, long rows_before) {
+    StandInHost& host = session.host();
+    const Tracer tracer(scene);
+    PointLightRenderer renderer(lights.entries(), tracer);
+    // Millions of host calls from several threads: the journal would grow without bound.
+    host.journal().set_enabled(false);
+    // Detached however the shading ends, so that the host never keeps a renderer that is gone.
+    struct Attached {
+        StandInHost& host;
+        ~Attached() { host.set_render_backend(nullptr); }
+    } attached{host};
+    host.set_render_backend(&renderer);
+    std::vector<std::unique_ptr<ShaderInstance>> instances;
+    RowJobs jobs;
+    if (request.shared_node) {
+        instances.push_back(prepared_node(session, values, lights, std::nullopt));
+        jobs = shared_node_jobs(*instances.front(), scene.height);
+    } else {
+        // Lanes without a row would shade nothing; the seed of a lane is its index's, so
+        // leaving them out changes no other lane.
+        std::vector<const ShaderInstance*> nodes;
+        for (int lane = 0; lane < std::min(request.lanes, scene.height); ++lane) {
+            instances.push_back(prepared_node(session, values, lights, lane));
+            nodes.push_back(instances.back().get());
+        }
+        jobs = lane_jobs(std::move(nodes), request.lanes);
+    }
+    progress.count_from(rows_before);
+    const RenderStats stats = render_scene(tracer, jobs, request.threads, image, progress);
+    return stats;
+}
+
+void warn_if_unlit(const RenderStats& stats, CommandOutput& output) {
+    // The image is written either way; a user looking at a black picture wants to know why.
+    if (stats.points == 0) {
+        output.warning("no point was shaded: the camera sees no object of the scene");
+    } else if (stats.lit_points == 0) {
+        output.warning(
+            "every shaded point is black: no light reaches the objects the camera "
+            "sees (check the lights, the light list and the shader's values)");
+    }
+}
+
+std::string fixed_text(double value, int decimals) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+}  // namespace tmhost

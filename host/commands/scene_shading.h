@@ -1,0 +1,64 @@
+// What render and sheet share: the options that say how a scene is shaded and where the image
+// goes, and the shading of one image with the module's shader for one set of values.
+#ifndef TMHOST_SCENE_SHADING_H
+#define TMHOST_SCENE_SHADING_H
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/commands/command.h"
+#include "host/core/module_session.h"
+#include "host/image/image.h"
+#include "host/render/parameter_values.h"
+#include "host/render/progress_bar.h"
+#include "host/render/scene_lights.h"
+#include "host/render/scene_renderer.h"
+#include "host/render/scene_source.h"
+
+namespace tmhost {
+
+struct ShadingRequest {
+    bool help = false;
+    std::optional<std::string> scene_path;
+    std::string output;
+    std::optional<int> width;
+    std::optional<int> height;
+    std::vector<std::string> assignments;  // --set NAME=VALUE
+    int lanes = 0;
+    int threads = 1;
+    bool shared_node = false;
+    ModuleSession::Trust trust = ModuleSession::Trust::checked;
+    std::string module;
+};
+
+// The formats an image file may have, and the default file, for --output's help.
+#define TMHOST_IMAGE_FORMATS_DEFAULT(file) \
+    ".png (8-bit), .pfm or .exr (floats) by the extension in any letter case; default: " file
+
+// The rules of the options below, as render takes them; `output_values` is --output's help on
+// its values (TMHOST_IMAGE_FORMATS_DEFAULT), a text that lives as long as the program.
+std::vector<OptionRule> shading_options(const char* output_values);
+// Reads those options from a line parsed with rules that include them.
+ShadingRequest shading_request(const CommandLine& line, const CommandSettings& settings,
+                               const std::string& output_default);
+
+// The scene of the request with --width and --height applied; throws RenderError for an image
+// beyond the pixel limit.
+LoadedScene requested_scene(const ShadingRequest& request);
+
+// Shades the image (sized as the scene's) with fresh nodes of the session's shader holding
+// `values`. The progress bar counts rows from `rows_before` on.
+RenderStats shade_scene(ModuleSession& session, const Scene& scene, SceneLights& lights,
+                        const ParameterValues& values, const ShadingRequest& request, Image& image,
+                        ProgressBar& progress, long rows_before = 0);
+
+// The one-line warnings of a render whose image shows nothing of the shader.
+void warn_if_unlit(const RenderStats& stats, CommandOutput& output);
+
+// "12.34"
+std::string fixed_text(double value, int decimals);
+
+}  // namespace tmhost
+
+#endif
