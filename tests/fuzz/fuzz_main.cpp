@@ -28,6 +28,7 @@ const char* const kSetNames[] = {"samples", "distance", "offset", "gaussian",  "
 struct Case {
     std::string kind;
     bool render = true;
+    bool sheet = false;  // a render case run as a contact sheet
     std::vector<std::string> arguments;
 };
 
@@ -89,6 +90,18 @@ std::vector<std::string> random_options(Mutator& mutator, const std::string& out
     return out;
 }
 
+// "--vary NAME=V1,V2,...": a few values, some of them hostile, some empty.
+std::vector<std::string> random_vary(Mutator& mutator) {
+    std::string list = std::string(kSetNames[mutator.below(13)]) + "=";
+    const uint32_t count = mutator.below(5);
+    for (uint32_t i = 0; i < count; ++i) {
+        if (i > 0) list += ",";
+        if (mutator.below(6) == 0) continue;
+        list += mutator.below(3) ? std::to_string(mutator.below(40)) : mutator.hostile_value();
+    }
+    return {"--vary", list};
+}
+
 Case make_case(Mutator& mutator, const Inputs& inputs, const tmhost::TemporaryFolder& folder,
                const std::string& module) {
     const std::string output = (folder.path() / "out.pfm").string();
@@ -117,6 +130,10 @@ Case make_case(Mutator& mutator, const Inputs& inputs, const tmhost::TemporaryFo
         made.kind = "command line";
         made.render = mutator.below(4) != 0;
         if (made.render) made.arguments = small_render(output);
+        made.sheet = made.render && mutator.below(3) == 0;
+        for (uint32_t varies = made.sheet ? 1 + mutator.below(3) : 0; varies > 0; --varies) {
+            for (const std::string& a : random_vary(mutator)) made.arguments.push_back(a);
+        }
         for (const std::string& a : random_options(mutator, output)) made.arguments.push_back(a);
     } else {
         made.kind = kind == 18 ? "deep description" : "description";
@@ -158,7 +175,7 @@ std::string verdict(const tmhost::CommandOutput& output) {
 }
 
 std::string shown(const Case& made) {
-    std::string text = made.render ? "render" : "describe";
+    std::string text = made.sheet ? "sheet" : made.render ? "render" : "describe";
     for (const std::string& a : made.arguments) text += " '" + a + "'";
     return text;
 }
@@ -228,9 +245,10 @@ int main(int argc, char** argv) {
             std::fflush(stdout);
         }
         const auto case_start = std::chrono::steady_clock::now();
-        const tmhost::CommandOutput output = made.render
-                                                 ? tmhost::run_render(made.arguments, settings)
-                                                 : tmhost::run_describe(made.arguments, settings);
+        const tmhost::CommandOutput output =
+            made.sheet    ? tmhost::run_sheet(made.arguments, settings)
+            : made.render ? tmhost::run_render(made.arguments, settings)
+                          : tmhost::run_describe(made.arguments, settings);
         const double case_seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - case_start).count();
         if (verbose && case_seconds > 0.1) std::printf("  took %.2f s\n", case_seconds);
