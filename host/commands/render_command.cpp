@@ -29,26 +29,14 @@ int render(const CommandArguments& arguments, const CommandSettings& settings,
         for (std::string& text : usage_lines("render")) output.out(std::move(text));
         return EXIT_CLEAN;
     }
-    const LoadedScene loaded = requested_scene(request);
-    const Scene& scene = loaded.scene;
-    const ImageOutput image_file(request.output);
-
-    ModuleSession session(request.module, settings.prepare_host);
-    session.require_shader(request.trust);
-    SceneLights lights(scene);
-    const ParameterValues values =
-        scene_parameter_values(session.description(), loaded, lights, request.assignments);
-
+    ShadingSetup setup(request, settings);
+    const Scene& scene = setup.scene;
     Image image(scene.width, scene.height);
     ProgressBar progress(scene.height, settings.show_progress);
-    const RenderStats stats = shade_scene(session, scene, lights, values, request, image, progress);
+    const RenderStats stats =
+        shade_scene(setup.session, scene, setup.lights, setup.values, request, image, progress);
     progress.finish();
-    const std::vector<std::string> left = session.finish();
-    image_file.write(image);
-    for (const std::string& text : left) output.warning("module: " + text);
-    warn_if_unlit(stats, output);
-    output.out(summary(image, stats, image_file.path()));
-    return left.empty() ? EXIT_CLEAN : EXIT_FAULT;
+    return setup.finish(image, stats, summary(image, stats, setup.image_file.path()), output);
 }
 
 }  // namespace

@@ -33,6 +33,14 @@ std::unique_ptr<ShaderInstance> prepared_node(ModuleSession& session, const Para
     return instance;
 }
 
+// The scene, once the session's shader has passed its checks, so that no light of the scene is
+// set up for a module that cannot shade it.
+const Scene& after_shader_check(ModuleSession& session, ModuleSession::Trust trust,
+                                const Scene& scene) {
+    session.require_shader(trust);
+    return scene;
+}
+
 }  // namespace
 
 std::vector<OptionRule> shading_options(const char* output_values) {
@@ -96,6 +104,24 @@ LoadedScene requested_scene(const ShadingRequest& request) {
                           std::to_string(kMaxImagePixels) + " pixels");
     }
     return loaded;
+}
+
+ShadingSetup::ShadingSetup(const ShadingRequest& request, const CommandSettings& settings)
+    : loaded(requested_scene(request)),
+      scene(loaded.scene),
+      image_file(request.output),
+      session(request.module, settings.prepare_host),
+      lights(after_shader_check(session, request.trust, scene)),
+      values(scene_parameter_values(session.description(), loaded, lights, request.assignments)) {}
+
+int ShadingSetup::finish(const Image& image, const RenderStats& stats, const std::string& summary,
+                         CommandOutput& output) {
+    const std::vector<std::string> left = session.finish();
+    image_file.write(image);
+    for (const std::string& text : left) output.warning("module: " + text);
+    warn_if_unlit(stats, output);
+    output.out(summary);
+    return left.empty() ? EXIT_CLEAN : EXIT_FAULT;
 }
 
 RenderStats shade_scene(ModuleSession& session, const Scene& scene, SceneLights& lights,

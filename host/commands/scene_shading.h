@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/commands/command.h"
+#include "host/commands/image_output.h"
 #include "host/core/module_session.h"
 #include "host/image/image.h"
 #include "host/render/parameter_values.h"
@@ -46,6 +47,28 @@ ShadingRequest shading_request(const CommandLine& line, const CommandSettings& s
 // The scene of the request with --width and --height applied; throws RenderError for an image
 // beyond the pixel limit.
 LoadedScene requested_scene(const ShadingRequest& request);
+
+// What a command has made ready before it shades anything, in this order: the scene, its output
+// file checked, the module started with its shader checked, the scene's lights and the values of
+// the scene and --set. Throws as each of those steps does.
+class ShadingSetup {
+public:
+    ShadingSetup(const ShadingRequest& request, const CommandSettings& settings);
+    ShadingSetup(const ShadingSetup&) = delete;
+    ShadingSetup& operator=(const ShadingSetup&) = delete;
+
+    const LoadedScene loaded;
+    const Scene& scene;
+    const ImageOutput image_file;
+    ModuleSession session;
+    SceneLights lights;
+    const ParameterValues values;
+
+    // Ends the module's life, then writes the image and reports: what the module left behind,
+    // the warnings of an unlit image and the summary. Answers the command's exit code.
+    int finish(const Image& image, const RenderStats& stats, const std::string& summary,
+               CommandOutput& output);
+};
 
 // Shades the image (sized as the scene's) with fresh nodes of the session's shader holding
 // `values`. The progress bar counts rows from `rows_before` on.

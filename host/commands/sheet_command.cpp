@@ -18,6 +18,10 @@ constexpr int kMaxAxes = 2;
 constexpr int kMaxValuesPerAxis = 32;
 const char* const kDefaultOutput = "tonemix-sheet.png";
 
+std::string tiles_text(std::size_t tiles) {
+    return std::to_string(tiles) + (tiles == 1 ? " tile" : " tiles");
+}
+
 // One --vary: the parameter and its values, checked as --set checks a value.
 struct Axis {
     const Parameter* parameter = nullptr;
@@ -118,8 +122,8 @@ std::vector<std::string> caption(const LoadedScene& loaded, const ParameterValue
                   (names.empty() ? "(none)" : names);
     }
     return {
-        loaded.label + ": " + std::to_string(tiles) + " tiles of " + std::to_string(scene.width) +
-            "\u00d7" + std::to_string(scene.height),
+        loaded.label + ": " + tiles_text(tiles) + " of " + std::to_string(scene.width) + "\u00d7" +
+            std::to_string(scene.height),
         shared.empty() ? "every other value at the shader's default"
                        : shared + "; every other value at the shader's default",
     };
@@ -128,7 +132,7 @@ std::vector<std::string> caption(const LoadedScene& loaded, const ParameterValue
 std::string summary(const ContactSheet& sheet, std::size_t tiles, const RenderStats& stats,
                     const std::string& path) {
     const double rate = stats.seconds > 0.0 ? stats.points / stats.seconds : 0.0;
-    return "sheet of " + std::to_string(tiles) + " tiles: " + std::to_string(stats.points) +
+    return "sheet of " + tiles_text(tiles) + ": " + std::to_string(stats.points) +
            " points shaded in " + fixed_text(stats.seconds, 2) + " s (" + fixed_text(rate, 0) +
            " points/s); " + std::to_string(sheet.width()) + "x" + std::to_string(sheet.height()) +
            " image written to " + path;
@@ -142,15 +146,9 @@ int sheet(const CommandArguments& arguments, const CommandSettings& settings,
         for (std::string& text : usage_lines("sheet")) output.out(std::move(text));
         return EXIT_CLEAN;
     }
-    const LoadedScene loaded = requested_scene(request);
-    const Scene& scene = loaded.scene;
-    const ImageOutput image_file(request.output);
-
-    ModuleSession session(request.module, settings.prepare_host);
-    session.require_shader(request.trust);
-    SceneLights lights(scene);
-    const ParameterValues shared =
-        scene_parameter_values(session.description(), loaded, lights, request.assignments);
+    ShadingSetup setup(request, settings);
+    const Scene& scene = setup.scene;
+    const ParameterValues& shared = setup.values;
     // Every value is checked before the first tile renders.
     const std::vector<Axis> axes = read_axes(line, shared);
 
@@ -167,7 +165,7 @@ int sheet(const CommandArguments& arguments, const CommandSettings& settings,
         }
     }
     const std::size_t tiles = layout.labels.size();
-    layout.caption = caption(loaded, shared, axes, tiles);
+    layout.caption = caption(setup.loaded, shared, axes, tiles);
     ContactSheet contact_sheet(layout);
 
     ProgressBar progress(static_cast<long>(tiles) * scene.height, settings.show_progress);
@@ -179,8 +177,8 @@ int sheet(const CommandArguments& arguments, const CommandSettings& settings,
             values.set(axes[0].values[static_cast<std::size_t>(column)]);
             if (axes.size() > 1) values.set(axes[1].values[static_cast<std::size_t>(row)]);
             const long done = static_cast<long>(row * layout.columns + column) * scene.height;
-            const RenderStats stats =
-                shade_scene(session, scene, lights, values, request, tile, progress, done);
+            const RenderStats stats = shade_scene(setup.session, scene, setup.lights, values,
+                                                  request, tile, progress, done);
             total.points += stats.points;
             total.lit_points += stats.lit_points;
             total.seconds += stats.seconds;
@@ -188,12 +186,8 @@ int sheet(const CommandArguments& arguments, const CommandSettings& settings,
         }
     }
     progress.finish();
-    const std::vector<std::string> left = session.finish();
-    image_file.write(contact_sheet.image());
-    for (const std::string& text : left) output.warning("module: " + text);
-    warn_if_unlit(total, output);
-    output.out(summary(contact_sheet, tiles, total, image_file.path()));
-    return left.empty() ? EXIT_CLEAN : EXIT_FAULT;
+    return setup.finish(contact_sheet.image(), total,
+                        summary(contact_sheet, tiles, total, setup.image_file.path()), output);
 }
 
 }  // namespace
