@@ -33,8 +33,7 @@ int render(const CommandArguments& arguments, const CommandSettings& settings,
     const Scene& scene = setup.scene;
     Image image(scene.width, scene.height);
     ProgressBar progress(scene.height, settings.show_progress);
-    const RenderStats stats =
-        shade_scene(setup.session, scene, setup.lights, setup.values, request, image, progress);
+    const RenderStats stats = setup.shade(setup.values, request, image, progress);
     progress.finish();
     return setup.finish(image, stats, summary(image, stats, setup.image_file.path()), output);
 }

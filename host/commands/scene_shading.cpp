@@ -5,11 +5,9 @@
 #include <memory>
 #include <thread>
 
-#include "host/core/point_light_renderer.h"
 #include "host/render/lane_seeds.h"
 #include "host/render/render_error.h"
 #include "host/render/shader_instance.h"
-#include "host/scene/tracer.h"
 
 namespace tmhost {
 
@@ -112,7 +110,9 @@ ShadingSetup::ShadingSetup(const ShadingRequest& request, const CommandSettings&
       image_file(request.output),
       session(request.module, settings.prepare_host),
       lights(after_shader_check(session, request.trust, scene)),
-      values(scene_parameter_values(session.description(), loaded, lights, request.assignments)) {}
+      values(scene_parameter_values(session.description(), loaded, lights, request.assignments)),
+      tracer_(scene),
+      renderer_(lights.entries(), tracer_) {}
 
 int ShadingSetup::finish(const Image& image, const RenderStats& stats, const std::string& summary,
                          CommandOutput& output) {
@@ -124,12 +124,9 @@ int ShadingSetup::finish(const Image& image, const RenderStats& stats, const std
     return left.empty() ? EXIT_CLEAN : EXIT_FAULT;
 }
 
-RenderStats shade_scene(ModuleSession& session, const Scene& scene, SceneLights& lights,
-                        const ParameterValues& values, const ShadingRequest& request, Image& image,
-                        ProgressBar& progress, long rows_before) {
+RenderStats ShadingSetup::shade(const ParameterValues& node_values, const ShadingRequest& request,
+                                Image& image, ProgressBar& progress, long rows_before) {
     StandInHost& host = session.host();
-    const Tracer tracer(scene);
-    PointLightRenderer renderer(lights.entries(), tracer);
     // Millions of host calls from several threads: the journal would grow without bound.
     host.journal().set_enabled(false);
     // Detached however the shading ends, so that the host never keeps a renderer that is gone.
@@ -137,24 +134,24 @@ RenderStats shade_scene(ModuleSession& session, const Scene& scene, SceneLights&
         StandInHost& host;
         ~Attached() { host.set_render_backend(nullptr); }
     } attached{host};
-    host.set_render_backend(&renderer);
+    host.set_render_backend(&renderer_);
     std::vector<std::unique_ptr<ShaderInstance>> instances;
     RowJobs jobs;
     if (request.shared_node) {
-        instances.push_back(prepared_node(session, values, lights, std::nullopt));
+        instances.push_back(prepared_node(session, node_values, lights, std::nullopt));
         jobs = shared_node_jobs(*instances.front(), scene.height);
     } else {
         // Lanes without a row would shade nothing; the seed of a lane is its index's, so
         // leaving them out changes no other lane.
         std::vector<const ShaderInstance*> nodes;
         for (int lane = 0; lane < std::min(request.lanes, scene.height); ++lane) {
-            instances.push_back(prepared_node(session, values, lights, lane));
+            instances.push_back(prepared_node(session, node_values, lights, lane));
             nodes.push_back(instances.back().get());
         }
         jobs = lane_jobs(std::move(nodes), request.lanes);
     }
     progress.count_from(rows_before);
-    const RenderStats stats = render_scene(tracer, jobs, request.threads, image, progress);
+    const RenderStats stats = render_scene(tracer_, jobs, request.threads, image, progress);
     return stats;
 }
 

@@ -10,12 +10,14 @@
 #include "host/commands/command.h"
 #include "host/commands/image_output.h"
 #include "host/core/module_session.h"
+#include "host/core/point_light_renderer.h"
 #include "host/image/image.h"
 #include "host/render/parameter_values.h"
 #include "host/render/progress_bar.h"
 #include "host/render/scene_lights.h"
 #include "host/render/scene_renderer.h"
 #include "host/render/scene_source.h"
+#include "host/scene/tracer.h"
 
 namespace tmhost {
 
@@ -49,8 +51,9 @@ ShadingRequest shading_request(const CommandLine& line, const CommandSettings& s
 LoadedScene requested_scene(const ShadingRequest& request);
 
 // What a command has made ready before it shades anything, in this order: the scene, its output
-// file checked, the module started with its shader checked, the scene's lights and the values of
-// the scene and --set. Throws as each of those steps does.
+// file checked, the module started with its shader checked, the scene's lights, the values of the
+// scene and --set, and the tracer and light renderer every image of the command shades against.
+// Throws as each of those steps does.
 class ShadingSetup {
 public:
     ShadingSetup(const ShadingRequest& request, const CommandSettings& settings);
@@ -64,17 +67,21 @@ public:
     SceneLights lights;
     const ParameterValues values;
 
+    // Shades the image (sized as the scene's) with fresh nodes of the session's shader holding
+    // `values`. The progress bar counts rows from `rows_before` on.
+    RenderStats shade(const ParameterValues& node_values, const ShadingRequest& request,
+                      Image& image, ProgressBar& progress, long rows_before = 0);
+
     // Ends the module's life, then writes the image and reports: what the module left behind,
     // the warnings of an unlit image and the summary. Answers the command's exit code.
     int finish(const Image& image, const RenderStats& stats, const std::string& summary,
                CommandOutput& output);
-};
 
-// Shades the image (sized as the scene's) with fresh nodes of the session's shader holding
-// `values`. The progress bar counts rows from `rows_before` on.
-RenderStats shade_scene(ModuleSession& session, const Scene& scene, SceneLights& lights,
-                        const ParameterValues& values, const ShadingRequest& request, Image& image,
-                        ProgressBar& progress, long rows_before = 0);
+private:
+    // Built once, since a sheet shades many images of one scene.
+    const Tracer tracer_;
+    PointLightRenderer renderer_;
+};
 
 // The one-line warnings of a render whose image shows nothing of the shader.
 void warn_if_unlit(const RenderStats& stats, CommandOutput& output);

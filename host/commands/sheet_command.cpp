@@ -177,8 +177,7 @@ int sheet(const CommandArguments& arguments, const CommandSettings& settings,
             values.set(axes[0].values[static_cast<std::size_t>(column)]);
             if (axes.size() > 1) values.set(axes[1].values[static_cast<std::size_t>(row)]);
             const long done = static_cast<long>(row * layout.columns + column) * scene.height;
-            const RenderStats stats = shade_scene(setup.session, scene, setup.lights, values,
-                                                  request, tile, progress, done);
+            const RenderStats stats = setup.shade(values, request, tile, progress, done);
             total.points += stats.points;
             total.lit_points += stats.lit_points;
             total.seconds += stats.seconds;
