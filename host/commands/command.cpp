@@ -36,6 +36,11 @@ const std::vector<Command>& commands() {
          "print the scene NAME as a scene file to start from; the one scene is builtin, which "
          "render and describe use without a SCENE",
          scene_options, run_scene},
+        {"validate", "[MODULE]",
+         "put MODULE (default: Tonemix.cdl beside this program) through every group of hostile "
+         "host behaviour, each group in a child process so that a crash or a hang fails that "
+         "group alone; one line per group, exit 0 only when every group passed",
+         validate_options, run_validate},
     };
     return table;
 }

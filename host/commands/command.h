@@ -1,6 +1,6 @@
-// The commands of tonemix-host (info, render, sheet, describe, scene) and what they share: the
-// settings the program gives them, the lines they answer and one set of exit codes. A command
-// prints nothing itself but its progress bar; the program prints its output lines in order.
+// The commands of tonemix-host (info, render, sheet, describe, scene, validate) and what they
+// share: the settings the program gives them, the lines they answer and one set of exit codes. A
+// command prints nothing itself but its progress bar; the program prints its output lines in order.
 #ifndef TMHOST_COMMAND_H
 #define TMHOST_COMMAND_H
 
@@ -72,12 +72,14 @@ const std::vector<OptionRule>& render_options();
 const std::vector<OptionRule>& sheet_options();
 const std::vector<OptionRule>& describe_options();
 const std::vector<OptionRule>& scene_options();
+const std::vector<OptionRule>& validate_options();
 
 CommandOutput run_info(const CommandArguments& arguments, const CommandSettings& settings);
 CommandOutput run_render(const CommandArguments& arguments, const CommandSettings& settings);
 CommandOutput run_sheet(const CommandArguments& arguments, const CommandSettings& settings);
 CommandOutput run_describe(const CommandArguments& arguments, const CommandSettings& settings);
 CommandOutput run_scene(const CommandArguments& arguments, const CommandSettings& settings);
+CommandOutput run_validate(const CommandArguments& arguments, const CommandSettings& settings);
 
 // The options that mean the same in every command that takes them.
 extern const OptionRule kModuleOption;

@@ -1,0 +1,180 @@
+// tonemix-host validate: puts a module build through every group of hostile host behaviour,
+// each in a child process of its own, and gives one line per group and a count.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "host/commands/command.h"
+#include "host/core/module_file.h"
+#include "host/render/render_error.h"
+#include "host/validate/isolated_run.h"
+#include "host/validate/junit_report.h"
+#include "host/validate/validation.h"
+
+namespace tmhost {
+
+namespace {
+
+std::string group_names() {
+    std::string names;
+    for (const ValidationGroup& group : validation_groups()) {
+        if (!names.empty()) names += ", ";
+        names += group.name;
+    }
+    return names;
+}
+
+std::vector<const ValidationGroup*> chosen_groups(const CommandLine& line) {
+    std::vector<const ValidationGroup*> chosen;
+    const std::vector<std::string> only = line.values("--only");
+    if (only.empty()) {
+        for (const ValidationGroup& group : validation_groups()) chosen.push_back(&group);
+        return chosen;
+    }
+    // In the order validate runs them, each once, whatever the order given.
+    for (const std::string& name : only) {
+        if (find_group(name) == nullptr) {
+            throw RenderError("--only: no group '" + name + "' (the groups: " + group_names() +
+                              ")");
+        }
+    }
+    for (const ValidationGroup& group : validation_groups()) {
+        for (const std::string& name : only) {
+            if (name == group.name) {
+                chosen.push_back(&group);
+                break;
+            }
+        }
+    }
+    return chosen;
+}
+
+uint32_t chosen_seed(const CommandLine& line) {
+    if (const auto text = line.value("--seed")) {
+        char* end = nullptr;
+        const unsigned long long value = std::strtoull(text->c_str(), &end, 10);
+        if (text->empty() || *end != '\0' || (*text)[0] == '-' || value > 0xFFFFFFFFull) {
+            throw RenderError("--seed: '" + *text + "' is not a whole number from 0 to 4294967295");
+        }
+        return static_cast<uint32_t>(value);
+    }
+    std::random_device device;
+    return device() ^
+           static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+}
+
+// The module must at least load, or every group would say the same.
+void require_loadable(const std::string& path) {
+    ModuleFile module;
+    if (!module.load(path)) throw ModuleError(module.error());
+}
+
+void progress(bool shown, const std::string& text) {
+    if (!shown) return;
+    std::fprintf(stderr, "\r\033[K%s", text.c_str());
+    std::fflush(stderr);
+}
+
+int validate(const CommandArguments& arguments, const CommandSettings& settings,
+             CommandOutput& output) {
+    const CommandLine line(arguments, validate_options(), "module file");
+    if (line.has("--help")) {
+        for (std::string& text : usage_lines("validate")) output.out(std::move(text));
+        return EXIT_CLEAN;
+    }
+    if (line.positional() && line.has("--module")) {
+        throw RenderError("the module given twice: as '" + *line.positional() +
+                          "' and with --module");
+    }
+    ValidationSettings validation;
+    validation.module_path =
+        module_path(line.positional() ? line.positional() : line.value("--module"), settings);
+    validation.level = line.integer("--level", 1, 10).value_or(5);
+    validation.seed = chosen_seed(line);
+    const bool in_process = line.has("--in-process");
+    // A group's time limit grows with the work its level asks for.
+    const int time_limit =
+        line.integer("--time-limit", 1, 86400)
+            .value_or(static_cast<int>(120 * scaled(validation, 1 << 4) / (1 << 4)) + 60);
+    const std::vector<const ValidationGroup*> groups = chosen_groups(line);
+    require_loadable(validation.module_path);
+
+    // A child started for one group on Windows hands its verdict back through a file.
+    if (const char* verdict_file = std::getenv(kVerdictFileVariable)) {
+        if (in_process && groups.size() == 1) {
+            std::ofstream(verdict_file, std::ios::binary)
+                << verdict_text(run_in_process(*groups.front(), validation));
+            return EXIT_CLEAN;
+        }
+    }
+
+    output.out("validate: " + validation.module_path + ", level " +
+               std::to_string(validation.level) + ", seed " + std::to_string(validation.seed) +
+               (in_process ? ", in this process" : ", each group in a child process"));
+    std::vector<GroupResult> results;
+    int failed = 0;
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+        const ValidationGroup& group = *groups[i];
+        progress(settings.show_progress, "validate: " + std::string(group.name) + " (group " +
+                                             std::to_string(i + 1) + " of " +
+                                             std::to_string(groups.size()) + ")");
+        const auto started = std::chrono::steady_clock::now();
+        GroupResult result;
+        result.name = group.name;
+        result.verdict = in_process ? run_in_process(group, validation)
+                                    : run_isolated(group, validation, time_limit);
+        result.seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        if (!result.verdict.passed) failed += 1;
+        output.out(std::string(group.name) + ": " + result.verdict.line());
+        results.push_back(std::move(result));
+    }
+    progress(settings.show_progress, "");
+    output.out(std::to_string(results.size() - failed) + " passed, " + std::to_string(failed) +
+               " failed");
+    if (const auto junit = line.value("--junit")) {
+        std::ofstream file(*junit, std::ios::binary);
+        file << junit_xml(results, validation);
+        file.close();
+        if (!file) {
+            output.error("validate: cannot write the JUnit report " + *junit);
+            return EXIT_USAGE;
+        }
+    }
+    return failed == 0 ? EXIT_CLEAN : EXIT_FAULT;
+}
+
+}  // namespace
+
+const std::vector<OptionRule>& validate_options() {
+    static const std::string only_values = "one of: " + group_names() + "; default: every group";
+    static const std::vector<OptionRule> rules = {
+        {"--module", nullptr, true, false, "PATH",
+         "default: Tonemix.cdl beside this program; the same as MODULE", "the module file"},
+        {"--level", nullptr, true, false, "N", "1 to 10; default: 5",
+         "how hard each group pushes: counts, sizes and repetitions double with each level; 10 "
+         "is the overnight run"},
+        {"--only", nullptr, true, true, "GROUP", only_values.c_str(), "run this group alone"},
+        {"--in-process", nullptr, false, false, nullptr, nullptr,
+         "run every group in this process, for a debugger: a crash ends the validation"},
+        {"--seed", nullptr, true, false, "N", "0 to 4294967295; default: a new one, printed",
+         "the seed of every randomised group, to repeat a run exactly"},
+        {"--junit", nullptr, true, false, "FILE", nullptr,
+         "also write the verdicts as JUnit XML, for CI systems"},
+        {"--time-limit", nullptr, true, false, "S",
+         "1 to 86400; default: 180 at level 5, more at higher levels",
+         "seconds a group may take before it counts as hung"},
+        kHelpOption,
+    };
+    return rules;
+}
+
+CommandOutput run_validate(const CommandArguments& arguments, const CommandSettings& settings) {
+    return run_reporting_errors("validate", validate, arguments, settings);
+}
+
+}  // namespace tmhost

@@ -1,0 +1,272 @@
+#include "host/validate/isolated_run.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <sstream>
+
+#include "host/core/module_session.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace tmhost {
+
+namespace {
+
+std::string one_line(std::string text) {
+    for (char& c : text) {
+        if (c == '\n' || c == '\r') c = ' ';
+    }
+    return text;
+}
+
+GroupVerdict failed(std::string why) {
+    GroupVerdict verdict;
+    verdict.passed = false;
+    verdict.failures.push_back(std::move(why));
+    return verdict;
+}
+
+std::string limit_text(int seconds) {
+    return "no verdict within the time limit of " + std::to_string(seconds) +
+           " s: the module hung or ran far too slowly";
+}
+
+}  // namespace
+
+GroupVerdict run_in_process(const ValidationGroup& group, const ValidationSettings& settings) {
+    try {
+        return group.run(settings);
+    } catch (const ModuleError& error) {
+        return failed(std::string("the module cannot be driven: ") + error.what());
+    } catch (const std::exception& error) {
+        return failed(std::string("the group stopped: ") + error.what());
+    }
+}
+
+std::string verdict_text(const GroupVerdict& verdict) {
+    std::string text = verdict.passed ? "pass\n" : "fail\n";
+    text += "counts " + one_line(verdict.counts) + "\n";
+    for (const std::string& failure : verdict.failures)
+        text += "failure " + one_line(failure) + "\n";
+    text += "end\n";
+    return text;
+}
+
+GroupVerdict verdict_from_text(const std::string& text) {
+    std::istringstream lines(text);
+    std::string line;
+    GroupVerdict verdict;
+    if (!std::getline(lines, line) || (line != "pass" && line != "fail")) {
+        return failed("the child process gave no verdict");
+    }
+    verdict.passed = line == "pass";
+    bool ended = false;
+    while (std::getline(lines, line)) {
+        if (line.rfind("counts ", 0) == 0) verdict.counts = line.substr(7);
+        if (line.rfind("failure ", 0) == 0) verdict.failures.push_back(line.substr(8));
+        if (line == "end") ended = true;
+    }
+    if (!ended) return failed("the child process's verdict was cut short");
+    return verdict;
+}
+
+#if !defined(_WIN32)
+
+namespace {
+
+std::string signal_text(int number) {
+    const char* name = strsignal(number);
+    return "crashed: signal " + std::to_string(number) + " (" + (name != nullptr ? name : "?") +
+           ")";
+}
+
+}  // namespace
+
+GroupVerdict run_isolated(const ValidationGroup& group, const ValidationSettings& settings,
+                          int time_limit_seconds) {
+    int pipe_ends[2];
+    if (pipe(pipe_ends) != 0)
+        return failed("no pipe for a child process: " + std::string(strerror(errno)));
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child < 0) {
+        close(pipe_ends[0]);
+        close(pipe_ends[1]);
+        return failed("no child process: " + std::string(strerror(errno)));
+    }
+    if (child == 0) {
+        close(pipe_ends[0]);
+        const std::string text = verdict_text(run_in_process(group, settings));
+        std::size_t written = 0;
+        while (written < text.size()) {
+            const ssize_t n = write(pipe_ends[1], text.data() + written, text.size() - written);
+            if (n <= 0) break;
+            written += static_cast<std::size_t>(n);
+        }
+        // No destructors, no atexit: they belong to the parent's state, copied.
+        _exit(0);
+    }
+    close(pipe_ends[1]);
+    std::string text;
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::seconds(time_limit_seconds);
+    bool timed_out = false;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            timed_out = true;
+            break;
+        }
+        pollfd wait_for{pipe_ends[0], POLLIN, 0};
+        const int ready = poll(&wait_for, 1, static_cast<int>(left.count()));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) continue;
+        char buffer[4096];
+        const ssize_t n = read(pipe_ends[0], buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(pipe_ends[0]);
+    if (timed_out) kill(child, SIGKILL);
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (timed_out) return failed(limit_text(time_limit_seconds));
+    if (WIFSIGNALED(status)) return failed(signal_text(WTERMSIG(status)));
+    if (WIFEXITED(status) && WEXITSTATUS(status) != 0) {
+        return failed("the child process exited with status " +
+                      std::to_string(WEXITSTATUS(status)) + " (the module ended the process)");
+    }
+    return verdict_from_text(text);
+}
+
+#else
+
+namespace {
+
+std::string exception_text(DWORD code) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%08lX", static_cast<unsigned long>(code));
+    const char* name = nullptr;
+    switch (code) {
+    case 0xC0000005:
+        name = "access violation";
+        break;
+    case 0xC00000FD:
+        name = "stack overflow";
+        break;
+    case 0xC0000409:
+        name = "stack buffer overrun";
+        break;
+    case 0xC000001D:
+        name = "illegal instruction";
+        break;
+    case 0xC0000094:
+        name = "integer division by zero";
+        break;
+    }
+    return std::string("crashed: exception ") + hex +
+           (name != nullptr ? std::string(" (") + name + ")" : "");
+}
+
+std::string quoted_argument(const std::string& argument) {
+    std::string text = "\"";
+    std::size_t backslashes = 0;
+    for (char c : argument) {
+        if (c == '\\') {
+            backslashes += 1;
+            continue;
+        }
+        if (c == '"')
+            text.append(backslashes * 2 + 1, '\\');
+        else
+            text.append(backslashes, '\\');
+        backslashes = 0;
+        text += c;
+    }
+    text.append(backslashes * 2, '\\');
+    return text + "\"";
+}
+
+std::string whole_file(const std::string& path) {
+    std::string text;
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+        char buffer[4096];
+        std::size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+        std::fclose(file);
+    }
+    return text;
+}
+
+}  // namespace
+
+GroupVerdict run_isolated(const ValidationGroup& group, const ValidationSettings& settings,
+                          int time_limit_seconds) {
+    char program[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, program, sizeof program);
+    if (length == 0 || length >= sizeof program)
+        return failed("this program's own path is unknown");
+    char folder[MAX_PATH];
+    char verdict_file[MAX_PATH];
+    if (GetTempPathA(sizeof folder, folder) == 0 ||
+        GetTempFileNameA(folder, "tmv", 0, verdict_file) == 0) {
+        return failed("no temporary file for the child's verdict");
+    }
+    std::string command = quoted_argument(program) + " validate " +
+                          quoted_argument(settings.module_path) + " --only " + group.name +
+                          " --in-process --level " + std::to_string(settings.level) + " --seed " +
+                          std::to_string(settings.seed);
+    SetEnvironmentVariableA(kVerdictFileVariable, verdict_file);
+    // A crash in the child must end it, not wait for someone to close a dialog.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::fflush(nullptr);
+    const BOOL started = CreateProcessA(program, &command[0], nullptr, nullptr, TRUE, 0, nullptr,
+                                        nullptr, &startup, &process);
+    SetEnvironmentVariableA(kVerdictFileVariable, nullptr);
+    if (!started) {
+        DeleteFileA(verdict_file);
+        return failed("the child process did not start (error " + std::to_string(GetLastError()) +
+                      ")");
+    }
+    CloseHandle(process.hThread);
+    const DWORD waited =
+        WaitForSingleObject(process.hProcess, static_cast<DWORD>(time_limit_seconds) * 1000);
+    GroupVerdict verdict;
+    if (waited != WAIT_OBJECT_0) {
+        TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, INFINITE);
+        verdict = failed(limit_text(time_limit_seconds));
+    } else {
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        if (code >= 0xC0000000)
+            verdict = failed(exception_text(code));
+        else if (code != 0)
+            verdict = failed("the child process exited with status " + std::to_string(code) +
+                             " (the module ended the process)");
+        else
+            verdict = verdict_from_text(whole_file(verdict_file));
+    }
+    CloseHandle(process.hProcess);
+    DeleteFileA(verdict_file);
+    return verdict;
+}
+
+#endif
+
+}  // namespace tmhost

@@ -1,0 +1,231 @@
+// The messages of a host's life through c4d_main alone: the usual sequence repeated within one
+// load and over many loads, nested lives, and what a careless host sends (messages before init,
+// ends beyond the inits, unknown messages and plug-in ids, a refused init). Every answer is held
+// to the table of answers the boundary gives, and each end must leave the host as it found it.
+#include <climits>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "host/core/module_file.h"
+#include "host/core/stand_in_host.h"
+#include "host/validate/group_support.h"
+
+namespace tmhost {
+
+namespace {
+
+const int32_t kUnknownMessages[] = {0, 5, 7, 99, -1, INT32_MIN, INT32_MAX};
+const int32_t kUnknownPluginMessages[] = {2, 7, -1, INT32_MIN, INT32_MAX};
+
+// One load of the module in a host of its own, and the sending of messages with their answers
+// checked.
+class Life {
+public:
+    Life(const ValidationSettings& settings, Findings& findings, std::string what)
+        : settings_(settings), findings_(findings), what_(std::move(what)) {
+        host_.journal().set_enabled(false);
+        loaded_ = module_.load(settings.module_path);
+        if (!loaded_) findings_.fail(what_ + ": the module did not load: " + module_.error());
+        findings_.count("loads");
+    }
+    ~Life() {
+        if (!loaded_) return;
+        module_.unload();
+        leaves_nothing("after unload");
+        check_host_rules(host_, findings_, what_);
+    }
+
+    bool loaded() const { return loaded_; }
+    StandInHost& host() { return host_; }
+
+    void send(const char* label, int32_t message, void* a, void* c, int32_t expected) {
+        if (!loaded_) return;
+        const int32_t answer = module_.entry()(message, a, nullptr, c);
+        findings_.count("messages");
+        if (answer != expected) {
+            findings_.fail(what_ + ": " + label + " answered " + std::to_string(answer) + ", " +
+                           std::to_string(expected) + " expected");
+        }
+    }
+    void init(int32_t expected = TM_RESULT_HANDLED) {
+        send("init", TM_MESSAGE_INIT, host_.table(), path(), expected);
+    }
+    void plugin(int32_t id, int32_t expected) {
+        const std::string label = "plug-in message " + std::to_string(id);
+        send(label.c_str(), TM_MESSAGE_PLUGIN, reinterpret_cast<void*>(static_cast<intptr_t>(id)),
+             nullptr, expected);
+    }
+    void start(int32_t expected = TM_RESULT_HANDLED) {
+        send("start", TM_MESSAGE_START, nullptr, nullptr, expected);
+    }
+    void query() { send("query", TM_MESSAGE_QUERY, nullptr, nullptr, TM_RESULT_QUERY); }
+    void end() { send("end", TM_MESSAGE_END, nullptr, nullptr, TM_RESULT_HANDLED); }
+    void unknown_messages() {
+        for (int32_t message : kUnknownMessages) {
+            const std::string label = "message " + std::to_string(message);
+            send(label.c_str(), message, host_.table(), path(), TM_RESULT_NOT_HANDLED);
+        }
+    }
+
+    // The whole of a host's usual life between load and unload.
+    void usual_life() {
+        init();
+        plugin(TM_PLUGIN_MESSAGE_ZERO, TM_RESULT_HANDLED);
+        plugin(TM_PLUGIN_MESSAGE_LOAD_RESOURCES, TM_RESULT_HANDLED);
+        for (int32_t id : kUnknownPluginMessages) plugin(id, TM_RESULT_NOT_HANDLED);
+        start();
+        query();
+        unknown_messages();
+        expect_console("- Tonemix", "start");
+        end();
+        leaves_nothing("after end");
+    }
+
+    void leaves_nothing(const char* when) {
+        for (const std::string& line : host_.left_behind().lines()) {
+            findings_.fail(what_ + ", " + when + ": " + line);
+        }
+    }
+
+    void expect_console(const char* start_of_line, const char* after) {
+        const auto& lines = host_.console().lines();
+        if (lines.empty() || lines.back().rfind(start_of_line, 0) != 0) {
+            findings_.fail(what_ + ": no console line \"" + start_of_line + "...\" after " + after);
+        }
+    }
+
+    char* path() { return const_cast<char*>(settings_.module_path.c_str()); }
+
+private:
+    const ValidationSettings& settings_;
+    Findings& findings_;
+    std::string what_;
+    StandInHost host_;
+    ModuleFile module_;
+    bool loaded_ = false;
+};
+
+void repeated_lives(const ValidationSettings& settings, Findings& findings) {
+    const long loads = scaled(settings, 24);
+    const long lives = scaled(settings, 4);
+    for (long load = 0; load < loads && !findings.failed(); ++load) {
+        Life life(settings, findings, "load " + std::to_string(load + 1));
+        for (long round = 0; round < lives; ++round) {
+            life.usual_life();
+            findings.count("sequences");
+        }
+    }
+}
+
+void nested_lives(const ValidationSettings& settings, Findings& findings) {
+    Life life(settings, findings, "two inits, two ends");
+    if (!life.loaded()) return;
+    life.init();
+    life.init();
+    life.plugin(TM_PLUGIN_MESSAGE_LOAD_RESOURCES, TM_RESULT_HANDLED);
+    life.start();
+    life.end();
+    if (life.host().resources().live_count() != 1) {
+        findings.fail(
+            "two inits, two ends: the first end gave back the resource while an init "
+            "was still open");
+    }
+    life.end();
+    life.leaves_nothing("after the second end");
+    findings.count("sequences");
+}
+
+void careless_hosts(const ValidationSettings& settings, Findings& findings) {
+    {
+        Life life(settings, findings, "messages before init");
+        life.query();
+        life.unknown_messages();
+        life.plugin(TM_PLUGIN_MESSAGE_LOAD_RESOURCES, TM_RESULT_NOT_HANDLED);
+        life.start(TM_RESULT_START_FAILED);
+        life.end();
+        life.end();
+        // The ends above must not have eaten the init of the life that follows.
+        life.usual_life();
+        findings.count("sequences");
+    }
+    {
+        Life life(settings, findings, "an end too many");
+        life.usual_life();
+        life.end();
+        life.usual_life();
+        findings.count("sequences");
+    }
+    {
+        Life life(settings, findings, "init with an old host version");
+        life.host().set_version(TM_HOST_API_MINIMUM - 1);
+        life.init(TM_RESULT_INIT_REFUSED);
+        life.plugin(TM_PLUGIN_MESSAGE_LOAD_RESOURCES, TM_RESULT_NOT_HANDLED);
+        life.start(TM_RESULT_START_FAILED);
+        life.end();
+        life.host().set_version(StandInHost::DEFAULT_VERSION);
+        life.usual_life();
+        findings.count("sequences");
+    }
+    {
+        Life life(settings, findings, "init without a path");
+        life.send("init without a path", TM_MESSAGE_INIT, life.host().table(), nullptr,
+                  TM_RESULT_INIT_REFUSED);
+        // The table was good: the module may go on without its resource, but must end clean.
+        life.plugin(TM_PLUGIN_MESSAGE_LOAD_RESOURCES, TM_RESULT_NOT_HANDLED);
+        life.end();
+        life.leaves_nothing("after end");
+        life.usual_life();
+        findings.count("sequences");
+    }
+    {
+        Life life(settings, findings, "init with a path too long");
+        std::string path(100000, 'a');
+        life.send("init with a path too long", TM_MESSAGE_INIT, life.host().table(), &path[0],
+                  TM_RESULT_INIT_REFUSED);
+        life.plugin(TM_PLUGIN_MESSAGE_LOAD_RESOURCES, TM_RESULT_NOT_HANDLED);
+        life.end();
+        life.leaves_nothing("after end");
+        life.usual_life();
+        findings.count("sequences");
+    }
+    {
+        Life life(settings, findings, "init without a host table");
+        life.send("init without a host table", TM_MESSAGE_INIT, nullptr, life.path(),
+                  TM_RESULT_INIT_REFUSED);
+        life.start(TM_RESULT_START_FAILED);
+        life.end();
+        life.usual_life();
+        findings.count("sequences");
+    }
+    {
+        Life life(settings, findings, "start twice");
+        life.init();
+        life.plugin(TM_PLUGIN_MESSAGE_LOAD_RESOURCES, TM_RESULT_HANDLED);
+        life.start();
+        life.start();
+        life.end();
+        life.leaves_nothing("after end");
+        findings.count("sequences");
+    }
+    {
+        // A host may unload a module it never ended; the module's own clean-up runs then.
+        Life life(settings, findings, "unload without end");
+        life.init();
+        life.plugin(TM_PLUGIN_MESSAGE_LOAD_RESOURCES, TM_RESULT_HANDLED);
+        life.start();
+        findings.count("sequences");
+    }
+}
+
+}  // namespace
+
+GroupVerdict validate_lifecycle(const ValidationSettings& settings) {
+    Findings findings;
+    repeated_lives(settings, findings);
+    nested_lives(settings, findings);
+    careless_hosts(settings, findings);
+    return findings.verdict();
+}
+
+}  // namespace tmhost
