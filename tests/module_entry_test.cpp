@@ -28,6 +28,44 @@ TEST_F(ModuleFileTest, UnknownMessagesAnswerMinusOneAndChangeNothing) {
     EXPECT_EQ(send(TM_MESSAGE_END), 1);
 }
 
+// A careless host's messages before any accepted init: the module has no table to call, so it
+// refuses what needs one, and the ends beyond the inits must not swallow the next init.
+TEST_F(ModuleFileTest, MessagesBeforeInitCallNothingAndKeepTheNextInitWhole) {
+    EXPECT_EQ(send(TM_MESSAGE_START), 0);
+    EXPECT_EQ(plugin_message(TM_PLUGIN_MESSAGE_LOAD_RESOURCES), -1);
+    EXPECT_EQ(plugin_message(TM_PLUGIN_MESSAGE_ZERO), -1);
+    EXPECT_EQ(send(TM_MESSAGE_END), 1);
+    EXPECT_EQ(send(TM_MESSAGE_END), 1);
+    EXPECT_EQ(host.journal().size(), 0u);
+    ASSERT_EQ(init(module_file().c_str()), 1);
+    EXPECT_EQ(plugin_message(TM_PLUGIN_MESSAGE_LOAD_RESOURCES), 1);
+    EXPECT_EQ(send(TM_MESSAGE_START), 1);
+    EXPECT_NE(host.registrations().find(1007539), nullptr);
+    EXPECT_EQ(send(TM_MESSAGE_END), 1);
+    EXPECT_TRUE(host.left_behind().empty()) << tonemix_test::left_behind_text(host);
+}
+
+TEST_F(ModuleFileTest, AnInitWithoutATableOrOfAnOldHostLeavesStartRefused) {
+    EXPECT_EQ(send(TM_MESSAGE_INIT, nullptr, nullptr, const_cast<char*>(module_file().c_str())),
+              -3);
+    EXPECT_EQ(send(TM_MESSAGE_START), 0);
+    EXPECT_EQ(plugin_message(TM_PLUGIN_MESSAGE_LOAD_RESOURCES), -1);
+    EXPECT_EQ(send(TM_MESSAGE_END), 1);
+
+    host.set_version(7499);
+    EXPECT_EQ(init(module_file().c_str()), -3);
+    EXPECT_EQ(send(TM_MESSAGE_START), 0);
+    EXPECT_EQ(plugin_message(TM_PLUGIN_MESSAGE_LOAD_RESOURCES), -1);
+    EXPECT_EQ(send(TM_MESSAGE_END), 1);
+    EXPECT_EQ(host.journal().size(), 0u) << "an old host's table is never called";
+
+    host.set_version(7500);
+    EXPECT_EQ(init(module_file().c_str()), 1);
+    EXPECT_EQ(plugin_message(TM_PLUGIN_MESSAGE_LOAD_RESOURCES), 1);
+    EXPECT_EQ(send(TM_MESSAGE_START), 1);
+    EXPECT_EQ(send(TM_MESSAGE_END), 1);
+}
+
 TEST_F(ModuleFileTest, VersionBoundary) {
     host.set_version(7499);
     EXPECT_EQ(init(module_file().c_str()), -3);

@@ -246,6 +246,25 @@ TEST_F(ShaderNodeTest, WithoutTheListLibraryAtTearDownTheHandleStays) {
     node->filter.light_list = nullptr;  // the fake frees its lists itself
 }
 
+// A handle the library could never take back would outlive the render: no list is built then, and
+// every light counts as without a list.
+TEST_F(ShaderNodeTest, ALibraryThatCannotFreeListsGetsNoneBuilt) {
+    FakeList list{{tonemix_test::as<SceneObjectHandle>(&setup)}};
+    container().set_custom(TONEMIX_LIGHTS, TM_LIBRARY_LIST, &list);
+    const auto own_free = lists.table.listlib_free;
+    lists.table.listlib_free = nullptr;
+    node->prepare_render(host_node.handle(), &setup);
+    EXPECT_EQ(node->filter.light_list, nullptr);
+    EXPECT_TRUE(lists.build_words.empty());
+    EXPECT_TRUE(lists.live.empty());
+
+    lists.table.listlib_free = own_free;
+    lists.table.header.bound = TM_LISTLIB_FREE_OFFSET - 4;  // serves build, not free
+    node->prepare_render(host_node.handle(), &setup);
+    EXPECT_EQ(node->filter.light_list, nullptr);
+    EXPECT_TRUE(lists.build_words.empty());
+}
+
 TEST_F(ShaderNodeTest, DestroyWithoutBitZeroKeepsTheMemory) {
     FakeList list{{tonemix_test::as<SceneObjectHandle>(&setup)}};
     container().set_custom(TONEMIX_LIGHTS, TM_LIBRARY_LIST, &list);

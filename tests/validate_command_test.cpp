@@ -1,0 +1,98 @@
+// tonemix-host validate as a user runs it: the real module passes every group, the verdicts go to
+// stdout and a JUnit file, and a bad command line or a file that is no module is one error line.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "host/image/whole_file.h"
+#include "render_test_support.h"
+#include "temporary_folder.h"
+
+namespace {
+
+using tonemix_test::CommandRun;
+
+CommandRun validate(const std::vector<std::string>& arguments) {
+    return tonemix_test::run_command(tmhost::run_validate, arguments);
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        count += 1;
+    }
+    return count;
+}
+
+TEST(ValidateCommand, TheBuiltModulePassesEveryGroup) {
+    tmhost::TemporaryFolder folder;
+    const std::string junit = (folder.path() / "verdicts.xml").string();
+    const CommandRun run = validate({"--level", "1", "--seed", "7", "--junit", junit});
+    ASSERT_EQ(run.status, 0) << run.error();
+    const std::vector<std::string>& lines = run.report.out_lines;
+    ASSERT_EQ(lines.size(), 9u);
+    EXPECT_EQ(lines.front().rfind("validate: ", 0), 0u);
+    EXPECT_NE(lines.front().find("level 1, seed 7, each group in a child process"),
+              std::string::npos)
+        << lines.front();
+    const char* groups[] = {"lifecycle", "host-faults", "parameters",   "render-records",
+                            "threads",   "nodes",       "repeatability"};
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(lines[i + 1].rfind(std::string(groups[i]) + ": pass", 0), 0u) << lines[i + 1];
+    }
+    EXPECT_EQ(lines.back(), "7 passed, 0 failed");
+    const std::string xml = tmhost::read_file(junit);
+    EXPECT_EQ(occurrences(xml, "<testcase "), 7u);
+    EXPECT_EQ(occurrences(xml, "<failure"), 0u);
+    EXPECT_NE(xml.find("<property name=\"seed\" value=\"7\"/>"), std::string::npos);
+}
+
+TEST(ValidateCommand, OnlyRunsTheNamedGroupsInTheirOwnOrder) {
+    const CommandRun run = validate(
+        {"--only", "repeatability", "--only", "lifecycle", "--level", "1", "--in-process"});
+    ASSERT_EQ(run.status, 0) << run.error();
+    ASSERT_EQ(run.report.out_lines.size(), 4u);
+    EXPECT_NE(run.report.out_lines[0].find(", in this process"), std::string::npos);
+    EXPECT_EQ(run.report.out_lines[1].rfind("lifecycle: pass", 0), 0u);
+    EXPECT_EQ(run.report.out_lines[2].rfind("repeatability: pass", 0), 0u);
+    EXPECT_EQ(run.report.out_lines[3], "2 passed, 0 failed");
+}
+
+TEST(ValidateCommand, BadCommandLinesAndFilesAreOneErrorLine) {
+    tmhost::TemporaryFolder folder;
+    const std::string not_a_module = folder.write("Tonemix.cdl", "not a module").string();
+    const struct {
+        std::vector<std::string> arguments;
+        const char* error_part;
+    } cases[] = {
+        {{"--only", "everything"}, "--only: no group 'everything' (the groups: lifecycle,"},
+        {{"--level", "0"}, "--level"},
+        {{"--level", "11"}, "--level"},
+        {{"--seed", "-1"}, "--seed: '-1' is not a whole number from 0 to 4294967295"},
+        {{"--seed", "4294967296"}, "--seed: '4294967296' is not a whole number"},
+        {{"--seed", "12x"}, "--seed: '12x'"},
+        {{"--time-limit", "0"}, "--time-limit"},
+        {{(folder.path() / "missing.cdl").string()}, "missing.cdl"},
+        {{not_a_module}, "Tonemix.cdl"},
+        {{not_a_module, "--module", not_a_module}, "the module given twice"},
+        {{"--junit"}, "--junit"},
+    };
+    for (const auto& c : cases) {
+        const CommandRun run = validate(c.arguments);
+        EXPECT_EQ(run.status, 2) << c.error_part;
+        EXPECT_TRUE(run.report.out_lines.empty()) << c.error_part;
+        EXPECT_NE(run.error().find(c.error_part), std::string::npos)
+            << "expected '" << c.error_part << "' in: " << run.error();
+    }
+}
+
+TEST(ValidateCommand, AnUnwritableJunitFileIsAnErrorAfterTheVerdicts) {
+    const CommandRun run = validate(
+        {"--only", "lifecycle", "--level", "1", "--junit", "/no/such/folder/verdicts.xml"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.report.out_lines.back(), "1 passed, 0 failed");
+    EXPECT_EQ(run.error(), "validate: cannot write the JUnit report /no/such/folder/verdicts.xml");
+}
+
+}  // namespace

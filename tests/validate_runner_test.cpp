@@ -1,0 +1,158 @@
+// The validator's own machinery: a group that crashes, aborts, exits, throws or hangs in its
+// child process fails alone with the reason; verdicts cross from child to parent intact; the JUnit
+// report is well formed whatever the texts hold.
+#include <csignal>
+#include <cstdlib>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "host/core/module_session.h"
+#include "host/validate/group_support.h"
+#include "host/validate/isolated_run.h"
+#include "host/validate/junit_report.h"
+#include "host/validate/validation.h"
+
+namespace {
+
+using tmhost::GroupVerdict;
+using tmhost::ValidationGroup;
+using tmhost::ValidationSettings;
+
+GroupVerdict passing(const ValidationSettings&) {
+    GroupVerdict verdict;
+    verdict.counts = "3 things";
+    return verdict;
+}
+GroupVerdict crashing(const ValidationSettings&) {
+    std::raise(SIGSEGV);
+    return GroupVerdict{};
+}
+GroupVerdict aborting(const ValidationSettings&) { std::abort(); }
+GroupVerdict exiting(const ValidationSettings&) { std::exit(3); }
+GroupVerdict throwing(const ValidationSettings&) { throw std::runtime_error("out of cheese"); }
+GroupVerdict refusing_module(const ValidationSettings&) {
+    throw tmhost::ModuleError("the module registered no shader with id 1007539");
+}
+GroupVerdict hanging(const ValidationSettings&) {
+    for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
+}
+GroupVerdict failing_with_newlines(const ValidationSettings&) {
+    GroupVerdict verdict;
+    verdict.passed = false;
+    verdict.failures = {"first\nline", "second"};
+    return verdict;
+}
+
+GroupVerdict isolated(GroupVerdict (*run)(const ValidationSettings&), int limit = 30) {
+    const ValidationGroup group = {"test", "a test group", run};
+    return tmhost::run_isolated(group, ValidationSettings{}, limit);
+}
+
+std::string first_failure(const GroupVerdict& verdict) {
+    return verdict.failures.empty() ? std::string() : verdict.failures.front();
+}
+
+TEST(ValidateIsolation, AGroupThatEndsItsProcessFailsWithTheReason) {
+    const GroupVerdict crashed = isolated(crashing);
+    EXPECT_FALSE(crashed.passed);
+    EXPECT_EQ(first_failure(crashed).rfind("crashed: signal 11 (", 0), 0u)
+        << first_failure(crashed);
+
+    const GroupVerdict aborted = isolated(aborting);
+    EXPECT_FALSE(aborted.passed);
+    EXPECT_EQ(first_failure(aborted).rfind("crashed: signal 6 (", 0), 0u) << first_failure(aborted);
+
+    const GroupVerdict exited = isolated(exiting);
+    EXPECT_FALSE(exited.passed);
+    EXPECT_EQ(first_failure(exited),
+              "the child process exited with status 3 (the module ended the process)");
+}
+
+TEST(ValidateIsolation, AHangingGroupIsStoppedAtItsTimeLimit) {
+    const GroupVerdict hung = isolated(hanging, 1);
+    EXPECT_FALSE(hung.passed);
+    EXPECT_EQ(first_failure(hung),
+              "no verdict within the time limit of 1 s: the module hung or ran far too slowly");
+}
+
+TEST(ValidateIsolation, VerdictsCrossFromTheChildIntact) {
+    const GroupVerdict passed = isolated(passing);
+    EXPECT_TRUE(passed.passed);
+    EXPECT_EQ(passed.counts, "3 things");
+    EXPECT_EQ(passed.line(), "pass (3 things)");
+
+    const GroupVerdict failed = isolated(failing_with_newlines);
+    EXPECT_FALSE(failed.passed);
+    EXPECT_EQ(failed.line(), "FAIL: first line; second");
+
+    EXPECT_EQ(first_failure(isolated(throwing)), "the group stopped: out of cheese");
+    EXPECT_EQ(first_failure(isolated(refusing_module)),
+              "the module cannot be driven: the module registered no shader with id 1007539");
+}
+
+TEST(ValidateIsolation, TextThatIsNoVerdictIsAFailure) {
+    EXPECT_EQ(first_failure(tmhost::verdict_from_text("")), "the child process gave no verdict");
+    EXPECT_EQ(first_failure(tmhost::verdict_from_text("maybe\nend\n")),
+              "the child process gave no verdict");
+    // A child killed half-way through writing.
+    EXPECT_EQ(first_failure(tmhost::verdict_from_text("pass\ncounts 3 things\n")),
+              "the child process's verdict was cut short");
+}
+
+TEST(ValidateFindings, KeepTheFirstFailuresAndCountTheRest) {
+    tmhost::Findings findings;
+    findings.count("loads", 2);
+    findings.count("messages", 10);
+    findings.count("loads");
+    EXPECT_EQ(findings.verdict().line(), "pass (3 loads, 10 messages)");
+    for (int i = 0; i < 15; ++i) findings.fail("fault " + std::to_string(i));
+    const GroupVerdict verdict = findings.verdict();
+    EXPECT_FALSE(verdict.passed);
+    ASSERT_EQ(verdict.failures.size(), tmhost::Findings::kKept + 1);
+    EXPECT_EQ(verdict.failures.front(), "fault 0");
+    EXPECT_EQ(verdict.failures.back(), "and 3 more");
+}
+
+TEST(ValidateLevels, CountsDoubleWithEachLevelAndNeverReachZero) {
+    ValidationSettings settings;
+    const long expected[] = {1, 1, 2, 5, 10, 20, 40, 80, 160, 320};
+    for (int level = 1; level <= 10; ++level) {
+        settings.level = level;
+        EXPECT_EQ(tmhost::scaled(settings, 10), expected[level - 1]) << "level " << level;
+    }
+}
+
+TEST(ValidateJunit, TheReportEscapesEveryTextAndCountsFailures) {
+    ValidationSettings settings;
+    settings.module_path = "/a/<odd> & \"quoted\" path";
+    settings.level = 3;
+    settings.seed = 42;
+    tmhost::GroupResult good;
+    good.name = "lifecycle";
+    good.verdict.counts = "1 load";
+    good.seconds = 0.25;
+    tmhost::GroupResult bad;
+    bad.name = "nodes";
+    bad.verdict.passed = false;
+    bad.verdict.failures = {"left <3> & 'more'\x01"};
+    const std::string xml = tmhost::junit_xml({good, bad}, settings);
+    EXPECT_NE(xml.find("<testsuite name=\"tonemix-host validate\" tests=\"2\" failures=\"1\""),
+              std::string::npos)
+        << xml;
+    EXPECT_NE(xml.find("value=\"/a/&lt;odd&gt; &amp; &quot;quoted&quot; path\""),
+              std::string::npos);
+    EXPECT_NE(xml.find("<property name=\"seed\" value=\"42\"/>"), std::string::npos);
+    EXPECT_NE(xml.find("<testcase classname=\"validate\" name=\"lifecycle\" time=\"0.250\">"),
+              std::string::npos);
+    EXPECT_NE(xml.find("<failure message=\"left &lt;3&gt; &amp; &apos;more&apos;?\">"),
+              std::string::npos)
+        << xml;
+    // Nothing raw may remain between the tags.
+    EXPECT_EQ(xml.find("<3>"), std::string::npos);
+    EXPECT_EQ(xml.find('\x01'), std::string::npos);
+}
+
+}  // namespace
