@@ -142,7 +142,7 @@ int32_t register_shader() {
 namespace {
 // Compiled for two words where the host pushes one: it pops 8 bytes instead of 4.
 void TM_THISCALL entry_release_render_two_words(void* node, int32_t a, int32_t) {
-    as_shader(node)->release_render(a);
+    entry_release_render(node, a);
 }
 }  // namespace
 
