@@ -1,15 +1,24 @@
 // The faulty module builds the validator's tests run: each is there, loads, and offers c4d_main;
 // the wrong dispatch entry shows through call_thiscall_checked.
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <limits>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#if defined(__linux__)
+#include <unistd.h>
+#endif
+
 #include "host/core/checked_call.h"
 #include "host/core/module_file.h"
 #include "host/core/module_session.h"
+#include "host/core/point_light_renderer.h"
+#include "host/core/render_backend.h"
 
 namespace {
 
@@ -92,6 +101,90 @@ TEST(FaultyModulesDeathTest, ANullContextIsReadOnlyByTheFaultyBuild) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     shade_without_context(TONEMIX_MODULE_FILE);
     EXPECT_DEATH(shade_without_context(faulty_module("null_context_dereferenced")), "");
+}
+
+// The light list's handles still live after prepare_render and release_render with a list of
+// one light.
+std::size_t list_handles_after_release(const std::string& path) {
+    tmhost::ModuleSession session(path);
+    session.require_shader();
+    const tmhost::ShaderPlugin& shader = session.shader();
+    tmhost::StandInHost& host = session.host();
+    void* node = shader.create();
+    tmhost::Node& host_node = host.containers().make_node();
+    shader.init_defaults(node, host_node);
+    int light_object = 0;
+    tmhost::LightListData list;
+    list.scene_objects = {&light_object};
+    host_node.container.set_custom(2002, TM_LIBRARY_LIST, &list);
+    RenderSetup setup;
+    std::memset(&setup, 0, sizeof setup);
+    shader.prepare_render(node, host_node, &setup);
+    EXPECT_EQ(host.list_library().live_count(), 1u) << path;
+    shader.release_render(node);
+    const std::size_t live = host.list_library().live_count();
+    shader.free_node(node);
+    host.containers().destroy(host_node);
+    session.finish();
+    return live;
+}
+
+TEST(FaultyModules, ReleaseRenderKeepsTheListHandleOnlyInTheFaultyBuild) {
+    EXPECT_EQ(list_handles_after_release(TONEMIX_MODULE_FILE), 0u);
+    EXPECT_EQ(list_handles_after_release(faulty_module("list_handle_never_released")), 1u);
+}
+
+// A renderer whose light count is INT32_MIN: a module that asks for any light at all is asked
+// beyond the count, and the process ends at once with code 3 rather than run 2^31 iterations.
+class MinimumCountRenderer : public tmhost::RenderBackend {
+public:
+    int32_t illuminate(RenderContext*, LightRecord*, float[3], float[3], const float[3], float[3],
+                       int32_t, int32_t) override {
+        return 0;
+    }
+    LightRecord* get_light(RenderContext*, int32_t index) override {
+        std::fprintf(stderr, "asked for light %d\n", static_cast<int>(index));
+        std::fflush(stderr);
+        _exit(3);
+    }
+    int32_t light_count(RenderContext*) override { return std::numeric_limits<int32_t>::min(); }
+};
+
+// Black: with no light counted there is nothing to sum.
+void shade_with_minimum_count(const std::string& path) {
+    tmhost::ModuleSession session(path);
+    session.require_shader();
+    const tmhost::ShaderPlugin& shader = session.shader();
+    tmhost::StandInHost& host = session.host();
+    MinimumCountRenderer renderer;
+    host.set_render_backend(&renderer);
+    void* node = shader.create();
+    tmhost::Node& host_node = host.containers().make_node();
+    shader.init_defaults(node, host_node);
+    RenderSetup setup;
+    std::memset(&setup, 0, sizeof setup);
+    shader.prepare_render(node, host_node, &setup);
+    tmhost::ShadingPoint point;
+    const float p[3] = {1.0f, 2.0f, 3.0f};
+    const float n[3] = {0.0f, 1.0f, 0.0f};
+    point.set(p, n, 0, 1);
+    float colour[3] = {-1.0f, -1.0f, -1.0f};
+    shader.compute_output(node, &point.input, colour);
+    EXPECT_EQ(colour[0], 0.0f);
+    EXPECT_EQ(colour[1], 0.0f);
+    EXPECT_EQ(colour[2], 0.0f);
+    shader.release_render(node);
+    shader.free_node(node);
+    host.containers().destroy(host_node);
+    host.set_render_backend(nullptr);
+    session.finish();
+}
+
+TEST(FaultyModulesDeathTest, OnlyTheFaultyBuildAsksForLightsBeyondACountOfInt32Min) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    shade_with_minimum_count(TONEMIX_MODULE_FILE);
+    EXPECT_EXIT(shade_with_minimum_count(faulty_module("overflowing_light_loop")),
+                ::testing::ExitedWithCode(3), "asked for light 2147483647");
 }
 
 }  // namespace
