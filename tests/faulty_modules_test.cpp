@@ -1,11 +1,15 @@
 // The faulty module builds the validator's tests run: each is there, loads, and offers c4d_main;
 // the wrong dispatch entry shows through call_thiscall_checked.
+#include <algorithm>
+#include <array>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <limits>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -19,6 +23,7 @@
 #include "host/core/module_session.h"
 #include "host/core/point_light_renderer.h"
 #include "host/core/render_backend.h"
+#include "tonemix_parameters.h"
 
 namespace {
 
@@ -185,6 +190,95 @@ TEST(FaultyModulesDeathTest, OnlyTheFaultyBuildAsksForLightsBeyondACountOfInt32M
     shade_with_minimum_count(TONEMIX_MODULE_FILE);
     EXPECT_EXIT(shade_with_minimum_count(faulty_module("overflowing_light_loop")),
                 ::testing::ExitedWithCode(3), "asked for light 2147483647");
+}
+
+// One light whose colour is the point it is asked about, so a colour tells the sample points, and
+// so the draws, that made it. Keeps nothing: any number of threads may ask at once.
+class PointColourRenderer : public tmhost::RenderBackend {
+public:
+    int32_t illuminate(RenderContext*, LightRecord*, float colour_out[3], float*,
+                       const float point[3], float*, int32_t, int32_t) override {
+        for (int k = 0; k < 3; ++k) colour_out[k] = point[k];
+        return 1;
+    }
+    LightRecord* get_light(RenderContext*, int32_t) override { return &light_; }
+    int32_t light_count(RenderContext*) override { return 1; }
+
+private:
+    LightRecord light_{};
+};
+
+using Colour = std::array<float, 3>;
+
+// The colours of threads * calls calls on one node with 8 Gaussian samples, sorted: made by
+// `threads` threads released together, or by this thread alone when threads is 1.
+std::vector<Colour> shared_node_colours(const std::string& path, int threads, int calls) {
+    tmhost::ModuleSession session(path);
+    session.require_shader();
+    const tmhost::ShaderPlugin& shader = session.shader();
+    tmhost::StandInHost& host = session.host();
+    // The journal is one list for every thread; a render keeps none.
+    host.journal().set_enabled(false);
+    PointColourRenderer renderer;
+    host.set_render_backend(&renderer);
+    void* node = shader.create();
+    tmhost::Node& host_node = host.containers().make_node();
+    shader.init_defaults(node, host_node);
+    host_node.container.set_long(TONEMIX_SAMPLES, 8);
+    host_node.container.set_bool(TONEMIX_GAUSSIAN, 1);
+    RenderSetup setup;
+    std::memset(&setup, 0, sizeof setup);
+    shader.prepare_render(node, host_node, &setup);
+
+    std::vector<std::vector<Colour>> seen(static_cast<std::size_t>(threads));
+    std::atomic<int> waiting{threads};
+    auto run = [&](std::size_t t) {
+        waiting.fetch_sub(1);
+        while (waiting.load() > 0) std::this_thread::yield();
+        tmhost::ShadingPoint point;
+        const float p[3] = {100.0f, 200.0f, 300.0f};
+        const float n[3] = {0.0f, 0.0f, 1.0f};
+        point.set(p, n, 0, 1);
+        for (int c = 0; c < calls; ++c) {
+            Colour colour{};
+            shader.compute_output(node, &point.input, colour.data());
+            seen[t].push_back(colour);
+        }
+    };
+    if (threads == 1) {
+        run(0);
+    } else {
+        std::vector<std::thread> running;
+        for (int t = 0; t < threads; ++t) running.emplace_back(run, static_cast<std::size_t>(t));
+        for (std::thread& thread : running) thread.join();
+    }
+    shader.release_render(node);
+    shader.free_node(node);
+    host.containers().destroy(host_node);
+    host.set_render_backend(nullptr);
+    session.finish();
+    std::vector<Colour> all;
+    for (const auto& colours : seen) all.insert(all.end(), colours.begin(), colours.end());
+    std::sort(all.begin(), all.end());
+    return all;
+}
+
+TEST(FaultyModules, OverlappingCallsRepeatDrawsOnlyInTheFaultyBuild) {
+    const int threads = 4;
+    const int calls = 1500;
+    const std::string faulty = faulty_module("stream_shared_without_care");
+    // One thread alone draws as the real module does.
+    const std::vector<Colour> expected =
+        shared_node_colours(TONEMIX_MODULE_FILE, 1, threads * calls);
+    EXPECT_EQ(std::adjacent_find(expected.begin(), expected.end()), expected.end());
+    EXPECT_EQ(shared_node_colours(faulty, 1, threads * calls), expected);
+    EXPECT_EQ(shared_node_colours(TONEMIX_MODULE_FILE, threads, calls), expected);
+    // Whether calls overlap is up to the scheduler: a few tries make a miss all but impossible.
+    bool differed = false;
+    for (int attempt = 0; attempt < 5 && !differed; ++attempt) {
+        differed = shared_node_colours(faulty, threads, calls) != expected;
+    }
+    EXPECT_TRUE(differed) << "no overlapping calls drew the same numbers";
 }
 
 }  // namespace
