@@ -125,4 +125,32 @@ TEST(CheckedCalls, TheStackIsSixteenByteAlignedAtTheCall) {
     }
 }
 
+// Breaks the convention: leaves EBX, ESI and EDI changed, answers 7 and pops its one word. The
+// caller's code keeps its own values in them (EBX is the PIC register), so a call that did not
+// restore them would fail the test's next steps or crash it.
+asm(".text\n"
+    ".type clobbering_entry_code, @function\n"
+    "clobbering_entry_code:\n"
+    "    movl $0x11111111, %ebx\n"
+    "    movl $0x22222222, %esi\n"
+    "    movl $0x33333333, %edi\n"
+    "    movl $7, %eax\n"
+    "    ret $4\n"
+    ".size clobbering_entry_code, .-clobbering_entry_code\n");
+extern "C" void clobbering_entry_code();
+
+TEST(CheckedCalls, TheCallersRegistersSurviveAnEntryThatChangesThem) {
+    Sentinels sentinels;
+    uint32_t total = 0;
+    for (int i = 0; i < 100; ++i) {
+        tmhost::CheckedCall call = tmhost::call_thiscall_checked(
+            reinterpret_cast<const void*>(clobbering_entry_code), kSelf, kWords, 1);
+        EXPECT_EQ(call.result, 7u);
+        EXPECT_EQ(call.popped_bytes, 4);
+        total += call.result + static_cast<uint32_t>(i);
+    }
+    EXPECT_EQ(total, 700u + 4950u);
+    EXPECT_TRUE(sentinels.intact());
+}
+
 }  // namespace

@@ -29,9 +29,12 @@ __attribute__((visibility("hidden"))) uint32_t tm_call_thiscall_checked(const vo
                                                                         int count, int32_t* popped);
 }
 
-// Frame: [ebp+8] entry, [ebp+12] self, [ebp+16] words, [ebp+20] count, [ebp+24] popped.
-// EDI holds the stack pointer after the pushes, so popped = ESP after the call - EDI; the stack
-// is restored from EBP, whatever the entry did to ESP.
+// Frame: [ebp+8] entry, [ebp+12] self, [ebp+16] words, [ebp+20] count, [ebp+24] popped; below
+// EBP the caller's EBX, ESI and EDI, then at [ebp-16] the stack pointer after the pushes, so
+// popped = ESP after the call - [ebp-16]. The slot lies above the slack, out of reach of an entry
+// that takes more words than it was given. The stack and the caller's registers are restored from
+// the frame, so an entry that pops wrongly, or even breaks the convention by not keeping EBX, ESI
+// or EDI, is still measured and survived; only EBP must come back intact.
 asm(".text\n"
     ".globl " TM_ASM_SYMBOL "\n"
     TM_ASM_ELF_ONLY(".hidden " TM_ASM_SYMBOL "\n")
@@ -44,6 +47,7 @@ asm(".text\n"
     "    push ebx\n"
     "    push esi\n"
     "    push edi\n"
+    "    sub esp, 4\n"
     "    mov esi, dword ptr [ebp+16]\n"
     "    mov edx, dword ptr [ebp+20]\n"
     "    xor eax, eax\n"
@@ -52,7 +56,7 @@ asm(".text\n"
     // ESP before the pushes: slack below the saved registers, then room for the words, placed
     // so that ESP is a multiple of 16 once they are pushed.
     "    lea ebx, [edx*4]\n"
-    "    lea eax, [ebp-12-" TM_ASM_STRING(TM_CHECKED_CALL_SLACK) "]\n"
+    "    lea eax, [ebp-16-" TM_ASM_STRING(TM_CHECKED_CALL_SLACK) "]\n"
     "    sub eax, ebx\n"
     "    and eax, -16\n"
     "    lea esp, [eax+ebx]\n"
@@ -63,12 +67,12 @@ asm(".text\n"
     "    push dword ptr [esi+edx*4]\n"
     "    jnz 1b\n"
     "2:\n"
-    "    mov edi, esp\n"
+    "    mov dword ptr [ebp-16], esp\n"
     "    mov eax, dword ptr [ebp+8]\n"
     "    mov ecx, dword ptr [ebp+12]\n"
     "    call eax\n"
     "    mov ecx, esp\n"
-    "    sub ecx, edi\n"
+    "    sub ecx, dword ptr [ebp-16]\n"
     "    mov edx, dword ptr [ebp+24]\n"
     "    mov dword ptr [edx], ecx\n"
     "    lea esp, [ebp-12]\n"

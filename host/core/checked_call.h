@@ -20,8 +20,8 @@ constexpr int kCheckedCallSlack = 64;
 
 // Calls the thiscall entry with `self` in ECX and words[0..count-1] pushed so that words[0] is
 // the first argument (a count of 0 or less pushes nothing), the stack 16-byte aligned at the
-// call. The stack is restored whatever the entry popped. The entry must keep EBX, ESI, EDI and
-// EBP, as every function of the convention does.
+// call. The stack and the caller's EBX, ESI and EDI are restored whatever the entry popped or
+// left in them; only EBP must come back as the convention says.
 CheckedCall call_thiscall_checked(const void* entry, void* self, const uint32_t* words, int count);
 
 }  // namespace tmhost
