@@ -106,9 +106,7 @@ int validate(const CommandArguments& arguments, const CommandSettings& settings,
     // A child started for one group on Windows hands its verdict back through a file.
     if (const char* verdict_file = std::getenv(kVerdictFileVariable)) {
         if (in_process && groups.size() == 1) {
-            std::ofstream(verdict_file, std::ios::binary)
-                << verdict_text(run_in_process(*groups.front(), validation));
-            return EXIT_CLEAN;
+            run_for_parent(*groups.front(), validation, verdict_file);
         }
     }
 

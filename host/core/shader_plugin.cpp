@@ -1,13 +1,17 @@
 #include "host/core/shader_plugin.h"
 
 #include <cstring>
+#include <initializer_list>
 #include <string>
+
+#include "host/core/checked_call.h"
+#include "host/core/storage_values.h"
 
 namespace tmhost {
 
 namespace {
 
-void report(const char* operation, const char* what) {
+void report(const char* operation, const std::string& what) {
     if (StandInHost* host = StandInHost::active()) {
         host->misuses().add(std::string("shader ") + operation + ": " + what);
     }
@@ -28,6 +32,28 @@ Entry entry_at(const ShaderRegistration& record, int32_t byte) {
 }
 
 void black(float colour[3]) { colour[0] = colour[1] = colour[2] = 0.0f; }
+
+template <typename Entry>
+const void* address_of(Entry entry) {
+    const void* address;
+    static_assert(sizeof address == sizeof entry, "an entry is one word");
+    std::memcpy(&address, &entry, sizeof address);
+    return address;
+}
+
+// A thiscall entry with its stack use measured: an entry compiled for another number of words
+// would otherwise leave the host's stack shifted, and the host would fail somewhere else later.
+uint32_t dispatch(const char* operation, const void* entry, void* node,
+                  std::initializer_list<uint32_t> words) {
+    const CheckedCall call =
+        call_thiscall_checked(entry, node, words.begin(), static_cast<int>(words.size()));
+    const int32_t expected = static_cast<int32_t>(4 * words.size());
+    if (call.popped_bytes != expected) {
+        report(operation, "popped " + std::to_string(call.popped_bytes) + " bytes of arguments, " +
+                              std::to_string(expected) + " expected");
+    }
+    return call.result;
+}
 
 }  // namespace
 
@@ -63,7 +89,8 @@ int32_t ShaderPlugin::init_defaults(void* node, Node& host_node) const {
     if (!callable(record_.init_defaults != nullptr, node, "init_defaults")) {
         return 0;
     }
-    return record_.init_defaults(node, host_node.handle());
+    return static_cast<int32_t>(dispatch("init_defaults", address_of(record_.init_defaults), node,
+                                         {word_of(host_node.handle())}));
 }
 
 int32_t ShaderPlugin::is_parameter_enabled(void* node, Node& host_node,
@@ -71,21 +98,24 @@ int32_t ShaderPlugin::is_parameter_enabled(void* node, Node& host_node,
     if (!callable(record_.is_parameter_enabled != nullptr, node, "is_parameter_enabled")) {
         return 0;
     }
-    return record_.is_parameter_enabled(node, host_node.handle(), description_id, 0, 0, 0);
+    return static_cast<int32_t>(
+        dispatch("is_parameter_enabled", address_of(record_.is_parameter_enabled), node,
+                 {word_of(host_node.handle()), word_of(description_id), 0, 0, 0}));
 }
 
 int32_t ShaderPlugin::prepare_render(void* node, Node& host_node, RenderSetup* setup) const {
     if (!callable(record_.prepare_render != nullptr, node, "prepare_render")) {
         return 0;
     }
-    return record_.prepare_render(node, host_node.handle(), setup);
+    return static_cast<int32_t>(dispatch("prepare_render", address_of(record_.prepare_render), node,
+                                         {word_of(host_node.handle()), word_of(setup)}));
 }
 
 void ShaderPlugin::release_render(void* node) const {
     if (!callable(record_.release_render != nullptr, node, "release_render")) {
         return;
     }
-    record_.release_render(node, 0);
+    dispatch("release_render", address_of(record_.release_render), node, {0});
 }
 
 void ShaderPlugin::compute_output(void* node, ShadingInput* input, float colour[3]) const {
@@ -93,10 +123,11 @@ void ShaderPlugin::compute_output(void* node, ShadingInput* input, float colour[
         black(colour);
         return;
     }
-    const float* answered = record_.compute_output(node, colour, 0, input);
+    const uint32_t answered = dispatch("compute_output", address_of(record_.compute_output), node,
+                                       {word_of(colour), 0, word_of(input)});
     // The colour comes back through the caller's place; an entry that answers another place has
     // not written the colour where the host reads it.
-    if (answered != colour) report("compute_output", "the entry answered another place");
+    if (answered != word_of(colour)) report("compute_output", "the entry answered another place");
 }
 
 const std::vector<FixedOperation>& ShaderPlugin::fixed_operations() {
@@ -115,24 +146,14 @@ const std::vector<FixedOperation>& ShaderPlugin::fixed_operations() {
 int32_t ShaderPlugin::call_fixed(void* node, const FixedOperation& operation) const {
     const void* slot = entry_at<const void*>(record_, operation.byte);
     if (!callable(slot != nullptr, node, operation.name)) return 0;
-    if (!operation.has_result) {
-        if (operation.words == 1) entry_at<DispatchEntryVoid1>(record_, operation.byte)(node, 0);
-        if (operation.words == 2) entry_at<DispatchEntryVoid2>(record_, operation.byte)(node, 0, 0);
-        return 0;
+    const std::vector<uint32_t> zeros(static_cast<std::size_t>(operation.words), 0);
+    const CheckedCall call = call_thiscall_checked(slot, node, zeros.data(), operation.words);
+    if (call.popped_bytes != 4 * operation.words) {
+        report(operation.name, "popped " + std::to_string(call.popped_bytes) +
+                                   " bytes of arguments, " + std::to_string(4 * operation.words) +
+                                   " expected");
     }
-    switch (operation.words) {
-    case 1:
-        return entry_at<DispatchEntry1>(record_, operation.byte)(node, 0);
-    case 2:
-        return entry_at<DispatchEntry2>(record_, operation.byte)(node, 0, 0);
-    case 3:
-        return entry_at<DispatchEntry3>(record_, operation.byte)(node, 0, 0, 0);
-    case 4:
-        return entry_at<DispatchEntry4>(record_, operation.byte)(node, 0, 0, 0, 0);
-    case 5:
-        return entry_at<DispatchEntry5>(record_, operation.byte)(node, 0, 0, 0, 0, 0);
-    }
-    return 0;
+    return operation.has_result ? static_cast<int32_t>(call.result) : 0;
 }
 
 }  // namespace tmhost

@@ -42,11 +42,16 @@ std::unique_ptr<ModuleSession> start_module(const ValidationSettings& settings,
                                             ModuleSession::PrepareHost prepare = nullptr);
 
 // The misuses the host refused since the log was last cleared, and calls that came while no host
-// was active, as failures naming `when`; clears the log.
+// was active, as failures naming `when`; clears the log. An entry's stack use is left to the nodes
+// group, which measures every entry itself: the others would only repeat it.
 void check_host_rules(StandInHost& host, Findings& findings, const std::string& when);
 // Ends and unloads the module: whatever it left behind, and an end message answered otherwise,
-// as failures naming `when`.
-void finish_module(ModuleSession& session, Findings& findings, const std::string& when);
+// as failures naming `when`, but for lines in `expected_anyway` (what the group's own fault-free
+// baseline left, another group's to report).
+void finish_module(ModuleSession& session, Findings& findings, const std::string& when,
+                   const std::vector<std::string>& expected_anyway = {});
+// The misuse lines check_host_rules reports.
+bool is_reported_misuse(const std::string& misuse);
 
 // The parameter's id by its short name ("samples"); throws ModuleError when the description has
 // none of that name.

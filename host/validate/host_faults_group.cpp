@@ -7,6 +7,7 @@
 // Operations without a result (the frees, string_init, the copies) have no failure answer: a host
 // cannot fail them, only not do them, and what is then left behind is the host's doing. Nor does
 // node_get_container, which the boundary promises never answers null.
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "host/core/list_library.h"
 #include "host/core/operations.h"
 #include "host/validate/group_support.h"
+#include "host/validate/isolated_run.h"
 
 namespace tmhost {
 
@@ -79,9 +81,15 @@ std::size_t failed_calls(const StandInHost& host) {
     return failed;
 }
 
-// One whole life under the injection. True when the failed operation was called at least once.
-bool hostile_life(const ValidationSettings& settings, const Injection& injection,
-                  Findings& findings) {
+struct LifeOutcome {
+    bool called = false;  // the failed operation was called at least once
+    std::vector<std::string> faults;
+};
+
+// One whole life under the injection.
+LifeOutcome hostile_life(const ValidationSettings& settings, const Injection& injection) {
+    LifeOutcome outcome;
+    note_progress(injection.what.empty() ? "the life without faults" : injection.what);
     pending = &injection;
     ModuleSession session(settings.module_path, prepare_host);
     StandInHost& host = session.host();
@@ -117,8 +125,9 @@ bool hostile_life(const ValidationSettings& settings, const Injection& injection
                 for (const Parameter& parameter : description->parameters()) {
                     const int32_t enabled = node->is_parameter_enabled(parameter.id);
                     if (enabled != 0 && enabled != 1) {
-                        findings.fail(injection.what + ": is_parameter_enabled answered " +
-                                      std::to_string(enabled) + " for " + parameter.name);
+                        outcome.faults.push_back("is_parameter_enabled answered " +
+                                                 std::to_string(enabled) + " for " +
+                                                 parameter.name);
                     }
                 }
             }
@@ -131,8 +140,7 @@ bool hostile_life(const ValidationSettings& settings, const Injection& injection
                 float colour[3] = {-1.0f, -1.0f, -1.0f};
                 node->shade(&point.input, colour);
                 if (!finite_colour(colour)) {
-                    findings.fail(injection.what + ": a shaded point came out " +
-                                  colour_text(colour));
+                    outcome.faults.push_back("a shaded point came out " + colour_text(colour));
                 }
             }
         }
@@ -143,14 +151,27 @@ bool hostile_life(const ValidationSettings& settings, const Injection& injection
     fail_at(Moment::end);
     std::vector<std::string> left = session.finish();
     // finish() keeps the journal, which tells whether the operation was called while it failed.
-    const bool called = failed_calls(host) != 0;
-    for (const std::string& line : left) findings.fail(injection.what + ": " + line);
-    check_host_rules(host, findings, injection.what);
+    outcome.called = failed_calls(host) != 0;
+    for (const std::string& line : left) {
+        if (is_reported_misuse(line)) outcome.faults.push_back(line);
+    }
     pending = nullptr;
-    return called;
+    return outcome;
 }
 
-void every_operation(const ValidationSettings& settings, Findings& findings) {
+// What the life under the injection did that the fault-free life did not: a fault of the module's
+// own, whatever the host does, is another group's to report.
+void report(const Injection& injection, const LifeOutcome& outcome,
+            const std::vector<std::string>& baseline, Findings& findings) {
+    for (const std::string& fault : outcome.faults) {
+        if (std::find(baseline.begin(), baseline.end(), fault) == baseline.end()) {
+            findings.fail(injection.what + ": " + fault);
+        }
+    }
+}
+
+void every_operation(const ValidationSettings& settings, const std::vector<std::string>& baseline,
+                     Findings& findings) {
     for (const OperationInfo& info : all_operations()) {
         if (!has_failure_answer(info)) continue;
         for (int m = 0; m < static_cast<int>(Moment::count); ++m) {
@@ -159,7 +180,9 @@ void every_operation(const ValidationSettings& settings, Findings& findings) {
             injection.moment = static_cast<Moment>(m);
             injection.what =
                 std::string(info.name) + " failed during " + moment_name(injection.moment);
-            if (hostile_life(settings, injection, findings)) findings.count("operation moments");
+            const LifeOutcome outcome = hostile_life(settings, injection);
+            report(injection, outcome, baseline, findings);
+            if (outcome.called) findings.count("operation moments");
             findings.count("lives");
         }
     }
@@ -192,7 +215,8 @@ void no_listlib_contains(StandInHost& host) {
 }
 void no_listlib_free(StandInHost& host) { host.list_library().table().listlib_free = nullptr; }
 
-void every_library_change(const ValidationSettings& settings, Findings& findings) {
+void every_library_change(const ValidationSettings& settings,
+                          const std::vector<std::string>& baseline, Findings& findings) {
     struct Change {
         const char* what;
         void (*change)(StandInHost&);
@@ -221,7 +245,7 @@ void every_library_change(const ValidationSettings& settings, Findings& findings
         Injection injection;
         injection.what = change.what;
         injection.change_host = change.change;
-        hostile_life(settings, injection, findings);
+        report(injection, hostile_life(settings, injection), baseline, findings);
         findings.count("library changes");
     }
 }
@@ -233,9 +257,11 @@ GroupVerdict validate_host_faults(const ValidationSettings& settings) {
     // One pass finds every operation and moment; higher levels repeat it, since a module may
     // behave differently on its second life within a process.
     const long passes = settings.level > 5 ? scaled(settings, 1) : 1;
+    const Injection nothing;
+    const std::vector<std::string> baseline = hostile_life(settings, nothing).faults;
     for (long pass = 0; pass < passes; ++pass) {
-        every_operation(settings, findings);
-        every_library_change(settings, findings);
+        every_operation(settings, baseline, findings);
+        every_library_change(settings, baseline, findings);
     }
     return findings.verdict();
 }

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <sstream>
@@ -40,7 +41,49 @@ std::string limit_text(int seconds) {
            " s: the module hung or ran far too slowly";
 }
 
+// Set in a child process: where a verdict given early goes.
+void (*verdict_sink)(const GroupVerdict& verdict) = nullptr;
+// Set in a Linux child process: where progress notes go.
+void (*note_sink)(const std::string& what) = nullptr;
+
+GroupVerdict with_last_note(GroupVerdict verdict, const std::string& note) {
+    if (!note.empty() && !verdict.failures.empty()) verdict.failures.front() += " during " + note;
+    return verdict;
+}
+
 }  // namespace
+
+void note_progress(const std::string& what) {
+    if (note_sink != nullptr) note_sink(what);
+}
+
+void deliver_verdict_now(const GroupVerdict& verdict) {
+    if (verdict_sink != nullptr) verdict_sink(verdict);
+}
+
+namespace {
+
+std::string parent_file;
+
+[[noreturn]] void write_parent_file(const GroupVerdict& verdict) {
+    if (std::FILE* file = std::fopen(parent_file.c_str(), "wb")) {
+        const std::string text = verdict_text(verdict);
+        std::fwrite(text.data(), 1, text.size(), file);
+        std::fclose(file);
+    }
+    std::fflush(nullptr);
+    // The module may be stuck on another thread; nothing of this process is needed any more.
+    std::_Exit(0);
+}
+
+}  // namespace
+
+void run_for_parent(const ValidationGroup& group, const ValidationSettings& settings,
+                    const std::string& verdict_file) {
+    parent_file = verdict_file;
+    verdict_sink = write_parent_file;
+    write_parent_file(run_in_process(group, settings));
+}
 
 GroupVerdict run_in_process(const ValidationGroup& group, const ValidationSettings& settings) {
     try {
@@ -83,6 +126,50 @@ GroupVerdict verdict_from_text(const std::string& text) {
 
 namespace {
 
+int child_pipe = -1;
+
+void write_all(const std::string& text) {
+    std::size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t n = write(child_pipe, text.data() + written, text.size() - written);
+        if (n <= 0) break;
+        written += static_cast<std::size_t>(n);
+    }
+}
+
+// No destructors, no atexit: they belong to the parent's state, copied into the child.
+[[noreturn]] void write_to_parent(const GroupVerdict& verdict) {
+    write_all(verdict_text(verdict));
+    _exit(0);
+}
+
+void note_to_parent(const std::string& what) { write_all("note " + one_line(what) + "\n"); }
+
+// The last note in what the child wrote, and the text from its verdict on.
+std::string last_note(const std::string& text) {
+    std::string note;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        if (text.compare(at, 5, "note ") == 0) note = text.substr(at + 5, end - at - 5);
+        at = end + 1;
+    }
+    return note;
+}
+
+std::string without_notes(const std::string& text) {
+    std::string kept;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        if (text.compare(at, 5, "note ") != 0) kept += text.substr(at, end - at) + "\n";
+        at = end + 1;
+    }
+    return kept;
+}
+
 std::string signal_text(int number) {
     const char* name = strsignal(number);
     return "crashed: signal " + std::to_string(number) + " (" + (name != nullptr ? name : "?") +
@@ -105,15 +192,10 @@ GroupVerdict run_isolated(const ValidationGroup& group, const ValidationSettings
     }
     if (child == 0) {
         close(pipe_ends[0]);
-        const std::string text = verdict_text(run_in_process(group, settings));
-        std::size_t written = 0;
-        while (written < text.size()) {
-            const ssize_t n = write(pipe_ends[1], text.data() + written, text.size() - written);
-            if (n <= 0) break;
-            written += static_cast<std::size_t>(n);
-        }
-        // No destructors, no atexit: they belong to the parent's state, copied.
-        _exit(0);
+        child_pipe = pipe_ends[1];
+        verdict_sink = write_to_parent;
+        note_sink = note_to_parent;
+        write_to_parent(run_in_process(group, settings));
     }
     close(pipe_ends[1]);
     std::string text;
@@ -142,13 +224,16 @@ GroupVerdict run_isolated(const ValidationGroup& group, const ValidationSettings
     int status = 0;
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
-    if (timed_out) return failed(limit_text(time_limit_seconds));
-    if (WIFSIGNALED(status)) return failed(signal_text(WTERMSIG(status)));
+    const std::string note = last_note(text);
+    if (timed_out) return with_last_note(failed(limit_text(time_limit_seconds)), note);
+    if (WIFSIGNALED(status)) return with_last_note(failed(signal_text(WTERMSIG(status))), note);
     if (WIFEXITED(status) && WEXITSTATUS(status) != 0) {
-        return failed("the child process exited with status " +
-                      std::to_string(WEXITSTATUS(status)) + " (the module ended the process)");
+        return with_last_note(
+            failed("the child process exited with status " + std::to_string(WEXITSTATUS(status)) +
+                   " (the module ended the process)"),
+            note);
     }
-    return verdict_from_text(text);
+    return verdict_from_text(without_notes(text));
 }
 
 #else

@@ -10,6 +10,7 @@
 #include "host/core/module_file.h"
 #include "host/core/stand_in_host.h"
 #include "host/validate/group_support.h"
+#include "host/validate/isolated_run.h"
 
 namespace tmhost {
 
@@ -24,6 +25,7 @@ class Life {
 public:
     Life(const ValidationSettings& settings, Findings& findings, std::string what)
         : settings_(settings), findings_(findings), what_(std::move(what)) {
+        note_progress(what_);
         host_.journal().set_enabled(false);
         loaded_ = module_.load(settings.module_path);
         if (!loaded_) findings_.fail(what_ + ": the module did not load: " + module_.error());

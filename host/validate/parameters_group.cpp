@@ -17,6 +17,7 @@
 
 #include "host/core/list_library.h"
 #include "host/validate/group_support.h"
+#include "host/validate/isolated_run.h"
 
 namespace tmhost {
 
@@ -95,6 +96,7 @@ public:
 
     void run() {
         const long cases = scaled(settings_, 600);
+        lists_kept_anyway_ = lists_kept_with_defaults();
         baseline_allocations_ = host_.memory().live_count();
         for (long i = 0; i < cases && findings_.failure_count() < 5; ++i) {
             const std::string what = "case " + std::to_string(i + 1);
@@ -108,10 +110,30 @@ public:
             findings_.count("containers");
         }
         check_host_rules(host_, findings_, "parameters");
-        finish_module(*session_, findings_, "at the end");
+        std::vector<std::string> expected_anyway;
+        if (lists_kept_anyway_) {
+            for (const std::string& line : host_.left_behind().lines()) {
+                if (line.find("light list") != std::string::npos) expected_anyway.push_back(line);
+            }
+        }
+        finish_module(*session_, findings_, "at the end", expected_anyway);
     }
 
 private:
+    // Whether the module keeps a light list after release_render even with its own defaults: then
+    // no value is to blame, and the nodes group reports it.
+    bool lists_kept_with_defaults() {
+        ValidatedNode node(host_, session_->shader());
+        if (!node.made()) return false;
+        node.init_defaults();
+        if (const Parameter* lights = session_->description().find(ParameterType::light_list)) {
+            node.container().set_custom(lights->id, TM_LIBRARY_LIST, &lists_[1]);
+        }
+        node.prepare();
+        node.release();
+        return host_.list_library().live_count() != 0;
+    }
+
     void scramble(Container& container) {
         const Description& description = session_->description();
         std::vector<int32_t> ids;
@@ -177,6 +199,7 @@ private:
             break;
         }
         const std::vector<std::string> contents = node.container().dump();
+        note_progress(what + " [" + std::to_string(contents.size()) + " values]");
         const auto where = [&]() {
             std::string text = what + (minus_two ? " (find_index answering -2)" : "") + " [";
             for (std::size_t i = 0; i < contents.size(); ++i) {
@@ -218,7 +241,7 @@ private:
             findings_.count("shaded");
         }
         node.release();
-        if (host_.list_library().live_count() != 0) {
+        if (!lists_kept_anyway_ && host_.list_library().live_count() != 0) {
             findings_.fail(where() + ": release_render left " +
                            std::to_string(host_.list_library().live_count()) + " light lists");
         }
@@ -233,6 +256,7 @@ private:
     std::unique_ptr<PointLightRenderer> lights_;
     LightListData lists_[3];
     std::size_t baseline_allocations_ = 0;
+    bool lists_kept_anyway_ = false;
 };
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "host/validate/group_support.h"
+#include "host/validate/isolated_run.h"
 
 namespace tmhost {
 
@@ -110,6 +111,7 @@ private:
 
     void compare(const Setting& setting, int threads, long per_thread) {
         const long total = per_thread * threads;
+        note_progress(std::string(setting.what) + ", " + std::to_string(threads) + " threads");
         std::vector<Bits> expected;
         std::vector<Bits> expected_points;
         {
