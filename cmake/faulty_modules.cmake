@@ -17,18 +17,24 @@ function(tonemix_faulty_module name)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "COMPILE_OPTIONS")
   set(target tonemix_faulty_${name})
   set(folder ${TONEMIX_FAULTY_MODULE_FOLDER}/${name})
-  add_library(${target} MODULE ${TONEMIX_MODULE_SOURCES})
+  if(WIN32)
+    add_library(${target} MODULE ${TONEMIX_MODULE_SOURCES}
+                ${CMAKE_SOURCE_DIR}/resource/_api/dll_entry.cpp ${CMAKE_SOURCE_DIR}/cmake/tonemix.def)
+  else()
+    add_library(${target} MODULE ${TONEMIX_MODULE_SOURCES})
+    target_link_options(${target} PRIVATE -Wl,-z,defs
+                        -Wl,--version-script=${CMAKE_SOURCE_DIR}/cmake/tonemix.map)
+    set_target_properties(${target} PROPERTIES LINK_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/tonemix.map)
+  endif()
   target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/resource/_api
                              ${CMAKE_SOURCE_DIR}/plugins/tonemix/source/shader)
   target_link_libraries(${target} PRIVATE tonemix_boundary)
   target_compile_options(${target} PRIVATE ${TONEMIX_MODULE_COMPILE_OPTIONS} ${arg_COMPILE_OPTIONS})
   target_compile_definitions(${target} PRIVATE TONEMIX_FAULTY_MODULE=TONEMIX_FAULT_${name})
-  target_link_options(${target} PRIVATE -Wl,-z,defs
-                      -Wl,--version-script=${CMAKE_SOURCE_DIR}/cmake/tonemix.map)
   set_target_properties(${target} PROPERTIES
     PREFIX "" OUTPUT_NAME "Tonemix" SUFFIX ".cdl"
     LIBRARY_OUTPUT_DIRECTORY ${folder}
-    LINK_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/tonemix.map)
+    RUNTIME_OUTPUT_DIRECTORY ${folder})
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E rm -rf ${folder}/res
     COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/plugins/tonemix/res

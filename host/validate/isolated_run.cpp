@@ -41,15 +41,15 @@ std::string limit_text(int seconds) {
            " s: the module hung or ran far too slowly";
 }
 
-// Set in a child process: where a verdict given early goes.
-void (*verdict_sink)(const GroupVerdict& verdict) = nullptr;
-// Set in a Linux child process: where progress notes go.
-void (*note_sink)(const std::string& what) = nullptr;
-
 GroupVerdict with_last_note(GroupVerdict verdict, const std::string& note) {
     if (!note.empty() && !verdict.failures.empty()) verdict.failures.front() += " during " + note;
     return verdict;
 }
+
+// Set in a child process: where a verdict given early goes.
+void (*verdict_sink)(const GroupVerdict& verdict) = nullptr;
+// Set in a Linux child process: where progress notes go.
+void (*note_sink)(const std::string& what) = nullptr;
 
 }  // namespace
 
@@ -76,12 +76,31 @@ std::string parent_file;
     std::_Exit(0);
 }
 
+#if defined(_WIN32)
+std::string exception_text(DWORD code);
+
+std::string note_seen;
+
+void note_in_memory(const std::string& what) { note_seen = what; }
+
+// A crash in the module ends the child with its verdict, naming the case, rather than with a
+// debugger's report.
+LONG WINAPI crash_verdict(EXCEPTION_POINTERS* exception) {
+    write_parent_file(with_last_note(
+        failed(exception_text(exception->ExceptionRecord->ExceptionCode)), note_seen));
+}
+#endif
+
 }  // namespace
 
 void run_for_parent(const ValidationGroup& group, const ValidationSettings& settings,
                     const std::string& verdict_file) {
     parent_file = verdict_file;
     verdict_sink = write_parent_file;
+#if defined(_WIN32)
+    note_sink = note_in_memory;
+    SetUnhandledExceptionFilter(crash_verdict);
+#endif
     write_parent_file(run_in_process(group, settings));
 }
 

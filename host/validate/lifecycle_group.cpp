@@ -109,8 +109,10 @@ private:
 };
 
 void repeated_lives(const ValidationSettings& settings, Findings& findings) {
-    const long loads = scaled(settings, 24);
-    const long lives = scaled(settings, 4);
+    const long loads = scaled(settings, 40);
+    // The loads grow with the level; the lives within each load only a little, or the work would
+    // grow as the square of the level's factor.
+    const long lives = 4 + settings.level;
     for (long load = 0; load < loads && !findings.failed(); ++load) {
         Life life(settings, findings, "load " + std::to_string(load + 1));
         for (long round = 0; round < lives; ++round) {

@@ -95,7 +95,7 @@ public:
     ~ParameterCases() { host_.set_render_backend(nullptr); }
 
     void run() {
-        const long cases = scaled(settings_, 600);
+        const long cases = scaled(settings_, 2000);
         lists_kept_anyway_ = lists_kept_with_defaults();
         baseline_allocations_ = host_.memory().live_count();
         for (long i = 0; i < cases && findings_.failure_count() < 5; ++i) {
