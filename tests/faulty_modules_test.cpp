@@ -1,5 +1,5 @@
-// The faulty module builds the validator's tests run: each is there, loads, and offers c4d_main;
-// the wrong dispatch entry shows through call_thiscall_checked.
+// The faulty module builds the validator's tests run: each is there with its resources, loads and
+// offers c4d_main, and shows its one fault where the real module shows none.
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -67,7 +67,7 @@ int32_t release_render_pops(const std::string& path) {
 TEST(FaultyModules, ReleaseRenderPopsTwoWordsInTheFaultyBuildAndOneInTheRealModule) {
     EXPECT_EQ(release_render_pops(TONEMIX_MODULE_FILE), 4);
     EXPECT_EQ(release_render_pops(faulty_module("thiscall_pops_wrong")), 8);
-    // Every other faulty build binds the right entry.
+    // A build with another fault binds the right entry.
     EXPECT_EQ(release_render_pops(faulty_module("string_never_freed")), 4);
 }
 

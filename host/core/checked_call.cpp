@@ -11,7 +11,7 @@
 #define TM_ASM_ELF_ONLY(text) text
 #endif
 
-#define TM_CHECKED_CALL_SLACK 64
+#define TM_CHECKED_CALL_SLACK 256
 static_assert(TM_CHECKED_CALL_SLACK == tmhost::kCheckedCallSlack, "one slack for both sides");
 
 #define TM_ASM_STRING2(x) #x

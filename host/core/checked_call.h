@@ -14,9 +14,10 @@ struct CheckedCall {
 };
 
 // Extra room above the pushed words: an entry that pops, or reads and writes, up to this many
-// bytes more than it was given stays within the call's own frame, so the host survives to report
-// the popped count.
-constexpr int kCheckedCallSlack = 64;
+// bytes more than it was given stays within the call's own frame, and ESP after its return stays
+// below the frame's saved values, so neither the entry nor a signal delivered then reaches them
+// and the host survives to report the popped count.
+constexpr int kCheckedCallSlack = 256;
 
 // Calls the thiscall entry with `self` in ECX and words[0..count-1] pushed so that words[0] is
 // the first argument (a count of 0 or less pushes nothing), the stack 16-byte aligned at the

@@ -5,9 +5,14 @@
 // defines nothing, so there every TONEMIX_FAULT(name) is a constant 0 and the code is exactly the
 // code without fault points.
 //
-// TONEMIX_FAULT(name) is an integer constant expression, for #if and for C++ alike; a name that
-// is not listed here fails to compile in C++ (in #if it would silently be 0, so C++ is preferred
-// where the code allows).
+// TONEMIX_FAULT(name) is an integer constant expression, for #if and for C++ alike. A name that is
+// not listed here fails to compile in C++; in #if it would silently leave the fault off, which
+// tests/faulty_modules_test.cpp, checking each faulty build shows its fault, would see.
+//
+// The real module is to stay byte for byte what it was, debug information included, so no fault
+// point may move a line of its code: a point is a condition added at the end of a line's test, or
+// #if, #else and #endif lines in place of blank lines, with the faulty variant of a function after
+// everything else in its file (or of a member at the end of its class).
 #ifndef TONEMIX_FAULT_POINTS_H
 #define TONEMIX_FAULT_POINTS_H
 
