@@ -5,6 +5,7 @@
 #define TMHOST_CHECKED_CALL_H
 
 #include <cstdint>
+#include <cstring>
 
 namespace tmhost {
 
@@ -24,6 +25,15 @@ constexpr int kCheckedCallSlack = 256;
 // call. The stack and the caller's EBX, ESI and EDI are restored whatever the entry popped or
 // left in them; only EBP must come back as the convention says.
 CheckedCall call_thiscall_checked(const void* entry, void* self, const uint32_t* words, int count);
+
+// The address of an entry of the registration record, as call_thiscall_checked takes it.
+template <typename Entry>
+const void* entry_address(Entry entry) {
+    const void* address;
+    static_assert(sizeof address == sizeof entry, "an entry is one word");
+    std::memcpy(&address, &entry, sizeof address);
+    return address;
+}
 
 }  // namespace tmhost
 

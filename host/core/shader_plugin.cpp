@@ -33,14 +33,6 @@ Entry entry_at(const ShaderRegistration& record, int32_t byte) {
 
 void black(float colour[3]) { colour[0] = colour[1] = colour[2] = 0.0f; }
 
-template <typename Entry>
-const void* address_of(Entry entry) {
-    const void* address;
-    static_assert(sizeof address == sizeof entry, "an entry is one word");
-    std::memcpy(&address, &entry, sizeof address);
-    return address;
-}
-
 // A thiscall entry with its stack use measured: an entry compiled for another number of words
 // would otherwise leave the host's stack shifted, and the host would fail somewhere else later.
 uint32_t dispatch(const char* operation, const void* entry, void* node,
@@ -89,8 +81,8 @@ int32_t ShaderPlugin::init_defaults(void* node, Node& host_node) const {
     if (!callable(record_.init_defaults != nullptr, node, "init_defaults")) {
         return 0;
     }
-    return static_cast<int32_t>(dispatch("init_defaults", address_of(record_.init_defaults), node,
-                                         {word_of(host_node.handle())}));
+    return static_cast<int32_t>(dispatch("init_defaults", entry_address(record_.init_defaults),
+                                         node, {word_of(host_node.handle())}));
 }
 
 int32_t ShaderPlugin::is_parameter_enabled(void* node, Node& host_node,
@@ -99,7 +91,7 @@ int32_t ShaderPlugin::is_parameter_enabled(void* node, Node& host_node,
         return 0;
     }
     return static_cast<int32_t>(
-        dispatch("is_parameter_enabled", address_of(record_.is_parameter_enabled), node,
+        dispatch("is_parameter_enabled", entry_address(record_.is_parameter_enabled), node,
                  {word_of(host_node.handle()), word_of(description_id), 0, 0, 0}));
 }
 
@@ -107,15 +99,15 @@ int32_t ShaderPlugin::prepare_render(void* node, Node& host_node, RenderSetup* s
     if (!callable(record_.prepare_render != nullptr, node, "prepare_render")) {
         return 0;
     }
-    return static_cast<int32_t>(dispatch("prepare_render", address_of(record_.prepare_render), node,
-                                         {word_of(host_node.handle()), word_of(setup)}));
+    return static_cast<int32_t>(dispatch("prepare_render", entry_address(record_.prepare_render),
+                                         node, {word_of(host_node.handle()), word_of(setup)}));
 }
 
 void ShaderPlugin::release_render(void* node) const {
     if (!callable(record_.release_render != nullptr, node, "release_render")) {
         return;
     }
-    dispatch("release_render", address_of(record_.release_render), node, {0});
+    dispatch("release_render", entry_address(record_.release_render), node, {0});
 }
 
 void ShaderPlugin::compute_output(void* node, ShadingInput* input, float colour[3]) const {
@@ -123,8 +115,8 @@ void ShaderPlugin::compute_output(void* node, ShadingInput* input, float colour[
         black(colour);
         return;
     }
-    const uint32_t answered = dispatch("compute_output", address_of(record_.compute_output), node,
-                                       {word_of(colour), 0, word_of(input)});
+    const uint32_t answered = dispatch("compute_output", entry_address(record_.compute_output),
+                                       node, {word_of(colour), 0, word_of(input)});
     // The colour comes back through the caller's place; an entry that answers another place has
     // not written the colour where the host reads it.
     if (answered != word_of(colour)) report("compute_output", "the entry answered another place");

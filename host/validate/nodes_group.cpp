@@ -60,14 +60,6 @@ uint32_t word_of(const void* pointer) {
     return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pointer));
 }
 
-template <typename Entry>
-const void* entry_address(Entry entry) {
-    const void* address;
-    static_assert(sizeof address == sizeof entry, "an entry is one word");
-    std::memcpy(&address, &entry, sizeof address);
-    return address;
-}
-
 class NodeCycles {
 public:
     NodeCycles(const ValidationSettings& settings, Findings& findings)

@@ -3,6 +3,7 @@
 // without a new prepare_render must go on with the draws rather than repeat them.
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -41,49 +42,46 @@ public:
 
     void run() {
         Picture first;
-        {
-            auto session = start_module(settings_);
-            auto lights = make_lights(3, falloff_light);
-            session->host().set_render_backend(lights.get());
+        in_a_load("the first load", [&](ModuleSession& session) {
             {
-                ValidatedNode node(session->host(), session->shader());
-                node.init_defaults();
-                node.prepare();
-                first = render(node);
-                const Picture going_on = render(node);
-                if (going_on == first) {
+                const auto node = prepared_node(session);
+                first = render(*node);
+                if (render(*node) == first) {
                     findings_.fail(
                         "a second render without a new prepare_render repeated the "
                         "first one's draws");
                 }
-                node.prepare();
-                compare(first, render(node), "after a second prepare_render");
+                node->prepare();
+                compare(first, render(*node), "after a second prepare_render");
             }
-            {
-                ValidatedNode other(session->host(), session->shader());
-                other.init_defaults();
-                other.prepare();
-                compare(first, render(other), "on a second node");
-            }
-            session->host().set_render_backend(nullptr);
-            check_host_rules(session->host(), findings_, "repeatability");
-            finish_module(*session, findings_, "the first load");
-        }
-        auto session = start_module(settings_);
-        auto lights = make_lights(3, falloff_light);
-        session->host().set_render_backend(lights.get());
-        {
-            ValidatedNode node(session->host(), session->shader());
-            node.init_defaults();
-            node.prepare();
-            compare(first, render(node), "in a second load of the module");
-        }
-        session->host().set_render_backend(nullptr);
-        check_host_rules(session->host(), findings_, "repeatability");
-        finish_module(*session, findings_, "the second load");
+            compare(first, render(*prepared_node(session)), "on a second node");
+        });
+        in_a_load("the second load", [&](ModuleSession& session) {
+            compare(first, render(*prepared_node(session)), "in a second load of the module");
+        });
     }
 
 private:
+    // The module loaded and started afresh, under the three lights, for `work`.
+    template <typename Work>
+    void in_a_load(const char* which, Work work) {
+        auto session = start_module(settings_);
+        auto lights = make_lights(3, falloff_light);
+        session->host().set_render_backend(lights.get());
+        work(*session);
+        session->host().set_render_backend(nullptr);
+        check_host_rules(session->host(), findings_, which);
+        finish_module(*session, findings_, which);
+    }
+
+    static std::unique_ptr<ValidatedNode> prepared_node(ModuleSession& session) {
+        auto node = std::make_unique<ValidatedNode>(session.host(), session.shader());
+        if (!node->made()) throw ModuleError("create answered no node");
+        node->init_defaults();
+        node->prepare();
+        return node;
+    }
+
     Picture render(const ValidatedNode& node) {
         Picture picture;
         ShadingPoint point;
