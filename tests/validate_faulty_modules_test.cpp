@@ -70,3 +70,31 @@ TEST(ValidateFaultyModules, ARunawayLightLoopIsNamedNotTimedOut) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every host command drives nodes through ShaderPlugin, which measures each entry's stack use: a
+// module whose entry pops the wrong number of bytes is reported, and the host goes on unharmed.
+TEST(ShaderPluginStackUse, AnEntryThatPopsTheWrongBytesIsReportedAndSurvived) {
+    tmhost::ModuleSession session(faulty_module("thiscall_pops_wrong"));
+    session.require_shader(tmhost::ModuleSession::Trust::description_as_given);
+    tmhost::StandInHost& host = session.host();
+    const tmhost::ShaderPlugin& shader = session.shader();
+    void* node = shader.create();
+    ASSERT_NE(node, nullptr);
+    tmhost::Node& host_node = host.containers().make_node();
+    EXPECT_EQ(shader.init_defaults(node, host_node), 1);
+    RenderSetup setup{};
+    EXPECT_EQ(shader.prepare_render(node, host_node, &setup), 0);
+    host.misuses().clear();
+    for (int i = 0; i < 3; ++i) shader.release_render(node);
+    ASSERT_EQ(host.misuses().count(), 3u);
+    EXPECT_EQ(host.misuses().messages()[0],
+              "shader release_render: popped 8 bytes of arguments, 4 expected");
+    host.misuses().clear();
+    shader.free_node(node);
+    host.containers().destroy(host_node);
+    EXPECT_TRUE(session.finish().empty());
+}
+
+}  // namespace
