@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "host/scene/bvh.h"
+#include "host/scene/camera_rays.h"
+#include "host/scene/scene_parser.h"
 #include "host/scene/tracer.h"
 
 namespace {
@@ -162,6 +164,36 @@ TEST(SceneBvh, AgreesWithTestingEveryObjectBitForBit) {
     EXPECT_LT(blocked, segments - segments / 10);
     RecordProperty("rays", static_cast<int>(rays));
     RecordProperty("segments", static_cast<int>(segments));
+}
+
+TEST(SceneBvh, AgreesOnTheExampleMeshesSeenByTheirCameras) {
+    // Real meshes: thousands of small triangles sharing edges and corners, smooth normals, a
+    // ray through the edge between two triangles that meets the first of them.
+    for (const char* name : {"mesh_torus_knot", "mesh_icosphere", "mesh_terrain"}) {
+        const Scene scene =
+            load_scene_file(std::string(TONEMIX_SOURCE_DIR) + "/scenes/" + name + ".json");
+        const Tracer tracer(scene);
+        const CameraRays camera(scene.camera, 24, 18);
+        int hits = 0;
+        for (int y = 0; y < 18; ++y) {
+            for (int x = 0; x < 24; ++x) {
+                const Ray ray = camera.ray(x, y);
+                const auto expected = nearest_hit_of_every_object(scene, ray);
+                ASSERT_TRUE(same_hit(expected, tracer.nearest_hit(ray)))
+                    << name << " " << x << " " << y;
+                if (!expected) continue;
+                ++hits;
+                for (const Light& light : scene.lights) {
+                    const Vec3 span = light.position - expected->point;
+                    const double distance = length(span);
+                    ASSERT_EQ(tracer.segment_blocked(expected->point, span, distance),
+                              segment_blocked_by_any_object(scene, expected->point, span, distance))
+                        << name << " " << x << " " << y;
+                }
+            }
+        }
+        EXPECT_GT(hits, 24 * 18 / 3) << name;
+    }
 }
 
 TEST(SceneBvh, TiesGoToTheObjectAndTriangleListedFirst) {
