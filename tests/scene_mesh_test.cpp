@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <string>
 
 #include "host/scene/obj_mesh.h"
@@ -86,6 +87,62 @@ TEST(SceneMeshFile, EveryFaultNamesTheFileAndLine) {
     EXPECT_EQ(obj_error("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n", tiny),
               "m.obj: line 4: triangle of zero area (vertices 1, 2, 3)");
     EXPECT_EQ(obj_error(kSquare), "(no error)");
+}
+
+TEST(SceneMeshFile, DamagedFilesGiveAMeshOrOneLine) {
+    // A cube with normals, its bytes replaced, dropped or doubled at random: whatever comes out is
+    // a sound mesh or one line naming the file, never a crash (the sanitizer build runs this too).
+    const std::string cube =
+        "v -1 -1 -1\nv 1 -1 -1\nv 1 1 -1\nv -1 1 -1\nv -1 -1 1\nv 1 -1 1\nv 1 1 1\nv -1 1 1\n"
+        "vn 0 0 -1\nvn 0 0 1\nvn 0 -1 0\nvn 0 1 0\nvn -1 0 0\nvn 1 0 0\n"
+        "f 1//1 4//1 3//1 2//1\nf 5//2 6//2 7//2 8//2\nf 1//3 2//3 6//3 5//3\n"
+        "f 4//4 8//4 7//4 3//4\nf -8//5 -4//5 -1//5 -5//5\nf 2//6 3//6 7//6 6//6\n";
+    ASSERT_EQ(parse_obj_mesh(cube, "m.obj", {})->triangles.size(), 12u);
+    const std::string alphabet = "0123456789 -+./\n\r#evfnai\t";
+    std::uint32_t state = 12345;
+    const auto next = [&state](std::uint32_t n) {
+        state = state * 1664525u + 1013904223u;
+        return (state >> 8) % n;
+    };
+    int meshes = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::string text = cube;
+        for (std::uint32_t edits = 1 + next(4); edits > 0; --edits) {
+            const std::size_t at = next(static_cast<std::uint32_t>(text.size()));
+            const char c = alphabet[next(static_cast<std::uint32_t>(alphabet.size()))];
+            switch (next(3)) {
+            case 0:
+                text[at] = c;
+                break;
+            case 1:
+                text.erase(at, 1);
+                break;
+            default:
+                text.insert(at, 1, c);
+                break;
+            }
+        }
+        try {
+            const auto mesh = parse_obj_mesh(text, "m.obj", {});
+            ++meshes;
+            for (const MeshTriangle& t : mesh->triangles) {
+                EXPECT_TRUE(is_finite(t.corner) && is_finite(t.edge1) && is_finite(t.edge2));
+                for (const int n : t.normals) {
+                    EXPECT_LT(n, static_cast<int>(mesh->normals.size()));
+                }
+            }
+            for (const Vec3& n : mesh->normals) EXPECT_NEAR(length(n), 1.0, 1e-15);
+        } catch (const SceneError& error) {
+            const std::string message = error.what();
+            EXPECT_EQ(message.rfind("m.obj: ", 0), 0u) << message;
+            EXPECT_EQ(message.find_first_of("\n\r"), std::string::npos) << message;
+            // The check of the lines and the loader must read every text alike.
+            EXPECT_EQ(message.find("otherwise than its check"), std::string::npos) << text;
+        }
+    }
+    // Both outcomes must be common, or the damage proves little.
+    EXPECT_GT(meshes, 100);
+    EXPECT_LT(meshes, 2700);
 }
 
 TEST(SceneMeshFile, MissingFileIsOneLine) {
