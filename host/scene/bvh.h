@@ -4,9 +4,9 @@
 // a leaf holds a run of the primitive list.
 //
 // The tree only chooses which primitives a ray tries. Whatever primitive wins is decided by the
-// caller's own tests, so the tree's shape never changes a result: its boxes are padded beyond
-// what the rounding of any primitive's own test can reach, so that no primitive a ray would meet
-// is skipped.
+// caller's own tests, so the tree's shape never changes a result as long as no primitive that a
+// ray meets is skipped: the caller pads the primitives' boxes far beyond the rounding of their
+// own hit tests, and the slab test widens its far end.
 #pragma once
 
 #include <cmath>
