@@ -145,6 +145,27 @@ TEST(SceneMeshFile, DamagedFilesGiveAMeshOrOneLine) {
     EXPECT_LT(meshes, 2700);
 }
 
+TEST(SceneMeshFile, TrianglesBeyondTheScenesLimitAreRefusedBeforeTheyAreBuilt) {
+    // Faces of 255 corners, 253 triangles each, up to one face past the limit.
+    std::string face = "f";
+    for (int i = 0; i < 255; ++i) face += " 1";
+    std::string text = "v 0 0 0\n";
+    const std::size_t faces = kMaxSceneTriangles / 253 + 1;
+    for (std::size_t i = 0; i < faces; ++i) text += face + "\n";
+    EXPECT_EQ(obj_error(text), "m.obj: " + std::to_string(faces * 253) +
+                                   " triangles, more than a scene's meshes may hold (2000000)");
+    // What other meshes of the scene have left.
+    try {
+        parse_obj_mesh(kSquare, "m.obj", {}, 1);
+        FAIL() << "no error";
+    } catch (const SceneError& error) {
+        EXPECT_STREQ(error.what(),
+                     "m.obj: 2 triangles, more than the 1 that the scene's other meshes leave of "
+                     "2000000");
+    }
+    EXPECT_EQ(parse_obj_mesh(kSquare, "m.obj", {}, 2)->triangles.size(), 2u);
+}
+
 TEST(SceneMeshFile, MissingFileIsOneLine) {
     TemporaryFolder folder;
     const std::string path = (folder.path() / "absent.obj").string();

@@ -253,8 +253,19 @@ bool has_unit_direction(const Vec3& v) {
 }  // namespace
 
 std::shared_ptr<const MeshData> parse_obj_mesh(const std::string& text, const std::string& path,
-                                               const MeshTransform& transform) {
+                                               const MeshTransform& transform,
+                                               std::size_t max_triangles) {
     const CheckedText checked = check_text(text, path);
+    // Counted before anything is built: a small file of short faces can name millions.
+    const std::size_t triangles = checked.corners.size() - 2 * checked.face_starts.size();
+    if (triangles > max_triangles) {
+        const std::string limit = std::to_string(kMaxSceneTriangles);
+        fail_file(path, std::to_string(triangles) + " triangles, more than " +
+                            (max_triangles == kMaxSceneTriangles
+                                 ? "a scene's meshes may hold (" + limit + ")"
+                                 : "the " + std::to_string(max_triangles) +
+                                       " that the scene's other meshes leave of " + limit));
+    }
 
     tinyobj::attrib_t attributes;
     std::vector<tinyobj::shape_t> shapes;
@@ -301,6 +312,7 @@ std::shared_ptr<const MeshData> parse_obj_mesh(const std::string& text, const st
         }
     }
     auto mesh = std::make_shared<MeshData>();
+    mesh->triangles.reserve(triangles);
     mesh->normals.resize(checked.normal_lines.size());
     for (std::size_t i = 0; i < mesh->normals.size(); ++i) {
         const Vec3 file{attributes.normals[3 * i], attributes.normals[3 * i + 1],
@@ -343,14 +355,15 @@ std::shared_ptr<const MeshData> parse_obj_mesh(const std::string& text, const st
 }
 
 std::shared_ptr<const MeshData> load_obj_mesh(const std::string& path,
-                                              const MeshTransform& transform) {
+                                              const MeshTransform& transform,
+                                              std::size_t max_triangles) {
     std::string text;
     try {
         text = read_file(path);
     } catch (const FileError& error) {
         throw SceneError(error.what());
     }
-    return parse_obj_mesh(text, path, transform);
+    return parse_obj_mesh(text, path, transform, max_triangles);
 }
 
 }  // namespace tmhost

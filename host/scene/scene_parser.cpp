@@ -122,7 +122,7 @@ bool is_absolute(const std::string& file) {
 }
 
 // A mesh's file is found from the scene file's folder, as a user writes it next to the scene.
-Mesh parse_mesh(const JsonFields& fields, const std::string& folder) {
+Mesh parse_mesh(const JsonFields& fields, const std::string& folder, std::size_t& triangles) {
     const std::string file = fields.string("file");
     if (file.empty()) fail_field(fields.path("file"), "must not be empty");
     MeshTransform transform;
@@ -131,18 +131,22 @@ Mesh parse_mesh(const JsonFields& fields, const std::string& folder) {
     transform.rotate_degrees = fields.vec3_or("rotate", Vec3{});
     const std::string path = folder.empty() || is_absolute(file) ? file : folder + "/" + file;
     try {
-        return Mesh{load_obj_mesh(path, transform)};
+        Mesh mesh{load_obj_mesh(path, transform, kMaxSceneTriangles - triangles)};
+        triangles += mesh.data->triangles.size();
+        return mesh;
     } catch (const SceneError& error) {
         fail_field(fields.path("file"), error.what());
     }
 }
 
-SceneObject parse_object(const json& value, const std::string& path, const std::string& folder) {
+// `triangles` counts those of the scene's meshes so far.
+SceneObject parse_object(const json& value, const std::string& path, const std::string& folder,
+                         std::size_t& triangles) {
     const std::string type = JsonFields(value, path).string("type");
     if (type == "mesh") {
         const JsonFields fields(value, path,
                                 {"type", "name", "colour", "file", "translate", "scale", "rotate"});
-        return {fields.string("name"), parse_mesh(fields, folder),
+        return {fields.string("name"), parse_mesh(fields, folder, triangles),
                 fields.colour_or("colour", {1.0f, 1.0f, 1.0f})};
     }
     for (const ShapeKeys& keys : kShapeKeys) {
@@ -274,11 +278,12 @@ Scene parse_scene(const std::string& text, const std::string& folder) {
         JsonFields(top.required("camera"), "camera", {"position", "target", "up", "fov"}));
 
     std::map<std::string, int> object_names;
+    std::size_t triangles = 0;
     if (top.has("objects")) {
         const json& objects = read_array(top.required("objects"), "objects");
         for (std::size_t i = 0; i < objects.size(); ++i) {
             const std::string path = element_path("objects", i);
-            scene.objects.push_back(parse_object(objects[i], path, folder));
+            scene.objects.push_back(parse_object(objects[i], path, folder, triangles));
             claim_name(object_names, scene.objects.back().name, static_cast<int>(i),
                        member_path(path, "name"));
         }
