@@ -173,7 +173,7 @@ TEST(SceneParseErrors, Objects) {
         return error_of(with_camera("\"objects\": [" + list + "]"));
     };
     EXPECT_EQ(objects(R"({"type": "cube", "name": "c"})"),
-              "objects[0].type: unknown type \"cube\" (expected sphere, plane or box)");
+              "objects[0].type: unknown type \"cube\" (expected sphere, plane, box or mesh)");
     EXPECT_EQ(objects(R"({"type": "sphere", "name": "b", "center": [0, 0, 0], "radus": 1})"),
               "objects[0]: unknown key \"radus\" (expected one of: type, name, colour, center, "
               "radius)");

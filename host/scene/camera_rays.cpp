@@ -3,6 +3,8 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "host/scene/angles.h"
+
 namespace tmhost {
 
 namespace {
@@ -29,22 +31,11 @@ Vec3 in_safe_range(Vec3 v) {
 double tan_degrees(double degrees) {
     constexpr double kPi = 3.14159265358979323846;
     // Above 45 degrees, tan x = cos y / sin y with y = 90 - x: the series argument stays below
-    // pi/4, where Taylor series of sine and cosine to the 25th power leave an error far below a
-    // double's precision, and neither quotient suffers cancellation.
+    // pi/4, and neither quotient suffers cancellation.
     const bool complement = degrees > 45.0;
     const double angle = (complement ? 90.0 - degrees : degrees) * (kPi / 180.0);
-    const double square = angle * angle;
-    double sine = 0.0;
-    double cosine = 0.0;
-    double sine_term = angle;
-    double cosine_term = 1.0;
-    for (int k = 0; k < 13; ++k) {
-        sine += sine_term;
-        cosine += cosine_term;
-        sine_term *= -square / ((2.0 * k + 2.0) * (2.0 * k + 3.0));
-        cosine_term *= -square / ((2.0 * k + 1.0) * (2.0 * k + 2.0));
-    }
-    return complement ? cosine / sine : sine / cosine;
+    const SineCosine series = series_sine_cosine(angle);
+    return complement ? series.cosine / series.sine : series.sine / series.cosine;
 }
 
 CameraRays::CameraRays(const Camera& camera, int width, int height)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <string>
 #include <variant>
@@ -41,7 +42,29 @@ struct Box {
     Vec3 max;
 };
 
-using Shape = std::variant<Sphere, Plane, Box>;
+// One triangle of a mesh, held as the intersection test uses it: a corner and the two edges from
+// it, and the mesh's normals at its three corners (indices into MeshData::normals, or -1 each
+// when the file gives none, and the face's own normal is used).
+struct MeshTriangle {
+    Vec3 corner;
+    Vec3 edge1;
+    Vec3 edge2;
+    std::array<int, 3> normals{-1, -1, -1};
+};
+
+// A triangle mesh in scene coordinates, its transform applied: every vertex finite and within the
+// coordinate limit, every triangle of non-zero area, every normal unit length.
+struct MeshData {
+    std::vector<MeshTriangle> triangles;
+    std::vector<Vec3> normals;
+};
+
+// Shared, so that copying a scene does not copy its triangles.
+struct Mesh {
+    std::shared_ptr<const MeshData> data;
+};
+
+using Shape = std::variant<Sphere, Plane, Box, Mesh>;
 
 struct SceneObject {
     std::string name;

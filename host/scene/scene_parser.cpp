@@ -8,6 +8,7 @@
 #include "host/image/whole_file.h"
 #include "host/scene/json_document.h"
 #include "host/scene/json_fields.h"
+#include "host/scene/obj_mesh.h"
 #include "host/scene/scene_error.h"
 
 namespace tmhost {
@@ -95,8 +96,59 @@ struct ShapeKeys {
 const ShapeKeys kShapeKeys[] = {
     {"sphere", "center", "radius"}, {"plane", "point", "normal"}, {"box", "min", "max"}};
 
-SceneObject parse_object(const json& value, const std::string& path) {
+// Positive numbers, one for every axis or one per axis.
+Vec3 parse_scale(const JsonFields& fields) {
+    if (!fields.has("scale")) return {1.0, 1.0, 1.0};
+    const json& value = fields.required("scale");
+    const std::string path = fields.path("scale");
+    Vec3 scale;
+    if (value.is_number()) {
+        const double factor = read_number(value, path);
+        scale = {factor, factor, factor};
+    } else if (value.is_array()) {
+        scale = read_vec3(value, path);
+    } else {
+        fail_field(path, "expected a number or an array of 3 numbers");
+    }
+    if (!(scale.x > 0.0 && scale.y > 0.0 && scale.z > 0.0)) {
+        fail_field(path, "must be greater than 0");
+    }
+    return scale;
+}
+
+bool is_absolute(const std::string& file) {
+    return (!file.empty() && (file[0] == '/' || file[0] == '\\')) ||
+           (file.size() >= 2 && file[1] == ':');
+}
+
+// A mesh's file is found from the scene file's folder, as a user writes it next to the scene.
+Mesh parse_mesh(const JsonFields& fields, const std::string& folder, std::size_t& triangles) {
+    const std::string file = fields.string("file");
+    if (file.empty()) fail_field(fields.path("file"), "must not be empty");
+    MeshTransform transform;
+    transform.translate = fields.has("translate") ? fields.position("translate") : Vec3{};
+    transform.scale = parse_scale(fields);
+    transform.rotate_degrees = fields.vec3_or("rotate", Vec3{});
+    const std::string path = folder.empty() || is_absolute(file) ? file : folder + "/" + file;
+    try {
+        Mesh mesh{load_obj_mesh(path, transform, kMaxSceneTriangles - triangles)};
+        triangles += mesh.data->triangles.size();
+        return mesh;
+    } catch (const SceneError& error) {
+        fail_field(fields.path("file"), error.what());
+    }
+}
+
+// `triangles` counts those of the scene's meshes so far.
+SceneObject parse_object(const json& value, const std::string& path, const std::string& folder,
+                         std::size_t& triangles) {
     const std::string type = JsonFields(value, path).string("type");
+    if (type == "mesh") {
+        const JsonFields fields(value, path,
+                                {"type", "name", "colour", "file", "translate", "scale", "rotate"});
+        return {fields.string("name"), parse_mesh(fields, folder, triangles),
+                fields.colour_or("colour", {1.0f, 1.0f, 1.0f})};
+    }
     for (const ShapeKeys& keys : kShapeKeys) {
         if (type != keys.type) continue;
         const JsonFields fields(value, path, {"type", "name", "colour", keys.first, keys.second});
@@ -104,7 +156,7 @@ SceneObject parse_object(const json& value, const std::string& path) {
                 fields.colour_or("colour", {1.0f, 1.0f, 1.0f})};
     }
     fail_field(member_path(path, "type"),
-               "unknown type \"" + type + "\" (expected sphere, plane or box)");
+               "unknown type \"" + type + "\" (expected sphere, plane, box or mesh)");
 }
 
 // A list of names resolved against a name table: indices in the order written, each name once.
@@ -216,7 +268,7 @@ void parse_image(const JsonFields& fields, Scene& scene) {
 
 }  // namespace
 
-Scene parse_scene(const std::string& text) {
+Scene parse_scene(const std::string& text, const std::string& folder) {
     const json document = parse_json_document(text);
     const JsonFields top(
         document, "",
@@ -226,11 +278,12 @@ Scene parse_scene(const std::string& text) {
         JsonFields(top.required("camera"), "camera", {"position", "target", "up", "fov"}));
 
     std::map<std::string, int> object_names;
+    std::size_t triangles = 0;
     if (top.has("objects")) {
         const json& objects = read_array(top.required("objects"), "objects");
         for (std::size_t i = 0; i < objects.size(); ++i) {
             const std::string path = element_path("objects", i);
-            scene.objects.push_back(parse_object(objects[i], path));
+            scene.objects.push_back(parse_object(objects[i], path, folder, triangles));
             claim_name(object_names, scene.objects.back().name, static_cast<int>(i),
                        member_path(path, "name"));
         }
@@ -278,7 +331,8 @@ Scene load_scene_file(const std::string& path) {
         throw SceneError(error.what());
     }
     try {
-        return parse_scene(text);
+        const std::size_t slash = path.find_last_of("/\\");
+        return parse_scene(text, slash == std::string::npos ? "" : path.substr(0, slash));
     } catch (const SceneError& error) {
         throw SceneError(path + ": " + error.what());
     }

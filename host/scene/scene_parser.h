@@ -7,8 +7,9 @@
 
 namespace tmhost {
 
-// Throws SceneError with a one-line message naming the place of the first fault.
-Scene parse_scene(const std::string& text);
+// Throws SceneError with a one-line message naming the place of the first fault. Mesh files
+// named by a relative path are looked for in `folder` ("" for the working folder).
+Scene parse_scene(const std::string& text, const std::string& folder = "");
 
 // As parse_scene, with the file's path in front of every message ("a.json: line 2, column 7: ...").
 Scene load_scene_file(const std::string& path);

@@ -74,14 +74,56 @@ std::optional<ShapeHit> hit_box(const Box& box, const Ray& ray, double t_min, do
     return ShapeHit{entering ? t_enter : t_exit, normal};
 }
 
+// The normal at barycentric (u, v): the file's normals interpolated and made unit length, or the
+// face's where the file gives none or they cancel out there.
+Vec3 triangle_normal(const MeshData& mesh, const MeshTriangle& triangle, double u, double v) {
+    const std::array<int, 3>& n = triangle.normals;
+    if (n[0] >= 0 && n[1] >= 0 && n[2] >= 0) {
+        const auto at = [&mesh](int index) {
+            return mesh.normals[static_cast<std::size_t>(index)];
+        };
+        const Vec3 blend = at(n[0]) * (1.0 - u - v) + at(n[1]) * u + at(n[2]) * v;
+        if (dot(blend, blend) > 0.0) return normalize(blend);
+    }
+    return normalize(cross(triangle.edge1, triangle.edge2));
+}
+
 }  // namespace
+
+std::optional<ShapeHit> intersect_triangle(const MeshData& mesh, std::size_t index, const Ray& ray,
+                                           double t_min, double t_max) {
+    const MeshTriangle& triangle = mesh.triangles[index];
+    const Vec3 across = cross(ray.direction, triangle.edge2);
+    const double determinant = dot(triangle.edge1, across);
+    if (determinant == 0.0) return std::nullopt;  // the ray runs in the triangle's plane
+    const double inverse = 1.0 / determinant;
+    const Vec3 from_corner = ray.origin - triangle.corner;
+    const double u = dot(from_corner, across) * inverse;
+    if (!(u >= 0.0 && u <= 1.0)) return std::nullopt;
+    const Vec3 up = cross(from_corner, triangle.edge1);
+    const double v = dot(ray.direction, up) * inverse;
+    if (!(v >= 0.0 && u + v <= 1.0)) return std::nullopt;
+    const double t = dot(triangle.edge2, up) * inverse;
+    if (!inside(t, t_min, t_max)) return std::nullopt;
+    return ShapeHit{t, triangle_normal(mesh, triangle, u, v)};
+}
 
 std::optional<ShapeHit> intersect(const Shape& shape, const Ray& ray, double t_min, double t_max) {
     if (const auto* sphere = std::get_if<Sphere>(&shape)) {
         return hit_sphere(*sphere, ray, t_min, t_max);
     }
     if (const auto* plane = std::get_if<Plane>(&shape)) return hit_plane(*plane, ray, t_min, t_max);
-    return hit_box(std::get<Box>(shape), ray, t_min, t_max);
+    if (const auto* box = std::get_if<Box>(&shape)) return hit_box(*box, ray, t_min, t_max);
+    const MeshData& mesh = *std::get<Mesh>(shape).data;
+    std::optional<ShapeHit> nearest;
+    double limit = t_max;
+    for (std::size_t i = 0; i < mesh.triangles.size(); ++i) {
+        const auto found = intersect_triangle(mesh, i, ray, t_min, limit);
+        if (!found) continue;
+        limit = found->t;
+        nearest = found;
+    }
+    return nearest;
 }
 
 }  // namespace tmhost

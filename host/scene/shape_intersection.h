@@ -1,6 +1,7 @@
 // Where a ray meets one shape.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 
 #include "host/scene/ray.h"
@@ -10,11 +11,19 @@ namespace tmhost {
 
 struct ShapeHit {
     double t = 0.0;
-    Vec3 normal;  // unit; outward for spheres and boxes, the stored normal for planes
+    Vec3 normal;  // unit; outward for spheres and boxes, the stored normal for planes, the
+                  // interpolated vertex normal or the face normal for mesh triangles
 };
 
 // The nearest meeting with t_min < t < t_max, if any. Both crossings of a sphere and both faces
 // of a box count, so a ray that starts inside finds the way out: shadow segments rely on it.
+// A mesh's nearest triangle; of two at the same distance, the one listed first.
 std::optional<ShapeHit> intersect(const Shape& shape, const Ray& ray, double t_min, double t_max);
+
+// One triangle of a mesh (Moller-Trumbore, in double). A ray through an edge shared by two
+// triangles meets at least one of them unless rounding puts it just outside both, a gap far
+// below the offsets of host/scene/ray_offset.h.
+std::optional<ShapeHit> intersect_triangle(const MeshData& mesh, std::size_t triangle,
+                                           const Ray& ray, double t_min, double t_max);
 
 }  // namespace tmhost

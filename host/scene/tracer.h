@@ -1,10 +1,18 @@
 // The geometric questions a render puts to a scene: what a ray sees, whether anything stands
-// between two points, and how much light a light delivers at a point. Everything is const and
-// keeps no cache, so any number of render threads may share one Tracer.
+// between two points, and how much light a light delivers at a point. The constructor builds a
+// bounding volume hierarchy over the scene's bounded objects and triangles (planes stay beside
+// it); after that everything is const and keeps no cache, so any number of render threads may
+// share one Tracer.
+//
+// The answers are those of testing every object in turn, bit for bit (the functions
+// nearest_hit_of_every_object and segment_blocked_by_any_object below do so, for the tests): of
+// two objects met at the same distance the one listed first wins, and of two triangles of one
+// mesh, the one listed first.
 #pragma once
 
 #include <optional>
 
+#include "host/scene/bvh.h"
 #include "host/scene/ray.h"
 #include "host/scene/scene.h"
 
@@ -38,8 +46,21 @@ public:
     // colour_out when no light arrives: blocked, an index out of range or a non-finite point.
     bool illuminate(int light, const float point[3], bool shadows, float colour_out[3]) const;
 
+    const Bvh& bvh() const { return bvh_; }
+
 private:
     Scene scene_;
+    Bvh bvh_;
+    std::vector<int> planes_;  // objects outside the tree, in the scene's order
 };
+
+// The bounded primitives of the scene as the tree holds them: each sphere and box, each triangle
+// of each mesh, with bounds padded beyond the rounding of their own hit tests.
+std::vector<BvhPrimitive> bounded_primitives(const Scene& scene);
+
+// What the Tracer answers, found by testing every object in turn.
+std::optional<Hit> nearest_hit_of_every_object(const Scene& scene, const Ray& ray);
+bool segment_blocked_by_any_object(const Scene& scene, const Vec3& from, const Vec3& span,
+                                   double span_length);
 
 }  // namespace tmhost

@@ -222,6 +222,16 @@ int main(int argc, char** argv) {
     }
 
     tmhost::TemporaryFolder folder;
+    // The mesh scenes name OBJ files beside them. A small cube stands in for each, under its name,
+    // so that a hostile mesh scene reaches a mesh and its transform without the cost of loading
+    // tens of thousands of triangles in every case.
+    for (const fs::directory_entry& entry :
+         fs::directory_iterator(TONEMIX_SOURCE_DIR "/scenes/meshes")) {
+        folder.write("meshes/" + entry.path().filename().string(),
+                     "v -1 -1 -1\nv 1 -1 -1\nv 1 1 -1\nv -1 1 -1\nv -1 -1 1\nv 1 -1 1\n"
+                     "v 1 1 1\nv -1 1 1\nvn 0 0 -1\nvn 0 0 1\nf 1//1 4//1 3//1 2//1\n"
+                     "f 5//2 6//2 7//2 8//2\nf 1 2 6 5\nf 4 8 7 3\nf 1 5 8 4\nf 2 3 7 6\n");
+    }
     const fs::path module = folder.path() / "module" / "Tonemix.cdl";
     fs::create_directories(module.parent_path());
     fs::copy_file(TONEMIX_MODULE_FILE, module);

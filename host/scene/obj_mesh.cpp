@@ -1,0 +1,369 @@
+#include "host/scene/obj_mesh.h"
+
+#include <tiny_obj_loader.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+#include <string_view>
+#include <vector>
+
+#include "host/image/whole_file.h"
+#include "host/scene/angles.h"
+#include "host/scene/json_fields.h"
+#include "host/scene/ray_offset.h"
+#include "host/scene/scene_error.h"
+
+namespace tmhost {
+
+namespace {
+
+[[noreturn]] void fail_line(const std::string& path, std::size_t line, const std::string& what) {
+    throw SceneError(path + ": line " + std::to_string(line) + ": " + what);
+}
+
+[[noreturn]] void fail_file(const std::string& path, const std::string& what) {
+    throw SceneError(path + ": " + what);
+}
+
+// A face corner as the file gives it, resolved to indices from 0 (-1: no normal).
+struct Corner {
+    long vertex = -1;
+    long normal = -1;
+};
+
+// The statements of the file that the mesh is made of, each with its line. The loader reads the
+// same text; this pass is the stricter one: tinyobjloader reads a malformed number as 0, skips a
+// statement it does not know and checks no index range, so a broken file would come out as a
+// wrong mesh without a word.
+struct CheckedText {
+    std::vector<std::size_t> vertex_lines;
+    std::vector<std::size_t> normal_lines;
+    std::vector<std::size_t> face_lines;
+    std::vector<std::size_t> face_starts;  // into corners, one per face
+    std::vector<Corner> corners;
+};
+
+// The statements of the format that carry nothing a mesh needs: checked for nothing, ignored
+// (free-form curves and surfaces, groups, materials, display attributes).
+bool is_ignored_statement(std::string_view keyword) {
+    static const char* const kIgnored[] = {
+        "vt",     "vp",     "l",      "p",        "g",        "o",    "s",          "mg",
+        "usemtl", "mtllib", "usemap", "maplib",   "cstype",   "deg",  "bmat",       "step",
+        "curv",   "curv2",  "surf",   "parm",     "trim",     "hole", "scrv",       "sp",
+        "end",    "con",    "bevel",  "c_interp", "d_interp", "lod",  "shadow_obj", "trace_obj",
+        "ctech",  "stech",  "vw",     "t"};
+    return std::find(std::begin(kIgnored), std::end(kIgnored), keyword) != std::end(kIgnored);
+}
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// Decimal notation only: the loader reads nothing else (no hexadecimal, no "nan" or "inf").
+bool is_decimal(std::string_view token) {
+    std::size_t i = 0;
+    if (i < token.size() && (token[i] == '+' || token[i] == '-')) ++i;
+    std::size_t digits = 0;
+    while (i < token.size() && is_digit(token[i])) ++i, ++digits;
+    if (i < token.size() && token[i] == '.') {
+        ++i;
+        while (i < token.size() && is_digit(token[i])) ++i, ++digits;
+    }
+    if (digits == 0) return false;
+    if (i < token.size() && (token[i] == 'e' || token[i] == 'E')) {
+        ++i;
+        if (i < token.size() && (token[i] == '+' || token[i] == '-')) ++i;
+        std::size_t exponent = 0;
+        while (i < token.size() && is_digit(token[i])) ++i, ++exponent;
+        if (exponent == 0) return false;
+    }
+    return i == token.size();
+}
+
+std::string quoted(std::string_view token) {
+    constexpr std::size_t kLongest = 40;  // a line of garbage is not repeated whole
+    std::string text(token.substr(0, kLongest));
+    if (token.size() > kLongest) text += "...";
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+    }
+    return "\"" + text + "\"";
+}
+
+void check_number(std::string_view token, const std::string& path, std::size_t line) {
+    if (!is_decimal(token)) {
+        fail_line(path, line, "expected a finite decimal number, got " + quoted(token));
+    }
+    if (!std::isfinite(std::strtod(std::string(token).c_str(), nullptr))) {
+        fail_line(path, line, "number out of range: " + quoted(token));
+    }
+}
+
+void check_numbers(const std::vector<std::string_view>& fields, std::size_t least, std::size_t most,
+                   const char* what, const std::string& path, std::size_t line) {
+    if (fields.size() < least || fields.size() > most) {
+        fail_line(
+            path, line,
+            std::string("expected ") + what + ", got " + std::to_string(fields.size()) + " fields");
+    }
+    for (const std::string_view field : fields) check_number(field, path, line);
+}
+
+// A face corner's index: 1 up to the count, or -1 down to minus the count so far.
+long read_index(std::string_view text, long so_far, const char* what, const std::string& path,
+                std::size_t line) {
+    std::size_t i = (!text.empty() && (text[0] == '-' || text[0] == '+')) ? 1 : 0;
+    const bool digits =
+        i < text.size() && text.size() - i <= 9 &&
+        std::all_of(text.begin() + static_cast<std::ptrdiff_t>(i), text.end(), is_digit);
+    if (!digits) {
+        fail_line(path, line, std::string("expected a ") + what + " index, got " + quoted(text));
+    }
+    const long index = std::strtol(std::string(text).c_str(), nullptr, 10);
+    if (index == 0) fail_line(path, line, std::string(what) + " index 0 (indices count from 1)");
+    if (index < 0) {
+        if (-index > so_far) {
+            fail_line(path, line,
+                      std::string(what) + " index " + std::to_string(index) + " out of range (" +
+                          std::to_string(so_far) + " before this line)");
+        }
+        return so_far + index;
+    }
+    return index - 1;  // checked against the whole file's count at its end
+}
+
+void read_face(const std::vector<std::string_view>& fields, const CheckedText& text,
+               CheckedText& out, const std::string& path, std::size_t line) {
+    // tinyobjloader counts a face's corners in a byte.
+    if (fields.size() < 3) fail_line(path, line, "a face needs at least 3 corners");
+    if (fields.size() > 255) fail_line(path, line, "a face of more than 255 corners");
+    out.face_lines.push_back(line);
+    out.face_starts.push_back(out.corners.size());
+    for (const std::string_view field : fields) {
+        std::vector<std::string_view> parts;
+        std::size_t start = 0;
+        for (;;) {
+            const std::size_t slash = field.find('/', start);
+            parts.push_back(
+                field.substr(start, slash == std::string_view::npos ? slash : slash - start));
+            if (slash == std::string_view::npos) break;
+            start = slash + 1;
+        }
+        if (parts.size() > 3) fail_line(path, line, "malformed face corner " + quoted(field));
+        Corner corner;
+        corner.vertex =
+            read_index(parts[0], static_cast<long>(text.vertex_lines.size()), "vertex", path, line);
+        if (parts.size() >= 2 && !parts[1].empty()) {
+            read_index(parts[1], 1L << 30, "texture coordinate", path, line);
+        } else if (parts.size() == 2) {
+            fail_line(path, line, "malformed face corner " + quoted(field));
+        }
+        if (parts.size() == 3) {
+            corner.normal = read_index(parts[2], static_cast<long>(text.normal_lines.size()),
+                                       "normal", path, line);
+        }
+        out.corners.push_back(corner);
+    }
+}
+
+std::vector<std::string_view> fields_of(std::string_view rest) {
+    std::vector<std::string_view> fields;
+    std::size_t i = 0;
+    while (i < rest.size()) {
+        while (i < rest.size() && (rest[i] == ' ' || rest[i] == '\t')) ++i;
+        const std::size_t start = i;
+        while (i < rest.size() && rest[i] != ' ' && rest[i] != '\t') ++i;
+        if (i > start) fields.push_back(rest.substr(start, i - start));
+    }
+    return fields;
+}
+
+// Lines end as the loader ends them: at "\n", "\r\n" or a lone "\r", so that both count alike.
+CheckedText check_text(const std::string& text, const std::string& path) {
+    CheckedText out;
+    std::size_t line = 0;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = at;
+        while (end < text.size() && text[end] != '\n' && text[end] != '\r') ++end;
+        ++line;
+        const std::string_view content(text.data() + at, end - at);
+        at = end;
+        if (at < text.size())
+            at += text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n' ? 2 : 1;
+
+        std::vector<std::string_view> fields = fields_of(content);
+        if (fields.empty() || fields[0][0] == '#') continue;
+        const std::string_view keyword = fields[0];
+        fields.erase(fields.begin());
+        if (content.find('\0') != std::string_view::npos) fail_line(path, line, "a NUL byte");
+        if (keyword == "v") {
+            // x y z, with w or with a colour after them
+            if (fields.size() == 5) fail_line(path, line, "expected 3, 4 or 6 numbers, got 5");
+            check_numbers(fields, 3, 6, "3, 4 or 6 numbers", path, line);
+            out.vertex_lines.push_back(line);
+        } else if (keyword == "vn") {
+            check_numbers(fields, 3, 3, "3 numbers", path, line);
+            out.normal_lines.push_back(line);
+        } else if (keyword == "vt") {
+            check_numbers(fields, 1, 3, "1 to 3 numbers", path, line);
+        } else if (keyword == "f") {
+            read_face(fields, out, out, path, line);
+        } else if (!is_ignored_statement(keyword)) {
+            fail_line(path, line, "unknown statement " + quoted(keyword));
+        }
+    }
+    // Positive indices may point past their line, as the loader allows; they must exist at the end.
+    for (std::size_t f = 0; f < out.face_starts.size(); ++f) {
+        const std::size_t end =
+            f + 1 < out.face_starts.size() ? out.face_starts[f + 1] : out.corners.size();
+        for (std::size_t c = out.face_starts[f]; c < end; ++c) {
+            const Corner& corner = out.corners[c];
+            if (corner.vertex >= static_cast<long>(out.vertex_lines.size())) {
+                fail_line(path, out.face_lines[f],
+                          "vertex index " + std::to_string(corner.vertex + 1) + " out of range (" +
+                              std::to_string(out.vertex_lines.size()) + " vertices)");
+            }
+            if (corner.normal >= static_cast<long>(out.normal_lines.size())) {
+                fail_line(path, out.face_lines[f],
+                          "normal index " + std::to_string(corner.normal + 1) + " out of range (" +
+                              std::to_string(out.normal_lines.size()) + " normals)");
+            }
+        }
+    }
+    if (out.face_lines.empty()) fail_file(path, "no faces");
+    return out;
+}
+
+struct Rotation {
+    SineCosine x, y, z;
+
+    Vec3 apply(Vec3 v) const {
+        v = {v.x, x.cosine * v.y - x.sine * v.z, x.sine * v.y + x.cosine * v.z};
+        v = {y.cosine * v.x + y.sine * v.z, v.y, y.cosine * v.z - y.sine * v.x};
+        return {z.cosine * v.x - z.sine * v.y, z.sine * v.x + z.cosine * v.y, v.z};
+    }
+};
+
+bool has_unit_direction(const Vec3& v) {
+    const double squared = dot(v, v);
+    return squared > 0.0 && std::isfinite(squared) && is_finite(normalize(v));
+}
+
+}  // namespace
+
+std::shared_ptr<const MeshData> parse_obj_mesh(const std::string& text, const std::string& path,
+                                               const MeshTransform& transform,
+                                               std::size_t max_triangles) {
+    const CheckedText checked = check_text(text, path);
+    // Counted before anything is built: a small file of short faces can name millions.
+    const std::size_t triangles = checked.corners.size() - 2 * checked.face_starts.size();
+    if (triangles > max_triangles) {
+        const std::string limit = std::to_string(kMaxSceneTriangles);
+        fail_file(path, std::to_string(triangles) + " triangles, more than " +
+                            (max_triangles == kMaxSceneTriangles
+                                 ? "a scene's meshes may hold (" + limit + ")"
+                                 : "the " + std::to_string(max_triangles) +
+                                       " that the scene's other meshes leave of " + limit));
+    }
+
+    tinyobj::attrib_t attributes;
+    std::vector<tinyobj::shape_t> shapes;
+    std::vector<tinyobj::material_t> materials;
+    std::string warnings;
+    std::string errors;
+    std::istringstream stream(text);
+    if (!tinyobj::LoadObj(&attributes, &shapes, &materials, &warnings, &errors, &stream, nullptr,
+                          false)) {
+        const std::string first = errors.substr(0, errors.find('\n'));
+        fail_file(path, "not read: " + (first.empty() ? std::string("no reason given") : first));
+    }
+    // The loader's reading must be the check's, statement for statement, or the lines that the
+    // messages name would be the wrong ones.
+    std::vector<Corner> corners;
+    for (const tinyobj::shape_t& shape : shapes) {
+        for (const tinyobj::index_t& index : shape.mesh.indices) {
+            corners.push_back({index.vertex_index, index.normal_index});
+        }
+    }
+    const bool same = attributes.vertices.size() == 3 * checked.vertex_lines.size() &&
+                      attributes.normals.size() == 3 * checked.normal_lines.size() &&
+                      corners.size() == checked.corners.size() &&
+                      std::equal(corners.begin(), corners.end(), checked.corners.begin(),
+                                 [](const Corner& a, const Corner& b) {
+                                     return a.vertex == b.vertex && a.normal == b.normal;
+                                 });
+    if (!same) fail_file(path, "the OBJ loader read the file otherwise than its check did");
+
+    const Rotation rotation{sine_cosine_degrees(transform.rotate_degrees.x),
+                            sine_cosine_degrees(transform.rotate_degrees.y),
+                            sine_cosine_degrees(transform.rotate_degrees.z)};
+    std::vector<Vec3> vertices(checked.vertex_lines.size());
+    for (std::size_t i = 0; i < vertices.size(); ++i) {
+        const Vec3 file{attributes.vertices[3 * i], attributes.vertices[3 * i + 1],
+                        attributes.vertices[3 * i + 2]};
+        if (!is_finite(file)) fail_line(path, checked.vertex_lines[i], "coordinate out of range");
+        const Vec3 scaled{file.x * transform.scale.x, file.y * transform.scale.y,
+                          file.z * transform.scale.z};
+        vertices[i] = rotation.apply(scaled) + transform.translate;
+        if (!is_finite(vertices[i]) || largest_coordinate(vertices[i]) > kMaxCoordinate) {
+            fail_line(path, checked.vertex_lines[i],
+                      std::string("vertex beyond ") + kMaxCoordinateText + " once transformed");
+        }
+    }
+    auto mesh = std::make_shared<MeshData>();
+    mesh->triangles.reserve(triangles);
+    mesh->normals.resize(checked.normal_lines.size());
+    for (std::size_t i = 0; i < mesh->normals.size(); ++i) {
+        const Vec3 file{attributes.normals[3 * i], attributes.normals[3 * i + 1],
+                        attributes.normals[3 * i + 2]};
+        // A normal follows the inverse of the scale, so that it stays square to the surface.
+        const Vec3 turned = rotation.apply(
+            {file.x / transform.scale.x, file.y / transform.scale.y, file.z / transform.scale.z});
+        if (!is_finite(file) || !has_unit_direction(turned)) {
+            fail_line(path, checked.normal_lines[i],
+                      file == Vec3{} ? "normal of zero length" : "normal length out of range");
+        }
+        mesh->normals[i] = normalize(turned);
+    }
+    for (std::size_t f = 0; f < checked.face_starts.size(); ++f) {
+        const std::size_t first = checked.face_starts[f];
+        const std::size_t end = f + 1 < checked.face_starts.size() ? checked.face_starts[f + 1]
+                                                                   : checked.corners.size();
+        for (std::size_t c = first + 1; c + 1 < end; ++c) {
+            const Corner fan[3] = {checked.corners[first], checked.corners[c],
+                                   checked.corners[c + 1]};
+            MeshTriangle triangle;
+            triangle.corner = vertices[static_cast<std::size_t>(fan[0].vertex)];
+            triangle.edge1 = vertices[static_cast<std::size_t>(fan[1].vertex)] - triangle.corner;
+            triangle.edge2 = vertices[static_cast<std::size_t>(fan[2].vertex)] - triangle.corner;
+            if (!has_unit_direction(cross(triangle.edge1, triangle.edge2))) {
+                fail_line(path, checked.face_lines[f],
+                          "triangle of zero area (vertices " + std::to_string(fan[0].vertex + 1) +
+                              ", " + std::to_string(fan[1].vertex + 1) + ", " +
+                              std::to_string(fan[2].vertex + 1) + ")");
+            }
+            if (fan[0].normal >= 0 && fan[1].normal >= 0 && fan[2].normal >= 0) {
+                triangle.normals = {static_cast<int>(fan[0].normal),
+                                    static_cast<int>(fan[1].normal),
+                                    static_cast<int>(fan[2].normal)};
+            }
+            mesh->triangles.push_back(triangle);
+        }
+    }
+    return mesh;
+}
+
+std::shared_ptr<const MeshData> load_obj_mesh(const std::string& path,
+                                              const MeshTransform& transform,
+                                              std::size_t max_triangles) {
+    std::string text;
+    try {
+        text = read_file(path);
+    } catch (const FileError& error) {
+        throw SceneError(error.what());
+    }
+    return parse_obj_mesh(text, path, transform, max_triangles);
+}
+
+}  // namespace tmhost
