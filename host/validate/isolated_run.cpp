@@ -164,29 +164,26 @@ void write_all(const std::string& text) {
 
 void note_to_parent(const std::string& what) { write_all("note " + one_line(what) + "\n"); }
 
-// The last note in what the child wrote, and the text from its verdict on.
-std::string last_note(const std::string& text) {
-    std::string note;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        std::size_t end = text.find('\n', at);
-        if (end == std::string::npos) end = text.size();
-        if (text.compare(at, 5, "note ") == 0) note = text.substr(at + 5, end - at - 5);
-        at = end + 1;
-    }
-    return note;
-}
+// What a child wrote: its progress notes, of which the last counts, and its verdict's lines.
+struct ChildText {
+    std::string last_note;
+    std::string verdict;
+};
 
-std::string without_notes(const std::string& text) {
-    std::string kept;
+ChildText split_notes(const std::string& text) {
+    ChildText split;
     std::size_t at = 0;
     while (at < text.size()) {
         std::size_t end = text.find('\n', at);
         if (end == std::string::npos) end = text.size();
-        if (text.compare(at, 5, "note ") != 0) kept += text.substr(at, end - at) + "\n";
+        if (text.compare(at, 5, "note ") == 0) {
+            split.last_note = text.substr(at + 5, end - at - 5);
+        } else {
+            split.verdict += text.substr(at, end - at) + "\n";
+        }
         at = end + 1;
     }
-    return kept;
+    return split;
 }
 
 std::string signal_text(int number) {
@@ -243,7 +240,8 @@ GroupVerdict run_isolated(const ValidationGroup& group, const ValidationSettings
     int status = 0;
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
-    const std::string note = last_note(text);
+    const ChildText child_text = split_notes(text);
+    const std::string& note = child_text.last_note;
     if (timed_out) return with_last_note(failed(limit_text(time_limit_seconds)), note);
     if (WIFSIGNALED(status)) return with_last_note(failed(signal_text(WTERMSIG(status))), note);
     if (WIFEXITED(status) && WEXITSTATUS(status) != 0) {
@@ -252,7 +250,7 @@ GroupVerdict run_isolated(const ValidationGroup& group, const ValidationSettings
                    " (the module ended the process)"),
             note);
     }
-    return verdict_from_text(without_notes(text));
+    return verdict_from_text(child_text.verdict);
 }
 
 #else

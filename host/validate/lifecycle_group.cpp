@@ -171,22 +171,17 @@ void careless_hosts(const ValidationSettings& settings, Findings& findings) {
         life.usual_life();
         findings.count("sequences");
     }
-    {
-        Life life(settings, findings, "init without a path");
-        life.send("init without a path", TM_MESSAGE_INIT, life.host().table(), nullptr,
+    std::string too_long(100000, 'a');
+    const struct {
+        const char* what;
+        char* path;
+    } refused_paths[] = {{"init without a path", nullptr},
+                         {"init with a path too long", &too_long[0]}};
+    for (const auto& refused : refused_paths) {
+        Life life(settings, findings, refused.what);
+        life.send(refused.what, TM_MESSAGE_INIT, life.host().table(), refused.path,
                   TM_RESULT_INIT_REFUSED);
         // The table was good: the module may go on without its resource, but must end clean.
-        life.plugin(TM_PLUGIN_MESSAGE_LOAD_RESOURCES, TM_RESULT_NOT_HANDLED);
-        life.end();
-        life.leaves_nothing("after end");
-        life.usual_life();
-        findings.count("sequences");
-    }
-    {
-        Life life(settings, findings, "init with a path too long");
-        std::string path(100000, 'a');
-        life.send("init with a path too long", TM_MESSAGE_INIT, life.host().table(), &path[0],
-                  TM_RESULT_INIT_REFUSED);
         life.plugin(TM_PLUGIN_MESSAGE_LOAD_RESOURCES, TM_RESULT_NOT_HANDLED);
         life.end();
         life.leaves_nothing("after end");

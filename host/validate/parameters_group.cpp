@@ -65,16 +65,6 @@ private:
 
 int32_t TM_CDECL find_index_minus_two(HostContainerHandle, int32_t) { return -2; }
 
-// The word the module reads for a long or bool parameter: the host lets the two read each other,
-// and any other type reads as 0.
-int32_t word_read(const Container& container, int32_t id) {
-    const Element* element = container.element(id);
-    if (element == nullptr) return 0;
-    return element->type == ValueType::integer || element->type == ValueType::boolean
-               ? element->word
-               : 0;
-}
-
 class ParameterCases {
 public:
     ParameterCases(const ValidationSettings& settings, Findings& findings)
@@ -172,7 +162,8 @@ private:
     bool within_work_bounds(const Container& container) const {
         for (const Parameter& parameter : session_->description().parameters()) {
             if (parameter.type != ParameterType::integer || !parameter.max) continue;
-            const double value = word_read(container, parameter.id);
+            // What the module reads: the host lets longs and bools read each other.
+            const double value = container.get_long(parameter.id);
             if (value > *parameter.max || (parameter.min && value < *parameter.min)) return false;
         }
         return true;
