@@ -23,6 +23,7 @@
 #include "host/core/module_session.h"
 #include "host/core/point_light_renderer.h"
 #include "host/core/render_backend.h"
+#include "point_colour_renderer.h"
 #include "tonemix_parameters.h"
 
 namespace {
@@ -192,21 +193,7 @@ TEST(FaultyModulesDeathTest, OnlyTheFaultyBuildAsksForLightsBeyondACountOfInt32M
                 ::testing::ExitedWithCode(3), "asked for light 2147483647");
 }
 
-// One light whose colour is the point it is asked about, so a colour tells the sample points, and
-// so the draws, that made it. Keeps nothing: any number of threads may ask at once.
-class PointColourRenderer : public tmhost::RenderBackend {
-public:
-    int32_t illuminate(RenderContext*, LightRecord*, float colour_out[3], float*,
-                       const float point[3], float*, int32_t, int32_t) override {
-        for (int k = 0; k < 3; ++k) colour_out[k] = point[k];
-        return 1;
-    }
-    LightRecord* get_light(RenderContext*, int32_t) override { return &light_; }
-    int32_t light_count(RenderContext*) override { return 1; }
-
-private:
-    LightRecord light_{};
-};
+using tonemix_test::PointColourRenderer;
 
 using Colour = std::array<float, 3>;
 

@@ -12,6 +12,7 @@
 
 #include "host/core/render_backend.h"
 #include "module_test_support.h"
+#include "point_colour_renderer.h"
 #include "scripted_renderer.h"
 #include "shader_registration.h"
 #include "tonemix_parameters.h"
@@ -21,21 +22,7 @@ namespace {
 
 using Colour = std::array<float, 3>;
 
-// One light whose colour is the point it is asked about: a colour tells the sample points it
-// came from. Answers from any number of threads at once and keeps nothing.
-class PointColourRenderer : public tmhost::RenderBackend {
-public:
-    int32_t illuminate(RenderContext*, LightRecord*, float colour_out[3], float*,
-                       const float point[3], float*, int32_t, int32_t) override {
-        for (int k = 0; k < 3; ++k) colour_out[k] = point[k];
-        return 1;
-    }
-    LightRecord* get_light(RenderContext*, int32_t) override { return &light_; }
-    int32_t light_count(RenderContext*) override { return 1; }
-
-private:
-    LightRecord light_{};
-};
+using tonemix_test::PointColourRenderer;
 
 class SharedNodeTest : public tonemix_test::BoundHostTest {
 protected:
