@@ -35,16 +35,20 @@ void black(float colour[3]) { colour[0] = colour[1] = colour[2] = 0.0f; }
 
 // A thiscall entry with its stack use measured: an entry compiled for another number of words
 // would otherwise leave the host's stack shifted, and the host would fail somewhere else later.
-uint32_t dispatch(const char* operation, const void* entry, void* node,
-                  std::initializer_list<uint32_t> words) {
-    const CheckedCall call =
-        call_thiscall_checked(entry, node, words.begin(), static_cast<int>(words.size()));
-    const int32_t expected = static_cast<int32_t>(4 * words.size());
+uint32_t dispatch(const char* operation, const void* entry, void* node, const uint32_t* words,
+                  int count) {
+    const CheckedCall call = call_thiscall_checked(entry, node, words, count);
+    const int32_t expected = 4 * count;
     if (call.popped_bytes != expected) {
         report(operation, "popped " + std::to_string(call.popped_bytes) + " bytes of arguments, " +
                               std::to_string(expected) + " expected");
     }
     return call.result;
+}
+
+uint32_t dispatch(const char* operation, const void* entry, void* node,
+                  std::initializer_list<uint32_t> words) {
+    return dispatch(operation, entry, node, words.begin(), static_cast<int>(words.size()));
 }
 
 }  // namespace
@@ -139,13 +143,8 @@ int32_t ShaderPlugin::call_fixed(void* node, const FixedOperation& operation) co
     const void* slot = entry_at<const void*>(record_, operation.byte);
     if (!callable(slot != nullptr, node, operation.name)) return 0;
     const std::vector<uint32_t> zeros(static_cast<std::size_t>(operation.words), 0);
-    const CheckedCall call = call_thiscall_checked(slot, node, zeros.data(), operation.words);
-    if (call.popped_bytes != 4 * operation.words) {
-        report(operation.name, "popped " + std::to_string(call.popped_bytes) +
-                                   " bytes of arguments, " + std::to_string(4 * operation.words) +
-                                   " expected");
-    }
-    return operation.has_result ? static_cast<int32_t>(call.result) : 0;
+    const uint32_t result = dispatch(operation.name, slot, node, zeros.data(), operation.words);
+    return operation.has_result ? static_cast<int32_t>(result) : 0;
 }
 
 }  // namespace tmhost
