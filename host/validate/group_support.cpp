@@ -38,6 +38,9 @@ GroupVerdict Findings::verdict() const {
         if (!verdict.counts.empty()) verdict.counts += ", ";
         verdict.counts += std::to_string(entry.second) + " " + entry.first;
     }
+    for (const std::string& limit : limits_) {
+        verdict.counts += (verdict.counts.empty() ? "" : "; ") + limit;
+    }
     verdict.failures = kept_;
     if (failures_ > static_cast<long>(kept_.size())) {
         verdict.failures.push_back("and " + std::to_string(failures_ - kept_.size()) + " more");

@@ -27,6 +27,8 @@ public:
     // Adds to a named count; counts show in the order first named: "40 sequences, 10 loads".
     void count(const char* what, long n = 1);
     long counted(const char* what) const;
+    // What the group left out on this machine, after the counts: "at most 16 threads ...".
+    void limit(std::string what) { limits_.push_back(std::move(what)); }
 
     GroupVerdict verdict() const;
 
@@ -34,6 +36,7 @@ private:
     std::vector<std::string> kept_;
     long failures_ = 0;
     std::vector<std::pair<std::string, long>> counts_;
+    std::vector<std::string> limits_;
 };
 
 // The module loaded into a fresh host and started, its Tonemix shader and description found and

@@ -1,0 +1,50 @@
+// Under a processor emulator the programs leave out what cannot run there, and say so: they must
+// see the machine as the scripts that start them do, and what they leave out must show in their
+// lines.
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "host/core/emulation.h"
+#include "render_test_support.h"
+
+namespace {
+
+TEST(Emulation, TheProgramSeesTheMachineAsItsScriptDoes) {
+    const bool answer = tmhost::running_under_emulation();
+    // scripts/test says what it found; a program that disagreed would check more, or less, than
+    // the script's lines promise.
+    if (const char* expected = std::getenv("TONEMIX_EXPECT_EMULATION")) {
+        EXPECT_EQ(answer, std::string(expected) == "1") << "TONEMIX_EXPECT_EMULATION=" << expected;
+    }
+    // One answer for the life of the process, from any thread.
+    std::vector<int> answers(8, -1);
+    std::vector<std::thread> threads;
+    for (std::size_t t = 0; t < answers.size(); ++t) {
+        threads.emplace_back([&answers, t] { answers[t] = tmhost::running_under_emulation(); });
+    }
+    for (std::thread& thread : threads) thread.join();
+    for (int each : answers) EXPECT_EQ(each, answer ? 1 : 0);
+}
+
+TEST(Emulation, TheThreadsGroupNamesTheThreadCountsItLeftOut) {
+    const tonemix_test::CommandRun run = tonemix_test::run_command(
+        tmhost::run_validate, {"--only", "threads", "--level", "1", "--in-process"});
+    ASSERT_EQ(run.status, 0) << run.error();
+    ASSERT_EQ(run.report.out_lines.size(), 3u);
+    const std::string& line = run.report.out_lines[1];
+    // Five settings, each at 2, 4, 8 ... threads: up to 64 on the processor itself, 16 emulated.
+    EXPECT_EQ(line.rfind("threads: pass (", 0), 0u) << line;
+    if (tmhost::running_under_emulation()) {
+        EXPECT_NE(line.find(" calls, 20 thread counts; at most 16 threads under emulation)"),
+                  std::string::npos)
+            << line;
+    } else {
+        EXPECT_NE(line.find(" calls, 30 thread counts)"), std::string::npos) << line;
+    }
+}
+
+}  // namespace
