@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host/commands/command.h"
+#include "host/core/emulation.h"
 #include "host/core/module_file.h"
 #include "host/render/render_error.h"
 #include "host/validate/isolated_run.h"
@@ -96,10 +97,12 @@ int validate(const CommandArguments& arguments, const CommandSettings& settings,
     validation.level = line.integer("--level", 1, 10).value_or(5);
     validation.seed = chosen_seed(line);
     const bool in_process = line.has("--in-process");
-    // A group's time limit grows with the work its level asks for.
-    const int time_limit =
-        line.integer("--time-limit", 1, 86400)
-            .value_or(static_cast<int>(120 * scaled(validation, 1 << 4) / (1 << 4)) + 60);
+    // A group's time limit grows with the work its level asks for, and with the emulator's
+    // slowness where the program runs on one.
+    const int emulation_factor = running_under_emulation() ? 10 : 1;
+    const int time_limit = line.integer("--time-limit", 1, 86400)
+                               .value_or(emulation_factor * (static_cast<int>(
+                                   120 * scaled(validation, 1 << 4) / (1 << 4)) + 60));
     const std::vector<const ValidationGroup*> groups = chosen_groups(line);
     require_loadable(validation.module_path);
 
@@ -164,7 +167,8 @@ const std::vector<OptionRule>& validate_options() {
         {"--junit", nullptr, true, false, "FILE", nullptr,
          "also write the verdicts as JUnit XML, for CI systems"},
         {"--time-limit", nullptr, true, false, "S",
-         "1 to 86400; default: 180 at level 5, more at higher levels",
+         "1 to 86400; default: 180 at level 5, more at higher levels, ten times as much under "
+         "emulation",
          "seconds a group may take before it counts as hung"},
         kHelpOption,
     };

@@ -6,6 +6,7 @@
 // overrides whatever this answers.
 #include "host/core/emulation.h"
 
-extern "C" const char* __asan_default_options() {
+extern "C" __attribute__((no_sanitize("address", "undefined"))) const char*
+__asan_default_options() {
     return tmhost::running_under_emulation() ? "detect_leaks=0" : "";
 }

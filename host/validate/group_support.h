@@ -27,7 +27,7 @@ public:
     // Adds to a named count; counts show in the order first named: "40 sequences, 10 loads".
     void count(const char* what, long n = 1);
     long counted(const char* what) const;
-    // What the group left out on this machine, after the counts: "at most 16 threads ...".
+    // What the group left out on this machine, after the counts: "at most 8 threads ...".
     void limit(std::string what) { limits_.push_back(std::move(what)); }
 
     GroupVerdict verdict() const;
