@@ -99,10 +99,10 @@ int validate(const CommandArguments& arguments, const CommandSettings& settings,
     const bool in_process = line.has("--in-process");
     // A group's time limit grows with the work its level asks for, and with the emulator's
     // slowness where the program runs on one.
+    const int at_speed = static_cast<int>(120 * scaled(validation, 1 << 4) / (1 << 4)) + 60;
     const int emulation_factor = running_under_emulation() ? 10 : 1;
-    const int time_limit = line.integer("--time-limit", 1, 86400)
-                               .value_or(emulation_factor * (static_cast<int>(
-                                   120 * scaled(validation, 1 << 4) / (1 << 4)) + 60));
+    const int time_limit =
+        line.integer("--time-limit", 1, 86400).value_or(emulation_factor * at_speed);
     const std::vector<const ValidationGroup*> groups = chosen_groups(line);
     require_loadable(validation.module_path);
 
