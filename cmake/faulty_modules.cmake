@@ -1,27 +1,31 @@
 # Faulty builds of the module, for the validator's own tests: each proves that one of the
-# validator's checks catches one known fault. A faulty module is Tonemix.cdl built from the real
-# module's own source list and options, with one fault point of resource/_api/fault_points.h
-# switched on, into ${CMAKE_BINARY_DIR}/faulty/<name>/Tonemix.cdl with its res/ folder beside it.
-# The real module and its objects are not touched: they never see TONEMIX_FAULTY_MODULE.
+# validator's checks catches one known fault. A faulty module is linked from the real module's
+# objects with one of them left out and substitute sources from tests/faulty_modules/ in its place,
+# into ${CMAKE_BINARY_DIR}/faulty/<name>/Tonemix.cdl with its res/ folder beside it. The module's
+# own sources hold no trace of the faults, and the real module and its objects are not touched.
 #
 # TONEMIX_FAULTY_MODULE_TARGETS lists the targets made, for the tests to depend on.
 
-get_target_property(TONEMIX_MODULE_SOURCES tonemix_module_objects SOURCES)
 set(TONEMIX_FAULTY_MODULE_FOLDER ${CMAKE_BINARY_DIR}/faulty)
 set(TONEMIX_FAULTY_MODULE_TARGETS "")
+set(TONEMIX_FAULTY_SOURCES ${CMAKE_SOURCE_DIR}/tests/faulty_modules)
 
-# tonemix_faulty_module(NAME [COMPILE_OPTIONS option...]): the module with fault NAME, whose
-# number fault_points.h defines as TONEMIX_FAULT_<NAME>. COMPILE_OPTIONS come after the real
-# module's own options.
+# tonemix_faulty_module(NAME REPLACES SOURCE SOURCES file... [COMPILE_OPTIONS option...]): the
+# module with the module's SOURCE (a file name, such as plugin_registry.cpp) replaced by the files
+# of tests/faulty_modules/ named in SOURCES. COMPILE_OPTIONS come after the real module's own.
 function(tonemix_faulty_module name)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "COMPILE_OPTIONS")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "REPLACES" "SOURCES;COMPILE_OPTIONS")
   set(target tonemix_faulty_${name})
   set(folder ${TONEMIX_FAULTY_MODULE_FOLDER}/${name})
+  string(REPLACE "." "\\." replaced ${arg_REPLACES})
+  set(objects "$<FILTER:$<TARGET_OBJECTS:tonemix_module_objects>,EXCLUDE,/${replaced}\\.o>")
+  list(TRANSFORM arg_SOURCES PREPEND ${TONEMIX_FAULTY_SOURCES}/)
   if(WIN32)
-    add_library(${target} MODULE ${TONEMIX_MODULE_SOURCES}
+    add_library(${target} MODULE ${objects} ${arg_SOURCES}
                 ${CMAKE_SOURCE_DIR}/resource/_api/dll_entry.cpp ${CMAKE_SOURCE_DIR}/cmake/tonemix.def)
+    target_link_options(${target} PRIVATE -Wl,--no-insert-timestamp)
   else()
-    add_library(${target} MODULE ${TONEMIX_MODULE_SOURCES})
+    add_library(${target} MODULE ${objects} ${arg_SOURCES})
     target_link_options(${target} PRIVATE -Wl,-z,defs
                         -Wl,--version-script=${CMAKE_SOURCE_DIR}/cmake/tonemix.map)
     set_target_properties(${target} PROPERTIES LINK_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/tonemix.map)
@@ -30,11 +34,7 @@ function(tonemix_faulty_module name)
                              ${CMAKE_SOURCE_DIR}/plugins/tonemix/source/shader)
   target_link_libraries(${target} PRIVATE tonemix_boundary)
   target_compile_options(${target} PRIVATE ${TONEMIX_MODULE_COMPILE_OPTIONS} ${arg_COMPILE_OPTIONS})
-  target_compile_definitions(${target} PRIVATE TONEMIX_FAULTY_MODULE=TONEMIX_FAULT_${name})
-  # One translation unit each: six modules of sixteen files would otherwise double the compiles of
-  # a build, for modules that only the validator's tests load.
   set_target_properties(${target} PROPERTIES
-    UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 0
     PREFIX "" OUTPUT_NAME "Tonemix" SUFFIX ".cdl"
     LIBRARY_OUTPUT_DIRECTORY ${folder}
     RUNTIME_OUTPUT_DIRECTORY ${folder})
@@ -46,11 +46,20 @@ function(tonemix_faulty_module name)
   set(TONEMIX_FAULTY_MODULE_TARGETS ${TONEMIX_FAULTY_MODULE_TARGETS} ${target} PARENT_SCOPE)
 endfunction()
 
-tonemix_faulty_module(string_never_freed)
-tonemix_faulty_module(null_context_dereferenced)
-tonemix_faulty_module(list_handle_never_released)
+# Faults in what the module hands the host at registration: its register_plugin is replaced.
+tonemix_faulty_module(string_never_freed
+  REPLACES plugin_registry.cpp SOURCES string_never_freed.cpp)
+tonemix_faulty_module(null_context_dereferenced
+  REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp null_context_dereferenced.cpp)
+tonemix_faulty_module(list_handle_never_released
+  REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp list_handle_never_released.cpp)
 # The loop's count - 1 must wrap at INT32_MIN as the machine does, and not be assumed away as an
 # overflow that cannot happen: so the module asks for the lights beyond the count.
-tonemix_faulty_module(overflowing_light_loop COMPILE_OPTIONS -fwrapv)
-tonemix_faulty_module(stream_shared_without_care)
-tonemix_faulty_module(thiscall_pops_wrong)
+tonemix_faulty_module(overflowing_light_loop
+  REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp overflowing_light_loop.cpp
+  COMPILE_OPTIONS -fwrapv)
+tonemix_faulty_module(thiscall_pops_wrong
+  REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp thiscall_pops_wrong.cpp)
+# A fault in the shading code itself: tonemix_output.cpp is compiled again with another stream.
+tonemix_faulty_module(stream_shared_without_care
+  REPLACES tonemix_output.cpp SOURCES stream_shared_without_care.cpp)

@@ -1,4 +1,4 @@
-// The validator against modules with one known fault each, built from the module's own sources:
+// The validator against modules with one known fault each (tests/faulty_modules/):
 // each fault fails exactly the group that looks for it, with a line that names the fault, and
 // every other group passes. The real module passes every group (validate_command_test.cpp).
 #include <string>

@@ -102,7 +102,7 @@ void fill_node_record(ShaderRegistration* record, int32_t info, ShaderFactory fa
     record->is_parameter_enabled = entry_is_parameter_enabled;
     record->node_hook_9 = entry_node_hook_9;
 }
-#if !TONEMIX_FAULT(thiscall_pops_wrong)
+
 void fill_shader_record(ShaderRegistration* record, ShaderFactory factory, int32_t info,
                         int32_t word6, int32_t word7) {
     fill_node_record(record, info, factory, 0, word6, word7);
@@ -112,13 +112,13 @@ void fill_shader_record(ShaderRegistration* record, ShaderFactory factory, int32
     record->shader_hook_14 = entry_shader_hook_14;
     record->compute_output = entry_compute_output;
 }
-#endif
+
 int32_t register_description(int32_t plugin_id, const HostString& description_name,
                              int32_t resource_handle) {
     if (resource_handle == 0) resource_handle = plugin_resource.handle();
     return desclib_register(plugin_id, description_name, resource_handle);
 }
-#if !TONEMIX_FAULT(string_never_freed)
+
 int32_t register_shader_plugin(int32_t id, const HostString& name, int32_t info,
                                ShaderFactory factory, const HostString& description_name,
                                int32_t word6, int32_t word7) {
@@ -130,53 +130,10 @@ int32_t register_shader_plugin(int32_t id, const HostString& name, int32_t info,
     fill_shader_record(&record, factory, info, word6, word7);
     return register_plugin(TM_PLUGIN_TYPE_SHADER, id, name, &record, kRecordSize);
 }
-#endif
+
 int32_t register_shader() {
     HostString name(TONEMIX_PLUGIN_NAME);
     HostString description(TONEMIX_DESCRIPTION_NAME);
     return register_shader_plugin(TONEMIX_PLUGIN_ID, name, TONEMIX_INFO, create_shader, description,
                                   0, 0);
 }
-
-#if TONEMIX_FAULT(thiscall_pops_wrong)
-namespace {
-// Compiled for two words where the host pushes one: it pops 8 bytes instead of 4.
-void TM_THISCALL entry_release_render_two_words(void* node, int32_t a, int32_t) {
-    entry_release_render(node, a);
-}
-}  // namespace
-
-void fill_shader_record(ShaderRegistration* record, ShaderFactory factory, int32_t info,
-                        int32_t word6, int32_t word7) {
-    fill_node_record(record, info, factory, 0, word6, word7);
-    record->shader_hook_15 = entry_shader_hook_15;
-    record->prepare_render = entry_prepare_render;
-    record->release_render = reinterpret_cast<ReleaseRenderEntry>(
-        reinterpret_cast<void*>(entry_release_render_two_words));
-    record->shader_hook_14 = entry_shader_hook_14;
-    record->compute_output = entry_compute_output;
-}
-#endif
-
-#if TONEMIX_FAULT(string_never_freed)
-#include <new>
-
-// The host is handed a copy of the name made for the registration, which is ended only when the
-// registration succeeds: a refusal leaves the copy's host string started.
-int32_t register_shader_plugin(int32_t id, const HostString& name, int32_t info,
-                               ShaderFactory factory, const HostString& description_name,
-                               int32_t word6, int32_t word7) {
-    if (description_name.length() != 0 && register_description(id, description_name, 0) == 0) {
-        return 0;
-    }
-    ShaderRegistration record;
-    mem_fill(&record, kRecordSize, 0);
-    fill_shader_record(&record, factory, info, word6, word7);
-    alignas(HostString) unsigned char space[sizeof(HostString)];
-    HostString* registered_name = new (space) HostString(name);
-    int32_t result =
-        register_plugin(TM_PLUGIN_TYPE_SHADER, id, *registered_name, &record, kRecordSize);
-    if (result != 0) registered_name->~HostString();
-    return result;
-}
-#endif

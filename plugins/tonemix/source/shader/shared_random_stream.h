@@ -25,7 +25,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <new>
-#include "fault_points.h"
+
 #include "random_stream.h"
 
 // The stream's state as the word holds it.
@@ -176,7 +176,7 @@ public:
         }
         return stream;
     }
-#if !TONEMIX_FAULT(stream_shared_without_care)
+
     // Takes one run of draws: draws(stream) makes them on any stream with RandomStream's three
     // draws, and is called at least twice, first on plans whose draws answer 0, last on the
     // replay that answers the run's values. It must make the same draws in the same order every
@@ -197,7 +197,7 @@ public:
             }
         }
     }
-#endif
+
     // Where the word lives; tests check its line.
     const void* word_address() const { return word_place(); }
 
@@ -216,24 +216,6 @@ private:
 
     // The first line boundary lies at most kLine - 1 bytes in, so a whole line follows it.
     mutable unsigned char space_[2 * kLine];
-
-#if TONEMIX_FAULT(stream_shared_without_care)
-public:
-    // Without the swap: a plain load, the whole run drawn from that copy, then a plain store. Calls
-    // that overlap start from the same state, so they draw the same numbers and all but one of
-    // their runs are lost; the replay between load and store keeps the window wide. The word is
-    // still reached atomically, so the race is one of logic only and nothing tears.
-    template <std::size_t kSlots, typename Draws>
-    void take_run(Draws&& draws) {
-        std::atomic<Word>& shared = word();
-        Word seen = shared.load(std::memory_order_relaxed);
-        DrawPlan<kSlots> plan(StreamState::unpack(seen));
-        draws(plan);
-        DrawReplay replay(plan.start(), plan.slots());
-        draws(replay);
-        shared.store(plan.state().pack(), std::memory_order_relaxed);
-    }
-#endif
 };
 
 #endif

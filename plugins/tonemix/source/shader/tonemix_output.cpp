@@ -47,7 +47,7 @@ void TonemixShader::gather_light(RenderContext* context, const float point[3], f
     int32_t shadow_flag = shadows != 0 ? 1 : 0;
     // The host's count is not trusted: counting down from count - 1 would overflow at INT32_MIN.
     int32_t count = render.light_count(context);
-    if (count <= 0 && !TONEMIX_FAULT(overflowing_light_loop)) return;
+    if (count <= 0) return;
     for (int32_t index = count - 1; index >= 0; --index) {
         LightRecord* light = render.get_light(context, index);
         if (light == nullptr || !light_is_accepted(light, context)) continue;
@@ -88,7 +88,7 @@ void TonemixShader::gather_samples(RenderContext* context, const SamplingRule& r
 
 float* TonemixShader::compute_output(float* colour_out, int32_t, ShadingInput* input) {
     RenderContext* context = input != nullptr ? input->context : nullptr;
-    if (context == nullptr && !TONEMIX_FAULT(null_context_dereferenced)) {
+    if (context == nullptr) {
         write_colour(colour_out, 1.0f, 1.0f, 1.0f);
         return colour_out;
     }

@@ -75,9 +75,5 @@ int32_t TonemixShader::prepare_render(HostNodeHandle host_node, RenderSetup* set
     filter.build(list_data, list_mode, setup);
     return 0;
 }
-#if !TONEMIX_FAULT(list_handle_never_released)
+
 void TonemixShader::release_render(int32_t) { filter.release(); }
-#else
-// The handle is dropped instead of given back: the host's list object is never freed.
-void TonemixShader::release_render(int32_t) { filter.light_list = nullptr; }
-#endif

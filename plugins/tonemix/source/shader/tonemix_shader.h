@@ -5,7 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include "fault_points.h"
+
 #include "host_api.h"
 #include "light_filter.h"
 #include "node_data_base.h"
