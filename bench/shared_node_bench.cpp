@@ -11,9 +11,9 @@
 
 #include "bench/bench_cases.h"
 #include "bench/constant_host.h"
-#include "host/core/module_session.h"
 #include "host/core/point_light_renderer.h"
 #include "host/core/stand_in_host.h"
+#include "host/loading/module_session.h"
 #include "host/render/render_error.h"
 #include "host/render/shader_instance.h"
 #include "tonemix_parameters.h"

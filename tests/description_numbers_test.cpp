@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "host/core/default_check.h"
 #include "host/core/description.h"
+#include "host/loading/default_check.h"
 
 namespace {
 

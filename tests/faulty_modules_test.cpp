@@ -18,11 +18,11 @@
 #include <unistd.h>
 #endif
 
-#include "host/core/checked_call.h"
-#include "host/core/module_file.h"
-#include "host/core/module_session.h"
 #include "host/core/point_light_renderer.h"
 #include "host/core/render_backend.h"
+#include "host/loading/checked_call.h"
+#include "host/loading/module_file.h"
+#include "host/loading/module_session.h"
 #include "point_colour_renderer.h"
 #include "tonemix_parameters.h"
 

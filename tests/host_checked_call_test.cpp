@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "host/core/checked_call.h"
+#include "host/loading/checked_call.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "host/core/emulation.h"
-#include "host/core/guarded_block.h"
+#include "host/loading/guarded_block.h"
 
 #if defined(__linux__)
 #include <unistd.h>

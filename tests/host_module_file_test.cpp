@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "host/core/module_file.h"
-#include "host/core/module_lifecycle.h"
 #include "host/core/stand_in_host.h"
+#include "host/loading/module_file.h"
+#include "host/loading/module_lifecycle.h"
 #include "temporary_folder.h"
 
 #if defined(__linux__)

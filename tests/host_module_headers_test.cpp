@@ -9,9 +9,9 @@
 
 #include <gtest/gtest.h>
 
-#include "host/core/module_file.h"
-#include "host/core/module_headers.h"
 #include "host/image/whole_file.h"
+#include "host/loading/module_file.h"
+#include "host/loading/module_headers.h"
 #include "render_test_support.h"
 #include "temporary_folder.h"
 

@@ -9,10 +9,10 @@
 #include <gtest/gtest.h>
 
 #include "constant_light_source.h"
-#include "host/core/default_check.h"
-#include "host/core/module_lifecycle.h"
 #include "host/core/point_light_renderer.h"
-#include "host/core/shader_plugin.h"
+#include "host/loading/default_check.h"
+#include "host/loading/module_lifecycle.h"
+#include "host/loading/shader_plugin.h"
 #include "module_test_support.h"
 #include "shader_registration.h"
 #include "tonemix_shader.h"

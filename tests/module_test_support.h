@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "host/core/module_file.h"
 #include "host/core/stand_in_host.h"
+#include "host/loading/module_file.h"
 #include "host_binding.h"
 #include "library_lookup.h"
 

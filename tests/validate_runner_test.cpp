@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "host/core/module_session.h"
+#include "host/loading/module_session.h"
 #include "host/validate/group_support.h"
 #include "host/validate/isolated_run.h"
 #include "host/validate/junit_report.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "host/commands/command_line.h"
-#include "host/core/module_session.h"
+#include "host/loading/module_session.h"
 
 namespace tmhost {
 

@@ -6,7 +6,7 @@
 #include "host/commands/command.h"
 #include "host/commands/host_report.h"
 #include "host/commands/info_shader.h"
-#include "host/core/module_session.h"
+#include "host/loading/module_session.h"
 #include "host/render/render_error.h"
 
 namespace tmhost {

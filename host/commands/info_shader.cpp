@@ -6,11 +6,11 @@
 
 #include "host/commands/falloff_light.h"
 #include "host/commands/host_report.h"
-#include "host/core/default_check.h"
 #include "host/core/list_library.h"
 #include "host/core/point_light_renderer.h"
-#include "host/core/shader_plugin.h"
 #include "host/core/text_format.h"
+#include "host/loading/default_check.h"
+#include "host/loading/shader_plugin.h"
 
 namespace tmhost {
 

@@ -3,8 +3,8 @@
 #include "host/commands/command_line.h"
 #include "host/commands/image_output.h"
 #include "host/commands/scene_shading.h"
-#include "host/core/module_session.h"
 #include "host/image/image.h"
+#include "host/loading/module_session.h"
 
 namespace tmhost {
 

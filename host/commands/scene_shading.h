@@ -9,9 +9,9 @@
 
 #include "host/commands/command.h"
 #include "host/commands/image_output.h"
-#include "host/core/module_session.h"
 #include "host/core/point_light_renderer.h"
 #include "host/image/image.h"
+#include "host/loading/module_session.h"
 #include "host/render/parameter_values.h"
 #include "host/render/progress_bar.h"
 #include "host/render/scene_lights.h"

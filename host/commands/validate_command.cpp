@@ -10,7 +10,7 @@
 
 #include "host/commands/command.h"
 #include "host/core/emulation.h"
-#include "host/core/module_file.h"
+#include "host/loading/module_file.h"
 #include "host/render/render_error.h"
 #include "host/validate/isolated_run.h"
 #include "host/validate/junit_report.h"

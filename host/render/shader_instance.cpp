@@ -1,6 +1,6 @@
 #include "host/render/shader_instance.h"
 
-#include "host/core/module_session.h"
+#include "host/loading/module_session.h"
 
 namespace tmhost {
 

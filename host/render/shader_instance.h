@@ -5,7 +5,7 @@
 #define TMHOST_SHADER_INSTANCE_H
 
 #include "host/core/container_store.h"
-#include "host/core/shader_plugin.h"
+#include "host/loading/shader_plugin.h"
 #include "host_api.h"
 
 namespace tmhost {

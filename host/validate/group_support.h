@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "host/core/module_session.h"
 #include "host/core/point_light_renderer.h"
+#include "host/loading/module_session.h"
 #include "host/validate/validation.h"
 
 namespace tmhost {

@@ -7,7 +7,7 @@
 #include <exception>
 #include <sstream>
 
-#include "host/core/module_session.h"
+#include "host/loading/module_session.h"
 
 #if defined(_WIN32)
 #include <windows.h>

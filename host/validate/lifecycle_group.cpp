@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "host/core/module_file.h"
 #include "host/core/stand_in_host.h"
+#include "host/loading/module_file.h"
 #include "host/validate/group_support.h"
 #include "host/validate/isolated_run.h"
 

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "host/core/checked_call.h"
 #include "host/core/list_library.h"
+#include "host/loading/checked_call.h"
 #include "host/validate/group_support.h"
 #include "host/validate/isolated_run.h"
 

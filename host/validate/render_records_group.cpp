@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "host/core/guarded_block.h"
 #include "host/core/render_backend.h"
+#include "host/loading/guarded_block.h"
 #include "host/validate/group_support.h"
 #include "host/validate/isolated_run.h"
 

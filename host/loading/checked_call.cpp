@@ -1,4 +1,4 @@
-#include "host/core/checked_call.h"
+#include "host/loading/checked_call.h"
 
 // The call is written in assembly: only there can the stack pointer be read on both sides of a
 // call whose callee decides how much it pops. One source serves i686 ELF and i686 PE, whose C

@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "host/core/description.h"
-#include "host/core/module_file.h"
-#include "host/core/module_lifecycle.h"
-#include "host/core/shader_plugin.h"
 #include "host/core/stand_in_host.h"
+#include "host/loading/module_file.h"
+#include "host/loading/module_lifecycle.h"
+#include "host/loading/shader_plugin.h"
 
 namespace tmhost {
 

@@ -1,4 +1,4 @@
-#include "host/core/default_check.h"
+#include "host/loading/default_check.h"
 
 #include <set>
 

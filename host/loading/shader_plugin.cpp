@@ -1,11 +1,11 @@
-#include "host/core/shader_plugin.h"
+#include "host/loading/shader_plugin.h"
 
 #include <cstring>
 #include <initializer_list>
 #include <string>
 
-#include "host/core/checked_call.h"
 #include "host/core/storage_values.h"
+#include "host/loading/checked_call.h"
 
 namespace tmhost {
 

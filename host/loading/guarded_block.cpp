@@ -1,4 +1,4 @@
-#include "host/core/guarded_block.h"
+#include "host/loading/guarded_block.h"
 
 #include <new>
 #include <utility>

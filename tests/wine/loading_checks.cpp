@@ -1,15 +1,15 @@
-// tonemix_core_checks.exe: the Windows build has no GoogleTest, and the guarded pages and the
+// tonemix_loading_checks.exe: the Windows build has no GoogleTest, and the guarded pages and the
 // checked thiscall call are written for each system apart, so this program checks them on the
 // Windows side (under wine): one line per check that fails, exit code 0 when all hold.
-//   wine build/windows-i686/tonemix_core_checks.exe
+//   wine build/windows-i686/tonemix_loading_checks.exe
 #include <windows.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <initializer_list>
 
-#include "host/core/checked_call.h"
-#include "host/core/guarded_block.h"
+#include "host/loading/checked_call.h"
+#include "host/loading/guarded_block.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "host/core/module_lifecycle.h"
+#include "host/loading/module_lifecycle.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "host/core/module_headers.h"
+#include "host/loading/module_headers.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,9 +1,9 @@
-#include "host/core/module_session.h"
+#include "host/loading/module_session.h"
 
 #include <filesystem>
 
-#include "host/core/default_check.h"
 #include "host/core/text_format.h"
+#include "host/loading/default_check.h"
 
 namespace tmhost {
 

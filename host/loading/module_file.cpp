@@ -1,10 +1,10 @@
-#include "host/core/module_file.h"
+#include "host/loading/module_file.h"
 
 #include <filesystem>
 #include <system_error>
 #include <utility>
 
-#include "host/core/module_headers.h"
+#include "host/loading/module_headers.h"
 
 #if defined(_WIN32)
 #include <windows.h>
