@@ -14,16 +14,14 @@
 
 namespace {
 
-using nlohmann::json;
 using tmhost::Description;
 using tmhost::Element;
 using tmhost::ValueType;
 
 // A description of one parameter of the type, with the default written as `value`.
 Description with_default(const char* type, const std::string& value) {
-    return Description::read(json::parse(R"({"name": "X", "parameters": [{"id": 7, "name": "A",
-                                              "type": ")" +
-                                         std::string(type) + R"(", "default": )" + value + "}]}"));
+    return Description::read(R"({"name": "X", "parameters": [{"id": 7, "name": "A", "type": ")" +
+                             std::string(type) + R"(", "default": )" + value + "}]}");
 }
 
 std::optional<Element> default_of(const char* type, const std::string& value) {

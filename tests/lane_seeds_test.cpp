@@ -18,13 +18,13 @@ using tmhost::mix_lane_seed;
 constexpr int32_t kSeedId = 2000;
 constexpr int32_t kDefaultSeed = 23082003;  // the module's default TONEMIX_SEED
 
-const nlohmann::json kDescription = nlohmann::json::parse(R"({
+const char* const kDescription = R"({
   "name": "Xtest",
   "parameters": [
     { "id": 1008, "name": "TONEMIX_SAMPLES", "type": "long", "default": 8 },
     { "id": 2000, "name": "TONEMIX_SEED", "type": "long", "default": 23082003 }
   ]
-})");
+})";
 
 TEST(LaneSeeds, TheMixingFunctionGivesItsPinnedValues) {
     // Lane 0 is the bare finaliser: fmix32(1) is murmur3's well-known 0x514e28b7, and 0 stays 0.
@@ -70,9 +70,9 @@ TEST(LaneSeeds, ALanesContainerGetsItsSeedFromTheSeedItHolds) {
 }
 
 TEST(LaneSeeds, AShaderWithoutASeedKeepsItsContainerAsItIs) {
-    const tmhost::Description sheet = tmhost::Description::read(nlohmann::json::parse(R"({
+    const tmhost::Description sheet = tmhost::Description::read(R"({
           "name": "Xtest",
-          "parameters": [ { "id": 2000, "name": "TONEMIX_OTHER", "type": "long" } ] })"));
+          "parameters": [ { "id": 2000, "name": "TONEMIX_OTHER", "type": "long" } ] })");
     tmhost::Container container;
     container.set_long(kSeedId, 7);
     tmhost::seed_lane(sheet, 3, container);

@@ -22,7 +22,7 @@ using tmhost::Description;
 using tmhost::ParameterType;
 using tmhost::RenderError;
 
-const json kDescription = json::parse(R"({
+const char* const kDescription = R"({
   "name": "Xtest",
   "groups": [ { "id": "s", "label": "Sampling" } ],
   "parameters": [
@@ -36,7 +36,7 @@ const json kDescription = json::parse(R"({
     { "id": 5, "name": "TONEMIX_ANY", "type": "long" },
     { "id": 6, "name": "TONEMIX_LIST", "type": "lightlist", "custom_type": 1009290 }
   ]
-})");
+})";
 
 std::string error_of(const std::function<void()>& action) {
     try {
@@ -56,7 +56,9 @@ TEST(DescriptionModel, ReadsTheDescriptionAndFindsNamesInEverySpelling) {
     EXPECT_EQ(count.group, "Sampling");
     EXPECT_EQ(sheet.parameters()[1].group, "x") << "a group without a label shows its id";
     EXPECT_EQ(*count.min, 1.0);
-    EXPECT_EQ(count.default_value, json(3));
+    EXPECT_EQ(count.default_value.kind, tmhost::WrittenValue::Kind::integer);
+    EXPECT_EQ(count.default_value.json, "3");
+    EXPECT_EQ(count.default_value.word, 3);
     for (const char* name : {"TONEMIX_COUNT", "count", "Count", "tonemix_count"}) {
         EXPECT_EQ(sheet.find(std::string(name)), &count) << name;
     }
@@ -68,9 +70,7 @@ TEST(DescriptionModel, ReadsTheDescriptionAndFindsNamesInEverySpelling) {
 }
 
 TEST(DescriptionModel, RefusesDescriptionsItCannotPresent) {
-    const auto fault = [](const char* text) {
-        return Description::read(json::parse(text)).fault();
-    };
+    const auto fault = [](const char* text) { return Description::read(text).fault(); };
     EXPECT_EQ(fault(R"({"name": "X"})"), "description X: no parameter list");
     EXPECT_EQ(fault(R"({"name": "X", "parameters": [{"id": 1, "name": "A", "type": "colour"}]})"),
               "description X: parameters[0]: unknown type \"colour\"");
@@ -80,8 +80,8 @@ TEST(DescriptionModel, RefusesDescriptionsItCannotPresent) {
     EXPECT_EQ(fault(R"({"name": "X", "parameters": [{"name": "A", "type": "bool"}]})"),
               "description X: parameters[0]: no id");
     // Reading stops at the fault: what came before it is kept, for a report that shows it.
-    const Description partial = Description::read(json::parse(
-        R"({"name": "X", "parameters": [{"id": 1, "name": "A", "type": "bool"}, {"id": 2}]})"));
+    const Description partial = Description::read(
+        R"({"name": "X", "parameters": [{"id": 1, "name": "A", "type": "bool"}, {"id": 2}]})");
     EXPECT_EQ(partial.fault(), "description X: parameters[1]: no name");
     ASSERT_EQ(partial.parameters().size(), 1u);
     EXPECT_EQ(partial.parameters()[0].name, "A");
@@ -118,9 +118,9 @@ TEST(RenderParameterValues, ChecksTypeRangeAndChoices) {
 }
 
 TEST(RenderParameterValues, BoundsBeyondTheTypeHoldValuesToTheTypesOwnRange) {
-    const Description sheet = Description::read(json::parse(R"({"name": "Xwide", "parameters": [
+    const Description sheet = Description::read(R"({"name": "Xwide", "parameters": [
         { "id": 1, "name": "TONEMIX_COUNT", "type": "long", "min": 0, "max": 9223372036854775807 },
-        { "id": 2, "name": "TONEMIX_SIZE", "type": "real", "min": -1e300, "max": 1e300 }]})"));
+        { "id": 2, "name": "TONEMIX_SIZE", "type": "real", "min": -1e300, "max": 1e300 }]})");
     const auto check = [&](const char* name, const json& value) {
         return tmhost::check_parameter_value(*sheet.find(std::string(name)), value, "here");
     };

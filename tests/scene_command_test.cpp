@@ -4,6 +4,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "host/scene/builtin_scene.h"
 #include "render_test_support.h"

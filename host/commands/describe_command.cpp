@@ -16,20 +16,31 @@ namespace {
 // A number of the description in the parameter's own type where it fits: a real as a float, a
 // long as a whole number. One beyond that type's range is shown as the description writes it,
 // rather than wrapped round or as an infinity.
-std::string number_text(const Parameter& parameter, const nlohmann::json& written) {
-    if (written.is_number_integer() && parameter.type != ParameterType::real) return written.dump();
-    const double value = written.get<double>();
-    if (parameter.type == ParameterType::real) {
-        return fits_float(value) ? real_text(static_cast<float>(value)) : written.dump();
+std::string number_text(const Parameter& parameter, const WrittenValue& written) {
+    if (written.kind == WrittenValue::Kind::integer && parameter.type != ParameterType::real) {
+        return written.json;
     }
-    return fits_long_long(value) ? std::to_string(static_cast<long long>(value)) : written.dump();
+    const double value = written.number;
+    if (parameter.type == ParameterType::real) {
+        return fits_float(value) ? real_text(static_cast<float>(value)) : written.json;
+    }
+    return fits_long_long(value) ? std::to_string(static_cast<long long>(value)) : written.json;
 }
 
 std::string default_text(const Parameter& parameter) {
-    const nlohmann::json& value = parameter.default_value;
-    if (value.is_boolean()) return value.get<bool>() ? "true" : "false";
-    if (value.is_number()) return number_text(parameter, value);
-    return value.is_null() ? "-" : value.dump();
+    const WrittenValue& value = parameter.default_value;
+    switch (value.kind) {
+    case WrittenValue::Kind::none:
+        return "-";
+    case WrittenValue::Kind::boolean:
+        return value.boolean ? "true" : "false";
+    case WrittenValue::Kind::integer:
+    case WrittenValue::Kind::real:
+        return number_text(parameter, value);
+    case WrittenValue::Kind::other:
+        break;
+    }
+    return value.json;
 }
 
 std::string range_text(const Parameter& parameter) {

@@ -2,11 +2,18 @@
 
 #include <sstream>
 
+#include <nlohmann/json.hpp>
+
 #include "host/commands/text_table.h"
 
 namespace tmhost {
 
 namespace {
+
+// The value as the description wrote it; null when it gives none.
+nlohmann::json json_of(const WrittenValue& value) {
+    return value.given() ? nlohmann::json::parse(value.json) : nlohmann::json();
+}
 
 constexpr const char* kDiffers = "*";
 constexpr std::size_t kHelpIndent = 4;
@@ -58,12 +65,12 @@ std::vector<std::string> sheet_json_lines(const Sheet& sheet) {
             {"name", parameter.name},   {"short_name", parameter.short_name},
             {"id", parameter.id},       {"type", parameter_type_name(parameter.type)},
             {"label", parameter.label}, {"group", parameter.group},
-            {"help", parameter.help},   {"default", parameter.default_value},
+            {"help", parameter.help},   {"default", json_of(parameter.default_value)},
             {"value", row.value},       {"differs_from_default", row.differs()},
             {"enabled", row.enabled},
         };
-        if (!parameter.min_written.is_null()) entry["min"] = parameter.min_written;
-        if (!parameter.max_written.is_null()) entry["max"] = parameter.max_written;
+        if (parameter.min_written.given()) entry["min"] = json_of(parameter.min_written);
+        if (parameter.max_written.given()) entry["max"] = json_of(parameter.max_written);
         if (!parameter.choices.empty()) {
             nlohmann::json choices = nlohmann::json::array();
             for (const ParameterChoice& choice : parameter.choices) {

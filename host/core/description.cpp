@@ -5,7 +5,10 @@
 #include <cmath>
 #include <map>
 
+#include <nlohmann/json.hpp>
+
 #include "host/core/number_range.h"
+#include "host/json/json_text.h"
 
 namespace tmhost {
 
@@ -53,14 +56,36 @@ int32_t word(const json& value, const std::string& where) {
     return static_cast<int32_t>(number);
 }
 
+WrittenValue written_value(const json& value) {
+    WrittenValue out;
+    out.json = value.dump(-1, ' ', false, json::error_handler_t::replace);
+    if (value.is_number_integer()) {
+        out.kind = WrittenValue::Kind::integer;
+        const bool fits = value.is_number_unsigned()
+                              ? value.get<json::number_unsigned_t>() <= INT32_MAX
+                              : value.get<json::number_integer_t>() >= INT32_MIN &&
+                                    value.get<json::number_integer_t>() <= INT32_MAX;
+        if (fits) out.word = static_cast<int32_t>(value.get<json::number_integer_t>());
+    } else if (value.is_number()) {
+        out.kind = WrittenValue::Kind::real;
+    } else if (value.is_boolean()) {
+        out.kind = WrittenValue::Kind::boolean;
+        out.boolean = value.get<bool>();
+    } else {
+        out.kind = WrittenValue::Kind::other;
+    }
+    if (value.is_number()) out.number = value.get<double>();
+    return out;
+}
+
 std::optional<double> bound(const json& parameter, const char* key, const std::string& where,
-                            json* written) {
+                            WrittenValue* written) {
     if (!parameter.contains(key)) return std::nullopt;
     const json& value = parameter.at(key);
     if (!value.is_number() || !std::isfinite(value.get<double>())) {
         fail(where + "." + key + ": expected a number");
     }
-    *written = value;
+    *written = written_value(value);
     return value.get<double>();
 }
 
@@ -115,33 +140,39 @@ const char* parameter_type_name(ParameterType type) {
 std::optional<Element> Parameter::default_element() const {
     Element out;
     out.id = id;
-    if (type == ParameterType::integer && default_value.is_number_integer()) {
-        // A default beyond 32 bits would wrap into some other number.
-        const bool fits = default_value.is_number_unsigned()
-                              ? default_value.get<json::number_unsigned_t>() <= INT32_MAX
-                              : default_value.get<json::number_integer_t>() >= INT32_MIN &&
-                                    default_value.get<json::number_integer_t>() <= INT32_MAX;
-        if (!fits) return std::nullopt;
+    using Kind = WrittenValue::Kind;
+    if (type == ParameterType::integer && default_value.kind == Kind::integer) {
+        if (!default_value.word) return std::nullopt;
         out.type = ValueType::integer;
-        out.word = static_cast<int32_t>(default_value.get<json::number_integer_t>());
+        out.word = *default_value.word;
         return out;
     }
-    if (type == ParameterType::real && default_value.is_number()) {
-        const double number = default_value.get<double>();
-        if (!fits_float(number)) return std::nullopt;
+    if (type == ParameterType::real &&
+        (default_value.kind == Kind::integer || default_value.kind == Kind::real)) {
+        if (!fits_float(default_value.number)) return std::nullopt;
         out.type = ValueType::real;
-        out.real = static_cast<float>(number);
+        out.real = static_cast<float>(default_value.number);
         return out;
     }
-    if (type == ParameterType::boolean && default_value.is_boolean()) {
+    if (type == ParameterType::boolean && default_value.kind == Kind::boolean) {
         out.type = ValueType::boolean;
-        out.word = default_value.get<bool>() ? 1 : 0;
+        out.word = default_value.boolean ? 1 : 0;
         return out;
     }
     return std::nullopt;
 }
 
-Description Description::read(const json& document) {
+Description Description::read(const std::string& file_text) {
+    json document;
+    try {
+        document = parse_json_text(file_text);
+    } catch (const JsonTextError& e) {
+        throw DescriptionTextError(e.what());
+    }
+    auto name = document.is_object() ? document.find("name") : document.end();
+    if (!document.is_object() || name == document.end() || !name->is_string()) {
+        throw DescriptionTextError("no string \"name\"");
+    }
     Description description;
     if (document.is_object()) description.name_ = text(document, "name");
     try {
@@ -182,7 +213,9 @@ Description Description::read(const json& document) {
             if (entry.contains("custom_type") && entry.at("custom_type").is_number_integer()) {
                 parameter.custom_type = entry.at("custom_type").get<int32_t>();
             }
-            if (entry.contains("default")) parameter.default_value = entry.at("default");
+            if (entry.contains("default")) {
+                parameter.default_value = written_value(entry.at("default"));
+            }
             parameter.min = bound(entry, "min", where, &parameter.min_written);
             parameter.max = bound(entry, "max", where, &parameter.max_written);
             parameter.choices = choices_of(entry, where);

@@ -1,5 +1,6 @@
 // A module's parameter description, read once when its resource is loaded: the typed model that
 // the description library registers, info checks the defaults against and the commands present.
+// The model is plain values; the JSON it is read from stays in description.cpp.
 //
 // A description file is JSON: a "name", optional "groups" (id and label) and a "parameters" array
 // whose entries carry an id, a name ("TONEMIX_SAMPLES"), a type word ("long", "real", "bool",
@@ -10,10 +11,9 @@
 
 #include <cstdint>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "host/core/container_store.h"
 
@@ -29,6 +29,20 @@ struct ParameterChoice {
     std::string label;
 };
 
+// A default or a bound as the description wrote it: its kind and the JSON text that wrote it, so
+// that it can be shown as written (9223372036854775807 stays that) and written out again.
+struct WrittenValue {
+    enum class Kind { none, integer, real, boolean, other };
+    Kind kind = Kind::none;
+    std::string json;     // compact JSON text; empty for none
+    double number = 0.0;  // integer and real: the value as a double
+    // integer: the value, when it fits 32 bits (a wider one would wrap into some other number)
+    std::optional<int32_t> word;
+    bool boolean = false;
+
+    bool given() const { return kind != Kind::none; }
+};
+
 struct Parameter {
     int32_t id = 0;
     std::string name;        // as the description writes it: "TONEMIX_SAMPLES"
@@ -37,13 +51,13 @@ struct Parameter {
     std::string group;  // the group's label, or its id when it has none
     std::string help;
     ParameterType type = ParameterType::integer;
-    int32_t custom_type = 0;       // the custom data's library id; 0 when not given
-    nlohmann::json default_value;  // as written; null when the description gives none
+    int32_t custom_type = 0;     // the custom data's library id; 0 when not given
+    WrittenValue default_value;  // none when the description gives none
     std::optional<double> min;
     std::optional<double> max;
     // The bounds as written, for showing them where a double would not: 9223372036854775807.
-    nlohmann::json min_written;  // null when there is no min
-    nlohmann::json max_written;
+    WrittenValue min_written;  // none when there is no min
+    WrittenValue max_written;
     std::vector<ParameterChoice> choices;
 
     // The element init_defaults must write for the default; none when there is no default or the
@@ -51,12 +65,20 @@ struct Parameter {
     std::optional<Element> default_element() const;
 };
 
+// A description file that is no description at all: malformed JSON, or no string "name".
+class DescriptionTextError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 class Description {
 public:
-    // Never throws. A description the host cannot present (no parameter array; a parameter
-    // without id, name or a known type; a name or id given twice; a malformed bound or choice)
-    // keeps the parameters read before the fault and says what it is in fault().
-    static Description read(const nlohmann::json& document);
+    // A description file's text. Throws DescriptionTextError when the text is malformed JSON (the
+    // parser's line, with its place) or has no string "name". A description the host cannot
+    // present (no parameter array; a parameter without id, name or a known type; a name or id
+    // given twice; a malformed bound or choice) keeps the parameters read before the fault and
+    // says what it is in fault().
+    static Description read(const std::string& file_text);
 
     const std::string& name() const { return name_; }
     const std::vector<Parameter>& parameters() const { return parameters_; }

@@ -4,10 +4,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include <nlohmann/json.hpp>
-
-#include "host/json/json_text.h"
-
 namespace tmhost {
 
 namespace fs = std::filesystem;
@@ -89,21 +85,17 @@ int32_t ResourceStore::load(const std::string& folder_text) {
             std::string content;
             const std::string unread = read_file(file, content);
             if (!unread.empty()) return fail(shown + ": " + unread);
-            nlohmann::json parsed;
+            Description description;
             try {
-                parsed = parse_json_text(content);
-            } catch (const JsonTextError& e) {
+                description = Description::read(content);
+            } catch (const DescriptionTextError& e) {
                 return fail(shown + ": " + e.what());
             }
-            auto name = parsed.is_object() ? parsed.find("name") : parsed.end();
-            if (!parsed.is_object() || name == parsed.end() || !name->is_string()) {
-                return fail(shown + ": no string \"name\"");
-            }
-            const std::string key = name->get<std::string>();
+            const std::string key = description.name();
             if (resource->descriptions.count(key) != 0) {
                 return fail(shown + ": a second description named \"" + key + "\"");
             }
-            resource->descriptions.emplace(key, Description::read(parsed));
+            resource->descriptions.emplace(key, std::move(description));
         }
     } catch (const std::exception& e) {
         // Nothing may leave a host operation by exception: the module's frames cannot unwind.

@@ -39,7 +39,7 @@ std::vector<DefaultDifference> compare_defaults(const Description& description,
         difference.id = parameter.id;
         difference.parameter = &parameter;
         difference.found = element_of(found);
-        if (parameter.default_value.is_null()) {
+        if (!parameter.default_value.given()) {
             if (found == nullptr) continue;
             difference.kind = Kind::no_default;
         } else if (!(difference.expected = parameter.default_element())) {
@@ -110,9 +110,7 @@ std::string disagreement_text(const DefaultDifference& difference) {
     case Kind::no_default:
         return name + "the description gives no default, " + written;
     case Kind::unholdable:
-        return name + "the description's default " +
-               difference.parameter->default_value.dump(-1, ' ', false,
-                                                        nlohmann::json::error_handler_t::replace) +
+        return name + "the description's default " + difference.parameter->default_value.json +
                " is not a " + parameter_type_name(difference.parameter->type) + ", " + written;
     default:
         return name + "the description gives " + value_text(*difference.expected) + ", " + written;
