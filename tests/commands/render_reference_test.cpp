@@ -8,7 +8,7 @@
 // whichever thread shades the lane.
 //
 // After a deliberate change to the shader or the host, regenerate the references with
-//     TONEMIX_UPDATE_RENDER_REFERENCES=1 build/linux-i686/tests/tonemix_tests
+//     TONEMIX_UPDATE_RENDER_REFERENCES=1 build/linux-i686/tests/tonemix_commands_tests
 //         --gtest_filter='RenderReferences.*'
 // (one command line)// and look at the renders (tonemix-host render ... -o x.png) before committing
 // them.

@@ -1,7 +1,7 @@
 // Host libraries found by id: the bound check, the cache, and the retries of failed lookups.
 #include "library_lookup.h"
+#include "bound_host_test.h"
 #include "fake_libraries.h"
-#include "module_test_support.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "test_handles.h"
 
 #include "host/core/stand_in_host.h"
-#include "module_test_support.h"
+#include "host_test_support.h"
 
 namespace {
 

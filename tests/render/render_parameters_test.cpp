@@ -1,19 +1,19 @@
-// The pieces the render command is made of: the parameter sheet read from a description, value
-// checks, --set values, a scene's lights as the renderer sees them, options and tables.
+// The pieces a render is made of: values checked against the description, --set values, a scene's
+// lights as the renderer sees them, and the progress line's time left.
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "host/commands/command_line.h"
-#include "host/commands/text_table.h"
 #include "host/core/description.h"
 #include "host/render/parameter_values.h"
 #include "host/render/progress_bar.h"
 #include "host/render/render_error.h"
 #include "host/render/scene_lights.h"
 #include "host/scene/scene_parser.h"
+#include "sample_description.h"
 
 namespace {
 
@@ -21,22 +21,6 @@ using nlohmann::json;
 using tmhost::Description;
 using tmhost::ParameterType;
 using tmhost::RenderError;
-
-const char* const kDescription = R"({
-  "name": "Xtest",
-  "groups": [ { "id": "s", "label": "Sampling" } ],
-  "parameters": [
-    { "id": 1, "name": "TONEMIX_COUNT", "label": "Count", "type": "long", "default": 3,
-      "min": 1, "max": 10, "group": "s" },
-    { "id": 2, "name": "TONEMIX_SIZE", "type": "real", "min": 0.0, "max": 2.5, "group": "x" },
-    { "id": 3, "name": "TONEMIX_ON", "type": "bool", "default": true },
-    { "id": 4, "name": "TONEMIX_WAY", "type": "long",
-      "choices": [ { "value": 0, "label": "Round" },
-                   { "value": 7, "label": "along the normal" } ] },
-    { "id": 5, "name": "TONEMIX_ANY", "type": "long" },
-    { "id": 6, "name": "TONEMIX_LIST", "type": "lightlist", "custom_type": 1009290 }
-  ]
-})";
 
 std::string error_of(const std::function<void()>& action) {
     try {
@@ -47,49 +31,8 @@ std::string error_of(const std::function<void()>& action) {
     return "";
 }
 
-TEST(DescriptionModel, ReadsTheDescriptionAndFindsNamesInEverySpelling) {
-    const Description sheet = Description::read(kDescription);
-    EXPECT_EQ(sheet.name(), "Xtest");
-    ASSERT_EQ(sheet.parameters().size(), 6u);
-    const tmhost::Parameter& count = sheet.parameters()[0];
-    EXPECT_EQ(count.short_name, "count");
-    EXPECT_EQ(count.group, "Sampling");
-    EXPECT_EQ(sheet.parameters()[1].group, "x") << "a group without a label shows its id";
-    EXPECT_EQ(*count.min, 1.0);
-    EXPECT_EQ(count.default_value.kind, tmhost::WrittenValue::Kind::integer);
-    EXPECT_EQ(count.default_value.json, "3");
-    EXPECT_EQ(count.default_value.word, 3);
-    for (const char* name : {"TONEMIX_COUNT", "count", "Count", "tonemix_count"}) {
-        EXPECT_EQ(sheet.find(std::string(name)), &count) << name;
-    }
-    EXPECT_EQ(sheet.find(std::string("TONEMIX_")), nullptr);
-    EXPECT_EQ(sheet.find(std::string("counts")), nullptr);
-    EXPECT_EQ(sheet.find(4)->choices.size(), 2u);
-    EXPECT_EQ(sheet.find(ParameterType::light_list)->id, 6);
-    EXPECT_EQ(sheet.short_names(), "count, size, on, way, any");
-}
-
-TEST(DescriptionModel, RefusesDescriptionsItCannotPresent) {
-    const auto fault = [](const char* text) { return Description::read(text).fault(); };
-    EXPECT_EQ(fault(R"({"name": "X"})"), "description X: no parameter list");
-    EXPECT_EQ(fault(R"({"name": "X", "parameters": [{"id": 1, "name": "A", "type": "colour"}]})"),
-              "description X: parameters[0]: unknown type \"colour\"");
-    EXPECT_EQ(fault(R"({"name": "X", "parameters": [{"id": 1, "name": "A", "type": "bool"},
-                                                     {"id": 1, "name": "B", "type": "bool"}]})"),
-              "description X: parameters[1]: B appears twice");
-    EXPECT_EQ(fault(R"({"name": "X", "parameters": [{"name": "A", "type": "bool"}]})"),
-              "description X: parameters[0]: no id");
-    // Reading stops at the fault: what came before it is kept, for a report that shows it.
-    const Description partial = Description::read(
-        R"({"name": "X", "parameters": [{"id": 1, "name": "A", "type": "bool"}, {"id": 2}]})");
-    EXPECT_EQ(partial.fault(), "description X: parameters[1]: no name");
-    ASSERT_EQ(partial.parameters().size(), 1u);
-    EXPECT_EQ(partial.parameters()[0].name, "A");
-    EXPECT_EQ(Description::read(kDescription).fault(), "");
-}
-
 TEST(RenderParameterValues, ChecksTypeRangeAndChoices) {
-    const Description sheet = Description::read(kDescription);
+    const Description sheet = Description::read(tonemix_test::kSampleDescription);
     const auto check = [&](const char* name, const json& value) {
         return tmhost::check_parameter_value(*sheet.find(std::string(name)), value, "here");
     };
@@ -144,7 +87,7 @@ TEST(RenderParameterValues, SetValuesReadAsJsonOrAsText) {
 }
 
 TEST(RenderParameterValues, LaterValuesReplaceEarlierOnesAndLandTyped) {
-    const Description sheet = Description::read(kDescription);
+    const Description sheet = Description::read(tonemix_test::kSampleDescription);
     tmhost::ParameterValues values(sheet);
     values.add_scene(json::parse(R"({"count": 4, "TONEMIX_SIZE": 2, "on": false})"), "a.json");
     values.add_assignment("COUNT=5");
@@ -197,40 +140,6 @@ TEST(RenderSceneLights, LightsCarryFlagBytesDistinctObjectsAndTheList) {
     tmhost::SceneLights none(unlisted);
     EXPECT_EQ(none.list_data(), nullptr);
     EXPECT_FALSE(none.list_mode());
-}
-
-TEST(RenderCommandLine, ReadsOptionsInBothFormsAndRefusesTheRest) {
-    const std::vector<tmhost::OptionRule> rules = {{"--width", nullptr, true, false},
-                                                   {"--set", nullptr, true, true},
-                                                   {"--output", "-o", true, false},
-                                                   {"--help", "-h", false, false}};
-    const tmhost::CommandLine line(
-        {"scene.json", "--width=32", "--set", "a=1", "-o", "x.png", "--set=b=2", "-h"}, rules,
-        "scene file");
-    EXPECT_EQ(*line.positional(), "scene.json");
-    EXPECT_EQ(*line.integer("--width", 1, 100), 32);
-    EXPECT_EQ(line.values("--set"), (std::vector<std::string>{"a=1", "b=2"}));
-    EXPECT_EQ(*line.value("--output"), "x.png");
-    EXPECT_TRUE(line.has("--help"));
-    EXPECT_FALSE(line.integer("--height", 1, 100).has_value());
-
-    const auto parse = [&](std::vector<std::string> arguments) {
-        return error_of([&] { tmhost::CommandLine(arguments, rules, "scene file"); });
-    };
-    EXPECT_EQ(parse({"--width"}), "--width needs a value");
-    EXPECT_EQ(parse({"--width", "1", "--width", "2"}), "--width given more than once");
-    EXPECT_EQ(parse({"--help=yes"}), "--help takes no value");
-    EXPECT_EQ(parse({"-x"}), "unknown option '-x'");
-    EXPECT_EQ(error_of([&] {
-                  tmhost::CommandLine({"--width", "99999999999"}, rules, "scene file")
-                      .integer("--width", 1, 100);
-              }),
-              "--width: expected a whole number from 1 to 100, got '99999999999'");
-}
-
-TEST(RenderTextTable, AlignsColumnsWithoutTrailingBlanks) {
-    EXPECT_EQ(tmhost::format_table({{"a", "bb", "c"}, {"ccc", "d", ""}}),
-              (std::vector<std::string>{"a    bb  c", "ccc  d"}));
 }
 
 TEST(RenderProgress, TimeLeftFollowsThePaceSoFar) {

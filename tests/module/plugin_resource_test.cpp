@@ -3,9 +3,9 @@
 #include <cstring>
 #include <string>
 
+#include "bound_host_test.h"
 #include "c4d_resource.h"
 #include "module_state.h"
-#include "module_test_support.h"
 
 namespace {
 

@@ -13,9 +13,7 @@
 #include "host/loading/default_check.h"
 #include "host/loading/module_lifecycle.h"
 #include "host/loading/shader_plugin.h"
-#include "module_test_support.h"
-#include "shader_registration.h"
-#include "tonemix_shader.h"
+#include "module_file_test.h"
 
 namespace {
 
@@ -159,55 +157,73 @@ TEST_F(ShaderThroughTheRecord, AModuleWithoutMemoryMakesNoNode) {
     shader.free_node(nullptr);  // the module's free_node takes null
 }
 
-// Nodes that say which slot the host reached and with which words.
-class SlotRecorder : public TonemixShader {
-public:
-    std::string reached;
+// Entries that say which slot the host reached, on which node and with which words. Each answers
+// its slot number, which the host must pass back unchanged.
+struct Reached {
+    const char* name = nullptr;
+    void* node = nullptr;
     int32_t sum_of_words = -1;
-
-    int32_t hit(const char* name, int32_t words, int32_t answer) {
-        reached = name;
-        sum_of_words = words;
-        return answer;
-    }
-    void node_hook_2(int32_t a) override { hit("node_hook_2", a, 0); }
-    int32_t node_hook_3(int32_t a, int32_t b, int32_t c) override {
-        return hit("node_hook_3", a + b + c, 3);
-    }
-    int32_t node_hook_4(int32_t a, int32_t b) override { return hit("node_hook_4", a + b, 4); }
-    int32_t node_hook_5(int32_t a, int32_t b, int32_t c) override {
-        return hit("node_hook_5", a + b + c, 5);
-    }
-    int32_t node_hook_6(int32_t a, int32_t b, int32_t c, int32_t d, int32_t e) override {
-        return hit("node_hook_6", a + b + c + d + e, 6);
-    }
-    void node_hook_7(int32_t a, int32_t b) override { hit("node_hook_7", a + b, 0); }
-    int32_t node_hook_8(int32_t a) override { return hit("node_hook_8", a, 8); }
-    int32_t node_hook_9(int32_t a, int32_t b, int32_t c) override {
-        return hit("node_hook_9", a + b + c, 9);
-    }
-    int32_t node_hook_10(int32_t a, int32_t b, int32_t c) override {
-        return hit("node_hook_10", a + b + c, 10);
-    }
-    int32_t node_hook_11(int32_t a, int32_t b, int32_t c, int32_t d) override {
-        return hit("node_hook_11", a + b + c + d, 11);
-    }
-    int32_t node_hook_13(int32_t a, int32_t b, int32_t c, int32_t d) override {
-        return hit("node_hook_13", a + b + c + d, 13);
-    }
-    int32_t shader_hook_14(int32_t a, int32_t b, int32_t c, int32_t d, int32_t e) override {
-        return hit("shader_hook_14", a + b + c + d + e, 14);
-    }
-    int32_t shader_hook_15(int32_t a) override { return hit("shader_hook_15", a, 15); }
 };
+Reached reached;
 
-void* TM_CDECL no_factory() { return nullptr; }
+int32_t hit(const char* name, void* node, int32_t words, int32_t answer) {
+    reached = {name, node, words};
+    return answer;
+}
+void TM_THISCALL node_hook_2(void* node, int32_t a) { hit("node_hook_2", node, a, 0); }
+int32_t TM_THISCALL node_hook_3(void* node, int32_t a, int32_t b, int32_t c) {
+    return hit("node_hook_3", node, a + b + c, 3);
+}
+int32_t TM_THISCALL node_hook_4(void* node, int32_t a, int32_t b) {
+    return hit("node_hook_4", node, a + b, 4);
+}
+int32_t TM_THISCALL node_hook_5(void* node, int32_t a, int32_t b, int32_t c) {
+    return hit("node_hook_5", node, a + b + c, 5);
+}
+int32_t TM_THISCALL node_hook_6(void* node, int32_t a, int32_t b, int32_t c, int32_t d, int32_t e) {
+    return hit("node_hook_6", node, a + b + c + d + e, 6);
+}
+void TM_THISCALL node_hook_7(void* node, int32_t a, int32_t b) {
+    hit("node_hook_7", node, a + b, 0);
+}
+int32_t TM_THISCALL node_hook_8(void* node, int32_t a) { return hit("node_hook_8", node, a, 8); }
+int32_t TM_THISCALL node_hook_9(void* node, int32_t a, int32_t b, int32_t c) {
+    return hit("node_hook_9", node, a + b + c, 9);
+}
+int32_t TM_THISCALL node_hook_10(void* node, int32_t a, int32_t b, int32_t c) {
+    return hit("node_hook_10", node, a + b + c, 10);
+}
+int32_t TM_THISCALL node_hook_11(void* node, int32_t a, int32_t b, int32_t c, int32_t d) {
+    return hit("node_hook_11", node, a + b + c + d, 11);
+}
+int32_t TM_THISCALL node_hook_13(void* node, int32_t a, int32_t b, int32_t c, int32_t d) {
+    return hit("node_hook_13", node, a + b + c + d, 13);
+}
+int32_t TM_THISCALL shader_hook_14(void* node, int32_t a, int32_t b, int32_t c, int32_t d,
+                                   int32_t e) {
+    return hit("shader_hook_14", node, a + b + c + d + e, 14);
+}
+int32_t TM_THISCALL shader_hook_15(void* node, int32_t a) {
+    return hit("shader_hook_15", node, a, 15);
+}
 
 TEST(ShaderPluginRecords, EveryFixedOperationReachesItsOwnSlotWithZeroWords) {
     tmhost::StandInHost host;
     ShaderRegistration record;
     std::memset(&record, 0, sizeof record);
-    fill_shader_record(&record, no_factory, 0, 0, 0);
+    record.node_hook_2 = node_hook_2;
+    record.node_hook_3 = node_hook_3;
+    record.node_hook_4 = node_hook_4;
+    record.node_hook_5 = node_hook_5;
+    record.node_hook_6 = node_hook_6;
+    record.node_hook_7 = node_hook_7;
+    record.node_hook_8 = node_hook_8;
+    record.node_hook_9 = node_hook_9;
+    record.node_hook_10 = node_hook_10;
+    record.node_hook_11 = node_hook_11;
+    record.node_hook_13 = node_hook_13;
+    record.shader_hook_14 = shader_hook_14;
+    record.shader_hook_15 = shader_hook_15;
     tmhost::PluginRegistration registration;
     registration.type = TM_PLUGIN_TYPE_SHADER;
     registration.id = 77;
@@ -217,15 +233,15 @@ TEST(ShaderPluginRecords, EveryFixedOperationReachesItsOwnSlotWithZeroWords) {
 
     tmhost::ShaderPlugin shader;
     ASSERT_TRUE(shader.find(host, 77));
-    SlotRecorder recorder;
-    void* node = static_cast<TonemixShader*>(&recorder);
+    int node = 0;
     for (const tmhost::FixedOperation& operation : tmhost::ShaderPlugin::fixed_operations()) {
-        recorder.reached.clear();
-        const int32_t result = shader.call_fixed(node, operation);
-        EXPECT_EQ(recorder.reached, operation.name);
-        EXPECT_EQ(recorder.sum_of_words, 0) << operation.name;
+        reached = Reached{};
+        const int32_t result = shader.call_fixed(&node, operation);
+        ASSERT_NE(reached.name, nullptr) << operation.name;
+        EXPECT_EQ(std::string(reached.name), operation.name);
+        EXPECT_EQ(reached.node, &node) << operation.name;
+        EXPECT_EQ(reached.sum_of_words, 0) << operation.name;
         if (operation.has_result) {
-            // Each recorder answers its slot number, passed back unchanged.
             const std::string name = operation.name;
             EXPECT_EQ(result, std::stoi(name.substr(name.rfind('_') + 1))) << name;
         }

@@ -1,10 +1,10 @@
 // The module's wrappers over host values: what each one asks of the host, and what it answers.
 #include <string>
 
+#include "bound_host_test.h"
 #include "host_container.h"
 #include "host_string.h"
 #include "memory.h"
-#include "module_test_support.h"
 #include "test_handles.h"
 
 namespace {

@@ -5,9 +5,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "bound_host_test.h"
 #include "fake_libraries.h"
 #include "host_container.h"
-#include "module_test_support.h"
 #include "shader_registration.h"
 #include "test_handles.h"
 #include "tonemix_parameters.h"

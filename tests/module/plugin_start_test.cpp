@@ -1,10 +1,10 @@
 // The plug-in's start: the banner, the description, and the record the host receives.
 #include <cstring>
 
+#include "bound_host_test.h"
 #include "c4d_resource.h"
 #include "fake_libraries.h"
 #include "module_state.h"
-#include "module_test_support.h"
 #include "plugin_hooks.h"
 #include "shader_registration.h"
 #include "tonemix_shader.h"

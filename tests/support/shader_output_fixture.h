@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "bound_host_test.h"
 #include "fake_libraries.h"
-#include "module_test_support.h"
 #include "scripted_renderer.h"
 #include "shader_registration.h"
 #include "test_handles.h"

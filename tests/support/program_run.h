@@ -12,7 +12,7 @@
 #include <sys/wait.h>
 #endif
 
-#include "module_test_support.h"
+#include "host_test_support.h"
 
 namespace tonemix_test {
 

@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "bound_host_test.h"
 #include "host/core/render_backend.h"
-#include "module_test_support.h"
 #include "point_colour_renderer.h"
 #include "scripted_renderer.h"
 #include "shader_registration.h"

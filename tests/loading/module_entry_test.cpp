@@ -2,7 +2,7 @@
 // and what each message asks of the host.
 #include <string>
 
-#include "module_test_support.h"
+#include "module_file_test.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <system_error>
@@ -40,6 +41,12 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// The whole content of a file, or empty when it cannot be read.
+inline std::string file_content(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 }  // namespace tmhost
 

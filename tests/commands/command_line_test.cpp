@@ -1,0 +1,59 @@
+// The commands' option reading and their text tables.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "host/commands/command_line.h"
+#include "host/commands/text_table.h"
+#include "host/render/render_error.h"
+
+namespace {
+
+using tmhost::RenderError;
+
+std::string error_of(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const RenderError& error) {
+        return error.what();
+    }
+    return "";
+}
+
+TEST(CommandLine, ReadsOptionsInBothFormsAndRefusesTheRest) {
+    const std::vector<tmhost::OptionRule> rules = {{"--width", nullptr, true, false},
+                                                   {"--set", nullptr, true, true},
+                                                   {"--output", "-o", true, false},
+                                                   {"--help", "-h", false, false}};
+    const tmhost::CommandLine line(
+        {"scene.json", "--width=32", "--set", "a=1", "-o", "x.png", "--set=b=2", "-h"}, rules,
+        "scene file");
+    EXPECT_EQ(*line.positional(), "scene.json");
+    EXPECT_EQ(*line.integer("--width", 1, 100), 32);
+    EXPECT_EQ(line.values("--set"), (std::vector<std::string>{"a=1", "b=2"}));
+    EXPECT_EQ(*line.value("--output"), "x.png");
+    EXPECT_TRUE(line.has("--help"));
+    EXPECT_FALSE(line.integer("--height", 1, 100).has_value());
+
+    const auto parse = [&](std::vector<std::string> arguments) {
+        return error_of([&] { tmhost::CommandLine(arguments, rules, "scene file"); });
+    };
+    EXPECT_EQ(parse({"--width"}), "--width needs a value");
+    EXPECT_EQ(parse({"--width", "1", "--width", "2"}), "--width given more than once");
+    EXPECT_EQ(parse({"--help=yes"}), "--help takes no value");
+    EXPECT_EQ(parse({"-x"}), "unknown option '-x'");
+    EXPECT_EQ(error_of([&] {
+                  tmhost::CommandLine({"--width", "99999999999"}, rules, "scene file")
+                      .integer("--width", 1, 100);
+              }),
+              "--width: expected a whole number from 1 to 100, got '99999999999'");
+}
+
+TEST(CommandTextTable, AlignsColumnsWithoutTrailingBlanks) {
+    EXPECT_EQ(tmhost::format_table({{"a", "bb", "c"}, {"ccc", "d", ""}}),
+              (std::vector<std::string>{"a    bb  c", "ccc  d"}));
+}
+
+}  // namespace

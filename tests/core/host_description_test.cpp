@@ -1,0 +1,114 @@
+// The description model: read from a description file's text into plain values, names found in
+// every spelling, defaults and bounds kept as written, and what cannot be presented named.
+#include <cstdint>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "host/core/description.h"
+#include "sample_description.h"
+
+namespace {
+
+using tmhost::Description;
+using tmhost::DescriptionTextError;
+using tmhost::ParameterType;
+using tmhost::WrittenValue;
+
+TEST(DescriptionModel, ReadsTheDescriptionAndFindsNamesInEverySpelling) {
+    const Description sheet = Description::read(tonemix_test::kSampleDescription);
+    EXPECT_EQ(sheet.name(), "Xtest");
+    ASSERT_EQ(sheet.parameters().size(), 6u);
+    const tmhost::Parameter& count = sheet.parameters()[0];
+    EXPECT_EQ(count.short_name, "count");
+    EXPECT_EQ(count.group, "Sampling");
+    EXPECT_EQ(sheet.parameters()[1].group, "x") << "a group without a label shows its id";
+    EXPECT_EQ(*count.min, 1.0);
+    EXPECT_EQ(count.default_value.kind, WrittenValue::Kind::integer);
+    EXPECT_EQ(count.default_value.json, "3");
+    EXPECT_EQ(count.default_value.word, 3);
+    for (const char* name : {"TONEMIX_COUNT", "count", "Count", "tonemix_count"}) {
+        EXPECT_EQ(sheet.find(std::string(name)), &count) << name;
+    }
+    EXPECT_EQ(sheet.find(std::string("TONEMIX_")), nullptr);
+    EXPECT_EQ(sheet.find(std::string("counts")), nullptr);
+    EXPECT_EQ(sheet.find(4)->choices.size(), 2u);
+    EXPECT_EQ(sheet.find(ParameterType::light_list)->id, 6);
+    EXPECT_EQ(sheet.short_names(), "count, size, on, way, any");
+}
+
+TEST(DescriptionModel, RefusesDescriptionsItCannotPresent) {
+    const auto fault = [](const char* text) { return Description::read(text).fault(); };
+    EXPECT_EQ(fault(R"({"name": "X"})"), "description X: no parameter list");
+    EXPECT_EQ(fault(R"({"name": "X", "parameters": [{"id": 1, "name": "A", "type": "colour"}]})"),
+              "description X: parameters[0]: unknown type \"colour\"");
+    EXPECT_EQ(fault(R"({"name": "X", "parameters": [{"id": 1, "name": "A", "type": "bool"},
+                                                     {"id": 1, "name": "B", "type": "bool"}]})"),
+              "description X: parameters[1]: B appears twice");
+    EXPECT_EQ(fault(R"({"name": "X", "parameters": [{"name": "A", "type": "bool"}]})"),
+              "description X: parameters[0]: no id");
+    // Reading stops at the fault: what came before it is kept, for a report that shows it.
+    const Description partial = Description::read(
+        R"({"name": "X", "parameters": [{"id": 1, "name": "A", "type": "bool"}, {"id": 2}]})");
+    EXPECT_EQ(partial.fault(), "description X: parameters[1]: no name");
+    ASSERT_EQ(partial.parameters().size(), 1u);
+    EXPECT_EQ(partial.parameters()[0].name, "A");
+    EXPECT_EQ(Description::read(tonemix_test::kSampleDescription).fault(), "");
+}
+
+// Whatever the description wrote stays as written, with what the host can hold of it beside.
+TEST(DescriptionModel, DefaultsAndBoundsKeepTheirWrittenFormAndTheirHoldableValue) {
+    const Description sheet = Description::read(R"({"name": "X", "parameters": [
+        {"id": 1, "name": "A", "type": "long", "default": 4294967296, "max": 9223372036854775807},
+        {"id": 2, "name": "B", "type": "real", "default": 0.1, "min": -1e300},
+        {"id": 3, "name": "C", "type": "bool", "default": false},
+        {"id": 4, "name": "D", "type": "long", "default": "seven"},
+        {"id": 5, "name": "E", "type": "real", "default": 1e39},
+        {"id": 6, "name": "F", "type": "long", "default": -2147483648}]})");
+    ASSERT_EQ(sheet.fault(), "");
+    const auto parameter = [&](int32_t id) { return *sheet.find(id); };
+
+    EXPECT_EQ(parameter(1).default_value.kind, WrittenValue::Kind::integer);
+    EXPECT_EQ(parameter(1).default_value.json, "4294967296");
+    EXPECT_FALSE(parameter(1).default_value.word) << "beyond 32 bits";
+    EXPECT_FALSE(parameter(1).default_element()) << "would wrap into another number";
+    EXPECT_EQ(parameter(1).max_written.json, "9223372036854775807");
+    EXPECT_FALSE(parameter(1).min_written.given());
+
+    EXPECT_EQ(parameter(2).default_value.kind, WrittenValue::Kind::real);
+    EXPECT_EQ(parameter(2).default_value.number, 0.1);
+    ASSERT_TRUE(parameter(2).default_element());
+    EXPECT_EQ(parameter(2).default_element()->real, 0.1f);
+    EXPECT_EQ(parameter(2).min_written.json, "-1e+300");
+    EXPECT_EQ(*parameter(2).min, -1e300);
+
+    EXPECT_EQ(parameter(3).default_value.kind, WrittenValue::Kind::boolean);
+    ASSERT_TRUE(parameter(3).default_element());
+    EXPECT_EQ(parameter(3).default_element()->word, 0);
+
+    EXPECT_EQ(parameter(4).default_value.kind, WrittenValue::Kind::other);
+    EXPECT_EQ(parameter(4).default_value.json, "\"seven\"");
+    EXPECT_FALSE(parameter(4).default_element());
+    EXPECT_FALSE(parameter(5).default_element()) << "beyond a float";
+    ASSERT_TRUE(parameter(6).default_element());
+    EXPECT_EQ(parameter(6).default_element()->word, INT32_MIN);
+}
+
+// A file that is no description at all stops the resource's load; the model never sees it.
+TEST(DescriptionModel, TextThatIsNoDescriptionThrowsWithItsPlace) {
+    const auto error = [](const char* text) -> std::string {
+        try {
+            Description::read(text);
+        } catch (const DescriptionTextError& e) {
+            return e.what();
+        }
+        return "";
+    };
+    EXPECT_EQ(error(R"({"name": "X", "parameters": []})"), "");
+    EXPECT_EQ(error(R"({"parameters": []})"), "no string \"name\"");
+    EXPECT_EQ(error(R"({"name": 7})"), "no string \"name\"");
+    EXPECT_EQ(error("[]"), "no string \"name\"");
+    EXPECT_EQ(error("{\n  \"name\": \"X\",\n  oops}").rfind("line 3, column ", 0), 0u);
+}
+
+}  // namespace
