@@ -26,6 +26,8 @@ public:
     explicit operator bool() const { return proceed_; }
     StandInHost& host() const { return *host_; }
     bool has_host() const { return host_ != nullptr; }
+    // The renderer the host answers render calls with; null when none is attached.
+    RenderBackend* render_backend() const { return host_->render_backend(); }
     // The operation's name, as misuse reports give it.
     const char* name() const { return operation_name(operation_); }
     // Text for this call's journal entry: a string's content, a path, a tag.

@@ -7,7 +7,7 @@ namespace tmhost {
 namespace {
 
 RenderBackend* backend_for(EntryCall& call) {
-    RenderBackend* backend = call.host().render_backend();
+    RenderBackend* backend = call.render_backend();
     if (backend == nullptr) {
         call.host().misuses().add(std::string(call.name()) + ": no renderer attached to the host");
     }

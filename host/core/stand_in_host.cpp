@@ -1,27 +1,13 @@
 #include "host/core/stand_in_host.h"
 
-#include <algorithm>
 #include <atomic>
 #include <cstdio>
-#include <vector>
 
 namespace tmhost {
 
 namespace {
-StandInHost* active_host = nullptr;  // the last of live_hosts(), read on every host call
+StandInHost* active_host = nullptr;  // read on every host call
 std::atomic<uint32_t> calls_without_active_host{0};
-
-// Every host alive, the most recently made or activated last. Hosts may end in any order: a host
-// that ends hands the active place to the newest one still alive, never to one already gone.
-std::vector<StandInHost*>& live_hosts() {
-    static std::vector<StandInHost*> hosts;
-    return hosts;
-}
-
-void forget(StandInHost* host) {
-    std::vector<StandInHost*>& hosts = live_hosts();
-    hosts.erase(std::remove(hosts.begin(), hosts.end(), host), hosts.end());
-}
 }  // namespace
 
 StandInHost::StandInHost(int32_t version)
@@ -32,17 +18,14 @@ StandInHost::StandInHost(int32_t version)
 }
 
 StandInHost::~StandInHost() {
-    forget(this);
-    active_host = live_hosts().empty() ? nullptr : live_hosts().back();
+    // A host that ends hands the place to no other: one that was made earlier may be in any state,
+    // and a call meant for the host that ended must not reach it.
+    if (active_host == this) active_host = nullptr;
 }
 
 StandInHost* StandInHost::active() { return active_host; }
 
-void StandInHost::activate() {
-    forget(this);
-    live_hosts().push_back(this);
-    active_host = this;
-}
+void StandInHost::activate() { active_host = this; }
 
 void StandInHost::install_own_libraries() {
     libraries_.install(TM_LIBRARY_DESCRIPTION, &description_library_.table().header);

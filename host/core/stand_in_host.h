@@ -1,9 +1,10 @@
 // The stand-in host: a HostTable whose every operation has real behaviour, and the C++ view of
 // everything behind it for tests and for tonemix-host.
 //
-// One host is active at a time (C callbacks carry no user pointer, so the table's functions
-// forward to the active host). A new host becomes active, and so does a host asked to activate();
-// when the active host is destroyed, the most recently active host still alive takes its place.
+// One host is active at a time: the table's functions are C callbacks without a user pointer, so
+// EntryCall (entry_call.cpp) and the trap in unserved slots (host_tables.cpp) find the host they
+// serve in one process-wide pointer. A new host becomes active, and so does a host asked to
+// activate(); while no host is active, calls answer their failure value and are counted.
 //
 // Replacing an operation: the sub-tables are the host's own and writable. A test may simply
 // overwrite a slot,
@@ -67,9 +68,6 @@ public:
     bool fail(std::string_view operation);
     bool restore(std::string_view operation);  // the host's own function, and no failing
     void restore();                            // the same for every operation
-    bool is_failing(Operation operation) const {
-        return !failing_.empty() && failing_.count(operation) != 0;
-    }
     // True while a slot holds something else than the host's own function.
     bool is_replaced(std::string_view operation) const;
 
@@ -102,7 +100,6 @@ public:
 
     // The renderer answering the render sub-table; null detaches it. Not owned.
     void set_render_backend(RenderBackend* backend) { render_backend_ = backend; }
-    RenderBackend* render_backend() const { return render_backend_; }
 
     // Everything the module started and did not end, allocated and did not free, loaded and did
     // not release, and every misuse: empty when the module left nothing behind.
@@ -110,9 +107,16 @@ public:
 
     // Calls that arrived while no host was active (each answered its failure value).
     static uint32_t calls_without_host();
-    static void note_call_without_host(Operation operation);
 
 private:
+    // The entries' own view: whether to fail, where the renderer is, a call with no host.
+    friend class EntryCall;
+    bool is_failing(Operation operation) const {
+        return !failing_.empty() && failing_.count(operation) != 0;
+    }
+    RenderBackend* render_backend() const { return render_backend_; }
+    static void note_call_without_host(Operation operation);
+
     // The host's own function back in the operation's slot, in a sub-table or a library table.
     void restore_slot(const OperationInfo& info);
     std::unique_ptr<HostTables> tables_;

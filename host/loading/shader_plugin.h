@@ -29,8 +29,9 @@ struct FixedOperation {
 
 class ShaderPlugin {
 public:
-    // False when the host holds no shader registration of that id with a 288-byte record.
-    bool find(const StandInHost& host, int32_t plugin_id);
+    // False when the host holds no shader registration of that id with a 288-byte record. From
+    // then on, what the record's entries do wrong goes into that host's misuse log.
+    bool find(StandInHost& host, int32_t plugin_id);
     bool found() const { return found_; }
     const ShaderRegistration& record() const { return record_; }
 
@@ -53,6 +54,7 @@ public:
 private:
     ShaderRegistration record_{};
     bool found_ = false;
+    MisuseLog* misuses_ = nullptr;
 };
 
 }  // namespace tmhost

@@ -133,8 +133,9 @@ TEST(HostFailures, LibraryFunctionsFailAndRestoreByNameLikeTheTablesOperations) 
     EXPECT_TRUE(host.misuses().messages().empty()) << host.misuses().messages().front();
 }
 
-TEST(HostActivation, TheNewestHostIsActiveAndTheOlderOneReturns) {
+TEST(HostActivation, TheNewestHostIsActiveUntilAnotherIsActivated) {
     tmhost::StandInHost outer;
+    EXPECT_EQ(tmhost::StandInHost::active(), &outer);
     {
         tmhost::StandInHost inner;
         EXPECT_EQ(tmhost::StandInHost::active(), &inner);
@@ -142,24 +143,25 @@ TEST(HostActivation, TheNewestHostIsActiveAndTheOlderOneReturns) {
             outer.table()->filename->alloc();  // outer's table, inner's state
         EXPECT_EQ(inner.filenames().block_count(), 1u);
         inner.filenames().free(block);
+        outer.activate();
+        EXPECT_EQ(tmhost::StandInHost::active(), &outer);
+        inner.activate();
     }
-    EXPECT_EQ(tmhost::StandInHost::active(), &outer);
     EXPECT_EQ(outer.journal().size(), 0u);
+    // The active host ended: no other takes its place until asked to.
+    EXPECT_EQ(tmhost::StandInHost::active(), nullptr);
+    outer.activate();
+    EXPECT_EQ(tmhost::StandInHost::active(), &outer);
 }
 
-TEST(HostActivation, HostsMayEndInAnyOrderWithoutLeavingAGoneHostActive) {
-    tmhost::StandInHost* const before = tmhost::StandInHost::active();
+TEST(HostActivation, AHostThatEndsLeavesNoneActiveAndAnotherEndingChangesNothing) {
     auto first = std::make_unique<tmhost::StandInHost>();
     auto second = std::make_unique<tmhost::StandInHost>();
-    auto third = std::make_unique<tmhost::StandInHost>();
     first->activate();
+    second.reset();  // not the active one: the active host stays
     EXPECT_EQ(tmhost::StandInHost::active(), first.get());
-    first.reset();  // the active one ends: the newest before it takes over
-    EXPECT_EQ(tmhost::StandInHost::active(), third.get());
-    second.reset();  // made before third, ended first: third stays active
-    EXPECT_EQ(tmhost::StandInHost::active(), third.get());
-    third.reset();
-    EXPECT_EQ(tmhost::StandInHost::active(), before);
+    first.reset();
+    EXPECT_EQ(tmhost::StandInHost::active(), nullptr);
 }
 
 TEST(HostActivation, CallsWithNoActiveHostAnswerFailureValues) {
@@ -168,7 +170,7 @@ TEST(HostActivation, CallsWithNoActiveHostAnswerFailureValues) {
         tmhost::StandInHost host;
         kept = *host.table()->filename;  // the functions outlive the host; its state does not
     }
-    if (tmhost::StandInHost::active() != nullptr) GTEST_SKIP() << "another host is active";
+    ASSERT_EQ(tmhost::StandInHost::active(), nullptr);
     const uint32_t before = tmhost::StandInHost::calls_without_host();
     EXPECT_EQ(kept.alloc(), nullptr);
     EXPECT_EQ(tmhost::StandInHost::calls_without_host(), before + 1);
