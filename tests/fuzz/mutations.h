@@ -15,7 +15,8 @@ class Mutator {
 public:
     explicit Mutator(uint32_t seed) : random_(seed) {}
 
-    // One variant of `text`, with one or two mutations (mostly a number made hostile); `other` is spliced in by some.
+    // One variant of `text`, with one or two mutations (mostly a number made hostile); `other` is
+    // spliced in by some.
     std::string mutate(const std::string& text, const std::string& other);
     // The document with its first value of `key` (or the whole document) wrapped `levels` deep in
     // arrays or in objects.
