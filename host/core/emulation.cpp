@@ -1,4 +1,5 @@
-#include "host/core/emulation.h"
+// By its bare name: programs below the core compile this file too (tonemix_sanitizer_defaults).
+#include "emulation.h"
 
 #if defined(__linux__)
 #include <sys/syscall.h>

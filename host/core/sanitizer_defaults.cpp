@@ -4,7 +4,8 @@
 // Under emulation the leak checker cannot stop the world (the emulator offers no ptrace), and a
 // program would hang at exit waiting for it: there, leaks go unchecked. ASAN_OPTIONS still
 // overrides whatever this answers.
-#include "host/core/emulation.h"
+// Beside this file: the program may link no layer that offers host/core/ headers.
+#include "emulation.h"
 
 extern "C" __attribute__((no_sanitize("address", "undefined"))) const char*
 __asan_default_options() {
