@@ -90,13 +90,18 @@ TEST(GuardedBlocks, PagesAreGivenBack) {
     if (tmhost::running_under_emulation()) {
         GTEST_SKIP() << "the mapping count: the emulator keeps mappings of its own";
     }
-    const std::size_t before = mapping_count();
-    for (int i = 0; i < 200; ++i) {
+    const auto round = [] {
         tmhost::GuardedBlock block(100);
         tmhost::GuardedBlock moved(std::move(block));
         tmhost::GuardedBlock assigned(4);
         assigned = std::move(moved);
-    }
+    };
+    // The first round, and the first count, may map memory of the allocator's (the sanitizer's
+    // grows region by region): what is counted is what the rounds after them leave.
+    round();
+    mapping_count();
+    const std::size_t before = mapping_count();
+    for (int i = 0; i < 200; ++i) round();
     EXPECT_EQ(mapping_count(), before);
 #endif
 }
