@@ -1,11 +1,9 @@
 #include "host/scene/obj_mesh.h"
 
-#include <tiny_obj_loader.h>
-
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
-#include <sstream>
 #include <string_view>
 #include <vector>
 
@@ -33,12 +31,13 @@ struct Corner {
     long normal = -1;
 };
 
-// The statements of the file that the mesh is made of, each with its line. The loader reads the
-// same text; this pass is the stricter one: tinyobjloader reads a malformed number as 0, skips a
-// statement it does not know and checks no index range, so a broken file would come out as a
-// wrong mesh without a word.
+// The statements of the file that the mesh is made of, each with its line, read in one pass that
+// refuses every malformed number, unknown statement and index out of range: a broken file must
+// not come out as a wrong mesh without a word.
 struct CheckedText {
+    std::vector<Vec3> vertices;  // as the file gives them
     std::vector<std::size_t> vertex_lines;
+    std::vector<Vec3> normals;  // as the file gives them
     std::vector<std::size_t> normal_lines;
     std::vector<std::size_t> face_lines;
     std::vector<std::size_t> face_starts;  // into corners, one per face
@@ -59,7 +58,7 @@ bool is_ignored_statement(std::string_view keyword) {
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
-// Decimal notation only: the loader reads nothing else (no hexadecimal, no "nan" or "inf").
+// Decimal notation only (no hexadecimal, no "nan" or "inf"): what decimal_value converts.
 bool is_decimal(std::string_view token) {
     std::size_t i = 0;
     if (i < token.size() && (token[i] == '+' || token[i] == '-')) ++i;
@@ -78,6 +77,47 @@ bool is_decimal(std::string_view token) {
         if (exponent == 0) return false;
     }
     return i == token.size();
+}
+
+// A token that is_decimal accepts, converted digit by digit in double arithmetic and then scaled
+// by its power of ten; not by strtod, whose correctly rounded value differs in the last bit for
+// about half the coordinates of the example meshes: every mesh keeps the bits it has always had,
+// and so does every render of it. A long mantissa or a large exponent can give infinity or NaN
+// where the number itself is in range (as check_number finds it); the coordinate is refused where
+// it is used. An exponent beyond int gives 0, as the number is then 0 or out of range.
+double decimal_value(std::string_view token) {
+    static const double kPlaces[] = {1.0, 0.1, 0.01, 0.001, 0.0001, 0.00001, 0.000001, 0.0000001};
+    constexpr int kTabled = sizeof kPlaces / sizeof kPlaces[0];
+    std::size_t i = 0;
+    const bool negative = token[0] == '-';
+    if (token[0] == '+' || token[0] == '-') ++i;
+    double mantissa = 0.0;
+    for (; i < token.size() && is_digit(token[i]); ++i) {
+        mantissa *= 10;
+        mantissa += token[i] - '0';
+    }
+    if (i < token.size() && token[i] == '.') {
+        ++i;
+        for (int place = 1; i < token.size() && is_digit(token[i]); ++i, ++place) {
+            mantissa +=
+                (token[i] - '0') * (place < kTabled ? kPlaces[place] : std::pow(10.0, -place));
+        }
+    }
+    int exponent = 0;
+    if (i < token.size()) {  // 'e' or 'E'
+        ++i;
+        const bool down = token[i] == '-';
+        if (token[i] == '+' || token[i] == '-') ++i;
+        for (; i < token.size(); ++i) {
+            const int digit = token[i] - '0';
+            if (exponent > (INT_MAX - digit) / 10) return 0.0;
+            exponent = exponent * 10 + digit;
+        }
+        if (down) exponent = -exponent;
+    }
+    const double magnitude =
+        exponent != 0 ? std::ldexp(mantissa * std::pow(5.0, exponent), exponent) : mantissa;
+    return negative ? -magnitude : magnitude;
 }
 
 std::string quoted(std::string_view token) {
@@ -109,6 +149,10 @@ void check_numbers(const std::vector<std::string_view>& fields, std::size_t leas
     for (const std::string_view field : fields) check_number(field, path, line);
 }
 
+Vec3 first_three(const std::vector<std::string_view>& fields) {
+    return {decimal_value(fields[0]), decimal_value(fields[1]), decimal_value(fields[2])};
+}
+
 // A face corner's index: 1 up to the count, or -1 down to minus the count so far.
 long read_index(std::string_view text, long so_far, const char* what, const std::string& path,
                 std::size_t line) {
@@ -134,7 +178,7 @@ long read_index(std::string_view text, long so_far, const char* what, const std:
 
 void read_face(const std::vector<std::string_view>& fields, const CheckedText& text,
                CheckedText& out, const std::string& path, std::size_t line) {
-    // tinyobjloader counts a face's corners in a byte.
+    // Faces have always been held to a corner count that fits a byte; wider ones stay refused.
     if (fields.size() < 3) fail_line(path, line, "a face needs at least 3 corners");
     if (fields.size() > 255) fail_line(path, line, "a face of more than 255 corners");
     out.face_lines.push_back(line);
@@ -178,7 +222,7 @@ std::vector<std::string_view> fields_of(std::string_view rest) {
     return fields;
 }
 
-// Lines end as the loader ends them: at "\n", "\r\n" or a lone "\r", so that both count alike.
+// Lines end at "\n", "\r\n" or a lone "\r", so that files from every system count lines alike.
 CheckedText check_text(const std::string& text, const std::string& path) {
     CheckedText out;
     std::size_t line = 0;
@@ -201,9 +245,11 @@ CheckedText check_text(const std::string& text, const std::string& path) {
             // x y z, with w or with a colour after them
             if (fields.size() == 5) fail_line(path, line, "expected 3, 4 or 6 numbers, got 5");
             check_numbers(fields, 3, 6, "3, 4 or 6 numbers", path, line);
+            out.vertices.push_back(first_three(fields));
             out.vertex_lines.push_back(line);
         } else if (keyword == "vn") {
             check_numbers(fields, 3, 3, "3 numbers", path, line);
+            out.normals.push_back(first_three(fields));
             out.normal_lines.push_back(line);
         } else if (keyword == "vt") {
             check_numbers(fields, 1, 3, "1 to 3 numbers", path, line);
@@ -213,7 +259,7 @@ CheckedText check_text(const std::string& text, const std::string& path) {
             fail_line(path, line, "unknown statement " + quoted(keyword));
         }
     }
-    // Positive indices may point past their line, as the loader allows; they must exist at the end.
+    // Positive indices may point past their line; they must exist at the end.
     for (std::size_t f = 0; f < out.face_starts.size(); ++f) {
         const std::size_t end =
             f + 1 < out.face_starts.size() ? out.face_starts[f + 1] : out.corners.size();
@@ -267,41 +313,12 @@ std::shared_ptr<const MeshData> parse_obj_mesh(const std::string& text, const st
                                        " that the scene's other meshes leave of " + limit));
     }
 
-    tinyobj::attrib_t attributes;
-    std::vector<tinyobj::shape_t> shapes;
-    std::vector<tinyobj::material_t> materials;
-    std::string warnings;
-    std::string errors;
-    std::istringstream stream(text);
-    if (!tinyobj::LoadObj(&attributes, &shapes, &materials, &warnings, &errors, &stream, nullptr,
-                          false)) {
-        const std::string first = errors.substr(0, errors.find('\n'));
-        fail_file(path, "not read: " + (first.empty() ? std::string("no reason given") : first));
-    }
-    // The loader's reading must be the check's, statement for statement, or the lines that the
-    // messages name would be the wrong ones.
-    std::vector<Corner> corners;
-    for (const tinyobj::shape_t& shape : shapes) {
-        for (const tinyobj::index_t& index : shape.mesh.indices) {
-            corners.push_back({index.vertex_index, index.normal_index});
-        }
-    }
-    const bool same = attributes.vertices.size() == 3 * checked.vertex_lines.size() &&
-                      attributes.normals.size() == 3 * checked.normal_lines.size() &&
-                      corners.size() == checked.corners.size() &&
-                      std::equal(corners.begin(), corners.end(), checked.corners.begin(),
-                                 [](const Corner& a, const Corner& b) {
-                                     return a.vertex == b.vertex && a.normal == b.normal;
-                                 });
-    if (!same) fail_file(path, "the OBJ loader read the file otherwise than its check did");
-
     const Rotation rotation{sine_cosine_degrees(transform.rotate_degrees.x),
                             sine_cosine_degrees(transform.rotate_degrees.y),
                             sine_cosine_degrees(transform.rotate_degrees.z)};
-    std::vector<Vec3> vertices(checked.vertex_lines.size());
+    std::vector<Vec3> vertices(checked.vertices.size());
     for (std::size_t i = 0; i < vertices.size(); ++i) {
-        const Vec3 file{attributes.vertices[3 * i], attributes.vertices[3 * i + 1],
-                        attributes.vertices[3 * i + 2]};
+        const Vec3& file = checked.vertices[i];
         if (!is_finite(file)) fail_line(path, checked.vertex_lines[i], "coordinate out of range");
         const Vec3 scaled{file.x * transform.scale.x, file.y * transform.scale.y,
                           file.z * transform.scale.z};
@@ -313,10 +330,9 @@ std::shared_ptr<const MeshData> parse_obj_mesh(const std::string& text, const st
     }
     auto mesh = std::make_shared<MeshData>();
     mesh->triangles.reserve(triangles);
-    mesh->normals.resize(checked.normal_lines.size());
+    mesh->normals.resize(checked.normals.size());
     for (std::size_t i = 0; i < mesh->normals.size(); ++i) {
-        const Vec3 file{attributes.normals[3 * i], attributes.normals[3 * i + 1],
-                        attributes.normals[3 * i + 2]};
+        const Vec3& file = checked.normals[i];
         // A normal follows the inverse of the scale, so that it stays square to the surface.
         const Vec3 turned = rotation.apply(
             {file.x / transform.scale.x, file.y / transform.scale.y, file.z / transform.scale.z});

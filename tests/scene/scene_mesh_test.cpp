@@ -187,6 +187,39 @@ TEST(SceneMeshFile, CommentsGroupsAndMaterialsAreLeftOut) {
     EXPECT_EQ(mesh->triangles[0].normals[0], -1);
 }
 
+TEST(SceneMeshFile, LinesPointsAndWeightsAreLeftOutWhateverTheyHold) {
+    // They carry nothing a mesh is made of: an index of 0 or a negative joint in them refuses no
+    // file and changes no triangle.
+    const auto mesh =
+        parse_obj_mesh(std::string(kSquare) + "l 1 0\np x\nvw 0 -1 0.5\n", "m.obj", {});
+    const auto plain = parse_obj_mesh(kSquare, "m.obj", {});
+    ASSERT_EQ(mesh->triangles.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(mesh->triangles[i].corner, plain->triangles[i].corner);
+        EXPECT_EQ(mesh->triangles[i].edge1, plain->triangles[i].edge1);
+        EXPECT_EQ(mesh->triangles[i].edge2, plain->triangles[i].edge2);
+    }
+}
+
+TEST(SceneMeshFile, CoordinatesKeepTheValuesEveryMeshWasMadeWith) {
+    // The digits summed in double arithmetic, then scaled by the power of ten: for all but the
+    // last of these one bit away from the nearest double, which strtod would give. The example
+    // meshes' reference renders were made with such values.
+    const auto mesh = parse_obj_mesh(
+        "v 0.3 -0.5257 0.8507\nv 1.2296 7E-1 -2.5e-3\nv 0 0 1\n"
+        "f 1 2 3\nf 2 3 1\n",
+        "m.obj", {});
+    ASSERT_EQ(mesh->triangles.size(), 2u);
+    const Vec3& first = mesh->triangles[0].corner;
+    EXPECT_EQ(first.x, 0x1.3333333333334p-2);
+    EXPECT_EQ(first.y, -0x1.0d288ce703afcp-1);
+    EXPECT_EQ(first.z, 0x1.b38ef34d6a163p-1);
+    const Vec3& second = mesh->triangles[1].corner;
+    EXPECT_EQ(second.x, 0x1.3ac710cb295e9p+0);
+    EXPECT_EQ(second.y, 0x1.6666666666667p-1);
+    EXPECT_EQ(second.z, -0x1.47ae147ae147bp-9);
+}
+
 TEST(SceneMeshFile, TransformScalesTurnsAndMovesInThatOrder) {
     // Quarter turns give exact coordinates: x -> y about z, y -> z about x, z -> x about y.
     MeshTransform transform;
