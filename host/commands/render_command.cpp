@@ -29,7 +29,7 @@ int render(const CommandArguments& arguments, const CommandSettings& settings,
         for (std::string& text : usage_lines("render")) output.out(std::move(text));
         return EXIT_CLEAN;
     }
-    ShadingSetup setup(request, settings);
+    ShadingSetup setup = ShadingSetup::make(request, settings);
     const Scene& scene = setup.scene;
     Image image(scene.width, scene.height);
     ProgressBar progress(scene.height, settings.show_progress);

@@ -31,14 +31,6 @@ std::unique_ptr<ShaderInstance> prepared_node(ModuleSession& session, const Para
     return instance;
 }
 
-// The scene, once the session's shader has passed its checks, so that no light of the scene is
-// set up for a module that cannot shade it.
-const Scene& after_shader_check(ModuleSession& session, ModuleSession::Trust trust,
-                                const Scene& scene) {
-    session.require_shader(trust);
-    return scene;
-}
-
 }  // namespace
 
 std::vector<OptionRule> shading_options(const char* output_values) {
@@ -104,19 +96,33 @@ LoadedScene requested_scene(const ShadingRequest& request) {
     return loaded;
 }
 
-ShadingSetup::ShadingSetup(const ShadingRequest& request, const CommandSettings& settings)
-    : loaded(requested_scene(request)),
+ShadingSetup ShadingSetup::make(const ShadingRequest& request, const CommandSettings& settings) {
+    LoadedScene loaded = requested_scene(request);
+    ImageOutput image_file(request.output);
+    auto session = std::make_unique<ModuleSession>(request.module, settings.prepare_host);
+    session->require_shader(request.trust);
+    auto lights = std::make_unique<SceneLights>(loaded.scene);
+    ParameterValues values =
+        scene_parameter_values(session->description(), loaded, *lights, request.assignments);
+    return ShadingSetup(std::move(loaded), std::move(image_file), std::move(session),
+                        std::move(lights), std::move(values));
+}
+
+ShadingSetup::ShadingSetup(LoadedScene loaded_scene, ImageOutput output,
+                           std::unique_ptr<ModuleSession> module_session,
+                           std::unique_ptr<SceneLights> scene_lights, ParameterValues scene_values)
+    : loaded(std::move(loaded_scene)),
       scene(loaded.scene),
-      image_file(request.output),
-      session(request.module, settings.prepare_host),
-      lights(after_shader_check(session, request.trust, scene)),
-      values(scene_parameter_values(session.description(), loaded, lights, request.assignments)),
+      image_file(std::move(output)),
+      session(std::move(module_session)),
+      lights(std::move(scene_lights)),
+      values(std::move(scene_values)),
       tracer_(scene),
-      renderer_(lights.entries(), tracer_) {}
+      renderer_(lights->entries(), tracer_) {}
 
 int ShadingSetup::finish(const Image& image, const RenderStats& stats, const std::string& summary,
                          CommandOutput& output) {
-    const std::vector<std::string> left = session.finish();
+    const std::vector<std::string> left = session->finish();
     image_file.write(image);
     for (const std::string& text : left) output.warning("module: " + text);
     warn_if_unlit(stats, output);
@@ -126,7 +132,7 @@ int ShadingSetup::finish(const Image& image, const RenderStats& stats, const std
 
 RenderStats ShadingSetup::shade(const ParameterValues& node_values, const ShadingRequest& request,
                                 Image& image, ProgressBar& progress, long rows_before) {
-    StandInHost& host = session.host();
+    StandInHost& host = session->host();
     // Millions of host calls from several threads: the journal would grow without bound.
     host.journal().set_enabled(false);
     // Detached however the shading ends, so that the host never keeps a renderer that is gone.
@@ -138,14 +144,14 @@ RenderStats ShadingSetup::shade(const ParameterValues& node_values, const Shadin
     std::vector<std::unique_ptr<ShaderInstance>> instances;
     RowJobs jobs;
     if (request.shared_node) {
-        instances.push_back(prepared_node(session, node_values, lights, std::nullopt));
+        instances.push_back(prepared_node(*session, node_values, *lights, std::nullopt));
         jobs = shared_node_jobs(*instances.front(), scene.height);
     } else {
         // Lanes without a row would shade nothing; the seed of a lane is its index's, so
         // leaving them out changes no other lane.
         std::vector<const ShaderInstance*> nodes;
         for (int lane = 0; lane < std::min(request.lanes, scene.height); ++lane) {
-            instances.push_back(prepared_node(session, node_values, lights, lane));
+            instances.push_back(prepared_node(*session, node_values, *lights, lane));
             nodes.push_back(instances.back().get());
         }
         jobs = lane_jobs(std::move(nodes), request.lanes);

@@ -3,6 +3,7 @@
 #ifndef TMHOST_SCENE_SHADING_H
 #define TMHOST_SCENE_SHADING_H
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -50,21 +51,23 @@ ShadingRequest shading_request(const CommandLine& line, const CommandSettings& s
 // beyond the pixel limit.
 LoadedScene requested_scene(const ShadingRequest& request);
 
-// What a command has made ready before it shades anything, in this order: the scene, its output
-// file checked, the module started with its shader checked, the scene's lights, the values of the
-// scene and --set, and the tracer and light renderer every image of the command shades against.
-// Throws as each of those steps does.
+// What a command has made ready before it shades anything: the scene, its output file checked,
+// the module started with its shader checked, the scene's lights, the values of the scene and
+// --set, and the tracer and light renderer every image of the command shades against.
 class ShadingSetup {
 public:
-    ShadingSetup(const ShadingRequest& request, const CommandSettings& settings);
+    // Makes each of those ready in that order, so that no light of the scene is set up for a
+    // module whose shader fails its checks. Throws as each step does.
+    static ShadingSetup make(const ShadingRequest& request, const CommandSettings& settings);
     ShadingSetup(const ShadingSetup&) = delete;
     ShadingSetup& operator=(const ShadingSetup&) = delete;
 
     const LoadedScene loaded;
     const Scene& scene;
     const ImageOutput image_file;
-    ModuleSession session;
-    SceneLights lights;
+    // Each stays where it was made: the module keeps pointers into both.
+    const std::unique_ptr<ModuleSession> session;
+    const std::unique_ptr<SceneLights> lights;
     const ParameterValues values;
 
     // Shades the image (sized as the scene's) with fresh nodes of the session's shader holding
@@ -78,6 +81,10 @@ public:
                CommandOutput& output);
 
 private:
+    ShadingSetup(LoadedScene loaded_scene, ImageOutput output,
+                 std::unique_ptr<ModuleSession> module_session,
+                 std::unique_ptr<SceneLights> scene_lights, ParameterValues scene_values);
+
     // Built once, since a sheet shades many images of one scene.
     const Tracer tracer_;
     PointLightRenderer renderer_;

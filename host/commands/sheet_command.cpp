@@ -146,7 +146,7 @@ int sheet(const CommandArguments& arguments, const CommandSettings& settings,
         for (std::string& text : usage_lines("sheet")) output.out(std::move(text));
         return EXIT_CLEAN;
     }
-    ShadingSetup setup(request, settings);
+    ShadingSetup setup = ShadingSetup::make(request, settings);
     const Scene& scene = setup.scene;
     const ParameterValues& shared = setup.values;
     // Every value is checked before the first tile renders.
