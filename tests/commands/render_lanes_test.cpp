@@ -134,14 +134,37 @@ TEST(RenderLanes, LanesBeyondTheImageHeightShadeNothingAndChangeNoOtherLane) {
 
 TEST(RenderLanes, ASharedNodeShadedByManyThreadsGivesAWholeImage) {
     tmhost::TemporaryFolder folder;
-    const tmhost::Image image =
-        render_image(folder, small({"--shared-node", "--threads", "4", "--set", "samples=4"}));
+    // The plane fills the image and the lamp reaches the lifted point of every pixel, so every
+    // pixel is lit whatever its sample points draw.
+    const std::string flat = folder.write("flat.json", kFlatPlane).string();
+    const tmhost::Image image = render_image(
+        folder, small({flat, "--shared-node", "--threads", "4", "--set", "samples=4"}));
     ASSERT_EQ(image.width(), 48);
     ASSERT_EQ(image.height(), 32);
     for (float value : image.values()) {
         ASSERT_TRUE(std::isfinite(value));
         ASSERT_GE(value, 0.0f);
     }
+    long lit = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const float* rgb = image.pixel(x, y);
+            if (rgb[0] > 0.0f && rgb[1] > 0.0f && rgb[2] > 0.0f) ++lit;
+        }
+    }
+    EXPECT_EQ(lit, 48 * 32);
+
+    // With one sample a point draws nothing, so the order in which the threads take the rows
+    // changes no pixel: the built-in scene, with its light list and shadows, comes out as one
+    // thread shades it, bit for bit.
+    const auto one_sample = [&](const char* threads) {
+        return render_pfm_bytes(
+            folder, small({"--shared-node", "--threads", threads, "--set", "samples=1"}),
+            std::string("t") + threads + ".pfm");
+    };
+    const std::string alone = one_sample("1");
+    ASSERT_FALSE(alone.empty());
+    EXPECT_TRUE(one_sample("4") == alone);
 }
 
 }  // namespace
