@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "bound_host_test.h"
 #include "shader_registration.h"
 #include "tonemix_shader.h"
 
@@ -234,6 +235,25 @@ TEST(ShaderRecord, EveryEntryReachesItsSlotUnchanged) {
     EXPECT_EQ(colour[2], 3.5f);
 }
 
-TEST(ShaderRecord, FreeNodeIgnoresNull) { free_node(nullptr); }
+TEST(ShaderRecord, FreeNodeIgnoresNull) {
+    // Null reaches neither a node nor the host: no call at all (a free of null would be booked
+    // as a misuse), and a live node stays live.
+    tmhost::StandInHost host;
+    bind_host_table(host.table());
+    struct Unbound {
+        ~Unbound() { bound_host_table = nullptr; }
+    } unbound;
+    void* node = create_shader();
+    ASSERT_NE(node, nullptr);
+    host.journal().clear();
+
+    free_node(nullptr);
+    EXPECT_EQ(host.journal().size(), 0u) << host.journal().to_text();
+    EXPECT_EQ(host.misuses().count(), 0u);
+    EXPECT_EQ(host.memory().live_count(), 1u);
+
+    free_node(node);
+    EXPECT_TRUE(host.left_behind().empty()) << tonemix_test::left_behind_text(host);
+}
 
 }  // namespace
