@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 #include <set>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -63,21 +64,21 @@ TEST(ShaderRecord, NodeRecordAloneLeavesShaderEntriesZero) {
     for (int byte = 108; byte < 288; byte += 4) EXPECT_EQ(word_at(record, byte), 0u) << byte;
 }
 
-// Records which operation ran and with what; answers a distinct result per operation.
+// Records which operation ran and with what, each call in full; answers a distinct result per
+// operation.
 class RecordingShader : public TonemixShader {
 public:
     int slot = -1;
-    int32_t args[5] = {};
-    void* pointers[2] = {};
+    std::vector<int32_t> args;
+    std::vector<void*> pointers;
 
-    void take(int s, std::initializer_list<int32_t> a) {
+    void take(int s, std::initializer_list<int32_t> a, std::initializer_list<void*> p = {}) {
         slot = s;
-        int i = 0;
-        for (int32_t v : a) args[i++] = v;
+        args.assign(a);
+        pointers.assign(p);
     }
     int32_t init_defaults(HostNodeHandle host_node) override {
-        slot = 1;
-        pointers[0] = host_node;
+        take(1, {}, {host_node});
         return 101;
     }
     void node_hook_2(int32_t a) override { take(2, {a}); }
@@ -116,9 +117,7 @@ public:
     }
     int32_t is_parameter_enabled(HostNodeHandle node, DescriptionIdHandle id, int32_t a, int32_t b,
                                  int32_t c) override {
-        take(12, {a, b, c});
-        pointers[0] = node;
-        pointers[1] = id;
+        take(12, {a, b, c}, {node, id});
         return 112;
     }
     int32_t node_hook_13(int32_t a, int32_t b, int32_t c, int32_t d) override {
@@ -134,15 +133,12 @@ public:
         return 115;
     }
     int32_t prepare_render(HostNodeHandle node, RenderSetup* setup) override {
-        slot = 16;
-        pointers[0] = node;
-        pointers[1] = setup;
+        take(16, {}, {node, setup});
         return 116;
     }
     void release_render(int32_t a) override { take(17, {a}); }
     float* compute_output(float* out, int32_t a, ShadingInput* input) override {
-        take(18, {a});
-        pointers[0] = input;
+        take(18, {a}, {out, input});
         out[0] = 1.5f;
         out[1] = 2.5f;
         out[2] = 3.5f;
@@ -150,88 +146,98 @@ public:
     }
 };
 
+using Words = std::vector<int32_t>;
+using Pointers = std::vector<void*>;
+
+void* pointer(uintptr_t value) { return reinterpret_cast<void*>(value); }
+
 TEST(ShaderRecord, EveryEntryReachesItsSlotUnchanged) {
+    // Every word and pointer the host passes differs from every other and from every result, so
+    // an entry that drops, swaps or mixes up one of them fails.
     ShaderRegistration r = filled_record(0, 0, 0);
     RecordingShader shader;
     void* node = static_cast<TonemixShader*>(&shader);
-    void* p1 = reinterpret_cast<void*>(0x1234);
-    void* p2 = reinterpret_cast<void*>(0x5678);
 
-    EXPECT_EQ(r.init_defaults(node, as_node(p1)), 101);
+    EXPECT_EQ(r.init_defaults(node, as_node(pointer(0x1100))), 101);
     EXPECT_EQ(shader.slot, 1);
-    EXPECT_EQ(shader.pointers[0], p1);
+    EXPECT_EQ(shader.pointers, (Pointers{pointer(0x1100)}));
 
-    r.node_hook_2(node, 21);
+    r.node_hook_2(node, 2001);
     EXPECT_EQ(shader.slot, 2);
-    EXPECT_EQ(shader.args[0], 21);
+    EXPECT_EQ(shader.args, (Words{2001}));
 
-    EXPECT_EQ(r.node_hook_3(node, 31, 32, 33), 103);
+    EXPECT_EQ(r.node_hook_3(node, 3001, 3002, 3003), 103);
     EXPECT_EQ(shader.slot, 3);
-    EXPECT_EQ(shader.args[2], 33);
+    EXPECT_EQ(shader.args, (Words{3001, 3002, 3003}));
 
-    EXPECT_EQ(r.node_hook_4(node, 41, 42), 104);
+    EXPECT_EQ(r.node_hook_4(node, 4001, 4002), 104);
     EXPECT_EQ(shader.slot, 4);
-    EXPECT_EQ(shader.args[1], 42);
+    EXPECT_EQ(shader.args, (Words{4001, 4002}));
 
     // Bytes 72 and 76 lead to slots 6 and 5.
-    EXPECT_EQ(r.node_hook_6(node, 61, 62, 63, 64, 65), 106);
+    EXPECT_EQ(r.node_hook_6(node, 6001, 6002, 6003, 6004, 6005), 106);
     EXPECT_EQ(shader.slot, 6);
-    EXPECT_EQ(shader.args[4], 65);
-    EXPECT_EQ(r.node_hook_5(node, 51, 52, 53), 105);
+    EXPECT_EQ(shader.args, (Words{6001, 6002, 6003, 6004, 6005}));
+    EXPECT_EQ(r.node_hook_5(node, 5001, 5002, 5003), 105);
     EXPECT_EQ(shader.slot, 5);
-    EXPECT_EQ(shader.args[2], 53);
+    EXPECT_EQ(shader.args, (Words{5001, 5002, 5003}));
 
     // Bytes 80 and 84 lead to slots 8 and 7.
-    EXPECT_EQ(r.node_hook_8(node, 81), 108);
+    EXPECT_EQ(r.node_hook_8(node, 8001), 108);
     EXPECT_EQ(shader.slot, 8);
-    r.node_hook_7(node, 71, 72);
+    EXPECT_EQ(shader.args, (Words{8001}));
+    r.node_hook_7(node, 7001, 7002);
     EXPECT_EQ(shader.slot, 7);
-    EXPECT_EQ(shader.args[1], 72);
+    EXPECT_EQ(shader.args, (Words{7001, 7002}));
 
-    EXPECT_EQ(r.node_hook_10(node, 101, 102, 103), 110);
+    EXPECT_EQ(r.node_hook_10(node, 10001, 10002, 10003), 110);
     EXPECT_EQ(shader.slot, 10);
-    EXPECT_EQ(r.node_hook_11(node, 111, 112, 113, 114), 111);
+    EXPECT_EQ(shader.args, (Words{10001, 10002, 10003}));
+    EXPECT_EQ(r.node_hook_11(node, 11001, 11002, 11003, 11004), 111);
     EXPECT_EQ(shader.slot, 11);
-    EXPECT_EQ(shader.args[3], 114);
+    EXPECT_EQ(shader.args, (Words{11001, 11002, 11003, 11004}));
 
     // Byte 96 is slot 13, byte 100 slot 12.
-    EXPECT_EQ(r.node_hook_13(node, 131, 132, 133, 134), 113);
+    EXPECT_EQ(r.node_hook_13(node, 13001, 13002, 13003, 13004), 113);
     EXPECT_EQ(shader.slot, 13);
-    EXPECT_EQ(shader.args[3], 134);
-    EXPECT_EQ(r.is_parameter_enabled(node, as_node(p1), reinterpret_cast<DescriptionIdHandle>(p2),
-                                     121, 122, 123),
+    EXPECT_EQ(shader.args, (Words{13001, 13002, 13003, 13004}));
+    EXPECT_EQ(r.is_parameter_enabled(node, as_node(pointer(0x1200)),
+                                     reinterpret_cast<DescriptionIdHandle>(pointer(0x1204)), 12001,
+                                     12002, 12003),
               112);
     EXPECT_EQ(shader.slot, 12);
-    EXPECT_EQ(shader.pointers[0], p1);
-    EXPECT_EQ(shader.pointers[1], p2);
-    EXPECT_EQ(shader.args[0], 121);
-    EXPECT_EQ(shader.args[2], 123);
+    EXPECT_EQ(shader.args, (Words{12001, 12002, 12003}));
+    EXPECT_EQ(shader.pointers, (Pointers{pointer(0x1200), pointer(0x1204)}));
 
-    EXPECT_EQ(r.node_hook_9(node, 91, 92, 93), 109);
+    EXPECT_EQ(r.node_hook_9(node, 9001, 9002, 9003), 109);
     EXPECT_EQ(shader.slot, 9);
-    EXPECT_EQ(shader.args[2], 93);
+    EXPECT_EQ(shader.args, (Words{9001, 9002, 9003}));
 
-    EXPECT_EQ(r.shader_hook_15(node, 151), 115);
+    EXPECT_EQ(r.shader_hook_15(node, 15001), 115);
     EXPECT_EQ(shader.slot, 15);
-    EXPECT_EQ(r.prepare_render(node, as_node(p1), static_cast<RenderSetup*>(p2)), 116);
+    EXPECT_EQ(shader.args, (Words{15001}));
+    EXPECT_EQ(r.prepare_render(node, as_node(pointer(0x1600)),
+                               static_cast<RenderSetup*>(pointer(0x1604))),
+              116);
     EXPECT_EQ(shader.slot, 16);
-    EXPECT_EQ(shader.pointers[1], p2);
-    r.release_render(node, 171);
+    EXPECT_EQ(shader.pointers, (Pointers{pointer(0x1600), pointer(0x1604)}));
+    r.release_render(node, 17001);
     EXPECT_EQ(shader.slot, 17);
-    EXPECT_EQ(shader.args[0], 171);
+    EXPECT_EQ(shader.args, (Words{17001}));
 
     // Byte 172 is slot 14, between slots 17 and 18.
-    EXPECT_EQ(r.shader_hook_14(node, 141, 142, 143, 144, 145), 114);
+    EXPECT_EQ(r.shader_hook_14(node, 14001, 14002, 14003, 14004, 14005), 114);
     EXPECT_EQ(shader.slot, 14);
-    EXPECT_EQ(shader.args[4], 145);
+    EXPECT_EQ(shader.args, (Words{14001, 14002, 14003, 14004, 14005}));
 
     float colour[3] = {};
-    ShadingInput* input = static_cast<ShadingInput*>(p2);
-    EXPECT_EQ(r.compute_output(node, colour, 181, input), colour);
+    ShadingInput* input = static_cast<ShadingInput*>(pointer(0x1800));
+    EXPECT_EQ(r.compute_output(node, colour, 18001, input), colour);
     EXPECT_EQ(shader.slot, 18);
-    EXPECT_EQ(shader.args[0], 181);
-    EXPECT_EQ(shader.pointers[0], p2);
+    EXPECT_EQ(shader.args, (Words{18001}));
+    EXPECT_EQ(shader.pointers, (Pointers{colour, input}));
     EXPECT_EQ(colour[0], 1.5f);
+    EXPECT_EQ(colour[1], 2.5f);
     EXPECT_EQ(colour[2], 3.5f);
 }
 
