@@ -8,18 +8,14 @@
 #include "host/commands/command_line.h"
 #include "host/commands/text_table.h"
 #include "host/render/render_error.h"
+#include "thrown_text.h"
 
 namespace {
 
 using tmhost::RenderError;
 
 std::string error_of(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const RenderError& error) {
-        return error.what();
-    }
-    return "";
+    return tonemix_test::thrown_text<RenderError>(action);
 }
 
 TEST(CommandLine, ReadsOptionsInBothFormsAndRefusesTheRest) {

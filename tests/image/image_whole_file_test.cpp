@@ -11,6 +11,7 @@
 
 #include "host/image/whole_file.h"
 #include "temporary_folder.h"
+#include "thrown_text.h"
 
 #if defined(__linux__)
 #include <fcntl.h>
@@ -36,12 +37,7 @@ std::vector<std::string> names(const fs::path& folder) {
 // The error replace_file (or check_writable) throws, "" when none.
 template <typename Write>
 std::string write_error(Write write) {
-    try {
-        write();
-    } catch (const FileError& error) {
-        return error.what();
-    }
-    return "";
+    return tonemix_test::thrown_text<FileError>(write);
 }
 
 TEST(WholeFiles, NamesAsLongAsTheSystemAllowsAreWritten) {

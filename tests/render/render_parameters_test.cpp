@@ -14,6 +14,7 @@
 #include "host/render/scene_lights.h"
 #include "host/scene/scene_parser.h"
 #include "sample_description.h"
+#include "thrown_text.h"
 
 namespace {
 
@@ -23,12 +24,7 @@ using tmhost::ParameterType;
 using tmhost::RenderError;
 
 std::string error_of(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const RenderError& error) {
-        return error.what();
-    }
-    return "";
+    return tonemix_test::thrown_text<RenderError>(action);
 }
 
 TEST(RenderParameterValues, ChecksTypeRangeAndChoices) {
