@@ -157,6 +157,10 @@ CommandOutput run_reporting_errors(const char* command, CommandBody body,
     try {
         output.status = body(arguments, settings, output);
         return output;
+    } catch (const OutputLost& error) {
+        output.error(error.what());
+        output.status = EXIT_FAULT;
+        return output;
     } catch (const RenderError& error) {
         output.error(error.what());
     } catch (const SceneError& error) {

@@ -63,6 +63,8 @@ void ImageOutput::write(const Image& image) const {
             write_exr(path_, image);
             break;
         }
+    } catch (const StreamWriteError& error) {
+        throw OutputLost(error.what());
     } catch (const FileError& error) {
         throw RenderError(error.what());
     }

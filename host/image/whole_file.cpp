@@ -138,6 +138,61 @@ std::string write_temporary(const std::string& path, const std::string& target,
     return temporary;
 }
 
+enum class TargetKind { file, stream };
+
+// What replace_file does with the target: replace it, or write through it.
+TargetKind target_kind(const std::string& path, const std::string& target) {
+    std::error_code error;
+    const fs::file_status status = fs::status(target, error);
+    switch (status.type()) {
+    case fs::file_type::not_found:
+    case fs::file_type::regular:
+        return TargetKind::file;
+    case fs::file_type::fifo:
+    case fs::file_type::character:
+        return TargetKind::stream;
+    case fs::file_type::directory:
+        cannot_write(path, "a folder, not a file");
+    case fs::file_type::socket:
+        cannot_write(path, "a socket, not a file");
+    case fs::file_type::block:
+        cannot_write(path, "a block device, not a file");
+    default:
+        break;
+    }
+    if (error) cannot_write(path, error.message());
+    cannot_write(path, "not a file");
+}
+
+// The bytes written through an existing FIFO or character device, which is opened as it is:
+// never created, truncated or renamed over.
+void write_stream(const std::string& path, const std::string& target, const std::string& bytes) {
+#ifdef _WIN32
+    std::FILE* file = std::fopen(target.c_str(), "r+b");
+#else
+    const int descriptor = open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    // Between the look and the open the name may have come to mean something else.
+    struct stat opened {};
+    if (descriptor >= 0 && (fstat(descriptor, &opened) != 0 ||
+                            !(S_ISFIFO(opened.st_mode) || S_ISCHR(opened.st_mode)))) {
+        close(descriptor);
+        cannot_write(path, "no longer a FIFO or a device");
+    }
+    std::FILE* file = descriptor >= 0 ? fdopen(descriptor, "wb") : nullptr;
+    if (file == nullptr && descriptor >= 0) close(descriptor);
+#endif
+    if (file == nullptr) cannot_write(path, std::strerror(errno));
+    errno = 0;
+    const bool written =
+        std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() && std::fflush(file) == 0;
+    int error = written ? 0 : errno;
+    const bool closed = std::fclose(file) == 0;
+    if (written && !closed) error = errno;
+    if (!written || !closed) {
+        throw StreamWriteError(path + ": cannot write: " + std::strerror(error != 0 ? error : EIO));
+    }
+}
+
 }  // namespace
 
 std::string write_target(const std::string& path) {
@@ -156,13 +211,25 @@ std::string write_target(const std::string& path) {
 
 void replace_file(const std::string& path, const std::string& bytes) {
     const std::string target = write_target(path);
+    if (target_kind(path, target) == TargetKind::stream) {
+        write_stream(path, target, bytes);
+        return;
+    }
     const std::string temporary = write_temporary(path, target, bytes, true);
     if (!move_over(temporary, target)) write_failed(path, temporary, errno);
 }
 
 void check_writable(const std::string& path) {
-    const std::string temporary =
-        write_temporary(path, write_target(path), std::string(1, '\0'), false);
+    const std::string target = write_target(path);
+    if (target_kind(path, target) == TargetKind::stream) {
+#ifdef _WIN32
+        if (_access(target.c_str(), 2) != 0) cannot_write(path, std::strerror(errno));
+#else
+        if (access(target.c_str(), W_OK) != 0) cannot_write(path, std::strerror(errno));
+#endif
+        return;
+    }
+    const std::string temporary = write_temporary(path, target, std::string(1, '\0'), false);
     if (std::remove(temporary.c_str()) != 0) cannot_write(path, std::strerror(errno));
 }
 

@@ -3,6 +3,11 @@
 // target only once it is complete, so a reader never sees half an image and a failed write leaves
 // any earlier file as it was. A path that is a symbolic link is written through: the file the
 // link names is replaced and the link stays.
+//
+// Only a regular file, or a name that does not exist yet, is ever replaced. A FIFO or a character
+// device (a pipe a viewer reads, a terminal, /dev/null) is written through as a stream, and is
+// never renamed over: replacing it would destroy the node. Anything else (a folder, a socket, a
+// block device) is refused.
 #pragma once
 
 #include <cstddef>
@@ -18,7 +23,14 @@ public:
 };
 
 // Throws FileError "<path>: cannot write: <reason>"; the temporary file is removed on failure.
+// For a stream target, StreamWriteError: the bytes went out in part, or not at all.
 void replace_file(const std::string& path, const std::string& bytes);
+
+// A write to a FIFO or a device that failed after it began: part of the output may have gone.
+class StreamWriteError : public FileError {
+public:
+    using FileError::FileError;
+};
 
 // The file that replace_file(path) replaces: `path` itself, or the file a symbolic link names
 // (through every link on the way), which need not exist yet. Throws FileError "<path>: cannot
@@ -26,8 +38,10 @@ void replace_file(const std::string& path, const std::string& bytes);
 std::string write_target(const std::string& path);
 
 // Writes and removes a temporary file where replace_file(path) would put one, so that a folder
-// that takes no file (or a full disk) is found before the work whose result goes there. Throws
-// FileError as replace_file does.
+// that takes no file (or a full disk) is found before the work whose result goes there; a stream
+// target is only checked for write permission. Throws FileError as replace_file does, and
+// "<path>: cannot write: a folder, not a file" (a socket, a block device) for a target that is
+// neither a file nor a stream.
 void check_writable(const std::string& path);
 
 // The most read_file reads unless told otherwise: far more than any scene file holds. A reader

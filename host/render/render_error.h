@@ -12,6 +12,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The work was done but its result was lost on the way out (a FIFO whose reader went away, a
+// device that is full): not a fault of the command line, so the command ends with EXIT_FAULT.
+class OutputLost : public RenderError {
+public:
+    using RenderError::RenderError;
+};
+
 }  // namespace tmhost
 
 #endif

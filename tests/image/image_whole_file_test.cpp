@@ -1,10 +1,12 @@
 // Whole files written through symbolic links, under names as long as the system allows, and the
-// check that a folder takes a file before any work is done for it.
+// check that a folder takes a file before any work is done for it. What is not a regular file is
+// never replaced: a FIFO or a device is written through, anything else refused.
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -15,7 +17,10 @@
 
 #if defined(__linux__)
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 #endif
 
@@ -113,12 +118,12 @@ TEST(WholeFiles, ALinkToAnotherFileSystemIsWrittenBesideItsTarget) {
 
 TEST(WholeFiles, AFailedWriteThroughALinkLeavesTheLinkTheTargetAndNoTemporary) {
     tmhost::TemporaryFolder folder;
-    // A folder where the image should go: the rename over it fails after the data is written.
+    // A folder where the image should go: refused before anything is written.
     fs::create_directories(folder.path() / "taken.png" / "inside");
     fs::create_symlink("taken.png", folder.path() / "link.png");
     const std::string link = (folder.path() / "link.png").string();
     EXPECT_EQ(write_error([&] { tmhost::replace_file(link, "image"); }),
-              link + ": cannot write: " + std::strerror(EISDIR));
+              link + ": cannot write: a folder, not a file");
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_TRUE(fs::is_directory(folder.path() / "taken.png" / "inside"));
     EXPECT_EQ(names(folder.path()), (std::vector<std::string>{"link.png", "taken.png"}));
@@ -159,5 +164,85 @@ TEST(WholeFiles, CheckingAFolderLeavesNothingAndNamesWhatStopsAWrite) {
               refused + ": cannot write: " + reason);
 #endif
 }
+
+#if defined(__linux__)
+// The bytes a reader of the FIFO at `path` receives while `write` runs.
+template <typename Write>
+std::string read_through_fifo(const std::string& path, Write write) {
+    std::string received;
+    std::thread reader([&] {
+        const int descriptor = open(path.c_str(), O_RDONLY);
+        if (descriptor < 0) return;
+        char buffer[4096];
+        for (ssize_t count; (count = read(descriptor, buffer, sizeof buffer)) > 0;) {
+            received.append(buffer, static_cast<std::size_t>(count));
+        }
+        close(descriptor);
+    });
+    write();
+    reader.join();
+    return received;
+}
+
+TEST(WholeFiles, AFifoIsWrittenThroughAndStaysAFifo) {
+    tmhost::TemporaryFolder folder;
+    const std::string fifo = (folder.path() / "view.png").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0) << std::strerror(errno);
+    const std::string link = (folder.path() / "link.png").string();
+    fs::create_symlink(fifo, link);
+    const std::string bytes(200000, 'x');  // more than a pipe holds at once
+    tmhost::check_writable(fifo);
+    EXPECT_EQ(read_through_fifo(fifo, [&] { tmhost::replace_file(fifo, bytes); }), bytes);
+    EXPECT_EQ(read_through_fifo(fifo, [&] { tmhost::replace_file(link, "through"); }), "through");
+    EXPECT_TRUE(fs::is_fifo(fs::symlink_status(fifo)));
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link)));
+    EXPECT_EQ(names(folder.path()), (std::vector<std::string>{"link.png", "view.png"}));
+}
+
+// A device that is full, made here (as /dev/full is made) so that no test can harm the system's.
+TEST(WholeFiles, AFullDeviceIsAnErrorOfTheStreamAndStaysADevice) {
+    tmhost::TemporaryFolder folder;
+    const std::string device = (folder.path() / "full").string();
+    if (mknod(device.c_str(), S_IFCHR | 0600, makedev(1, 7)) != 0) {
+        GTEST_SKIP() << "no device node can be made here: " << std::strerror(errno);
+    }
+    const std::string link = (folder.path() / "out.png").string();
+    fs::create_symlink(device, link);
+    tmhost::check_writable(link);
+    const std::string error = tonemix_test::thrown_text<tmhost::StreamWriteError>(
+        [&] { tmhost::replace_file(link, std::string(5000, 'x')); });
+    EXPECT_EQ(error, link + ": cannot write: No space left on device");
+    struct stat status {};
+    ASSERT_EQ(stat(device.c_str(), &status), 0);
+    EXPECT_TRUE(S_ISCHR(status.st_mode));
+    EXPECT_EQ(names(folder.path()), (std::vector<std::string>{"full", "out.png"}));
+}
+
+TEST(WholeFiles, NeitherFileNorStreamIsRefusedAndLeftAlone) {
+    tmhost::TemporaryFolder folder;
+    const std::string inner = (folder.path() / "folder").string();
+    fs::create_directory(inner);
+    const std::string to_folder = (folder.path() / "to-folder.png").string();
+    fs::create_symlink(inner, to_folder);
+    EXPECT_EQ(write_error([&] { tmhost::check_writable(to_folder); }),
+              to_folder + ": cannot write: a folder, not a file");
+    EXPECT_EQ(write_error([&] { tmhost::replace_file(to_folder, "x"); }),
+              to_folder + ": cannot write: a folder, not a file");
+    EXPECT_TRUE(fs::is_directory(inner));
+
+    const std::string socket_path = (folder.path() / "socket").string();
+    const int listening = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(listening, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(socket_path.size(), sizeof address.sun_path);
+    std::strcpy(address.sun_path, socket_path.c_str());
+    ASSERT_EQ(bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    EXPECT_EQ(write_error([&] { tmhost::replace_file(socket_path, "x"); }),
+              socket_path + ": cannot write: a socket, not a file");
+    EXPECT_TRUE(fs::is_socket(fs::symlink_status(socket_path)));
+    close(listening);
+}
+#endif
 
 }  // namespace

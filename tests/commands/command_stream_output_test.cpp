@@ -1,0 +1,93 @@
+// Outputs that are not regular files: a FIFO receives what a file would, a device stays a device
+// and a full one is a lost output (exit 1), and a folder is refused before any render.
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "host/image/whole_file.h"
+#include "render_test_support.h"
+
+#if defined(__linux__)
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using tonemix_test::CommandRun;
+using tonemix_test::joined;
+
+const std::vector<std::string> kSmall = {"--width", "8", "--height", "6"};
+
+std::vector<std::string> small_render_to(const std::string& output) {
+    std::vector<std::string> arguments = kSmall;
+    arguments.push_back("-o");
+    arguments.push_back(output);
+    return arguments;
+}
+
+TEST(StreamOutput, AFifoReceivesTheBytesOfTheSameRenderToAFile) {
+    tmhost::TemporaryFolder folder;
+    const std::string file = (folder.path() / "file.png").string();
+    ASSERT_EQ(tonemix_test::render(small_render_to(file)).status, 0);
+    const std::string fifo = (folder.path() / "view.png").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0) << std::strerror(errno);
+
+    std::string received;
+    std::thread reader([&] {
+        const int descriptor = open(fifo.c_str(), O_RDONLY);
+        char buffer[4096];
+        for (ssize_t count;
+             descriptor >= 0 && (count = read(descriptor, buffer, sizeof buffer)) > 0;) {
+            received.append(buffer, static_cast<std::size_t>(count));
+        }
+        if (descriptor >= 0) close(descriptor);
+    });
+    const CommandRun run = tonemix_test::render(small_render_to(fifo));
+    reader.join();
+    EXPECT_EQ(run.status, 0) << joined(run.report.errors);
+    EXPECT_EQ(received, tmhost::read_file(file));
+    EXPECT_TRUE(fs::is_fifo(fs::symlink_status(fifo)));
+}
+
+TEST(StreamOutput, AFullDeviceLosesTheImageWithOneLineAndStaysADevice) {
+    tmhost::TemporaryFolder folder;
+    const std::string device = (folder.path() / "full").string();
+    if (mknod(device.c_str(), S_IFCHR | 0600, makedev(1, 7)) != 0) {
+        GTEST_SKIP() << "no device node can be made here: " << std::strerror(errno);
+    }
+    const std::string link = (folder.path() / "out.png").string();
+    fs::create_symlink(device, link);
+    const CommandRun run = tonemix_test::render(small_render_to(link));
+    EXPECT_EQ(run.status, 1);
+    ASSERT_EQ(run.report.errors.size(), 1u) << joined(run.report.errors);
+    EXPECT_EQ(run.error(), link + ": cannot write: No space left on device");
+    struct stat status {};
+    ASSERT_EQ(stat(device.c_str(), &status), 0);
+    EXPECT_TRUE(S_ISCHR(status.st_mode));
+}
+
+TEST(StreamOutput, AFolderBehindALinkIsRefusedBeforeAnyRender) {
+    tmhost::TemporaryFolder folder;
+    fs::create_directory(folder.path() / "inside");
+    const std::string link = (folder.path() / "out.png").string();
+    fs::create_symlink(folder.path() / "inside", link);
+    for (const CommandRun& run : {tonemix_test::render(small_render_to(link)),
+                                  tonemix_test::sheet({"--width", "8", "--height", "6", "--vary",
+                                                       "samples=1,2", "-o", link})}) {
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.error(), link + ": is a folder, not an image file");
+        EXPECT_TRUE(run.report.out_lines.empty()) << run.report.out_lines.front();
+    }
+    EXPECT_TRUE(fs::is_empty(folder.path() / "inside"));
+}
+
+}  // namespace
+#endif
