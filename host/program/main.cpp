@@ -12,9 +12,21 @@ namespace {
 
 void print_usage(std::FILE* to) {
     for (const std::string& line : tmhost::program_usage_lines()) {
-        std::fprintf(to, "%s\n", line.c_str());
+        if (to == stdout) {
+            tmhost::out_line(line);
+        } else {
+            std::fprintf(to, "%s\n", line.c_str());
+        }
     }
-    std::fflush(to);
+    if (to != stdout) std::fflush(to);
+}
+
+// A clean status, unless what went to stdout was lost: then one line, and the status of a fault.
+int delivered(int status) {
+    const std::string lost = tmhost::finish_standard_output();
+    if (lost.empty()) return status;
+    tmhost::error_line("cannot write to standard output: " + lost);
+    return status == tmhost::EXIT_CLEAN ? tmhost::EXIT_FAULT : status;
 }
 
 void print(const tmhost::CommandOutput& output) {
@@ -31,7 +43,6 @@ void print(const tmhost::CommandOutput& output) {
             break;
         }
     }
-    std::fflush(stdout);
 }
 
 }  // namespace
@@ -45,7 +56,7 @@ int main(int argc, char** argv) {
     const std::string name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
         print_usage(stdout);  // asked for: a result, not a fault
-        return tmhost::EXIT_CLEAN;
+        return delivered(tmhost::EXIT_CLEAN);
     }
     tmhost::CommandSettings settings;
     settings.default_module = tmhost::default_module_path();
@@ -55,7 +66,7 @@ int main(int argc, char** argv) {
             const tmhost::CommandOutput output =
                 command.run(std::vector<std::string>(argv + 2, argv + argc), settings);
             print(output);
-            return output.status;
+            return delivered(output.status);
         }
     }
     std::fprintf(stderr, "tonemix-host: unknown command '%s'\n", name.c_str());

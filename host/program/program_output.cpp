@@ -1,28 +1,62 @@
 #include "host/program/program_output.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
-#if defined(_WIN32)
 #include <fcntl.h>
+#if defined(_WIN32)
 #include <io.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace tmhost {
+
+namespace {
+// The first error of a write to stdout: errno is gone by the time the stream is flushed.
+int stdout_error = 0;
+
+void note_stdout(bool written) {
+    if (!written && stdout_error == 0) stdout_error = errno != 0 ? errno : EIO;
+}
+
+void flush_stdout() {
+    errno = 0;
+    note_stdout(std::fflush(stdout) == 0);
+}
+}  // namespace
 
 void prepare_program_output() {
 #if defined(_WIN32)
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
+#else
+    // A standard stream started closed is held by /dev/null opened for reading: no file the
+    // program opens may become descriptor 1 and take its lines, and a write to it still fails
+    // (EBADF), so the loss is reported.
+    for (int stream = 0; stream <= 2; ++stream) {
+        if (fcntl(stream, F_GETFD) != -1) continue;
+        const int held = open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (held >= 0 && held != stream) close(held);
+    }
 #endif
 }
 
 void out_line(const std::string& line) {
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fputc('\n', stdout);
+    errno = 0;
+    note_stdout(std::fwrite(line.data(), 1, line.size(), stdout) == line.size());
+    note_stdout(std::fputc('\n', stdout) != EOF);
+}
+
+std::string finish_standard_output() {
+    flush_stdout();
+    if (stdout_error == 0 && std::ferror(stdout) != 0) stdout_error = EIO;
+    return stdout_error == 0 ? std::string() : std::strerror(stdout_error);
 }
 
 void error_line(const std::string& message) {
-    std::fflush(stdout);
+    flush_stdout();
     std::fprintf(stderr, "tonemix-host: %s\n", message.c_str());
     std::fflush(stderr);
 }

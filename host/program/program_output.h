@@ -11,6 +11,10 @@ namespace tmhost {
 void prepare_program_output();
 // One line on stdout.
 void out_line(const std::string& line);
+// Flushes stdout. Empty when everything written to it reached the system; else why not ("No space
+// left on device", "Bad file descriptor"): a result written to a full disk or a closed stream is
+// lost, and the program must say so rather than end as if it had been delivered.
+std::string finish_standard_output();
 // "tonemix-host: message" on stderr.
 void error_line(const std::string& message);
 

@@ -1,5 +1,6 @@
 // Outputs that are not regular files: a FIFO receives what a file would, a device stays a device
-// and a full one is a lost output (exit 1), and a folder is refused before any render.
+// and a full one is a lost output (exit 1), a folder is refused before any render, and what the
+// program prints to a full or closed standard output is reported, not lost without a word.
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "host/image/whole_file.h"
+#include "program_run.h"
 #include "render_test_support.h"
 
 #if defined(__linux__)
@@ -87,6 +89,28 @@ TEST(StreamOutput, AFolderBehindALinkIsRefusedBeforeAnyRender) {
         EXPECT_TRUE(run.report.out_lines.empty()) << run.report.out_lines.front();
     }
     EXPECT_TRUE(fs::is_empty(folder.path() / "inside"));
+}
+
+TEST(StreamOutput, AFullOrClosedStandardOutputIsOneLineAndExitOne) {
+    if (!fs::exists(tonemix_test::host_program())) GTEST_SKIP() << "tonemix-host not built";
+    for (const char* command : {"scene builtin", "describe", "--help"}) {
+        const tonemix_test::ProgramRun full =
+            tonemix_test::run_program(std::string(command) + " 2>&1 >/dev/full");
+        EXPECT_EQ(full.status, 1) << command;
+        EXPECT_EQ(joined(full.lines),
+                  "tonemix-host: cannot write to standard output: No space left on device\n")
+            << command;
+        const tonemix_test::ProgramRun closed =
+            tonemix_test::run_program(std::string(command) + " 2>&1 >&-");
+        EXPECT_EQ(closed.status, 1) << command;
+        EXPECT_EQ(joined(closed.lines),
+                  "tonemix-host: cannot write to standard output: Bad file descriptor\n")
+            << command;
+    }
+    // Delivered output is no fault.
+    const tonemix_test::ProgramRun fine = tonemix_test::run_program("scene builtin 2>&1");
+    EXPECT_EQ(fine.status, 0);
+    EXPECT_FALSE(fine.lines.empty());
 }
 
 }  // namespace
