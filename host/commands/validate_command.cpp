@@ -3,13 +3,14 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "host/commands/command.h"
 #include "host/core/emulation.h"
+#include "host/image/whole_file.h"
 #include "host/loading/module_file.h"
 #include "host/render/render_error.h"
 #include "host/validate/isolated_run.h"
@@ -104,6 +105,15 @@ int validate(const CommandArguments& arguments, const CommandSettings& settings,
     const int time_limit =
         line.integer("--time-limit", 1, 86400).value_or(emulation_factor * at_speed);
     const std::vector<const ValidationGroup*> groups = chosen_groups(line);
+    // Found before the groups run, not after minutes of them.
+    const std::optional<std::string> junit = line.value("--junit");
+    if (junit) {
+        try {
+            check_writable(*junit);
+        } catch (const FileError& error) {
+            throw RenderError("validate: the JUnit report " + std::string(error.what()));
+        }
+    }
     require_loadable(validation.module_path);
 
     // A child started for one group on Windows hands its verdict back through a file.
@@ -137,13 +147,13 @@ int validate(const CommandArguments& arguments, const CommandSettings& settings,
     progress(settings.show_progress, "");
     output.out(std::to_string(results.size() - failed) + " passed, " + std::to_string(failed) +
                " failed");
-    if (const auto junit = line.value("--junit")) {
-        std::ofstream file(*junit, std::ios::binary);
-        file << junit_xml(results, validation);
-        file.close();
-        if (!file) {
-            output.error("validate: cannot write the JUnit report " + *junit);
-            return EXIT_USAGE;
+    if (junit) {
+        try {
+            replace_file(*junit, junit_xml(results, validation));
+        } catch (const StreamWriteError& error) {
+            throw OutputLost("validate: the JUnit report " + std::string(error.what()));
+        } catch (const FileError& error) {
+            throw RenderError("validate: the JUnit report " + std::string(error.what()));
         }
     }
     return failed == 0 ? EXIT_CLEAN : EXIT_FAULT;
