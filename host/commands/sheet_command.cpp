@@ -97,6 +97,14 @@ std::vector<Axis> read_axes(const CommandLine& line, const ParameterValues& valu
                                   " is varied twice");
             }
         }
+        // A value given by --set too would be dropped for the varied ones without a word.
+        for (const std::string& assignment : line.values("--set")) {
+            const std::string name = assignment.substr(0, assignment.find('='));
+            if (&values.settable(name, "--set " + assignment) == axis.parameter) {
+                throw RenderError("--vary " + vary + ": " + axis.parameter->short_name +
+                                  " is also given by --set " + assignment + "; give it one way");
+            }
+        }
         axes.push_back(std::move(axis));
     }
     return axes;

@@ -137,6 +137,11 @@ TEST(SheetCommand, AFaultyVaryRefusesTheWholeSheetAndWritesNothing) {
          "--vary: at most 2 parameters (a grid), not 3"},
         {{"--vary", many_values}, "more than 32 values"},
         {{"--vary", "samples=1,2", "--set", "samples=x"}, "--set samples=x: "},
+        // Given both ways, the --set would be dropped for every tile.
+        {{"--set", "samples=4", "--vary", "samples=1,2"},
+         "--vary samples=1,2: samples is also given by --set samples=4; give it one way"},
+        {{"--vary", "distance=1", "--vary", "samples=1,2", "--set", "TONEMIX_SAMPLES=4"},
+         "--vary samples=1,2: samples is also given by --set TONEMIX_SAMPLES=4"},
     };
     tmhost::TemporaryFolder folder;
     const std::string output = (folder.path() / "sheet.png").string();
