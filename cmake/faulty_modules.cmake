@@ -10,15 +10,20 @@ set(TONEMIX_FAULTY_MODULE_FOLDER ${CMAKE_BINARY_DIR}/faulty)
 set(TONEMIX_FAULTY_MODULE_TARGETS "")
 set(TONEMIX_FAULTY_SOURCES ${CMAKE_SOURCE_DIR}/tests/faulty_modules)
 
-# tonemix_faulty_module(NAME REPLACES SOURCE SOURCES file... [COMPILE_OPTIONS option...]): the
+# tonemix_faulty_module(NAME [REPLACES SOURCE] SOURCES file... [COMPILE_OPTIONS option...]): the
 # module with the module's SOURCE (a file name, such as plugin_registry.cpp) replaced by the files
-# of tests/faulty_modules/ named in SOURCES. COMPILE_OPTIONS come after the real module's own.
+# of tests/faulty_modules/ named in SOURCES, or, without REPLACES, with them added. COMPILE_OPTIONS
+# come after the real module's own.
 function(tonemix_faulty_module name)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "REPLACES" "SOURCES;COMPILE_OPTIONS")
   set(target tonemix_faulty_${name})
   set(folder ${TONEMIX_FAULTY_MODULE_FOLDER}/${name})
-  string(REPLACE "." "\\." replaced ${arg_REPLACES})
-  set(objects "$<FILTER:$<TARGET_OBJECTS:tonemix_module_objects>,EXCLUDE,/${replaced}\\.o>")
+  if(arg_REPLACES)
+    string(REPLACE "." "\\." replaced ${arg_REPLACES})
+    set(objects "$<FILTER:$<TARGET_OBJECTS:tonemix_module_objects>,EXCLUDE,/${replaced}\\.o>")
+  else()
+    set(objects "$<TARGET_OBJECTS:tonemix_module_objects>")
+  endif()
   list(TRANSFORM arg_SOURCES PREPEND ${TONEMIX_FAULTY_SOURCES}/)
   if(WIN32)
     add_library(${target} MODULE ${objects} ${arg_SOURCES}
@@ -63,3 +68,5 @@ tonemix_faulty_module(thiscall_pops_wrong
 # A fault in the shading code itself: tonemix_output.cpp is compiled again with another stream.
 tonemix_faulty_module(stream_shared_without_care
   REPLACES tonemix_output.cpp SOURCES stream_shared_without_care.cpp)
+# A module that crashes before c4d_main can be found: the commands must say so in one line.
+tonemix_faulty_module(crashes_while_loading SOURCES crashes_while_loading.cpp)

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <thread>
 
+#include "host/loading/crash_report.h"
 #include "host/render/lane_seeds.h"
 #include "host/render/render_error.h"
 #include "host/render/shader_instance.h"
@@ -99,7 +101,9 @@ LoadedScene requested_scene(const ShadingRequest& request) {
 ShadingSetup ShadingSetup::make(const ShadingRequest& request, const CommandSettings& settings) {
     LoadedScene loaded = requested_scene(request);
     ImageOutput image_file(request.output);
+    std::optional<CrashReport> crash_report(request.module);
     auto session = std::make_unique<ModuleSession>(request.module, settings.prepare_host);
+    crash_report.reset();
     session->require_shader(request.trust);
     auto lights = std::make_unique<SceneLights>(loaded.scene);
     ParameterValues values =

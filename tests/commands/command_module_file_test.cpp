@@ -1,12 +1,14 @@
 // The commands that load a module refuse a module file cut short with the loader's one line and
-// exit code 2, and write nothing.
+// exit code 2, and write nothing; a module that crashes as it loads is one line and exit 2 too.
 #include <cstddef>
 #include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "host/loading/crash_report.h"
 #include "host/loading/module_file.h"
+#include "program_run.h"
 #include "render_test_support.h"
 #include "temporary_folder.h"
 
@@ -33,5 +35,31 @@ TEST(CommandModuleFile, RenderAndDescribeRefuseACutModuleWithTheLoadersLine) {
     }
     EXPECT_FALSE(std::filesystem::exists(output));
 }
+
+#if defined(__linux__)
+TEST(CommandModuleFile, AModuleThatCrashesAsItLoadsIsOneLineAndExitTwo) {
+    if (!std::filesystem::exists(tonemix_test::host_program())) {
+        GTEST_SKIP() << "tonemix-host not built";
+    }
+    const std::string module =
+        std::string(TONEMIX_FAULTY_MODULES) + "/crashes_while_loading/Tonemix.cdl";
+    tmhost::TemporaryFolder folder;
+    const std::string output = (folder.path() / "out.png").string();
+    const std::string segmentation = tmhost::crash_line(module, 11);
+    EXPECT_EQ(segmentation,
+              "tonemix-host: the module crashed while loading (signal 11, "
+              "segmentation fault); `tonemix-host validate " +
+                  module + "` shows where");
+    for (const std::string& command :
+         {"info '" + module + "'", "describe --module '" + module + "'",
+          "render --module '" + module + "' --width 4 --height 3 -o '" + output + "'",
+          "sheet --module '" + module + "' --vary samples=1,2 -o '" + output + "'"}) {
+        const tonemix_test::ProgramRun run = tonemix_test::run_program(command + " 2>&1");
+        EXPECT_EQ(run.status, 2) << command;
+        EXPECT_EQ(tonemix_test::joined(run), segmentation + "\n") << command;
+    }
+    EXPECT_FALSE(std::filesystem::exists(output));
+}
+#endif
 
 }  // namespace
