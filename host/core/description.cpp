@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <initializer_list>
 #include <map>
+#include <set>
 
 #include <nlohmann/json.hpp>
 
@@ -17,6 +19,7 @@ using nlohmann::json;
 namespace {
 
 constexpr const char* kPrefix = "TONEMIX_";
+constexpr std::size_t kMaxParameters = 1000;
 
 std::string upper(std::string text) {
     for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -106,17 +109,42 @@ std::string text(const json& object, const char* key) {
                                                               : std::string();
 }
 
+// A key the description format does not have is most likely a misspelt one that would otherwise
+// be ignored without a word ("choises", "defualt").
+void only_known_keys(const json& object, std::initializer_list<const char*> known,
+                     const std::string& where) {
+    for (auto item = object.begin(); item != object.end(); ++item) {
+        bool listed = false;
+        for (const char* key : known) listed = listed || item.key() == key;
+        if (!listed) {
+            fail(where + (where.empty() ? "" : ": ") + "unknown key " +
+                 json(item.key()).dump(-1, ' ', false, json::error_handler_t::replace));
+        }
+    }
+}
+
 std::vector<ParameterChoice> choices_of(const json& entry, const std::string& where) {
     std::vector<ParameterChoice> out;
     if (!entry.contains("choices")) return out;
     const json& choices = entry.at("choices");
     if (!choices.is_array()) fail(where + ".choices: expected an array");
+    // No choice to offer is a list that can only refuse; two of one label, a user who cannot tell
+    // which is meant (a value given by its label takes the first).
+    if (choices.empty()) fail(where + ".choices: empty");
+    std::set<std::string> labels;
     for (std::size_t c = 0; c < choices.size(); ++c) {
         const std::string at = where + ".choices[" + std::to_string(c) + "]";
         if (!choices[c].is_object() || !choices[c].contains("value")) {
             fail(at + ": expected an object with a value");
         }
-        out.push_back({word(choices[c].at("value"), at + ".value"), text(choices[c], "label")});
+        only_known_keys(choices[c], {"value", "label"}, at);
+        const std::string label = text(choices[c], "label");
+        if (!label.empty() && !labels.insert(lower(label)).second) {
+            fail(at + ": the label " +
+                 json(label).dump(-1, ' ', false, json::error_handler_t::replace) +
+                 " appears twice");
+        }
+        out.push_back({word(choices[c].at("value"), at + ".value"), label});
     }
     return out;
 }
@@ -180,27 +208,43 @@ Description Description::read(const std::string& file_text) {
             !document.at("parameters").is_array()) {
             fail("no parameter list");
         }
+        only_known_keys(document, {"name", "label", "groups", "parameters"}, "");
         std::map<std::string, std::string> group_labels;
         if (document.contains("groups") && document.at("groups").is_array()) {
-            for (const json& group : document.at("groups")) {
+            const json& groups = document.at("groups");
+            for (std::size_t g = 0; g < groups.size(); ++g) {
+                const json& group = groups[g];
                 if (!group.is_object()) continue;
+                only_known_keys(group, {"id", "label"}, "groups[" + std::to_string(g) + "]");
                 const std::string id = text(group, "id");
                 const std::string label = text(group, "label");
                 group_labels[id] = label.empty() ? id : label;
             }
         }
         const json& list = document.at("parameters");
+        // Far more than any shader offers; every command reads each of them.
+        if (list.size() > kMaxParameters) {
+            fail("more than " + std::to_string(kMaxParameters) + " parameters (" +
+                 std::to_string(list.size()) + ")");
+        }
+        // Names and ids seen so far, so that the check stays linear in the count.
+        std::set<std::string> names;
+        std::set<int32_t> ids;
         for (std::size_t i = 0; i < list.size(); ++i) {
             const json& entry = list[i];
             const std::string where = "parameters[" + std::to_string(i) + "]";
             if (!entry.is_object()) fail(where + ": expected an object");
             Parameter parameter;
+            only_known_keys(entry,
+                            {"id", "name", "type", "label", "group", "help", "default", "min",
+                             "max", "choices", "custom_type"},
+                            where);
             if (!entry.contains("id")) fail(where + ": no id");
             parameter.id = word(entry.at("id"), where + ".id");
             parameter.name = text(entry, "name");
             if (parameter.name.empty()) fail(where + ": no name");
-            if (description.find(parameter.name) != nullptr ||
-                description.find(parameter.id) != nullptr) {
+            if (!names.insert(canonical_name(parameter.name)).second ||
+                !ids.insert(parameter.id).second) {
                 fail(where + ": " + parameter.name + " appears twice");
             }
             parameter.short_name = short_name_of(parameter.name);
@@ -208,6 +252,10 @@ Description Description::read(const std::string& file_text) {
             parameter.help = text(entry, "help");
             const std::string group = text(entry, "group");
             const auto found = group_labels.find(group);
+            if (!group.empty() && found == group_labels.end()) {
+                fail(where + ": unknown group " +
+                     json(group).dump(-1, ' ', false, json::error_handler_t::replace));
+            }
             parameter.group = found != group_labels.end() ? found->second : group;
             parameter.type = type_of(entry, where);
             if (entry.contains("custom_type") && entry.at("custom_type").is_number_integer()) {

@@ -56,6 +56,51 @@ TEST(DescriptionModel, RefusesDescriptionsItCannotPresent) {
     EXPECT_EQ(Description::read(tonemix_test::kSampleDescription).fault(), "");
 }
 
+// What would otherwise be ignored without a word, or leave a user unable to say which is meant.
+TEST(DescriptionModel, RefusesUnknownKeysAndGroupsAndAmbiguousChoices) {
+    const auto fault = [](const std::string& parameter) {
+        return Description::read(R"({"name": "X", "groups": [{"id": "g"}], "parameters": [)" +
+                                 parameter + "]}")
+            .fault();
+    };
+    EXPECT_EQ(fault(R"({"id": 1, "name": "A", "type": "bool", "group": "g"})"), "");
+    EXPECT_EQ(fault(R"({"id": 1, "name": "A", "type": "bool", "defualt": true})"),
+              "description X: parameters[0]: unknown key \"defualt\"");
+    EXPECT_EQ(fault(R"({"id": 1, "name": "A", "type": "bool", "group": "h"})"),
+              "description X: parameters[0]: unknown group \"h\"");
+    EXPECT_EQ(fault(R"({"id": 1, "name": "A", "type": "long", "choices": []})"),
+              "description X: parameters[0].choices: empty");
+    EXPECT_EQ(fault(R"({"id": 1, "name": "A", "type": "long", "choices": [
+                          {"value": 0, "label": "Scatter"}, {"value": 1, "label": "scatter"}]})"),
+              "description X: parameters[0].choices[1]: the label \"scatter\" appears twice");
+    EXPECT_EQ(fault(R"({"id": 1, "name": "A", "type": "long", "choices": [
+                          {"value": 0, "label": "a", "colour": "red"}]})"),
+              "description X: parameters[0].choices[0]: unknown key \"colour\"");
+    EXPECT_EQ(Description::read(R"({"name": "X", "parameters": [], "version": 2})").fault(),
+              "description X: unknown key \"version\"");
+    EXPECT_EQ(Description::read(R"({"name": "X", "groups": [{"id": "g", "open": true}],
+                                    "parameters": []})")
+                  .fault(),
+              "description X: groups[0]: unknown key \"open\"");
+}
+
+TEST(DescriptionModel, AThousandParametersAreReadAndOneMoreIsRefused) {
+    const auto with = [](int count) {
+        std::string text = R"({"name": "X", "parameters": [)";
+        for (int i = 0; i < count; ++i) {
+            text += (i == 0 ? "" : ",") + std::string(R"({"id": )") + std::to_string(i + 1) +
+                    R"(, "name": "P)" + std::to_string(i) + R"(", "type": "long"})";
+        }
+        return Description::read(text + "]}");
+    };
+    const Description most = with(1000);
+    EXPECT_EQ(most.fault(), "");
+    EXPECT_EQ(most.parameters().size(), 1000u);
+    const Description more = with(1001);
+    EXPECT_EQ(more.fault(), "description X: more than 1000 parameters (1001)");
+    EXPECT_TRUE(more.parameters().empty());
+}
+
 // Whatever the description wrote stays as written, with what the host can hold of it beside.
 TEST(DescriptionModel, DefaultsAndBoundsKeepTheirWrittenFormAndTheirHoldableValue) {
     const Description sheet = Description::read(R"({"name": "X", "parameters": [

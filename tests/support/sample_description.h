@@ -7,7 +7,7 @@ namespace tonemix_test {
 
 inline const char* const kSampleDescription = R"({
   "name": "Xtest",
-  "groups": [ { "id": "s", "label": "Sampling" } ],
+  "groups": [ { "id": "s", "label": "Sampling" }, { "id": "x" } ],
   "parameters": [
     { "id": 1, "name": "TONEMIX_COUNT", "label": "Count", "type": "long", "default": 3,
       "min": 1, "max": 10, "group": "s" },
