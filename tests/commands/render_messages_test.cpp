@@ -2,6 +2,7 @@
 // line whatever a file or the command line carried into it.
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -58,9 +59,22 @@ TEST(RenderMessages, EchoedTextCannotSplitAMessageOrReachTheTerminal) {
     EXPECT_EQ(refusal(tonemix_test::render({"--set", "sam\nples=3", "-o", out})),
               "--set sam\\nples=3: unknown parameter (the shader has: samples, distance, offset, "
               "gaussian, mode, jitter, shadows, seed, list_mode, extra_flag)");
-    // Bytes that are no UTF-8 are still shown, and the message says which --set carried them.
+    // Bytes that are no UTF-8 are shown escaped, and the message says which --set carried them.
     EXPECT_EQ(refusal(tonemix_test::render({"--set", "samples=\xff", "-o", out})),
-              "--set samples=\xff: expected a whole number from 0 to 1024, got \"\xef\xbf\xbd\"");
+              "--set samples=\\xff: expected a whole number from 0 to 1024, got \"\xef\xbf\xbd\"");
+    // A right-to-left override would show the rest of the line backwards; a C1 control byte
+    // (U+009B) starts a terminal sequence as ESC [ does. Well-formed text passes as it is.
+    const std::vector<std::pair<std::string, std::string>> shown = {
+        {"s\xe2\x80\xaemples=3", "--set s\\u202emples=3: unknown parameter"},
+        {"s\xc2\x9b"
+         "31m=3",
+         "--set s\\u009b31m=3: unknown parameter"},
+        {"s\xc3\xa4mples=3", "--set s\xc3\xa4mples=3: unknown parameter"},
+    };
+    for (const auto& [assignment, start] : shown) {
+        const std::string error = refusal(tonemix_test::render({"--set", assignment, "-o", out}));
+        EXPECT_EQ(error.rfind(start, 0), 0u) << error;
+    }
     const std::string scene =
         folder
             .write("scene.json",
