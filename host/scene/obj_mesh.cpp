@@ -225,6 +225,7 @@ std::vector<std::string_view> fields_of(std::string_view rest) {
 // Lines end at "\n", "\r\n" or a lone "\r", so that files from every system count lines alike.
 CheckedText check_text(const std::string& text, const std::string& path) {
     CheckedText out;
+    bool seen_statement = false;
     std::size_t line = 0;
     std::size_t at = 0;
     while (at < text.size()) {
@@ -240,6 +241,12 @@ CheckedText check_text(const std::string& text, const std::string& path) {
         if (fields.empty() || fields[0][0] == '#') continue;
         const std::string_view keyword = fields[0];
         fields.erase(fields.begin());
+        // A file that opens with no statement of OBJ's is some other file, whose content a message
+        // must not show (a mesh named /etc/passwd would print its first line).
+        if (!seen_statement && !is_ignored_statement(keyword) && keyword != "v" &&
+            keyword != "vn" && keyword != "vt" && keyword != "f") {
+            fail_file(path, "not a Wavefront OBJ file");
+        }
         if (content.find('\0') != std::string_view::npos) fail_line(path, line, "a NUL byte");
         if (keyword == "v") {
             // x y z, with w or with a colour after them
@@ -258,6 +265,7 @@ CheckedText check_text(const std::string& text, const std::string& path) {
         } else if (!is_ignored_statement(keyword)) {
             fail_line(path, line, "unknown statement " + quoted(keyword));
         }
+        seen_statement = true;
     }
     // Positive indices may point past their line; they must exist at the end.
     for (std::size_t f = 0; f < out.face_starts.size(); ++f) {

@@ -56,6 +56,11 @@ TEST(SceneMeshFile, EveryFaultNamesTheFileAndLine) {
         {"v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1/1/1/1 2 3\n",
          "m.obj: line 4: malformed face corner \"1/1/1/1\""},
         {"v 0 0 0\nbogus 1 2\n", "m.obj: line 2: unknown statement \"bogus\""},
+        // Some other file: named for what it is not, and nothing of its content is shown.
+        {"root:x:0:0:root:/root:/bin/bash\nv 0 0 0\n", "m.obj: not a Wavefront OBJ file"},
+        {"# a comment first\n\n\x7f"
+         "ELF\x01\x01\x01\n",
+         "m.obj: not a Wavefront OBJ file"},
         {"v 0 0 0\nv 1 0 0\nv 0 1 0\n", "m.obj: no faces"},
         {"", "m.obj: no faces"},
         {"v 0 0 0\nv 1 1 1\nv 2 2 2\nf 1 2 3\n",
