@@ -58,6 +58,8 @@ std::vector<OptionRule> shading_options(const char* output_values) {
         {"--threads", nullptr, true, false, "N", threads.c_str(), "shade with N threads"},
         {"--shared-node", nullptr, false, false, nullptr, nullptr,
          "shade with one node from every thread at once, as a real host does"},
+        {"--allow-long", nullptr, false, false, nullptr, nullptr,
+         "shade even beyond 65536 samples a point or 2^32 sample points in all"},
         kModuleOption,
         kTrustDescriptionOption,
         kHelpOption,
@@ -82,7 +84,34 @@ ShadingRequest shading_request(const CommandLine& line, const CommandSettings& s
         throw RenderError("--lanes: not with --shared-node, whose one node shades every row");
     }
     request.module = module_path(line.value("--module"), settings);
+    request.allow_long = line.has("--allow-long");
     return request;
+}
+
+long long samples_per_point(const Description& description, const ParameterValues& values) {
+    const Parameter* samples = description.find(std::string("samples"));
+    if (samples == nullptr || samples->type != ParameterType::integer) return 1;
+    long long count = 1;
+    if (const std::optional<Element> fallback = samples->default_element()) count = fallback->word;
+    for (const ParameterValue& value : values.values()) {
+        if (value.parameter == samples) count = value.word;
+    }
+    return std::max(count, 1LL);
+}
+
+void check_work(long long most_samples, long long sample_points, const std::string& what,
+                bool allow_long) {
+    if (allow_long) return;
+    if (most_samples > kMostSamplesPerPoint) {
+        throw RenderError(what + ": " + std::to_string(most_samples) +
+                          " samples a point, more than " + std::to_string(kMostSamplesPerPoint) +
+                          " (--allow-long shades it anyway)");
+    }
+    if (sample_points > kMostSamplePoints) {
+        throw RenderError(what + ": " + std::to_string(sample_points) +
+                          " sample points, more than " + std::to_string(kMostSamplePoints) +
+                          " (--allow-long shades it anyway)");
+    }
 }
 
 LoadedScene requested_scene(const ShadingRequest& request) {
@@ -108,6 +137,11 @@ ShadingSetup ShadingSetup::make(const ShadingRequest& request, const CommandSett
     auto lights = std::make_unique<SceneLights>(loaded.scene);
     ParameterValues values =
         scene_parameter_values(session->description(), loaded, *lights, request.assignments);
+    const long long samples = samples_per_point(session->description(), values);
+    check_work(samples, samples * static_cast<long long>(loaded.scene.width) * loaded.scene.height,
+               "samples=" + std::to_string(samples) + " at " + std::to_string(loaded.scene.width) +
+                   "x" + std::to_string(loaded.scene.height),
+               request.allow_long);
     return ShadingSetup(std::move(loaded), std::move(image_file), std::move(session),
                         std::move(lights), std::move(values));
 }

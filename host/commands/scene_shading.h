@@ -34,7 +34,22 @@ struct ShadingRequest {
     bool shared_node = false;
     ModuleSession::Trust trust = ModuleSession::Trust::checked;
     std::string module;
+    bool allow_long = false;  // --allow-long: past the limits of the work a render may ask for
 };
+
+// What a preview host shades without being told to go further: whatever a description's range
+// allows, a render asking for more is refused before it starts (--allow-long goes past).
+constexpr long long kMostSamplesPerPoint = 65536;
+constexpr long long kMostSamplePoints = 1LL << 32;
+
+// The samples of each shaded point a node with `values` takes: the value of the shader's
+// "samples" parameter, given or its default; 1 for a shader without one.
+long long samples_per_point(const Description& description, const ParameterValues& values);
+// Throws RenderError unless `allow_long`, when one tile's point asks for more than
+// kMostSamplesPerPoint samples, or all tiles together (each pixels x its samples) for more than
+// kMostSamplePoints. `what` names the work: "samples=100000", "4 tiles of 640x480".
+void check_work(long long most_samples, long long sample_points, const std::string& what,
+                bool allow_long);
 
 // The formats an image file may have, and the default file, for --output's help.
 #define TMHOST_IMAGE_FORMATS_DEFAULT(file) \

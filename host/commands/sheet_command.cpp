@@ -1,5 +1,6 @@
 // tonemix-host sheet: one tile per value of a parameter (a grid for two), each a render of the
 // scene with that value over the shared ones, lettered into one image.
+#include <algorithm>
 #include <memory>
 
 #include "host/commands/command.h"
@@ -173,6 +174,23 @@ int sheet(const CommandArguments& arguments, const CommandSettings& settings,
         }
     }
     const std::size_t tiles = layout.labels.size();
+    // The work of every tile together, before the first renders.
+    long long most_samples = 0;
+    long long sample_points = 0;
+    for (int row = 0; row < layout.rows; ++row) {
+        for (int column = 0; column < layout.columns; ++column) {
+            ParameterValues values = shared;
+            values.set(axes[0].values[static_cast<std::size_t>(column)]);
+            if (axes.size() > 1) values.set(axes[1].values[static_cast<std::size_t>(row)]);
+            const long long samples = samples_per_point(setup.session->description(), values);
+            most_samples = std::max(most_samples, samples);
+            sample_points += samples * static_cast<long long>(scene.width) * scene.height;
+        }
+    }
+    check_work(most_samples, sample_points,
+               std::to_string(tiles) + " tiles of " + std::to_string(scene.width) + "x" +
+                   std::to_string(scene.height),
+               request.allow_long);
     layout.caption = caption(setup.loaded, shared, axes, tiles);
     ContactSheet contact_sheet(layout);
 

@@ -92,3 +92,35 @@ TEST(DescriptionCheck, TrustingTheDescriptionUsesItAsItIs) {
 }
 
 }  // namespace
+
+namespace {
+
+// Whatever range a description allows, a render that asks for endless work is refused before it
+// starts, naming the limit and the way past it.
+TEST(WorkLimits, APointOrAnImageAskingForTooManySamplesIsRefusedUnlessAllowed) {
+    tmhost::TemporaryFolder folder;
+    const std::string module =
+        module_with_description(folder, R"("max": 1024,)", R"("max": 1000000000,)");
+    const std::string output = (folder.path() / "out.pfm").string();
+    EXPECT_EQ(refusal(tonemix_test::render({"--module", module, "--width", "1", "--height", "1",
+                                            "--set", "samples=100000000", "-o", output})),
+              "samples=100000000 at 1x1: 100000000 samples a point, more than 65536 "
+              "(--allow-long shades it anyway)");
+    EXPECT_EQ(refusal(tonemix_test::render(
+                  {"--width", "4096", "--height", "4096", "--set", "samples=1024", "-o", output})),
+              "samples=1024 at 4096x4096: 17179869184 sample points, more than 4294967296 "
+              "(--allow-long shades it anyway)");
+    EXPECT_EQ(refusal(tonemix_test::sheet({"--width", "2048", "--height", "1536", "--vary",
+                                           "samples=1024,1024", "-o", output})),
+              "2 tiles of 2048x1536: 6442450944 sample points, more than 4294967296 "
+              "(--allow-long shades it anyway)");
+    EXPECT_FALSE(std::filesystem::exists(output));
+
+    const CommandRun allowed =
+        tonemix_test::render({"--module", module, "--width", "1", "--height", "1", "--set",
+                              "samples=70000", "--allow-long", "-o", output});
+    EXPECT_EQ(allowed.status, 0) << joined(allowed.report.errors);
+    EXPECT_TRUE(std::filesystem::exists(output));
+}
+
+}  // namespace
