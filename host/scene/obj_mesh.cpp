@@ -362,10 +362,19 @@ std::shared_ptr<const MeshData> parse_obj_mesh(const std::string& text, const st
             triangle.edge1 = vertices[static_cast<std::size_t>(fan[1].vertex)] - triangle.corner;
             triangle.edge2 = vertices[static_cast<std::size_t>(fan[2].vertex)] - triangle.corner;
             if (!has_unit_direction(cross(triangle.edge1, triangle.edge2))) {
-                fail_line(path, checked.face_lines[f],
-                          "triangle of zero area (vertices " + std::to_string(fan[0].vertex + 1) +
-                              ", " + std::to_string(fan[1].vertex + 1) + ", " +
-                              std::to_string(fan[2].vertex + 1) + ")");
+                const std::string corners = "(vertices " + std::to_string(fan[0].vertex + 1) +
+                                            ", " + std::to_string(fan[1].vertex + 1) + ", " +
+                                            std::to_string(fan[2].vertex + 1) + ")";
+                const auto in_file = [&](int k) {
+                    return checked.vertices[static_cast<std::size_t>(fan[k].vertex)];
+                };
+                // A far translate or a tiny scale can leave a sound triangle without area.
+                if (has_unit_direction(cross(in_file(1) - in_file(0), in_file(2) - in_file(0)))) {
+                    throw MeshTransformError(
+                        "the transform leaves triangle " + corners + " of " + path + " line " +
+                        std::to_string(checked.face_lines[f]) + " without area");
+                }
+                fail_line(path, checked.face_lines[f], "triangle of zero area " + corners);
             }
             if (fan[0].normal >= 0 && fan[1].normal >= 0 && fan[2].normal >= 0) {
                 triangle.normals = {static_cast<int>(fan[0].normal),

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "host/scene/scene.h"
+#include "host/scene/scene_error.h"
 #include "host/scene/vec3.h"
 
 namespace tmhost {
@@ -18,6 +19,11 @@ struct MeshTransform {
     Vec3 translate;
 };
 
+class MeshTransformError : public SceneError {
+public:
+    using SceneError::SceneError;
+};
+
 // The most triangles the meshes of one scene hold together: some 250 MB of triangles and tree at
 // the peak of the tree's build, well inside what a 32-bit process can allocate.
 constexpr std::size_t kMaxSceneTriangles = 2000000;
@@ -27,7 +33,9 @@ constexpr std::size_t kMaxSceneTriangles = 2000000;
 // a fault that has a line, "<path>: what" otherwise: a file that cannot be read, a malformed or
 // unknown statement, an index out of range, a number that is not finite, a vertex beyond the
 // coordinate limit after the transform, a zero normal, a triangle of zero area, no faces, more
-// than `max_triangles` triangles (what is left of the scene's limit).
+// than `max_triangles` triangles (what is left of the scene's limit). A triangle with area in the
+// file and none once transformed is the transform's fault, not the file's: MeshTransformError,
+// "the transform leaves triangle (vertices 1, 2, 3) of <path> line N without area".
 std::shared_ptr<const MeshData> load_obj_mesh(const std::string& path,
                                               const MeshTransform& transform,
                                               std::size_t max_triangles = kMaxSceneTriangles);

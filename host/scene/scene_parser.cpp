@@ -134,6 +134,8 @@ Mesh parse_mesh(const JsonFields& fields, const std::string& folder, std::size_t
         Mesh mesh{load_obj_mesh(path, transform, kMaxSceneTriangles - triangles)};
         triangles += mesh.data->triangles.size();
         return mesh;
+    } catch (const MeshTransformError& error) {
+        fail_field(fields.path(), std::string(error.what()) + " (its scale, rotate and translate)");
     } catch (const SceneError& error) {
         fail_field(fields.path("file"), error.what());
     }

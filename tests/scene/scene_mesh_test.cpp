@@ -86,10 +86,18 @@ TEST(SceneMeshFile, EveryFaultNamesTheFileAndLine) {
     huge.scale = {1e10, 1e10, 1e10};
     EXPECT_EQ(obj_error("v 0 0 0\nv 1e9 0 0\nv 0 1 0\nf 1 2 3\n", huge),
               "m.obj: line 2: vertex beyond 1e18 once transformed");
-    // A triangle too small for its area to be told from zero once scaled down.
+    // A sound triangle too small for its area to be told from zero once scaled down, or too
+    // small beside a far translate: the transform's fault, not the file's.
     MeshTransform tiny;
     tiny.scale = {1e-200, 1e-200, 1e-200};
     EXPECT_EQ(obj_error("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n", tiny),
+              "the transform leaves triangle (vertices 1, 2, 3) of m.obj line 4 without area");
+    MeshTransform far;
+    far.translate = {1e18, 0, 0};
+    EXPECT_EQ(obj_error("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n", far),
+              "the transform leaves triangle (vertices 1, 2, 3) of m.obj line 4 without area");
+    // Without area in the file itself: the file's fault, whatever the transform.
+    EXPECT_EQ(obj_error("v 0 0 0\nv 1 0 0\nv 2 0 0\nf 1 2 3\n", tiny),
               "m.obj: line 4: triangle of zero area (vertices 1, 2, 3)");
     EXPECT_EQ(obj_error(kSquare), "(no error)");
 }
@@ -348,6 +356,12 @@ TEST(SceneMeshObjects, FoundBesideTheSceneFileWithTheirTransform) {
     EXPECT_EQ(error_of(R"({"type": "mesh", "name": "b", "file": "shapes/square.obj",
                           "scale": "big"})"),
               ": objects[0].scale: expected a number or an array of 3 numbers");
+    // A sound file whose triangles the transform leaves without area: the object is blamed.
+    EXPECT_EQ(error_of(R"({"type": "mesh", "name": "b", "file": "shapes/square.obj",
+                          "scale": 1e-300})"),
+              ": objects[0]: the transform leaves triangle (vertices 1, 2, 3) of " +
+                  (folder.path() / "shapes/square.obj").string() +
+                  " line 5 without area (its scale, rotate and translate)");
     EXPECT_EQ(error_of(R"({"type": "mesh", "name": "b", "file": ""})"),
               ": objects[0].file: must not be empty");
     EXPECT_EQ(error_of(R"({"type": "mesh", "name": "b"})"), ": objects[0]: missing \"file\"");
