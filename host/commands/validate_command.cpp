@@ -69,10 +69,43 @@ uint32_t chosen_seed(const CommandLine& line) {
            static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
 }
 
-// The module must at least load, or every group would say the same.
-void require_loadable(const std::string& path) {
+constexpr const char* kNotLoadable = "not loadable: ";
+
+// The module loaded and unloaded, in whatever process runs it.
+GroupVerdict load_check(const ValidationSettings& settings) {
+    GroupVerdict verdict;
     ModuleFile module;
-    if (!module.load(path)) throw ModuleError(module.error());
+    if (!module.load(settings.module_path)) {
+        verdict.passed = false;
+        verdict.failures.push_back(kNotLoadable + module.error());
+    }
+    return verdict;
+}
+
+// The module must at least load, or every group would say the same: one that cannot is a
+// ModuleError. One that crashes as it loads (its own code runs then) takes only a child down on
+// Linux, and the answer is why; the groups are then not run. On Windows the loader itself catches
+// a crash while a module loads, and the load fails.
+std::optional<std::string> load_crash(const ValidationSettings& settings, bool in_process,
+                                      int time_limit) {
+    static const ValidationGroup load = {"load", "the module loads", load_check};
+#if defined(_WIN32)
+    static_cast<void>(in_process);
+    const bool separate = false;
+#else
+    const bool separate = !in_process;
+#endif
+    const GroupVerdict verdict =
+        separate ? run_isolated(load, settings, time_limit) : run_in_process(load, settings);
+    if (verdict.passed) return std::nullopt;
+    const std::string first = verdict.failures.empty() ? verdict.line() : verdict.failures[0];
+    if (first.rfind(kNotLoadable, 0) == 0) {
+        throw ModuleError(first.substr(std::string(kNotLoadable).size()));
+    }
+    // "crashed: signal 11 (Segmentation fault)" becomes "crashed during load: signal 11 (...)".
+    const std::string crashed = "crashed: ";
+    return first.rfind(crashed, 0) == 0 ? "crashed during load: " + first.substr(crashed.size())
+                                        : "during load: " + first;
 }
 
 void progress(bool shown, const std::string& text) {
@@ -114,7 +147,7 @@ int validate(const CommandArguments& arguments, const CommandSettings& settings,
             throw RenderError("validate: the JUnit report " + std::string(error.what()));
         }
     }
-    require_loadable(validation.module_path);
+    const std::optional<std::string> crash = load_crash(validation, in_process, time_limit);
 
     // A child started for one group on Windows hands its verdict back through a file.
     if (const char* verdict_file = std::getenv(kVerdictFileVariable)) {
@@ -136,8 +169,17 @@ int validate(const CommandArguments& arguments, const CommandSettings& settings,
         const auto started = std::chrono::steady_clock::now();
         GroupResult result;
         result.name = group.name;
-        result.verdict = in_process ? run_in_process(group, validation)
-                                    : run_isolated(group, validation, time_limit);
+        if (crash) {
+            // Every group would load the module first, and crash there again.
+            result.verdict.passed = false;
+            result.verdict.failures.push_back(
+                std::string(group.name) == "lifecycle"
+                    ? *crash
+                    : "not run: the module crashed during load (see lifecycle)");
+        } else {
+            result.verdict = in_process ? run_in_process(group, validation)
+                                        : run_isolated(group, validation, time_limit);
+        }
         result.seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         if (!result.verdict.passed) failed += 1;

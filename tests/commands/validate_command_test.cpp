@@ -97,4 +97,32 @@ TEST(ValidateCommand, AnUnwritableJunitFileIsRefusedBeforeAnyGroupRuns) {
               "No such file or directory");
 }
 
+// The parent never loads the module itself: one that crashes as it loads fails lifecycle, the
+// other groups say they did not run, and the JUnit report is still written.
+TEST(ValidateCommand, AModuleThatCrashesAsItLoadsFailsEveryGroupAndTheReportIsWritten) {
+    tmhost::TemporaryFolder folder;
+    const std::string junit = (folder.path() / "verdicts.xml").string();
+    const std::string module =
+        std::string(TONEMIX_FAULTY_MODULES) + "/crashes_while_loading/Tonemix.cdl";
+    const CommandRun run = validate({module, "--level", "1", "--seed", "1", "--junit", junit});
+    EXPECT_EQ(run.status, 1) << run.error();
+    ASSERT_EQ(run.report.out_lines.size(), 9u);
+    // Crashed, or in the sanitizer build ended by the sanitizer's report.
+    const std::string& lifecycle = run.report.out_lines[1];
+    EXPECT_EQ(lifecycle.rfind("lifecycle: FAIL: ", 0), 0u) << lifecycle;
+    EXPECT_NE(lifecycle.find("during load"), std::string::npos) << lifecycle;
+#if !defined(__SANITIZE_ADDRESS__)
+    EXPECT_EQ(lifecycle, "lifecycle: FAIL: crashed during load: signal 11 (Segmentation fault)");
+#endif
+    for (std::size_t i = 2; i < 8; ++i) {
+        EXPECT_NE(run.report.out_lines[i].find(
+                      ": FAIL: not run: the module crashed during load (see lifecycle)"),
+                  std::string::npos)
+            << run.report.out_lines[i];
+    }
+    EXPECT_EQ(run.report.out_lines[8], "0 passed, 7 failed");
+    const std::string report = tmhost::read_file(junit);
+    EXPECT_NE(report.find("failures=\"7\""), std::string::npos) << report;
+}
+
 }  // namespace
