@@ -1,7 +1,6 @@
 #include "host/scene/obj_mesh.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <string_view>
@@ -10,6 +9,7 @@
 #include "host/image/whole_file.h"
 #include "host/scene/angles.h"
 #include "host/scene/json_fields.h"
+#include "host/scene/obj_numbers.h"
 #include "host/scene/ray_offset.h"
 #include "host/scene/scene_error.h"
 
@@ -54,70 +54,6 @@ bool is_ignored_statement(std::string_view keyword) {
         "end",    "con",    "bevel",  "c_interp", "d_interp", "lod",  "shadow_obj", "trace_obj",
         "ctech",  "stech",  "vw",     "t"};
     return std::find(std::begin(kIgnored), std::end(kIgnored), keyword) != std::end(kIgnored);
-}
-
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
-// Decimal notation only (no hexadecimal, no "nan" or "inf"): what decimal_value converts.
-bool is_decimal(std::string_view token) {
-    std::size_t i = 0;
-    if (i < token.size() && (token[i] == '+' || token[i] == '-')) ++i;
-    std::size_t digits = 0;
-    while (i < token.size() && is_digit(token[i])) ++i, ++digits;
-    if (i < token.size() && token[i] == '.') {
-        ++i;
-        while (i < token.size() && is_digit(token[i])) ++i, ++digits;
-    }
-    if (digits == 0) return false;
-    if (i < token.size() && (token[i] == 'e' || token[i] == 'E')) {
-        ++i;
-        if (i < token.size() && (token[i] == '+' || token[i] == '-')) ++i;
-        std::size_t exponent = 0;
-        while (i < token.size() && is_digit(token[i])) ++i, ++exponent;
-        if (exponent == 0) return false;
-    }
-    return i == token.size();
-}
-
-// A token that is_decimal accepts, converted digit by digit in double arithmetic and then scaled
-// by its power of ten; not by strtod, whose correctly rounded value differs in the last bit for
-// about half the coordinates of the example meshes: every mesh keeps the bits it has always had,
-// and so does every render of it. A long mantissa or a large exponent can give infinity or NaN
-// where the number itself is in range (as check_number finds it); the coordinate is refused where
-// it is used. An exponent beyond int gives 0, as the number is then 0 or out of range.
-double decimal_value(std::string_view token) {
-    static const double kPlaces[] = {1.0, 0.1, 0.01, 0.001, 0.0001, 0.00001, 0.000001, 0.0000001};
-    constexpr int kTabled = sizeof kPlaces / sizeof kPlaces[0];
-    std::size_t i = 0;
-    const bool negative = token[0] == '-';
-    if (token[0] == '+' || token[0] == '-') ++i;
-    double mantissa = 0.0;
-    for (; i < token.size() && is_digit(token[i]); ++i) {
-        mantissa *= 10;
-        mantissa += token[i] - '0';
-    }
-    if (i < token.size() && token[i] == '.') {
-        ++i;
-        for (int place = 1; i < token.size() && is_digit(token[i]); ++i, ++place) {
-            mantissa +=
-                (token[i] - '0') * (place < kTabled ? kPlaces[place] : std::pow(10.0, -place));
-        }
-    }
-    int exponent = 0;
-    if (i < token.size()) {  // 'e' or 'E'
-        ++i;
-        const bool down = token[i] == '-';
-        if (token[i] == '+' || token[i] == '-') ++i;
-        for (; i < token.size(); ++i) {
-            const int digit = token[i] - '0';
-            if (exponent > (INT_MAX - digit) / 10) return 0.0;
-            exponent = exponent * 10 + digit;
-        }
-        if (down) exponent = -exponent;
-    }
-    const double magnitude =
-        exponent != 0 ? std::ldexp(mantissa * std::pow(5.0, exponent), exponent) : mantissa;
-    return negative ? -magnitude : magnitude;
 }
 
 std::string quoted(std::string_view token) {
