@@ -25,14 +25,17 @@ namespace {
 
 using Bits = std::array<uint32_t, 3>;
 
-// The most threads one node is shaded from at once. An emulated 32-bit process of the sanitizer
-// build loses track of thread stacks beyond a few threads (the sanitizer's shadow memory and the
-// stacks crowd the emulated address space): there the largest counts belong to native runs.
+// Threads on one node at once go 2, 4, 8 ... up to this many.
+constexpr int kMostThreads = 64;
+
+// The most threads one node is shaded from at once here. An emulated 32-bit process of the
+// sanitizer build loses track of thread stacks beyond a few threads (the sanitizer's shadow memory
+// and the stacks crowd the emulated address space): there the largest counts belong to native runs.
 int most_threads() {
 #if defined(__SANITIZE_ADDRESS__)
     if (running_under_emulation()) return 8;
 #endif
-    return 64;
+    return kMostThreads;
 }
 
 Bits bits_of(const float colour[3]) {
@@ -98,7 +101,7 @@ public:
         };
         const long calls = scaled(settings_, 1500);
         const int most = most_threads();
-        if (most < 64) {
+        if (most < kMostThreads) {
             findings_.limit("at most " + std::to_string(most) + " threads under emulation");
         }
         for (const Setting& setting : settings) {
