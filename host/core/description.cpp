@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/core/number_range.h"
+#include "host/core/text_format.h"
 #include "host/json/json_text.h"
 
 namespace tmhost {
@@ -117,8 +118,7 @@ void only_known_keys(const json& object, std::initializer_list<const char*> know
         bool listed = false;
         for (const char* key : known) listed = listed || item.key() == key;
         if (!listed) {
-            fail(where + (where.empty() ? "" : ": ") + "unknown key " +
-                 json(item.key()).dump(-1, ' ', false, json::error_handler_t::replace));
+            fail(where + (where.empty() ? "" : ": ") + "unknown key " + quoted(item.key()));
         }
     }
 }
@@ -140,9 +140,7 @@ std::vector<ParameterChoice> choices_of(const json& entry, const std::string& wh
         only_known_keys(choices[c], {"value", "label"}, at);
         const std::string label = text(choices[c], "label");
         if (!label.empty() && !labels.insert(lower(label)).second) {
-            fail(at + ": the label " +
-                 json(label).dump(-1, ' ', false, json::error_handler_t::replace) +
-                 " appears twice");
+            fail(at + ": the label " + quoted(label) + " appears twice");
         }
         out.push_back({word(choices[c].at("value"), at + ".value"), label});
     }
@@ -253,8 +251,7 @@ Description Description::read(const std::string& file_text) {
             const std::string group = text(entry, "group");
             const auto found = group_labels.find(group);
             if (!group.empty() && found == group_labels.end()) {
-                fail(where + ": unknown group " +
-                     json(group).dump(-1, ' ', false, json::error_handler_t::replace));
+                fail(where + ": unknown group " + quoted(group));
             }
             parameter.group = found != group_labels.end() ? found->second : group;
             parameter.type = type_of(entry, where);
