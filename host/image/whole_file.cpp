@@ -122,19 +122,27 @@ std::string size_text(std::size_t bytes) {
     cannot_write(path, std::strerror(error));
 }
 
-// The bytes complete under a temporary name beside `target`; answers that name. On disk when
-// `durable`, else at least handed to the system, which is where a full disk shows.
-std::string write_temporary(const std::string& path, const std::string& target,
-                            const std::string& bytes, bool durable) {
-    std::string temporary;
-    std::FILE* file = open_temporary(target, temporary);
-    if (file == nullptr) cannot_write(path, std::strerror(errno));
+// The bytes written and the file closed, whatever happens: 0, or the errno of the first failure.
+// On disk when `durable`, else at least handed to the system, which is where a full disk shows.
+int write_and_close(std::FILE* file, const std::string& bytes, bool durable) {
+    errno = 0;
     const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() &&
                          (durable ? flush_to_disk(file) : std::fflush(file) == 0);
     int error = written ? 0 : errno;
     const bool closed = std::fclose(file) == 0;
     if (written && !closed) error = errno;
-    if (!written || !closed) write_failed(path, temporary, error != 0 ? error : EIO);
+    if (written && closed) return 0;
+    return error != 0 ? error : EIO;
+}
+
+// The bytes complete under a temporary name beside `target`; answers that name.
+std::string write_temporary(const std::string& path, const std::string& target,
+                            const std::string& bytes, bool durable) {
+    std::string temporary;
+    std::FILE* file = open_temporary(target, temporary);
+    if (file == nullptr) cannot_write(path, std::strerror(errno));
+    const int error = write_and_close(file, bytes, durable);
+    if (error != 0) write_failed(path, temporary, error);
     return temporary;
 }
 
@@ -182,15 +190,8 @@ void write_stream(const std::string& path, const std::string& target, const std:
     if (file == nullptr && descriptor >= 0) close(descriptor);
 #endif
     if (file == nullptr) cannot_write(path, std::strerror(errno));
-    errno = 0;
-    const bool written =
-        std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() && std::fflush(file) == 0;
-    int error = written ? 0 : errno;
-    const bool closed = std::fclose(file) == 0;
-    if (written && !closed) error = errno;
-    if (!written || !closed) {
-        throw StreamWriteError(path + ": cannot write: " + std::strerror(error != 0 ? error : EIO));
-    }
+    const int error = write_and_close(file, bytes, false);
+    if (error != 0) throw StreamWriteError(path + ": cannot write: " + std::strerror(error));
 }
 
 }  // namespace
