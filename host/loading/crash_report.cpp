@@ -37,21 +37,10 @@ void keep(const std::string& line, char* into, std::size_t& length) {
 }
 
 const char* name_of(unsigned long signal) {
-    switch (signal) {
 #ifdef _WIN32
-    case EXCEPTION_ACCESS_VIOLATION:
-        return "access violation";
-    case EXCEPTION_ILLEGAL_INSTRUCTION:
-        return "illegal instruction";
-    case EXCEPTION_INT_DIVIDE_BY_ZERO:
-        return "division by zero";
-    case EXCEPTION_STACK_OVERFLOW:
-        return "stack overflow";
-    case EXCEPTION_PRIV_INSTRUCTION:
-        return "privileged instruction";
-    case EXCEPTION_IN_PAGE_ERROR:
-        return "page error";
+    return exception_name(signal);
 #else
+    switch (signal) {
     case SIGSEGV:
         return "segmentation fault";
     case SIGILL:
@@ -60,10 +49,10 @@ const char* name_of(unsigned long signal) {
         return "bus error";
     case SIGFPE:
         return "arithmetic exception";
-#endif
     default:
         return nullptr;
     }
+#endif
 }
 
 void write_and_end(unsigned long signal) {
@@ -101,6 +90,27 @@ void on_signal(int signal) { write_and_end(static_cast<unsigned long>(signal)); 
 #endif
 
 }  // namespace
+
+const char* exception_name(unsigned long code) {
+    switch (code) {
+    case 0xC0000005:
+        return "access violation";
+    case 0xC0000006:
+        return "page error";
+    case 0xC000001D:
+        return "illegal instruction";
+    case 0xC0000094:
+        return "integer division by zero";
+    case 0xC0000096:
+        return "privileged instruction";
+    case 0xC00000FD:
+        return "stack overflow";
+    case 0xC0000409:
+        return "stack buffer overrun";
+    default:
+        return nullptr;
+    }
+}
 
 std::string crash_line(const std::string& module_path, unsigned long signal) {
     const char* name = name_of(signal);

@@ -24,6 +24,10 @@ public:
     CrashReport& operator=(const CrashReport&) = delete;
 };
 
+// The name of a Windows exception code a crash raises ("access violation"), or null for one of no
+// known name: the commands' crash line and validate's crashed groups name a crash alike.
+const char* exception_name(unsigned long code);
+
 // The line a crash with `signal` (on Windows, an exception code; 0 for one of no known kind)
 // prints, without its end of line: what the handler writes, made before any crash.
 std::string crash_line(const std::string& module_path, unsigned long signal);

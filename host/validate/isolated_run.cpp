@@ -7,6 +7,7 @@
 #include <exception>
 #include <sstream>
 
+#include "host/loading/crash_report.h"
 #include "host/loading/module_session.h"
 
 #if defined(_WIN32)
@@ -260,24 +261,7 @@ namespace {
 std::string exception_text(DWORD code) {
     char hex[16];
     std::snprintf(hex, sizeof hex, "0x%08lX", static_cast<unsigned long>(code));
-    const char* name = nullptr;
-    switch (code) {
-    case 0xC0000005:
-        name = "access violation";
-        break;
-    case 0xC00000FD:
-        name = "stack overflow";
-        break;
-    case 0xC0000409:
-        name = "stack buffer overrun";
-        break;
-    case 0xC000001D:
-        name = "illegal instruction";
-        break;
-    case 0xC0000094:
-        name = "integer division by zero";
-        break;
-    }
+    const char* name = exception_name(code);
     return std::string("crashed: exception ") + hex +
            (name != nullptr ? std::string(" (") + name + ")" : "");
 }
