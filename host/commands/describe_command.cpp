@@ -1,13 +1,11 @@
 #include <cmath>
 #include <cstdlib>
-#include <optional>
 
 #include "host/commands/command.h"
 #include "host/commands/command_line.h"
 #include "host/commands/describe_sheet.h"
 #include "host/core/number_range.h"
 #include "host/core/text_format.h"
-#include "host/loading/crash_report.h"
 #include "host/render/scene_source.h"
 #include "host/render/shader_instance.h"
 
@@ -117,9 +115,7 @@ int describe(const CommandArguments& arguments, const CommandSettings& settings,
     }
     const LoadedScene loaded = load_scene(line.positional());
     const std::string path = module_path(line.value("--module"), settings);
-    std::optional<CrashReport> crash_report(path);
-    ModuleSession session(path, settings.prepare_host);
-    crash_report.reset();
+    ModuleSession session(path, settings.prepare_host, ModuleSession::OnCrash::one_line);
     session.require_shader(description_trust(line));
     SceneLights lights(loaded.scene);
     const Description& description = session.description();

@@ -1,13 +1,11 @@
 // tonemix-host info [MODULE]: one module life, from load to unload, with one shader node driven
 // through its registration record in between, and what it left behind.
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "host/commands/command.h"
 #include "host/commands/host_report.h"
 #include "host/commands/info_shader.h"
-#include "host/loading/crash_report.h"
 #include "host/loading/module_session.h"
 #include "host/render/render_error.h"
 
@@ -40,9 +38,7 @@ int info(const CommandArguments& arguments, const CommandSettings& settings,
     }
     const std::string path =
         module_path(line.positional() ? line.positional() : line.value("--module"), settings);
-    std::optional<CrashReport> crash_report(path);
-    ModuleSession session(path, settings.prepare_host);
-    crash_report.reset();
+    ModuleSession session(path, settings.prepare_host, ModuleSession::OnCrash::one_line);
     output.out("module: " + path);
 
     // The shader runs between start and end, while its registration is live; its lines come

@@ -6,7 +6,6 @@
 #include <optional>
 #include <thread>
 
-#include "host/loading/crash_report.h"
 #include "host/render/lane_seeds.h"
 #include "host/render/render_error.h"
 #include "host/render/shader_instance.h"
@@ -130,9 +129,8 @@ LoadedScene requested_scene(const ShadingRequest& request) {
 ShadingSetup ShadingSetup::make(const ShadingRequest& request, const CommandSettings& settings) {
     LoadedScene loaded = requested_scene(request);
     ImageOutput image_file(request.output);
-    std::optional<CrashReport> crash_report(request.module);
-    auto session = std::make_unique<ModuleSession>(request.module, settings.prepare_host);
-    crash_report.reset();
+    auto session = std::make_unique<ModuleSession>(request.module, settings.prepare_host,
+                                                   ModuleSession::OnCrash::one_line);
     session->require_shader(request.trust);
     auto lights = std::make_unique<SceneLights>(loaded.scene);
     ParameterValues values =

@@ -1,14 +1,19 @@
 #include "host/loading/module_session.h"
 
 #include <filesystem>
+#include <optional>
 
 #include "host/core/text_format.h"
+#include "host/loading/crash_report.h"
 #include "host/loading/default_check.h"
 
 namespace tmhost {
 
-ModuleSession::ModuleSession(const std::string& module_path, PrepareHost prepare) {
+ModuleSession::ModuleSession(const std::string& module_path, PrepareHost prepare,
+                             OnCrash on_crash) {
     if (prepare != nullptr) prepare(host_);
+    std::optional<CrashReport> crash_report;
+    if (on_crash == OnCrash::one_line) crash_report.emplace(module_path);
     if (!module_.load(module_path)) throw ModuleError(module_.error());
     lifecycle_.emplace(host_, module_.entry(), module_path);
     lifecycle_->start();

@@ -37,9 +37,15 @@ public:
     // fail what they need.
     using PrepareHost = void (*)(StandInHost&);
 
+    // What a crash of the module while it loads and starts does: end the process as any crash
+    // does (validate's groups, whose parent reads the crash), or end it with CrashReport's one
+    // line and exit code 2 (the commands that load a module to use it).
+    enum class OnCrash { crash, one_line };
+
     // Loads the module and sends the messages up to start. Throws ModuleError when the file is
     // missing or no module; a module that refuses a message is kept for its report.
-    explicit ModuleSession(const std::string& module_path, PrepareHost prepare = nullptr);
+    explicit ModuleSession(const std::string& module_path, PrepareHost prepare = nullptr,
+                           OnCrash on_crash = OnCrash::crash);
     ~ModuleSession();
     ModuleSession(const ModuleSession&) = delete;
     ModuleSession& operator=(const ModuleSession&) = delete;
