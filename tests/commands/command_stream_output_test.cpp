@@ -5,7 +5,6 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -13,12 +12,10 @@
 #include "host/image/whole_file.h"
 #include "program_run.h"
 #include "render_test_support.h"
+#include "special_files.h"
 
 #if defined(__linux__)
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <unistd.h>
 
 namespace {
 
@@ -42,18 +39,9 @@ TEST(StreamOutput, AFifoReceivesTheBytesOfTheSameRenderToAFile) {
     const std::string fifo = (folder.path() / "view.png").string();
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0) << std::strerror(errno);
 
-    std::string received;
-    std::thread reader([&] {
-        const int descriptor = open(fifo.c_str(), O_RDONLY);
-        char buffer[4096];
-        for (ssize_t count;
-             descriptor >= 0 && (count = read(descriptor, buffer, sizeof buffer)) > 0;) {
-            received.append(buffer, static_cast<std::size_t>(count));
-        }
-        if (descriptor >= 0) close(descriptor);
-    });
-    const CommandRun run = tonemix_test::render(small_render_to(fifo));
-    reader.join();
+    CommandRun run;
+    const std::string received = tonemix_test::read_through_fifo(
+        fifo, [&] { run = tonemix_test::render(small_render_to(fifo)); });
     EXPECT_EQ(run.status, 0) << joined(run.report.errors);
     EXPECT_EQ(received, tmhost::read_file(file));
     EXPECT_TRUE(fs::is_fifo(fs::symlink_status(fifo)));
@@ -62,7 +50,7 @@ TEST(StreamOutput, AFifoReceivesTheBytesOfTheSameRenderToAFile) {
 TEST(StreamOutput, AFullDeviceLosesTheImageWithOneLineAndStaysADevice) {
     tmhost::TemporaryFolder folder;
     const std::string device = (folder.path() / "full").string();
-    if (mknod(device.c_str(), S_IFCHR | 0600, makedev(1, 7)) != 0) {
+    if (!tonemix_test::make_full_device(device)) {
         GTEST_SKIP() << "no device node can be made here: " << std::strerror(errno);
     }
     const std::string link = (folder.path() / "out.png").string();

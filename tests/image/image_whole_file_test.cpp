@@ -6,12 +6,12 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "host/image/whole_file.h"
+#include "special_files.h"
 #include "temporary_folder.h"
 #include "thrown_text.h"
 
@@ -19,7 +19,6 @@
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <sys/un.h>
 #include <unistd.h>
 #endif
@@ -166,23 +165,7 @@ TEST(WholeFiles, CheckingAFolderLeavesNothingAndNamesWhatStopsAWrite) {
 }
 
 #if defined(__linux__)
-// The bytes a reader of the FIFO at `path` receives while `write` runs.
-template <typename Write>
-std::string read_through_fifo(const std::string& path, Write write) {
-    std::string received;
-    std::thread reader([&] {
-        const int descriptor = open(path.c_str(), O_RDONLY);
-        if (descriptor < 0) return;
-        char buffer[4096];
-        for (ssize_t count; (count = read(descriptor, buffer, sizeof buffer)) > 0;) {
-            received.append(buffer, static_cast<std::size_t>(count));
-        }
-        close(descriptor);
-    });
-    write();
-    reader.join();
-    return received;
-}
+using tonemix_test::read_through_fifo;
 
 TEST(WholeFiles, AFifoIsWrittenThroughAndStaysAFifo) {
     tmhost::TemporaryFolder folder;
@@ -203,7 +186,7 @@ TEST(WholeFiles, AFifoIsWrittenThroughAndStaysAFifo) {
 TEST(WholeFiles, AFullDeviceIsAnErrorOfTheStreamAndStaysADevice) {
     tmhost::TemporaryFolder folder;
     const std::string device = (folder.path() / "full").string();
-    if (mknod(device.c_str(), S_IFCHR | 0600, makedev(1, 7)) != 0) {
+    if (!tonemix_test::make_full_device(device)) {
         GTEST_SKIP() << "no device node can be made here: " << std::strerror(errno);
     }
     const std::string link = (folder.path() / "out.png").string();
