@@ -115,6 +115,10 @@ void CommandOutput::warning(const std::string& text) {
     lines.push_back({Channel::warning, one_line(text)});
 }
 
+void CommandOutput::note(const std::string& text) {
+    lines.push_back({Channel::note, one_line(text)});
+}
+
 namespace {
 
 // A library's exception starts its message with a tag ("[json.exception.type_error.316] "),

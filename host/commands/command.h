@@ -21,8 +21,9 @@ enum ExitCode : int {
 };
 
 struct CommandSettings {
-    std::string default_module;  // the module beside the program
-    bool show_progress = false;  // stderr is a terminal
+    std::string default_module;       // the module beside the program
+    bool show_progress = false;       // stderr is a terminal
+    bool stdout_is_terminal = false;  // no image goes there then
     // Tests: called on the host before the module loads.
     ModuleSession::PrepareHost prepare_host = nullptr;
 };
@@ -30,7 +31,8 @@ struct CommandSettings {
 enum class Channel {
     out,      // a result line, stdout
     error,    // the one line of an error, stderr
-    warning,  // stderr
+    warning,  // stderr, after "warning: "
+    note,     // stderr as it is: a report that cannot go to stdout, which carries an image
 };
 
 struct OutputLine {
@@ -41,11 +43,15 @@ struct OutputLine {
 struct CommandOutput {
     int status = EXIT_CLEAN;
     std::vector<OutputLine> lines;  // in the order they were written
+    // A result that is written to stdout whole, before any line (an image for "-o -"); a command
+    // that sets it puts no line on Channel::out.
+    std::string standard_output_bytes;
 
     // Each is one line: control bytes in the text are escaped.
     void out(const std::string& text);
     void error(const std::string& text);
     void warning(const std::string& text);
+    void note(const std::string& text);
 };
 
 using CommandArguments = std::vector<std::string>;  // the arguments after the command's name

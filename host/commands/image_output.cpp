@@ -14,25 +14,54 @@ namespace tmhost {
 
 namespace {
 
-std::string lower_extension(const std::string& path) {
-    std::string extension = std::filesystem::path(path).extension().string();
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return extension;
+std::optional<ImageFormat> format_named(std::string name) {
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (name == "png") return ImageFormat::png;
+    if (name == "pfm") return ImageFormat::pfm;
+    if (name == "exr") return ImageFormat::exr;
+    return std::nullopt;
 }
 
 }  // namespace
 
-ImageOutput::ImageOutput(std::string path) : path_(std::move(path)), format_(ImageFormat::png) {
-    const std::string extension = lower_extension(path_);
-    if (extension == ".png") {
-        format_ = ImageFormat::png;
-    } else if (extension == ".pfm") {
-        format_ = ImageFormat::pfm;
-    } else if (extension == ".exr") {
-        format_ = ImageFormat::exr;
-    } else {
-        throw RenderError(path_ + ": unknown image type (expected a .png, .pfm or .exr file)");
+ImageOutput::ImageOutput(std::string path, const std::optional<std::string>& format,
+                         bool stdout_is_terminal)
+    : path_(std::move(path)), format_(ImageFormat::png) {
+    std::optional<ImageFormat> given;
+    if (format) {
+        given = format_named(*format);
+        if (!given) {
+            throw RenderError("--format: unknown image type '" + *format +
+                              "' (expected png, pfm or exr)");
+        }
     }
+    if (to_standard_output()) {
+        if (!given) {
+            throw RenderError(
+                "-o -: the image's type is needed for standard output: add "
+                "--format png, pfm or exr");
+        }
+        if (stdout_is_terminal) {
+            throw RenderError(
+                "-o -: standard output is a terminal; send it to a file or a "
+                "program (tonemix-host render -o - --format png > image.png)");
+        }
+        format_ = *given;
+        return;
+    }
+    const std::string extension = std::filesystem::path(path_).extension().string();
+    const std::optional<ImageFormat> by_extension =
+        extension.empty() ? std::nullopt : format_named(extension.substr(1));
+    if (given && by_extension && *given != *by_extension) {
+        throw RenderError(path_ + ": the extension says another image type than --format " +
+                          *format);
+    }
+    if (!given && !by_extension) {
+        throw RenderError(path_ +
+                          ": unknown image type (expected a .png, .pfm or .exr file, or "
+                          "--format)");
+    }
+    format_ = given ? *given : *by_extension;
     std::error_code error;
     if (std::filesystem::is_directory(path_, error)) {
         throw RenderError(path_ + ": is a folder, not an image file");
@@ -50,8 +79,24 @@ ImageOutput::ImageOutput(std::string path) : path_(std::move(path)), format_(Ima
     }
 }
 
-void ImageOutput::write(const Image& image) const {
+std::string ImageOutput::where() const { return to_standard_output() ? "standard output" : path_; }
+
+void ImageOutput::write(const Image& image, CommandOutput& output) const {
     try {
+        if (to_standard_output()) {
+            switch (format_) {
+            case ImageFormat::png:
+                output.standard_output_bytes = encode_png(image);
+                break;
+            case ImageFormat::pfm:
+                output.standard_output_bytes = encode_pfm(image);
+                break;
+            case ImageFormat::exr:
+                output.standard_output_bytes = encode_exr(image);
+                break;
+            }
+            return;
+        }
         switch (format_) {
         case ImageFormat::png:
             write_png(path_, image);

@@ -1,11 +1,14 @@
-// Where a render goes: a PNG, PFM or OpenEXR file, chosen by the file's extension. The choice and
-// the folder are checked before any rendering, so a long render never ends in "cannot write". A
-// path that is a symbolic link is written through: the image replaces the file the link names.
+// Where a render goes: a PNG, PFM or OpenEXR file, its type given by --format or by the file's
+// extension, or standard output ("-"), for a program that reads the image from a pipe. The choice
+// and the folder are checked before any rendering, so a long render never ends in "cannot write".
+// A path that is a symbolic link is written through: the image replaces the file the link names.
 #ifndef TMHOST_IMAGE_OUTPUT_H
 #define TMHOST_IMAGE_OUTPUT_H
 
+#include <optional>
 #include <string>
 
+#include "host/commands/command.h"
 #include "host/image/image.h"
 
 namespace tmhost {
@@ -14,16 +17,26 @@ enum class ImageFormat { png, pfm, exr };
 
 class ImageOutput {
 public:
-    // Throws RenderError for an extension other than .png, .pfm or .exr (any letter case), a path
-    // that names a folder, a folder that does not exist (for a link, the folder of the file it
-    // names), or a folder that takes no file: a temporary file is written there and removed.
-    explicit ImageOutput(std::string path);
+    // `format` is "png", "pfm" or "exr" in any letter case, or none to take the extension's.
+    // Throws RenderError for a format or an extension other than those (any letter case), a
+    // format the file's extension contradicts, standard output without a format or while it is a
+    // terminal, a path that names a folder, a folder that does not exist (for a link, the folder
+    // of the file it names), or a folder that takes no file: a temporary file is written there
+    // and removed.
+    ImageOutput(std::string path, const std::optional<std::string>& format,
+                bool stdout_is_terminal);
 
     const std::string& path() const { return path_; }
+    bool to_standard_output() const { return path_ == kStandardOutput; }
+    // Where the image goes, for a report: the path, or "standard output".
+    std::string where() const;
 
-    // The whole image under a temporary name, renamed into place once complete; throws
-    // RenderError when the file cannot be written (any earlier file stays as it was).
-    void write(const Image& image) const;
+    // A file: the whole image under a temporary name, renamed into place once complete; throws
+    // RenderError when the file cannot be written (any earlier file stays as it was). Standard
+    // output: the image's bytes in output.standard_output_bytes, which the program writes.
+    void write(const Image& image, CommandOutput& output) const;
+
+    static constexpr const char* kStandardOutput = "-";
 
 private:
     std::string path_;

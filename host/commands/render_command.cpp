@@ -35,7 +35,7 @@ int render(const CommandArguments& arguments, const CommandSettings& settings,
     ProgressBar progress(scene.height, settings.show_progress);
     const RenderStats stats = setup.shade(setup.values, request, image, progress);
     progress.finish();
-    return setup.finish(image, stats, summary(image, stats, setup.image_file.path()), output);
+    return setup.finish(image, stats, summary(image, stats, setup.image_file.where()), output);
 }
 
 }  // namespace

@@ -59,6 +59,9 @@ std::vector<OptionRule> shading_options(const char* output_values) {
          "shade with one node from every thread at once, as a real host does"},
         {"--allow-long", nullptr, false, false, nullptr, nullptr,
          "shade even beyond 65536 samples a point or 2^32 sample points in all"},
+        {"--format", nullptr, true, false, "TYPE",
+         "png, pfm or exr; needed for -o -; default: the type of the file's extension",
+         "the image's type"},
         kModuleOption,
         kTrustDescriptionOption,
         kHelpOption,
@@ -72,6 +75,7 @@ ShadingRequest shading_request(const CommandLine& line, const CommandSettings& s
     request.scene_path = line.positional();
     request.output = line.value("--output").value_or(output_default);
     if (request.output.empty()) throw RenderError("--output: expected a file name");
+    request.format = line.value("--format");
     request.width = line.integer("--width", 1, kMaxImageSide);
     request.height = line.integer("--height", 1, kMaxImageSide);
     request.assignments = line.values("--set");
@@ -128,7 +132,7 @@ LoadedScene requested_scene(const ShadingRequest& request) {
 
 ShadingSetup ShadingSetup::make(const ShadingRequest& request, const CommandSettings& settings) {
     LoadedScene loaded = requested_scene(request);
-    ImageOutput image_file(request.output);
+    ImageOutput image_file(request.output, request.format, settings.stdout_is_terminal);
     auto session = std::make_unique<ModuleSession>(request.module, settings.prepare_host,
                                                    ModuleSession::OnCrash::one_line);
     session->require_shader(request.trust);
@@ -159,10 +163,14 @@ ShadingSetup::ShadingSetup(LoadedScene loaded_scene, ImageOutput output,
 int ShadingSetup::finish(const Image& image, const RenderStats& stats, const std::string& summary,
                          CommandOutput& output) {
     const std::vector<std::string> left = session->finish();
-    image_file.write(image);
+    image_file.write(image, output);
     for (const std::string& text : left) output.warning("module: " + text);
     warn_if_unlit(stats, output);
-    output.out(summary);
+    if (image_file.to_standard_output()) {
+        output.note(summary);
+    } else {
+        output.out(summary);
+    }
     return left.empty() ? EXIT_CLEAN : EXIT_FAULT;
 }
 

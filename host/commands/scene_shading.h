@@ -25,7 +25,8 @@ namespace tmhost {
 struct ShadingRequest {
     bool help = false;
     std::optional<std::string> scene_path;
-    std::string output;
+    std::string output;                 // "-": standard output
+    std::optional<std::string> format;  // --format, over the output's extension
     std::optional<int> width;
     std::optional<int> height;
     std::vector<std::string> assignments;  // --set NAME=VALUE
@@ -52,8 +53,9 @@ void check_work(long long most_samples, long long sample_points, const std::stri
                 bool allow_long);
 
 // The formats an image file may have, and the default file, for --output's help.
-#define TMHOST_IMAGE_FORMATS_DEFAULT(file) \
-    ".png (8-bit), .pfm or .exr (floats) by the extension in any letter case; default: " file
+#define TMHOST_IMAGE_FORMATS_DEFAULT(file)                                               \
+    ".png (8-bit), .pfm or .exr (floats) by the extension in any letter case, or - for " \
+    "standard output; default: " file
 
 // The rules of the options below, as render takes them; `output_values` is --output's help on
 // its values (TMHOST_IMAGE_FORMATS_DEFAULT), a text that lives as long as the program.
@@ -91,7 +93,8 @@ public:
                       Image& image, ProgressBar& progress, long rows_before = 0);
 
     // Ends the module's life, then writes the image and reports: what the module left behind,
-    // the warnings of an unlit image and the summary. Answers the command's exit code.
+    // the warnings of an unlit image and the summary (on stderr when the image took stdout).
+    // Answers the command's exit code.
     int finish(const Image& image, const RenderStats& stats, const std::string& summary,
                CommandOutput& output);
 

@@ -212,7 +212,7 @@ int sheet(const CommandArguments& arguments, const CommandSettings& settings,
     }
     progress.finish();
     return setup.finish(contact_sheet.image(), total,
-                        summary(contact_sheet, tiles, total, setup.image_file.path()), output);
+                        summary(contact_sheet, tiles, total, setup.image_file.where()), output);
 }
 
 }  // namespace

@@ -30,6 +30,7 @@ int delivered(int status) {
 }
 
 void print(const tmhost::CommandOutput& output) {
+    if (!output.standard_output_bytes.empty()) tmhost::out_bytes(output.standard_output_bytes);
     for (const tmhost::OutputLine& line : output.lines) {
         switch (line.channel) {
         case tmhost::Channel::out:
@@ -40,6 +41,9 @@ void print(const tmhost::CommandOutput& output) {
             break;
         case tmhost::Channel::warning:
             tmhost::error_line("warning: " + line.text);
+            break;
+        case tmhost::Channel::note:
+            tmhost::note_line(line.text);
             break;
         }
     }
@@ -61,6 +65,7 @@ int main(int argc, char** argv) {
     tmhost::CommandSettings settings;
     settings.default_module = tmhost::default_module_path();
     settings.show_progress = tmhost::stderr_is_terminal();
+    settings.stdout_is_terminal = tmhost::standard_output_is_terminal();
     for (const tmhost::Command& command : tmhost::commands()) {
         if (name == command.name) {
             const tmhost::CommandOutput output =

@@ -49,6 +49,19 @@ void out_line(const std::string& line) {
     note_stdout(std::fputc('\n', stdout) != EOF);
 }
 
+void out_bytes(const std::string& bytes) {
+    errno = 0;
+    note_stdout(std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size());
+}
+
+bool standard_output_is_terminal() {
+#if defined(_WIN32)
+    return _isatty(_fileno(stdout)) != 0;
+#else
+    return isatty(fileno(stdout)) != 0;
+#endif
+}
+
 std::string finish_standard_output() {
     flush_stdout();
     if (stdout_error == 0 && std::ferror(stdout) != 0) stdout_error = EIO;
@@ -58,6 +71,12 @@ std::string finish_standard_output() {
 void error_line(const std::string& message) {
     flush_stdout();
     std::fprintf(stderr, "tonemix-host: %s\n", message.c_str());
+    std::fflush(stderr);
+}
+
+void note_line(const std::string& line) {
+    flush_stdout();
+    std::fprintf(stderr, "%s\n", line.c_str());
     std::fflush(stderr);
 }
 

@@ -60,7 +60,9 @@ TEST(CommandHelp, RenderListsEveryOptionWithItsRangeAndDefault) {
     for (const char* line : {
              "  -o, --output FILE",
              "      the image file; .png (8-bit), .pfm or .exr (floats) by the extension in",
-             "      any letter case; default: tonemix.png",
+             "      any letter case, or - for standard output; default: tonemix.png",
+             "  --format TYPE",
+             "      the image's type; png, pfm or exr; needed for -o -; default: the type of",
              "  --width W",
              "      the image's width in pixels; 1 to 16384, at most 16777216 pixels in all;",
              "      default: the scene's image",
@@ -85,7 +87,7 @@ TEST(CommandHelp, SheetTellsTheSizeOptionsSetEachTileAndHowToVary) {
     const std::vector<std::string> lines = tmhost::usage_lines("sheet");
     for (const char* line : {
              "      the image file; .png (8-bit), .pfm or .exr (floats) by the extension in",
-             "      any letter case; default: tonemix-sheet.png",
+             "      any letter case, or - for standard output; default: tonemix-sheet.png",
              "  --width W",
              "      each tile's width in pixels; 1 to 16384, at most 16777216 pixels in all;",
              "  --vary NAME=VALUE,...",

@@ -95,6 +95,15 @@ TEST(StreamOutput, AFullOrClosedStandardOutputIsOneLineAndExitOne) {
                   "tonemix-host: cannot write to standard output: Bad file descriptor\n")
             << command;
     }
+    // An image piped to a full standard output is lost in the same way; the summary, which
+    // stdout could not take beside the image, goes to stderr first.
+    const tonemix_test::ProgramRun image =
+        tonemix_test::run_program("render --width 8 --height 6 -o - --format png 2>&1 >/dev/full");
+    EXPECT_EQ(image.status, 1);
+    ASSERT_EQ(image.lines.size(), 2u) << joined(image);
+    EXPECT_EQ(image.lines[0].rfind("rendered 8x6: ", 0), 0u) << image.lines[0];
+    EXPECT_EQ(image.lines[1],
+              "tonemix-host: cannot write to standard output: No space left on device");
     // Delivered output is no fault.
     const tonemix_test::ProgramRun fine = tonemix_test::run_program("scene builtin 2>&1");
     EXPECT_EQ(fine.status, 0);

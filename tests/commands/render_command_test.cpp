@@ -141,8 +141,9 @@ TEST(RenderCommand, BadCommandLinesAreRefusedBeforeAnyWork) {
     // Output names that cannot take an image.
     const CommandRun jpeg = render({"--width", "4", "-o", (folder.path() / "a.jpg").string()});
     EXPECT_EQ(jpeg.status, 2);
-    EXPECT_EQ(jpeg.error(), (folder.path() / "a.jpg").string() +
-                                ": unknown image type (expected a .png, .pfm or .exr file)");
+    EXPECT_EQ(jpeg.error(),
+              (folder.path() / "a.jpg").string() +
+                  ": unknown image type (expected a .png, .pfm or .exr file, or --format)");
     const std::string nowhere = (folder.path() / "no" / "a.png").string();
     const CommandRun folderless = render({"-o", nowhere});
     EXPECT_EQ(folderless.status, 2);

@@ -1,6 +1,6 @@
-// Where the render command puts its image: the type by the extension, a folder that takes no file
-// is refused before the module is even loaded, a symbolic link is written through, and the
-// longest names fit.
+// Where the render command puts its image: the type by the extension or --format, standard output
+// for a pipe, a folder that takes no file is refused before the module is even loaded, a symbolic
+// link is written through, and the longest names fit.
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -67,6 +67,85 @@ TEST(RenderOutputFile, TheExtensionInAnyCaseChoosesTheType) {
             }
         }
     }
+}
+
+TEST(RenderOutputFile, StandardOutputTakesTheFilesBytesAndTheSummaryGoesToStderr) {
+    tmhost::TemporaryFolder folder;
+    for (const char* format : {"png", "PFM", "exr"}) {
+        SCOPED_TRACE(format);
+        const std::string file = (folder.path() / (std::string("a.") + format)).string();
+        ASSERT_EQ(render(small_render_to(file)).status, 0);
+        std::vector<std::string> arguments = small_render_to("-");
+        arguments.push_back("--format");
+        arguments.push_back(format);
+        const CommandRun piped = render(arguments);
+        EXPECT_EQ(piped.status, 0) << joined(piped.report.errors);
+        EXPECT_EQ(piped.standard_output_bytes, tmhost::read_file(file));
+        EXPECT_TRUE(piped.report.out_lines.empty()) << joined(piped.report.out_lines);
+        ASSERT_EQ(piped.report.notes.size(), 1u);
+        EXPECT_NE(piped.report.notes[0].find("image written to standard output"), std::string::npos)
+            << piped.report.notes[0];
+    }
+    const std::string file = (folder.path() / "sheet.png").string();
+    const std::vector<std::string> sheet = {"--width", "4",      "--height",
+                                            "3",       "--vary", "samples=1,2"};
+    std::vector<std::string> to_file = sheet;
+    to_file.insert(to_file.end(), {"-o", file});
+    ASSERT_EQ(tonemix_test::sheet(to_file).status, 0);
+    std::vector<std::string> to_pipe = sheet;
+    to_pipe.insert(to_pipe.end(), {"-o", "-", "--format", "png"});
+    const CommandRun piped = tonemix_test::sheet(to_pipe);
+    EXPECT_EQ(piped.status, 0) << joined(piped.report.errors);
+    EXPECT_EQ(piped.standard_output_bytes, tmhost::read_file(file));
+    EXPECT_TRUE(piped.report.out_lines.empty());
+}
+
+TEST(RenderOutputFile, FormatAndExtensionMustAgreeAndATerminalTakesNoImage) {
+    tmhost::TemporaryFolder folder;
+    const std::string png = (folder.path() / "a.png").string();
+    const std::string bare = (folder.path() / "picture").string();
+    const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+        {{"-o", "-"},
+         "-o -: the image's type is needed for standard output: add --format png, pfm or exr"},
+        {{"-o", "-", "--format", "jpg"},
+         "--format: unknown image type 'jpg' (expected png, pfm or exr)"},
+        {{"-o", png, "--format", "exr"},
+         png + ": the extension says another image type than "
+               "--format exr"},
+        {{"-o", bare},
+         bare + ": unknown image type (expected a .png, .pfm or .exr file, or "
+                "--format)"},
+    };
+    for (const auto& [arguments, line] : refused) {
+        std::vector<std::string> all = kSmall;
+        all.insert(all.end(), arguments.begin(), arguments.end());
+        g_module_loaded = false;
+        const CommandRun run = render(all, note_module_loaded);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.error(), line);
+        EXPECT_TRUE(run.standard_output_bytes.empty());
+        EXPECT_FALSE(g_module_loaded) << line;
+    }
+    EXPECT_TRUE(fs::is_empty(folder.path()));
+
+    // A name without an extension takes the type --format gives.
+    std::vector<std::string> named = small_render_to(bare);
+    named.insert(named.end(), {"--format", "Png"});
+    EXPECT_EQ(render(named).status, 0);
+    EXPECT_TRUE(is_png(bare));
+
+    tmhost::CommandSettings settings;
+    settings.default_module = TONEMIX_MODULE_FILE;
+    settings.stdout_is_terminal = true;
+    std::vector<std::string> to_terminal = small_render_to("-");
+    to_terminal.insert(to_terminal.end(), {"--format", "png"});
+    const tmhost::CommandOutput output = tmhost::run_render(to_terminal, settings);
+    EXPECT_EQ(output.status, 2);
+    ASSERT_EQ(output.lines.size(), 1u);
+    EXPECT_EQ(output.lines[0].text,
+              "-o -: standard output is a terminal; send it to a file or a program (tonemix-host "
+              "render -o - --format png > image.png)");
+    EXPECT_TRUE(output.standard_output_bytes.empty());
 }
 
 #if defined(__linux__)

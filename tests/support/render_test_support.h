@@ -21,11 +21,13 @@ struct CapturedReport {
     std::vector<std::string> out_lines;
     std::vector<std::string> errors;
     std::vector<std::string> warnings;
+    std::vector<std::string> notes;
 };
 
 struct CommandRun {
     int status = -1;
     CapturedReport report;
+    std::string standard_output_bytes;
 
     // The one error line, or "" when there was none (or more than one: a failure shows them).
     std::string error() const { return report.errors.size() == 1 ? report.errors[0] : ""; }
@@ -47,6 +49,7 @@ inline CommandRun run_command(CommandFunction command, const std::vector<std::st
     const tmhost::CommandOutput output = command(arguments, settings);
     CommandRun run;
     run.status = output.status;
+    run.standard_output_bytes = output.standard_output_bytes;
     for (const tmhost::OutputLine& line : output.lines) {
         switch (line.channel) {
         case tmhost::Channel::out:
@@ -57,6 +60,9 @@ inline CommandRun run_command(CommandFunction command, const std::vector<std::st
             break;
         case tmhost::Channel::warning:
             run.report.warnings.push_back(line.text);
+            break;
+        case tmhost::Channel::note:
+            run.report.notes.push_back(line.text);
             break;
         }
     }
