@@ -65,6 +65,8 @@ tonemix_faulty_module(overflowing_light_loop
   COMPILE_OPTIONS -fwrapv)
 tonemix_faulty_module(thiscall_pops_wrong
   REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp thiscall_pops_wrong.cpp)
+tonemix_faulty_module(crashes_while_shading
+  REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp crashes_while_shading.cpp)
 # A fault in the shading code itself: tonemix_output.cpp is compiled again with another stream.
 tonemix_faulty_module(stream_shared_without_care
   REPLACES tonemix_output.cpp SOURCES stream_shared_without_care.cpp)

@@ -201,7 +201,9 @@ RenderStats ShadingSetup::shade(const ParameterValues& node_values, const Shadin
         jobs = lane_jobs(std::move(nodes), request.lanes);
     }
     progress.count_from(rows_before);
+    session->set_crash_phase("shading");
     const RenderStats stats = render_scene(tracer_, jobs, request.threads, image, progress);
+    session->set_crash_phase("running");
     return stats;
 }
 

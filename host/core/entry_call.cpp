@@ -5,8 +5,14 @@
 
 namespace tmhost {
 
+namespace {
+// Plain thread-local data of the program itself: read without a lock or a call.
+thread_local int calls_in_progress = 0;
+}  // namespace
+
 EntryCall::EntryCall(Operation operation, std::initializer_list<uint32_t> words)
     : operation_(operation), host_(StandInHost::active()) {
+    ++calls_in_progress;
     if (host_ == nullptr) {
         StandInHost::note_call_without_host(operation);
         return;
@@ -15,6 +21,10 @@ EntryCall::EntryCall(Operation operation, std::initializer_list<uint32_t> words)
     proceed_ = !failing;
     entry_ = host_->journal().add(operation_name(operation), words, failing);
 }
+
+EntryCall::~EntryCall() { --calls_in_progress; }
+
+bool EntryCall::in_progress() { return calls_in_progress > 0; }
 
 void EntryCall::note(std::string text) {
     if (host_ != nullptr && entry_ >= 0) host_->journal().annotate(entry_, std::move(text));

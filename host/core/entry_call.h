@@ -20,6 +20,7 @@ namespace tmhost {
 class EntryCall {
 public:
     EntryCall(Operation operation, std::initializer_list<uint32_t> words);
+    ~EntryCall();
     EntryCall(const EntryCall&) = delete;
     EntryCall& operator=(const EntryCall&) = delete;
 
@@ -32,6 +33,10 @@ public:
     const char* name() const { return operation_name(operation_); }
     // Text for this call's journal entry: a string's content, a path, a tag.
     void note(std::string text);
+
+    // Whether this thread is inside an operation the module called: a crash there comes from
+    // what the module handed over. Safe to ask from a signal handler.
+    static bool in_progress();
 
 private:
     Operation operation_;

@@ -1,13 +1,19 @@
 #include "host/loading/crash_report.h"
 
 #include <algorithm>
+#include <atomic>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+
+#include "host/core/entry_call.h"
 
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <link.h>
+#include <ucontext.h>
 #include <unistd.h>
 #endif
 
@@ -36,6 +42,29 @@ void keep(const std::string& line, char* into, std::size_t& length) {
     into[length - 1] = '\n';
 }
 
+// Where the started module's code lies; until it has started, every crash is the module's.
+struct CodeRange {
+    std::uintptr_t begin = 0;
+    std::uintptr_t end = 0;
+};
+constexpr int kMostRanges = 8;
+CodeRange module_code[kMostRanges];
+int module_ranges = 0;
+volatile bool every_crash_is_the_modules = true;
+
+bool in_module_code(std::uintptr_t address) {
+    for (int i = 0; i < module_ranges; ++i) {
+        if (address >= module_code[i].begin && address < module_code[i].end) return true;
+    }
+    return false;
+}
+
+void keep_lines(const std::string& module_path, const char* phase) {
+    for (int i = 0; i < kCount; ++i)
+        keep(crash_line(module_path, kCaught[i], phase), lines[i], lengths[i]);
+    keep(crash_line(module_path, 0, phase), other_line, other_length);
+}
+
 const char* name_of(unsigned long signal) {
 #ifdef _WIN32
     return exception_name(signal);
@@ -55,7 +84,19 @@ const char* name_of(unsigned long signal) {
 #endif
 }
 
+// Threads may crash together (one node shaded from every thread): one of them writes the line.
+std::atomic_flag line_taken = ATOMIC_FLAG_INIT;
+
 void write_and_end(unsigned long signal) {
+    if (line_taken.test_and_set()) {
+        for (;;) {
+#ifdef _WIN32
+            Sleep(INFINITE);
+#else
+            pause();
+#endif
+        }
+    }
     const char* line = other_line;
     std::size_t length = other_length;
     for (int i = 0; i < kCount; ++i) {
@@ -80,13 +121,68 @@ void write_and_end(unsigned long signal) {
 LPTOP_LEVEL_EXCEPTION_FILTER earlier_filter = nullptr;
 
 LONG WINAPI on_exception(EXCEPTION_POINTERS* exception) {
-    write_and_end(exception->ExceptionRecord->ExceptionCode);
-    return EXCEPTION_CONTINUE_SEARCH;
+    const EXCEPTION_RECORD& record = *exception->ExceptionRecord;
+    const auto at = reinterpret_cast<std::uintptr_t>(record.ExceptionAddress);
+    // An access violation of kind 8 is an instruction fetched where no code is.
+    const bool jumped_nowhere = record.ExceptionCode == EXCEPTION_ACCESS_VIOLATION &&
+                                record.NumberParameters >= 1 && record.ExceptionInformation[0] == 8;
+    if (every_crash_is_the_modules || in_module_code(at) || jumped_nowhere ||
+        EntryCall::in_progress()) {
+        write_and_end(record.ExceptionCode);
+    }
+    return earlier_filter != nullptr ? earlier_filter(exception) : EXCEPTION_CONTINUE_SEARCH;
 }
 #else
 struct sigaction earlier[kCount];
 
-void on_signal(int signal) { write_and_end(static_cast<unsigned long>(signal)); }
+std::uintptr_t instruction_address(const void* context) {
+    const auto* machine = &static_cast<const ucontext_t*>(context)->uc_mcontext;
+#if defined(__i386__)
+    return static_cast<std::uintptr_t>(machine->gregs[REG_EIP]);
+#elif defined(__x86_64__)
+    return static_cast<std::uintptr_t>(machine->gregs[REG_RIP]);
+#else
+    (void)machine;
+    return 0;
+#endif
+}
+
+void on_signal(int signal, siginfo_t* info, void* context) {
+    const std::uintptr_t at = instruction_address(context);
+    // A fault at the very address of the instruction is a jump to where no code is.
+    const bool jumped_nowhere = (signal == SIGSEGV || signal == SIGBUS) &&
+                                reinterpret_cast<std::uintptr_t>(info->si_addr) == at;
+    if (every_crash_is_the_modules || in_module_code(at) || jumped_nowhere ||
+        EntryCall::in_progress()) {
+        write_and_end(static_cast<unsigned long>(signal));
+    }
+    // Not the module's: the handler from before takes it when the instruction faults again.
+    for (int i = 0; i < kCount; ++i) {
+        if (kCaught[i] == static_cast<unsigned long>(signal))
+            sigaction(signal, &earlier[i], nullptr);
+    }
+}
+
+// The executable segments of the loaded object that holds `entry`.
+int note_module_code(dl_phdr_info* object, std::size_t, void* entry) {
+    const auto address = reinterpret_cast<std::uintptr_t>(entry);
+    bool holds_entry = false;
+    for (int i = 0; i < object->dlpi_phnum; ++i) {
+        const ElfW(Phdr)& segment = object->dlpi_phdr[i];
+        const std::uintptr_t begin = object->dlpi_addr + segment.p_vaddr;
+        if (segment.p_type == PT_LOAD && address >= begin && address < begin + segment.p_memsz) {
+            holds_entry = true;
+        }
+    }
+    if (!holds_entry) return 0;
+    for (int i = 0; i < object->dlpi_phnum && module_ranges < kMostRanges; ++i) {
+        const ElfW(Phdr)& segment = object->dlpi_phdr[i];
+        if (segment.p_type != PT_LOAD || (segment.p_flags & PF_X) == 0) continue;
+        const std::uintptr_t begin = object->dlpi_addr + segment.p_vaddr;
+        module_code[module_ranges++] = {begin, begin + segment.p_memsz};
+    }
+    return 1;
+}
 #endif
 
 }  // namespace
@@ -112,12 +208,10 @@ const char* exception_name(unsigned long code) {
     }
 }
 
-std::string crash_line(const std::string& module_path, unsigned long signal) {
+std::string crash_text(const std::string& module_path, unsigned long signal, const char* phase) {
     const char* name = name_of(signal);
-    if (signal == 0) {
-        return "tonemix-host: the module crashed while loading; `tonemix-host validate " +
-               module_path + "` shows where";
-    }
+    const std::string where = "; `tonemix-host validate " + module_path + "` shows where";
+    if (signal == 0) return std::string("the module crashed while ") + phase + where;
 #ifdef _WIN32
     char code[16];
     std::snprintf(code, sizeof code, "0x%08lx", signal);
@@ -127,25 +221,52 @@ std::string crash_line(const std::string& module_path, unsigned long signal) {
     const std::string what =
         "signal " + std::to_string(signal) + (name ? std::string(", ") + name : "");
 #endif
-    return "tonemix-host: the module crashed while loading (" + what +
-           "); `tonemix-host validate " + module_path + "` shows where";
+    return std::string("the module crashed while ") + phase + " (" + what + ")" + where;
 }
 
-CrashReport::CrashReport(const std::string& module_path) {
-    for (int i = 0; i < kCount; ++i)
-        keep(crash_line(module_path, kCaught[i]), lines[i], lengths[i]);
-    keep(crash_line(module_path, 0), other_line, other_length);
+std::string crash_line(const std::string& module_path, unsigned long signal, const char* phase) {
+    return "tonemix-host: " + crash_text(module_path, signal, phase);
+}
+
+CrashReport::CrashReport(const std::string& module_path) : module_path_(module_path) {
+    module_ranges = 0;
+    every_crash_is_the_modules = true;
+    keep_lines(module_path_, "loading");
 #ifdef _WIN32
     earlier_filter = SetUnhandledExceptionFilter(on_exception);
 #else
     struct sigaction action {};
-    action.sa_handler = on_signal;
+    action.sa_sigaction = on_signal;
+    action.sa_flags = SA_SIGINFO;
     sigemptyset(&action.sa_mask);
     for (int i = 0; i < kCount; ++i) {
         sigaction(static_cast<int>(kCaught[i]), &action, &earlier[i]);
     }
 #endif
 }
+
+void CrashReport::started(const void* entry, const char* phase) {
+    module_ranges = 0;
+#ifdef _WIN32
+    HMODULE module = nullptr;
+    if (GetModuleHandleExA(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            static_cast<const char*>(entry), &module) &&
+        module != nullptr) {
+        const auto base = reinterpret_cast<std::uintptr_t>(module);
+        const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(module);
+        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+        module_code[module_ranges++] = {base, base + nt->OptionalHeader.SizeOfImage};
+    }
+#else
+    dl_iterate_phdr(note_module_code, const_cast<void*>(entry));
+#endif
+    set_phase(phase);
+    // Without its code found, every crash stays the module's rather than none.
+    every_crash_is_the_modules = module_ranges == 0;
+}
+
+void CrashReport::set_phase(const char* phase) { keep_lines(module_path_, phase); }
 
 CrashReport::~CrashReport() {
 #ifdef _WIN32

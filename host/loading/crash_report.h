@@ -1,14 +1,21 @@
-// A module that crashes as it loads or starts is a fault of the module, to be told in one line,
-// not a crash of the program: while a CrashReport lives, a crash of this process (a segmentation
-// fault, an illegal instruction, a bus error or an arithmetic trap; on Windows, an exception no one
-// handles) writes
+// A module that crashes is a fault of the module, to be told in one line, not a crash of the
+// program: while a CrashReport lives, a crash of this process (a segmentation fault, an illegal
+// instruction, a bus error or an arithmetic trap; on Windows, an exception no one handles) writes
 //     tonemix-host: the module crashed while loading (signal 11, segmentation fault);
 //     `tonemix-host validate MODULE` shows where
 // (one line) on stderr and ends the process with exit code 2. The handler can do no more than
 // that: the process is in whatever state the module left it.
 //
+// While the module loads and starts, every crash is the module's: it happens in the system's
+// loader, in the module, or in the host on the module's behalf. Once it has started, a crash
+// counts as the module's in the module's own code, at a jump to an address where no code is, or
+// in a host operation the module called (which reads what the module handed over); any other
+// crash goes on to the handler that was there before (a sanitizer's report of a fault of the
+// host), as if no report were installed.
+//
 // For the commands that load a module to use it. validate's groups do not use it: their parent
-// reads the crash of the child itself. One report at a time, on the thread that loads.
+// reads the crash of the child itself. One report at a time, made and changed on one thread while
+// no module code runs.
 #ifndef TMHOST_CRASH_REPORT_H
 #define TMHOST_CRASH_REPORT_H
 
@@ -20,6 +27,16 @@ class CrashReport {
 public:
     explicit CrashReport(const std::string& module_path);
     ~CrashReport();
+
+    // The module has started; `entry`, its c4d_main, shows where its code lies. `phase` is what
+    // the line says it was doing from now on ("running").
+    void started(const void* entry, const char* phase);
+    // What the module is doing from now on, for the line: "shading", "ending".
+    void set_phase(const char* phase);
+
+private:
+    std::string module_path_;
+
     CrashReport(const CrashReport&) = delete;
     CrashReport& operator=(const CrashReport&) = delete;
 };
@@ -28,9 +45,15 @@ public:
 // known name: the commands' crash line and validate's crashed groups name a crash alike.
 const char* exception_name(unsigned long code);
 
-// The line a crash with `signal` (on Windows, an exception code; 0 for one of no known kind)
-// prints, without its end of line: what the handler writes, made before any crash.
-std::string crash_line(const std::string& module_path, unsigned long signal);
+// What a crash with `signal` (on Windows, an exception code; 0 for one of no known kind) while
+// the module was at `phase` is reported as: "the module crashed while loading (signal 11,
+// segmentation fault); `tonemix-host validate MODULE` shows where".
+std::string crash_text(const std::string& module_path, unsigned long signal,
+                       const char* phase = "loading");
+// The line the handler writes, "tonemix-host: " and crash_text, without its end of line: made
+// before any crash.
+std::string crash_line(const std::string& module_path, unsigned long signal,
+                       const char* phase = "loading");
 
 }  // namespace tmhost
 

@@ -19,10 +19,15 @@ public:
     ModuleFile(const ModuleFile&) = delete;
     ModuleFile& operator=(const ModuleFile&) = delete;
 
+    // Whether the file is first loaded in a child process (trial_load.h), where a crash as it
+    // loads or the system's loader stopping ends only the child.
+    enum class Trial { none, in_child };
+
     // False with error() saying why: the file is missing, is not a loadable module (a file cut
-    // short is found by its own headers, module_headers.h, before the system loads it), or has
-    // no c4d_main. A module already loaded is unloaded first.
-    bool load(const std::string& path);
+    // short is found by its own headers, module_headers.h, before the system loads it), has no
+    // c4d_main, or, on trial, crashed or stopped the loader in the child. A module already loaded
+    // is unloaded first.
+    bool load(const std::string& path, Trial trial = Trial::none);
     // Runs the module's unload-time clean-up; the entry is gone afterwards.
     void unload();
 

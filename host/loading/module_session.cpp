@@ -4,7 +4,6 @@
 #include <optional>
 
 #include "host/core/text_format.h"
-#include "host/loading/crash_report.h"
 #include "host/loading/default_check.h"
 
 namespace tmhost {
@@ -12,11 +11,19 @@ namespace tmhost {
 ModuleSession::ModuleSession(const std::string& module_path, PrepareHost prepare,
                              OnCrash on_crash) {
     if (prepare != nullptr) prepare(host_);
-    std::optional<CrashReport> crash_report;
-    if (on_crash == OnCrash::one_line) crash_report.emplace(module_path);
-    if (!module_.load(module_path)) throw ModuleError(module_.error());
+    if (on_crash == OnCrash::one_line) crash_report_ = std::make_unique<CrashReport>(module_path);
+    const ModuleFile::Trial trial =
+        on_crash == OnCrash::one_line ? ModuleFile::Trial::in_child : ModuleFile::Trial::none;
+    if (!module_.load(module_path, trial)) throw ModuleError(module_.error());
     lifecycle_.emplace(host_, module_.entry(), module_path);
     lifecycle_->start();
+    if (crash_report_) {
+        crash_report_->started(reinterpret_cast<const void*>(module_.entry()), "running");
+    }
+}
+
+void ModuleSession::set_crash_phase(const char* phase) {
+    if (crash_report_) crash_report_->set_phase(phase);
 }
 
 ModuleSession::~ModuleSession() { finish(); }
@@ -84,11 +91,13 @@ std::vector<std::string> ModuleSession::finish() {
     // unwinds the render.
     host_.set_render_backend(nullptr);
     std::vector<std::string> lines;
+    set_crash_phase("ending");
     if (lifecycle_) {
         host_.journal().set_enabled(true);
         if (!lifecycle_->end()) lines.push_back(lifecycle_->outcomes().back().line());
     }
     module_.unload();
+    crash_report_.reset();
     for (const std::string& line : host_.left_behind().lines()) lines.push_back(line);
     return lines;
 }

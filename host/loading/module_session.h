@@ -9,6 +9,7 @@
 #define TMHOST_MODULE_SESSION_H
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -16,6 +17,7 @@
 
 #include "host/core/description.h"
 #include "host/core/stand_in_host.h"
+#include "host/loading/crash_report.h"
 #include "host/loading/module_file.h"
 #include "host/loading/module_lifecycle.h"
 #include "host/loading/shader_plugin.h"
@@ -37,9 +39,11 @@ public:
     // fail what they need.
     using PrepareHost = void (*)(StandInHost&);
 
-    // What a crash of the module while it loads and starts does: end the process as any crash
-    // does (validate's groups, whose parent reads the crash), or end it with CrashReport's one
-    // line and exit code 2 (the commands that load a module to use it).
+    // What a crash of the module does: end the process as any crash does (validate's groups,
+    // whose parent reads the crash), or end it with CrashReport's one line and exit code 2 (the
+    // commands that load a module to use it). With one_line, the file is loaded in a child
+    // process first (trial_load.h): a crash as it loads, or the system's loader stopping on a
+    // damaged file, becomes a ModuleError.
     enum class OnCrash { crash, one_line };
 
     // Loads the module and sends the messages up to start. Throws ModuleError when the file is
@@ -71,6 +75,10 @@ public:
     // for an end message answered otherwise than expected. Later calls answer nothing.
     std::vector<std::string> finish();
 
+    // What the module is doing, as a crash report's line says it ("shading"); after start it is
+    // "running". Nothing without OnCrash::one_line.
+    void set_crash_phase(const char* phase);
+
 private:
     [[noreturn]] void abandon(const std::string& why);
     // Why start failed: what the resource store or the description library saw first, then the
@@ -79,6 +87,8 @@ private:
     // The first difference between the description and a new node's defaults, or empty.
     std::string disagreement();
 
+    // Outlives the module's file: a crash in its unload-time clean-up is still its own.
+    std::unique_ptr<CrashReport> crash_report_;
     // The host outlives the module: the module's unload-time clean-up may still call it.
     StandInHost host_;
     ModuleFile module_;

@@ -1,0 +1,113 @@
+#include "host/loading/trial_load.h"
+
+#if !defined(_WIN32)
+#include <cerrno>
+#include <csignal>
+#include <ctime>
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace tmhost {
+
+#if defined(_WIN32)
+
+TrialLoad trial_load(const std::string&) { return TrialLoad{}; }
+
+#else
+
+namespace {
+
+constexpr std::size_t kMostMessageBytes = 4096;
+// The child's exit codes besides 0 and the loader's own.
+constexpr int kNotLoaded = 3;
+constexpr int kNoEntry = 4;
+
+// In the child: load and end, without the parent's exit-time work. Crashes take their default
+// action, so that the parent sees the signal rather than a handler's (a sanitizer's) exit code.
+[[noreturn]] void load_in_child(const std::string& path, int message_pipe) {
+    for (int signal : {SIGSEGV, SIGILL, SIGBUS, SIGFPE, SIGABRT}) std::signal(signal, SIG_DFL);
+    dup2(message_pipe, STDERR_FILENO);
+    const int null_output = open("/dev/null", O_WRONLY);
+    if (null_output >= 0) dup2(null_output, STDOUT_FILENO);
+    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr) _exit(kNotLoaded);
+    _exit(dlsym(module, "c4d_main") != nullptr ? 0 : kNoEntry);
+}
+
+double seconds_since(const timespec& start) {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec - start.tv_sec) +
+           static_cast<double>(now.tv_nsec - start.tv_nsec) * 1e-9;
+}
+
+// What the child wrote on stderr until it closed it, or until the time is up (false).
+bool read_until_closed(int from, std::string& message) {
+    timespec start{};
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    char buffer[512];
+    for (;;) {
+        const double left = kTrialLoadSeconds - seconds_since(start);
+        if (left <= 0) return false;
+        pollfd ready{from, POLLIN, 0};
+        const int polled = poll(&ready, 1, static_cast<int>(left * 1000) + 1);
+        if (polled < 0 && errno == EINTR) continue;
+        if (polled <= 0) return polled == 0 ? false : true;
+        const ssize_t count = read(from, buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR) continue;
+        if (count <= 0) return true;
+        if (message.size() < kMostMessageBytes)
+            message.append(buffer, static_cast<std::size_t>(count));
+    }
+}
+
+std::string first_line(const std::string& text) {
+    const std::size_t end = text.find('\n');
+    return end == std::string::npos ? text : text.substr(0, end);
+}
+
+}  // namespace
+
+TrialLoad trial_load(const std::string& path) {
+    TrialLoad trial;
+    int message_pipe[2];
+    if (pipe2(message_pipe, O_CLOEXEC) != 0) return trial;
+    const pid_t child = fork();
+    if (child == 0) load_in_child(path, message_pipe[1]);
+    close(message_pipe[1]);
+    if (child < 0) {
+        close(message_pipe[0]);
+        return trial;
+    }
+    std::string message;
+    const bool closed = read_until_closed(message_pipe[0], message);
+    close(message_pipe[0]);
+    if (!closed) kill(child, SIGKILL);
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!closed) {
+        trial.outcome = TrialLoad::Outcome::not_finished;
+    } else if (WIFSIGNALED(status)) {
+        trial.outcome = TrialLoad::Outcome::crashed;
+        trial.signal = static_cast<unsigned long>(WTERMSIG(status));
+    } else if (WIFEXITED(status) && WEXITSTATUS(status) == kNoEntry) {
+        trial.outcome = TrialLoad::Outcome::no_entry;
+    } else if (WIFEXITED(status) && WEXITSTATUS(status) != 0 && WEXITSTATUS(status) != kNotLoaded) {
+        trial.outcome = TrialLoad::Outcome::loader_stopped;
+        trial.exit_code = WEXITSTATUS(status);
+        trial.message = first_line(message);
+    } else {
+        trial.outcome = TrialLoad::Outcome::passed;
+    }
+    return trial;
+}
+
+#endif
+
+}  // namespace tmhost

@@ -1,0 +1,41 @@
+// A module file loaded once in a child process, before the host loads it itself. Two things that
+// can happen while a file loads cannot be caught in the process that loads it: the system's loader
+// stops the whole process on some damaged files (glibc's asserts, "Inconsistency detected by
+// ld.so: ...", then exit 127), and a module's constructors run before its entry can be asked
+// anything. The child meets either in the host's place.
+//
+// Linux only: the Windows loader answers an error for a damaged file, and a crash in a DLL's
+// start-up code reaches the unhandled-exception filter like any other.
+#ifndef TMHOST_TRIAL_LOAD_H
+#define TMHOST_TRIAL_LOAD_H
+
+#include <string>
+
+namespace tmhost {
+
+struct TrialLoad {
+    enum class Outcome {
+        passed,          // the child loaded the file (or the system refused it with an error,
+                         // which the host's own load reports)
+        no_entry,        // the file loaded but has no c4d_main: the host need not load it at all
+        crashed,         // the child was ended by `signal` as the file loaded
+        loader_stopped,  // the system's loader (or the module) ended the child with `exit_code`;
+                         // `message` is the first line it wrote
+        not_finished,    // still loading after kTrialLoadSeconds; the child was killed
+        not_tried,       // no child could be made (or Windows)
+    };
+    Outcome outcome = Outcome::not_tried;
+    unsigned long signal = 0;
+    int exit_code = 0;
+    std::string message;
+};
+
+constexpr int kTrialLoadSeconds = 60;
+
+// Loads the file at `path` in a child and says how that ended. One call at a time, from a
+// process that runs no other threads at that moment (the child is made with fork).
+TrialLoad trial_load(const std::string& path);
+
+}  // namespace tmhost
+
+#endif

@@ -1,0 +1,87 @@
+// A module file loaded first in a child: what ends the child (a crash in the module's
+// constructors, the system's loader stopping on damaged relocations, a file without c4d_main)
+// becomes the host's one line, and the host itself never maps such a file.
+#include <csignal>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "elf_sections.h"
+#include "host/loading/crash_report.h"
+#include "host/loading/module_file.h"
+#include "host/loading/trial_load.h"
+#include "temporary_folder.h"
+
+#if defined(__linux__)
+#include <dlfcn.h>
+
+namespace {
+
+using Outcome = tmhost::TrialLoad::Outcome;
+
+bool is_mapped(const std::string& path) {
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (handle != nullptr) dlclose(handle);
+    return handle != nullptr;
+}
+
+// The real module with its first relocation, one the loader is told is relative, made another
+// kind: glibc's loader stops the process on it rather than answer an error.
+std::string module_with_a_wrong_relocation(const tmhost::TemporaryFolder& folder) {
+    std::string bytes = tmhost::file_content(TONEMIX_MODULE_FILE);
+    const auto relocations = tonemix_test::elf_section(bytes, ".rel.dyn");
+    if (!relocations || relocations->size < 8) return std::string();
+    constexpr char kRelative = 8;
+    constexpr char kAbsolute = 1;
+    char& type = bytes[relocations->offset + 4];
+    if (type != kRelative) return std::string();
+    type = kAbsolute;
+    return folder.write("WrongRelocation.cdl", bytes).string();
+}
+
+TEST(TrialLoad, EachWayALoadEndsIsToldAndTheHostMapsNothingThatFailed) {
+    EXPECT_EQ(tmhost::trial_load(TONEMIX_MODULE_FILE).outcome, Outcome::passed);
+
+    const std::string crashing =
+        std::string(TONEMIX_FAULTY_MODULES) + "/crashes_while_loading/Tonemix.cdl";
+    const tmhost::TrialLoad crash = tmhost::trial_load(crashing);
+    EXPECT_EQ(crash.outcome, Outcome::crashed);
+    EXPECT_EQ(crash.signal, static_cast<unsigned long>(SIGSEGV));
+    tmhost::ModuleFile module;
+    EXPECT_FALSE(module.load(crashing, tmhost::ModuleFile::Trial::in_child));
+    EXPECT_EQ(module.error(),
+              "the module crashed while loading (signal 11, segmentation fault); "
+              "`tonemix-host validate " +
+                  crashing + "` shows where");
+    EXPECT_EQ(module.error(), tmhost::crash_text(crashing, SIGSEGV));
+    EXPECT_FALSE(is_mapped(crashing));
+
+    Dl_info libc;
+    ASSERT_NE(dladdr(reinterpret_cast<void*>(&std::raise), &libc), 0);
+    EXPECT_EQ(tmhost::trial_load(libc.dli_fname).outcome, Outcome::no_entry);
+    EXPECT_FALSE(module.load(libc.dli_fname, tmhost::ModuleFile::Trial::in_child));
+    EXPECT_EQ(module.error(),
+              std::string("not a module of this host (no c4d_main): ") + libc.dli_fname);
+
+    tmhost::TemporaryFolder folder;
+    const std::string text = folder.write("Text.cdl", "not a module").string();
+    EXPECT_EQ(tmhost::trial_load(text).outcome, Outcome::passed) << "the host's load says why";
+
+    const std::string damaged = module_with_a_wrong_relocation(folder);
+    if (damaged.empty()) GTEST_SKIP() << "the module's first relocation is not a relative one";
+    const tmhost::TrialLoad stopped = tmhost::trial_load(damaged);
+    EXPECT_EQ(stopped.outcome, Outcome::loader_stopped);
+    EXPECT_EQ(stopped.exit_code, 127);
+    EXPECT_EQ(stopped.message.rfind("Inconsistency detected by ld.so: ", 0), 0u) << stopped.message;
+    EXPECT_FALSE(module.load(damaged, tmhost::ModuleFile::Trial::in_child));
+    EXPECT_EQ(module.error().rfind("not a loadable module: " + damaged +
+                                       " (the system's loader stopped: Inconsistency detected "
+                                       "by ld.so: ",
+                                   0),
+              0u)
+        << module.error();
+    EXPECT_FALSE(is_mapped(damaged));
+}
+
+}  // namespace
+#endif
