@@ -1,9 +1,10 @@
 // tonemix_fuzz: thousands of hostile scenes, descriptions and command lines made from the
 // project's own good files with a fixed seed, each run through the render or describe command in
-// this process. Every case must end with exit 0, 1 or 2; an exit of 2 must say why in exactly one
-// line and write nothing on stdout. Built with the sanitizers, a crash, a sanitizer report or a
-// memory blow-up (ASAN_OPTIONS=hard_rss_limit_mb) ends the run: the case that caused it is the
-// last one printed with --verbose, and --from N --cases 1 makes it again.
+// this process; with --structural, the fixed cases of structural_cases.h instead. Every case must
+// end with exit 0, 1 or 2; an exit of 2 must say why in exactly one line and write nothing on
+// stdout. Built with the sanitizers, a crash, a sanitizer report or a memory blow-up
+// (ASAN_OPTIONS=hard_rss_limit_mb) ends the run: the case that caused it is the last one printed
+// with --verbose, and --from N --cases 1 makes it again.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,8 @@
 #include <vector>
 
 #include "fuzz/mutations.h"
+#include "fuzz/structural_cases.h"
+#include "fuzz/verdict.h"
 #include "host/commands/command.h"
 #include "host/image/whole_file.h"
 #include "temporary_folder.h"
@@ -20,6 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using tonemix_fuzz::Mutator;
+using tonemix_fuzz::verdict;
 
 const char* const kSetNames[] = {"samples", "distance", "offset", "gaussian",  "mode",
                                  "jitter",  "shadows",  "seed",   "list_mode", "extra_flag",
@@ -151,29 +155,6 @@ Case make_case(Mutator& mutator, const Inputs& inputs, const tmhost::TemporaryFo
     return made;
 }
 
-// Empty when the case ended as it must; otherwise what was wrong.
-std::string verdict(const tmhost::CommandOutput& output) {
-    if (output.status < 0 || output.status > 2) {
-        return "exit " + std::to_string(output.status);
-    }
-    std::size_t errors = 0;
-    std::size_t outs = 0;
-    for (const tmhost::OutputLine& line : output.lines) {
-        if (line.channel == tmhost::Channel::error) ++errors;
-        if (line.channel == tmhost::Channel::out) ++outs;
-        for (unsigned char c : line.text) {
-            if (c < 0x20 || c == 0x7f) return "a control byte in: " + line.text;
-        }
-    }
-    if (output.status == 2 && (errors != 1 || outs != 0)) {
-        return "exit 2 with " + std::to_string(errors) + " error lines and " +
-               std::to_string(outs) + " result lines";
-    }
-    if (output.status != 2 && errors != 0)
-        return "an error line with exit " + std::to_string(output.status);
-    return std::string();
-}
-
 std::string shown(const Case& made) {
     std::string text = made.sheet ? "sheet" : made.render ? "render" : "describe";
     for (const std::string& a : made.arguments) text += " '" + a + "'";
@@ -188,6 +169,8 @@ int main(int argc, char** argv) {
     uint32_t seed = 20261208;
     bool verbose = false;
     bool skip_deep = false;  // to look past a deep-nesting fault at the others
+    bool structural = false;
+    tonemix_fuzz::DamagedModules damaged;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--cases" && i + 1 < argc)
@@ -200,12 +183,44 @@ int main(int argc, char** argv) {
             verbose = true;
         else if (a == "--skip-deep")
             skip_deep = true;
+        else if (a == "--structural")
+            structural = true;
+        else if (a == "--damages" && i + 1 < argc)
+            damaged.count = std::atoi(argv[++i]);
+        else if (a == "--damaged-program" && i + 1 < argc)
+            damaged.program = argv[++i];
+        else if (a == "--damaged-module" && i + 1 < argc)
+            damaged.module = argv[++i];
         else {
             std::fprintf(stderr,
                          "usage: tonemix_fuzz [--cases N] [--from N] [--seed S] [--verbose] "
-                         "[--skip-deep]\n");
+                         "[--skip-deep] [--structural [--damaged-program P --damaged-module M "
+                         "[--damages N]]]\n");
             return 2;
         }
+    }
+
+    if (structural) {
+        if (damaged.program.empty() != damaged.module.empty()) {
+            std::fprintf(stderr,
+                         "tonemix_fuzz: --damaged-program and --damaged-module go "
+                         "together\n");
+            return 2;
+        }
+        if (damaged.program.empty()) {
+            std::printf("tonemix_fuzz: structural cases, seed %u, no damaged modules\n", seed);
+        } else {
+            std::printf(
+                "tonemix_fuzz: structural cases, seed %u, %d damaged copies a section of "
+                "%s\n",
+                seed, damaged.count, damaged.module.c_str());
+        }
+        std::fflush(stdout);
+        const tonemix_fuzz::StructuralRun run =
+            tonemix_fuzz::run_structural_cases(seed, damaged, verbose);
+        std::printf("tonemix_fuzz: %ld structural cases, %ld hung, %ld failed\n", run.cases,
+                    run.hung, run.failures);
+        return run.failures == 0 ? 0 : 1;
     }
 
     Inputs inputs;
