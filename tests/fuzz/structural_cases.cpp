@@ -87,6 +87,15 @@ std::string still(const std::string& path, bool (*kind)(const fs::file_status&),
     return kind(fs::symlink_status(path, error)) ? "" : path + " is no longer " + what;
 }
 
+// A check that the case's first line holds `part`.
+std::function<std::string(const tmhost::CommandOutput&)> says(std::string part) {
+    return [part](const tmhost::CommandOutput& output) -> std::string {
+        if (!output.lines.empty() && output.lines.front().text.find(part) != std::string::npos)
+            return "";
+        return "no line that says " + part;
+    };
+}
+
 bool is_fifo_status(const fs::file_status& status) { return fs::is_fifo(status); }
 bool is_device_status(const fs::file_status& status) { return fs::is_character_file(status); }
 
@@ -156,7 +165,8 @@ void outputs(Cases& cases, const tmhost::TemporaryFolder& folder) {
     }
     if (listener >= 0) close(listener);
     cases.command("validate with its report in a missing folder", tmhost::run_validate,
-                  {TONEMIX_MODULE_FILE, "--junit", (folder.path() / "missing/v.xml").string()}, 2);
+                  {TONEMIX_MODULE_FILE, "--junit", (folder.path() / "missing/v.xml").string()}, 2,
+                  says("the JUnit report"));
 }
 
 // The module's description with `parameters` parameters (the first one its own samples, with
@@ -198,7 +208,7 @@ void descriptions(Cases& cases, const tmhost::TemporaryFolder& folder) {
         const std::string module = module_with_description(
             folder, "params-" + std::to_string(count), many_parameters(count));
         cases.command(std::to_string(count) + " parameters", tmhost::run_describe,
-                      {"--module", module}, 2);
+                      {"--module", module}, 2, says("more than 1000 parameters"));
     }
     std::string wide = original;
     const std::string limit = "\"max\": 1024";
@@ -210,18 +220,41 @@ void descriptions(Cases& cases, const tmhost::TemporaryFolder& folder) {
                                     (folder.path() / "wide.png").string(), "--trust-description"}),
                       2);
     }
-    const std::vector<std::pair<std::string, std::pair<std::string, std::string>>> edits = {
-        {"an unknown key", {"\"label\": \"Tonemix\"", "\"label\": \"Tonemix\", \"colour\": 1"}},
-        {"an unknown group", {"\"group\": \"sampling\"", "\"group\": \"nowhere\""}},
-        {"empty choices", {"\"choices\": [", "\"choices\": [], \"was\": ["}},
+    struct Edit {
+        const char* what;
+        const char* from;
+        const char* to;
+        const char* said;  // a part of the line it must end in
     };
-    for (const auto& [what, edit] : edits) {
+    const Edit edits[] = {
+        {"an unknown key", "\"label\": \"Tonemix\"", "\"label\": \"Tonemix\", \"colour\": 1",
+         "unknown key \"colour\""},
+        {"an unknown group", "\"group\": \"sampling\"", "\"group\": \"nowhere\"",
+         "unknown group \"nowhere\""},
+        {"empty choices",
+         "\"choices\": [ { \"value\": 0, \"label\": \"scatter\" }, { \"value\": 1, \"label\": "
+         "\"along the normal\" } ]",
+         "\"choices\": []", "choices"},
+        {"two choices of one label", "\"label\": \"along the normal\"", "\"label\": \"scatter\"",
+         "the label \"scatter\" appears twice"},
+    };
+    for (const Edit& edit : edits) {
         std::string text = original;
-        const std::size_t at = text.find(edit.first);
-        if (at == std::string::npos) continue;
-        text.replace(at, edit.first.size(), edit.second);
+        const std::size_t at = text.find(edit.from);
+        const std::string said = edit.said;
+        if (at == std::string::npos) {
+            cases.check(std::string("a description with ") + edit.what,
+                        [] { return std::string("the description has changed: mend this case"); });
+            continue;
+        }
+        text.replace(at, std::string(edit.from).size(), edit.to);
         const std::string module = module_with_description(folder, "edit", text);
-        cases.command("a description with " + what, tmhost::run_describe, {"--module", module}, 2);
+        cases.command(std::string("a description with ") + edit.what, tmhost::run_describe,
+                      {"--module", module}, 2, [&](const tmhost::CommandOutput& output) {
+                          return output.lines.front().text.find(said) != std::string::npos
+                                     ? std::string()
+                                     : "not the line expected (" + said + ")";
+                      });
         fs::remove_all(folder.path() / "edit");
     }
 }
@@ -230,37 +263,38 @@ void inputs(Cases& cases, const tmhost::TemporaryFolder& folder) {
     cases.command("sheet with --set and --vary of one parameter", tmhost::run_sheet,
                   with(kSmall, {"--set", "samples=4", "--vary", "samples=1,2", "-o",
                                 (folder.path() / "s.png").string()}),
-                  2);
+                  2, says("give it one way"));
     const auto scene = [&](const std::string& name, const std::string& objects) {
         return folder
             .write(name,
-                   "{\"camera\": {\"position\": [0, 2, 8], \"look_at\": [0, 0, 0]}, "
+                   "{\"camera\": {\"position\": [0, 2, 8], \"target\": [0, 0, 0], \"fov\": 40}, "
                    "\"lights\": [{\"position\": [0, 5, 0]}], \"objects\": [" +
                        objects + "]}")
             .string();
     };
     const auto excerpt_only = [](const tmhost::CommandOutput& output) -> std::string {
-        for (const tmhost::OutputLine& line : output.lines) {
-            if (line.text.find("root:") != std::string::npos) return "the file's content quoted";
-        }
-        return "";
+        const std::string& line = output.lines.front().text;
+        if (line.find("root:") != std::string::npos) return "the file's content quoted";
+        return line.find("not a Wavefront OBJ file") != std::string::npos ? "" : "another fault";
     };
     cases.command("a mesh that is /etc/passwd", tmhost::run_render,
-                  with({scene("passwd.json", "{\"type\": \"mesh\", \"file\": \"/etc/passwd\"}")},
+                  with({scene("passwd.json",
+                              "{\"type\": \"mesh\", \"name\": \"m\", \"colour\": [1, 1, 1], "
+                              "\"file\": \"/etc/passwd\"}")},
                        with(kSmall, {"-o", (folder.path() / "p.png").string()})),
                   2, excerpt_only);
     folder.write("cube.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
     cases.command("a mesh moved 1e18 away", tmhost::run_render,
                   with({scene("far.json",
-                              "{\"type\": \"mesh\", \"file\": \"cube.obj\", "
+                              "{\"type\": \"mesh\", \"name\": \"m\", \"colour\": [1, 1, 1], "
+                              "\"file\": \"cube.obj\", "
                               "\"translate\": [1e18, 0, 0]}")},
                        with(kSmall, {"-o", (folder.path() / "f.png").string()})),
                   2, [](const tmhost::CommandOutput& output) -> std::string {
-                      for (const tmhost::OutputLine& line : output.lines) {
-                          if (line.text.find("cube.obj: line") != std::string::npos)
-                              return "the sound file is blamed";
-                      }
-                      return "";
+                      return output.lines.front().text.find("objects[0]: the transform leaves") !=
+                                     std::string::npos
+                                 ? ""
+                                 : "the transform is not blamed";
                   });
     const std::string bidi =
         "\xe2\x80\xae"
