@@ -148,8 +148,24 @@ std::string write_temporary(const std::string& path, const std::string& target,
 
 enum class TargetKind { file, stream };
 
+#ifdef _WIN32
+// A device (NUL, CON) or a pipe, asked of the system without opening it for reading or writing:
+// the C library's stat answers "no access" for those.
+bool windows_stream(const std::string& target) {
+    HANDLE handle = CreateFileA(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    const DWORD type = GetFileType(handle);
+    CloseHandle(handle);
+    return type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE;
+}
+#endif
+
 // What replace_file does with the target: replace it, or write through it.
 TargetKind target_kind(const std::string& path, const std::string& target) {
+#ifdef _WIN32
+    if (windows_stream(target)) return TargetKind::stream;
+#endif
     std::error_code error;
     const fs::file_status status = fs::status(target, error);
     switch (status.type()) {
@@ -223,11 +239,11 @@ void replace_file(const std::string& path, const std::string& bytes) {
 void check_writable(const std::string& path) {
     const std::string target = write_target(path);
     if (target_kind(path, target) == TargetKind::stream) {
-#ifdef _WIN32
-        if (_access(target.c_str(), 2) != 0) cannot_write(path, std::strerror(errno));
-#else
+#ifndef _WIN32
         if (access(target.c_str(), W_OK) != 0) cannot_write(path, std::strerror(errno));
 #endif
+        // Windows answers "no access" for a device (NUL, CON) that takes writes all the same: its
+        // write reports what fails.
         return;
     }
     const std::string temporary = write_temporary(path, target, std::string(1, '\0'), false);

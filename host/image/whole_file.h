@@ -5,9 +5,9 @@
 // link names is replaced and the link stays.
 //
 // Only a regular file, or a name that does not exist yet, is ever replaced. A FIFO or a character
-// device (a pipe a viewer reads, a terminal, /dev/null) is written through as a stream, and is
-// never renamed over: replacing it would destroy the node. Anything else (a folder, a socket, a
-// block device) is refused.
+// device (a pipe a viewer reads, a terminal, /dev/null; on Windows, NUL or a pipe) is written
+// through as a stream, and is never renamed over: replacing it would destroy the node. Anything
+// else (a folder, a socket, a block device) is refused.
 #pragma once
 
 #include <cstddef>
