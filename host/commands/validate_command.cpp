@@ -12,6 +12,7 @@
 #include "host/core/emulation.h"
 #include "host/image/whole_file.h"
 #include "host/loading/module_file.h"
+#include "host/loading/trial_load.h"
 #include "host/render/render_error.h"
 #include "host/validate/isolated_run.h"
 #include "host/validate/junit_report.h"
@@ -74,6 +75,16 @@ constexpr const char* kNotLoadable = "not loadable: ";
 // The module loaded and unloaded, in whatever process runs it.
 GroupVerdict load_check(const ValidationSettings& settings) {
     GroupVerdict verdict;
+    // The system's loader stops a process on some damaged files: that is no crash of the module's
+    // but a file the system cannot load, and the trial in a child of its own says so.
+    const TrialLoad trial = trial_load(settings.module_path);
+    if (trial.outcome == TrialLoad::Outcome::loader_stopped) {
+        verdict.passed = false;
+        verdict.failures.push_back(kNotLoadable + std::string("not a loadable module: ") +
+                                   settings.module_path +
+                                   " (the system's loader stopped: " + trial.message + ")");
+        return verdict;
+    }
     ModuleFile module;
     if (!module.load(settings.module_path)) {
         verdict.passed = false;

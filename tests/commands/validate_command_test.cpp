@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "elf_sections.h"
 #include "host/image/whole_file.h"
 #include "render_test_support.h"
 #include "temporary_folder.h"
@@ -123,6 +124,24 @@ TEST(ValidateCommand, AModuleThatCrashesAsItLoadsFailsEveryGroupAndTheReportIsWr
     EXPECT_EQ(run.report.out_lines[8], "0 passed, 7 failed");
     const std::string report = tmhost::read_file(junit);
     EXPECT_NE(report.find("failures=\"7\""), std::string::npos) << report;
+}
+
+// A file the system's loader stops on is not loadable, as a cut file is: one line, exit 2, and
+// the loader's own words, never the child's bare exit code.
+TEST(ValidateCommand, AFileTheSystemsLoaderStopsOnIsOneLine) {
+    tmhost::TemporaryFolder folder;
+    const std::string module =
+        tonemix_test::module_with_a_wrong_relocation(TONEMIX_MODULE_FILE, folder);
+    if (module.empty()) GTEST_SKIP() << "the module's first relocation is not a relative one";
+    const CommandRun run = validate({module, "--level", "1", "--seed", "1"});
+    EXPECT_EQ(run.status, 2);
+    ASSERT_EQ(run.report.errors.size(), 1u);
+    EXPECT_EQ(run.error().rfind("not a loadable module: " + module +
+                                    " (the system's loader stopped: Inconsistency detected by "
+                                    "ld.so: ",
+                                0),
+              0u)
+        << run.error();
 }
 
 }  // namespace

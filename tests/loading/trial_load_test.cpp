@@ -25,20 +25,6 @@ bool is_mapped(const std::string& path) {
     return handle != nullptr;
 }
 
-// The real module with its first relocation, one the loader is told is relative, made another
-// kind: glibc's loader stops the process on it rather than answer an error.
-std::string module_with_a_wrong_relocation(const tmhost::TemporaryFolder& folder) {
-    std::string bytes = tmhost::file_content(TONEMIX_MODULE_FILE);
-    const auto relocations = tonemix_test::elf_section(bytes, ".rel.dyn");
-    if (!relocations || relocations->size < 8) return std::string();
-    constexpr char kRelative = 8;
-    constexpr char kAbsolute = 1;
-    char& type = bytes[relocations->offset + 4];
-    if (type != kRelative) return std::string();
-    type = kAbsolute;
-    return folder.write("WrongRelocation.cdl", bytes).string();
-}
-
 TEST(TrialLoad, EachWayALoadEndsIsToldAndTheHostMapsNothingThatFailed) {
     EXPECT_EQ(tmhost::trial_load(TONEMIX_MODULE_FILE).outcome, Outcome::passed);
 
@@ -67,7 +53,8 @@ TEST(TrialLoad, EachWayALoadEndsIsToldAndTheHostMapsNothingThatFailed) {
     const std::string text = folder.write("Text.cdl", "not a module").string();
     EXPECT_EQ(tmhost::trial_load(text).outcome, Outcome::passed) << "the host's load says why";
 
-    const std::string damaged = module_with_a_wrong_relocation(folder);
+    const std::string damaged =
+        tonemix_test::module_with_a_wrong_relocation(TONEMIX_MODULE_FILE, folder);
     if (damaged.empty()) GTEST_SKIP() << "the module's first relocation is not a relative one";
     const tmhost::TrialLoad stopped = tmhost::trial_load(damaged);
     EXPECT_EQ(stopped.outcome, Outcome::loader_stopped);

@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "temporary_folder.h"
+
 namespace tonemix_test {
 
 struct FileSection {
@@ -56,6 +58,22 @@ inline std::optional<FileSection> elf_section(const std::string& bytes, const st
         return found;
     }
     return std::nullopt;
+}
+
+// A copy of `module` in `folder` whose first relocation, one the loader is told is relative, is
+// made another kind: glibc's loader stops the process on it ("Inconsistency detected by ld.so")
+// rather than answer an error. Empty when the module's first relocation is not a relative one.
+inline std::string module_with_a_wrong_relocation(const std::string& module,
+                                                  const tmhost::TemporaryFolder& folder) {
+    std::string bytes = tmhost::file_content(module);
+    const auto relocations = elf_section(bytes, ".rel.dyn");
+    if (!relocations || relocations->size < 8) return std::string();
+    constexpr char kRelative = 8;
+    constexpr char kAbsolute = 1;
+    char& type = bytes[relocations->offset + 4];
+    if (type != kRelative) return std::string();
+    type = kAbsolute;
+    return folder.write("WrongRelocation.cdl", bytes).string();
 }
 
 }  // namespace tonemix_test
