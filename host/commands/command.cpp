@@ -103,6 +103,10 @@ std::vector<std::string> program_usage_lines() {
     return lines;
 }
 
+std::string unknown_command_line(const std::string& name) {
+    return one_line("unknown command '" + name + "'; `tonemix-host --help` lists the commands");
+}
+
 void CommandOutput::out(const std::string& text) {
     lines.push_back({Channel::out, one_line(text)});
 }

@@ -72,6 +72,8 @@ const std::vector<Command>& commands();
 std::vector<std::string> usage_lines(const char* name);
 // For tonemix-host --help: the program's usage and every command's synopsis and summary.
 std::vector<std::string> program_usage_lines();
+// The one line for a command name that is none: "unknown command 'paint'; ..." (escaped).
+std::string unknown_command_line(const std::string& name);
 
 const std::vector<OptionRule>& info_options();
 const std::vector<OptionRule>& render_options();

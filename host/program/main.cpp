@@ -74,7 +74,6 @@ int main(int argc, char** argv) {
             return delivered(output.status);
         }
     }
-    std::fprintf(stderr, "tonemix-host: unknown command '%s'\n", name.c_str());
-    print_usage(stderr);
+    tmhost::error_line(tmhost::unknown_command_line(name));
     return tmhost::EXIT_USAGE;
 }

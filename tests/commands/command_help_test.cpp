@@ -173,10 +173,15 @@ TEST_F(ProgramHelp, NoCommandOrAnUnknownOneIsAUsageFault) {
     EXPECT_EQ(none.status, 2);
     EXPECT_EQ(none.lines, tmhost::program_usage_lines());
     EXPECT_TRUE(tonemix_test::run_program("2>/dev/null").lines.empty());
+    // One line, not the whole usage after it.
     const tonemix_test::ProgramRun unknown = tonemix_test::run_program("paint 2>&1 >/dev/null");
     EXPECT_EQ(unknown.status, 2);
-    ASSERT_FALSE(unknown.lines.empty());
-    EXPECT_EQ(unknown.lines[0], "tonemix-host: unknown command 'paint'");
+    EXPECT_EQ(unknown.lines, std::vector<std::string>{"tonemix-host: unknown command 'paint'; "
+                                                      "`tonemix-host --help` lists the commands"});
+    const tonemix_test::ProgramRun escaped =
+        tonemix_test::run_program("\"$(printf 'pa\\033int')\" 2>&1 >/dev/null");
+    EXPECT_EQ(escaped.lines, std::vector<std::string>{"tonemix-host: unknown command 'pa\\x1bint'; "
+                                                      "`tonemix-host --help` lists the commands"});
     const tonemix_test::ProgramRun render = tonemix_test::run_program("render --help 2>/dev/null");
     EXPECT_EQ(render.status, 0);
     EXPECT_EQ(render.lines, tmhost::usage_lines("render"));
