@@ -42,9 +42,14 @@ std::vector<std::string> option_help(const OptionRule& rule) {
 
 CommandLine::CommandLine(const std::vector<std::string>& arguments,
                          const std::vector<OptionRule>& rules, const char* positional) {
+    bool options_ended = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
-        if (argument.size() < 2 || argument[0] != '-') {
+        if (argument == "--" && !options_ended) {
+            options_ended = true;
+            continue;
+        }
+        if (options_ended || argument.size() < 2 || argument[0] != '-') {
             if (positional_) {
                 throw RenderError("more than one " + std::string(positional) + ": '" +
                                   *positional_ + "' and '" + argument + "'");

@@ -1,5 +1,6 @@
 // The options of the render and describe commands: "--name VALUE", "--name=VALUE", short
-// aliases, repeatable options and at most one plain argument. Every fault is a RenderError that
+// aliases, repeatable options and at most one plain argument; "--" ends the options, so that the
+// plain argument may start with "-". Every fault is a RenderError that
 // names the option.
 #ifndef TMHOST_COMMAND_LINE_H
 #define TMHOST_COMMAND_LINE_H

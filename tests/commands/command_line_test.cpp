@@ -45,6 +45,13 @@ TEST(CommandLine, ReadsOptionsInBothFormsAndRefusesTheRest) {
                       .integer("--width", 1, 100);
               }),
               "--width: expected a whole number from 1 to 100, got '99999999999'");
+
+    // After "--", a name that starts with "-" is the plain argument; a second "--" is one too.
+    const tmhost::CommandLine ended({"--width", "4", "--", "-scene.json"}, rules, "scene file");
+    EXPECT_EQ(*ended.positional(), "-scene.json");
+    EXPECT_EQ(*ended.integer("--width", 1, 100), 4);
+    EXPECT_EQ(*tmhost::CommandLine({"--", "--"}, rules, "scene file").positional(), "--");
+    EXPECT_EQ(parse({"--", "a.json", "--help"}), "more than one scene file: 'a.json' and '--help'");
 }
 
 TEST(CommandTextTable, AlignsColumnsWithoutTrailingBlanks) {
