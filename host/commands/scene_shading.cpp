@@ -37,9 +37,9 @@ std::unique_ptr<ShaderInstance> prepared_node(ModuleSession& session, const Para
 std::vector<OptionRule> shading_options(const char* output_values) {
     // The ranges from the limits the parser checks, so that help cannot tell another. The
     // texts live as long as the program, as the rules' pointers need.
-    static const std::string side = "1 to " + std::to_string(kMaxImageSide) + ", at most " +
-                                    std::to_string(kMaxImagePixels) +
-                                    " pixels in all; default: the scene's image";
+    static const std::string side =
+        "1 to " + std::to_string(kMaxImageSide) + ", at most " + std::to_string(kMaxImagePixels) +
+        " pixels in all; default: the scene's, or in its shape with the other side";
     static const std::string lanes = "1 to " + std::to_string(kMaxLanes) +
                                      "; default: " + std::to_string(kDefaultLanes) +
                                      "; not with --shared-node";
@@ -120,8 +120,21 @@ void check_work(long long most_samples, long long sample_points, const std::stri
 LoadedScene requested_scene(const ShadingRequest& request) {
     LoadedScene loaded = load_scene(request.scene_path);
     Scene& scene = loaded.scene;
-    scene.width = request.width.value_or(scene.width);
-    scene.height = request.height.value_or(scene.height);
+    // One side alone keeps the scene's shape: the other side in proportion, rounded, at least 1.
+    const auto in_proportion = [](long long side, long long to, long long from) {
+        return std::max(1LL, (side * to * 2 + from) / (from * 2));
+    };
+    long long width = request.width.value_or(scene.width);
+    long long height = request.height.value_or(scene.height);
+    if (request.width && !request.height) height = in_proportion(width, scene.height, scene.width);
+    if (request.height && !request.width) width = in_proportion(height, scene.width, scene.height);
+    if (width > kMaxImageSide || height > kMaxImageSide) {
+        throw RenderError("image " + std::to_string(width) + "x" + std::to_string(height) +
+                          " in the scene's shape: a side above " + std::to_string(kMaxImageSide) +
+                          "; give both --width and --height");
+    }
+    scene.width = static_cast<int>(width);
+    scene.height = static_cast<int>(height);
     if (too_many_pixels(scene.width, scene.height)) {
         throw RenderError("image " + std::to_string(scene.width) + "x" +
                           std::to_string(scene.height) + ": more than " +

@@ -64,8 +64,8 @@ std::vector<OptionRule> shading_options(const char* output_values);
 ShadingRequest shading_request(const CommandLine& line, const CommandSettings& settings,
                                const std::string& output_default);
 
-// The scene of the request with --width and --height applied; throws RenderError for an image
-// beyond the pixel limit.
+// The scene of the request with --width and --height applied; one of them alone keeps the
+// scene's shape. Throws RenderError for an image beyond the side or pixel limits.
 LoadedScene requested_scene(const ShadingRequest& request);
 
 // What a command has made ready before it shades anything: the scene, its output file checked,

@@ -65,7 +65,7 @@ TEST(CommandHelp, RenderListsEveryOptionWithItsRangeAndDefault) {
              "      the image's type; png, pfm or exr; needed for -o -; default: the type of",
              "  --width W",
              "      the image's width in pixels; 1 to 16384, at most 16777216 pixels in all;",
-             "      default: the scene's image",
+             "      default: the scene's, or in its shape with the other side",
              "  --height H",
              "  --set NAME=VALUE",
              "  --lanes K",

@@ -209,6 +209,33 @@ TEST(RenderCommand, ACleanRenderSaysWhatItDidInOneLine) {
     EXPECT_EQ(tmhost::read_file(output).substr(1, 3), "PNG");
 }
 
+// The built-in scene is 640x360: one side alone gives the other in that shape, rounded.
+TEST(RenderCommand, OneSideAloneKeepsTheScenesShape) {
+    tmhost::TemporaryFolder folder;
+    const std::string output = (folder.path() / "shape.pfm").string();
+    const std::vector<std::pair<std::vector<std::string>, std::string>> sizes = {
+        {{"--width", "32"}, "rendered 32x18: "},
+        {{"--height", "9"}, "rendered 16x9: "},
+        {{"--width", "10"}, "rendered 10x6: "},  // 5.625 rounds up
+        {{"--width", "1"}, "rendered 1x1: "},    // 0.5625 rounds to 1
+        {{"--width", "7", "--height", "7"}, "rendered 7x7: "},
+    };
+    for (const auto& [given, said] : sizes) {
+        std::vector<std::string> arguments = given;
+        arguments.insert(arguments.end(), {"-o", output});
+        const CommandRun run = render(arguments);
+        ASSERT_EQ(run.status, 0) << joined(run.report.errors);
+        ASSERT_EQ(run.report.out_lines.size(), 1u);
+        EXPECT_TRUE(starts_with(run.report.out_lines[0], said)) << run.report.out_lines[0];
+    }
+    EXPECT_EQ(tmhost::read_pfm(output).width(), 7);
+    const CommandRun tall = render({"--height", "16384", "-o", output});
+    EXPECT_EQ(tall.status, 2);
+    EXPECT_EQ(tall.error(),
+              "image 29127x16384 in the scene's shape: a side above 16384; give both --width and "
+              "--height");
+}
+
 void TM_CDECL keep_list(ListHandle) {}
 
 TEST(RenderCommand, WhatTheModuleLeavesBehindIsAWarningAndExitCodeOne) {
