@@ -1,9 +1,15 @@
 #include "host/loading/trial_load.h"
 
+#include "host/core/emulation.h"
+
 #if !defined(_WIN32)
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <ctime>
+
+#include <cstdio>
+#include <cstring>
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -66,6 +72,21 @@ bool read_until_closed(int from, std::string& message) {
     }
 }
 
+// Whether this process runs no thread but the caller (and an emulator's own): only then may the
+// child be made with fork. A thread that holds a lock at that moment (the sanitizer's allocator,
+// the loader's) holds it in the child for ever, and the child's load waits on it.
+bool alone() {
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    if (status == nullptr) return false;
+    char line[256];
+    long threads = 0;
+    while (std::fgets(line, sizeof line, status) != nullptr) {
+        if (std::strncmp(line, "Threads:", 8) == 0) threads = std::strtol(line + 8, nullptr, 10);
+    }
+    std::fclose(status);
+    return threads >= 1 && threads <= (running_under_emulation() ? 2 : 1);
+}
+
 std::string first_line(const std::string& text) {
     const std::size_t end = text.find('\n');
     return end == std::string::npos ? text : text.substr(0, end);
@@ -75,6 +96,7 @@ std::string first_line(const std::string& text) {
 
 TrialLoad trial_load(const std::string& path) {
     TrialLoad trial;
+    if (!alone()) return trial;
     int message_pipe[2];
     if (pipe2(message_pipe, O_CLOEXEC) != 0) return trial;
     const pid_t child = fork();

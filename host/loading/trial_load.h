@@ -22,7 +22,7 @@ struct TrialLoad {
         loader_stopped,  // the system's loader (or the module) ended the child with `exit_code`;
                          // `message` is the first line it wrote
         not_finished,    // still loading after kTrialLoadSeconds; the child was killed
-        not_tried,       // no child could be made (or Windows)
+        not_tried,       // no child could be made: other threads run (see trial_load), or Windows
     };
     Outcome outcome = Outcome::not_tried;
     unsigned long signal = 0;
@@ -32,8 +32,9 @@ struct TrialLoad {
 
 constexpr int kTrialLoadSeconds = 60;
 
-// Loads the file at `path` in a child and says how that ended. One call at a time, from a
-// process that runs no other threads at that moment (the child is made with fork).
+// Loads the file at `path` in a child and says how that ended. The child is made with fork, so
+// only in a process that runs no other thread at that moment (as tonemix-host does when it loads
+// a module): elsewhere nothing is tried, and the host's own load meets what the file does.
 TrialLoad trial_load(const std::string& path);
 
 }  // namespace tmhost

@@ -30,6 +30,10 @@ std::string read_through_fifo(const std::string& path, Write write) {
         close(descriptor);
     });
     write();
+    // A write that never opened the FIFO leaves the reader waiting in open: a writer that opens
+    // and closes at once lets it go with nothing read.
+    const int release = open(path.c_str(), O_WRONLY | O_NONBLOCK);
+    if (release >= 0) close(release);
     reader.join();
     return received;
 }
