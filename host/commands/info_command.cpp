@@ -39,6 +39,9 @@ int info(const CommandArguments& arguments, const CommandSettings& settings,
     const std::string path =
         module_path(line.positional() ? line.positional() : line.value("--module"), settings);
     ModuleSession session(path, settings.prepare_host, ModuleSession::OnCrash::one_line);
+    // A module copied without its res/ folder is a set-up fault, said as render says it; -v
+    // still reports every step of such a module.
+    if (!line.has("--verbose")) session.require_resources();
     output.out("module: " + path);
 
     // The shader runs between start and end, while its registration is live; its lines come

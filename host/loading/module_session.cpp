@@ -45,6 +45,13 @@ void ModuleSession::require_shader(Trust trust) {
     }
 }
 
+void ModuleSession::require_resources() {
+    if (lifecycle_->all_as_expected()) return;
+    if (!host_.resources().last_error().empty() || host_.description_library().missing()) {
+        abandon(why_not_started());
+    }
+}
+
 std::string ModuleSession::disagreement() {
     void* node = shader_.create();
     if (node == nullptr) return std::string();  // the command reports the missing node itself

@@ -67,6 +67,10 @@ public:
     // fault, or, when checked, a description whose ids, types or defaults differ from what a new
     // node's init_defaults writes), after ending and unloading the module.
     void require_shader(Trust trust = Trust::checked);
+    // Throws ModuleError with one line, after ending and unloading the module, when it did not
+    // start for want of what a user can mend: its resource folder or its description.
+    void require_resources();
+
     // After require_shader().
     const ShaderPlugin& shader() const { return shader_; }
     const Description& description() const { return *description_; }

@@ -1,5 +1,6 @@
 // tonemix-host info as scripts compare it: the built module's registration, one node driven
 // through the record, and nothing that would differ between two runs or two platforms.
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -7,6 +8,7 @@
 
 #include "host/commands/command.h"
 #include "program_run.h"
+#include "temporary_folder.h"
 
 namespace {
 
@@ -25,6 +27,30 @@ TEST(InfoSummary, AModuleThatDoesNotStartIsAFaultInOneVerdict) {
     EXPECT_EQ(verdict.rfind("lifecycle: not as a host expects: message ", 0), 0u) << text;
     EXPECT_NE(verdict.find("; shader (info -v shows every step)"), std::string::npos) << text;
     EXPECT_EQ(text.find("every step answered"), std::string::npos) << text;
+}
+
+// A copy of the module without its res/ folder is a set-up fault a user mends: info says it in
+// render's one line with exit 2; -v still reports every step.
+TEST(InfoSummary, AModuleWithoutItsResourcesIsOneLineAsInRender) {
+    tmhost::TemporaryFolder folder;
+    const std::filesystem::path module = folder.path() / "Tonemix.cdl";
+    std::filesystem::copy_file(tonemix_test::module_file(), module);
+    tmhost::CommandSettings settings;
+    settings.default_module = tonemix_test::module_file();
+    const tmhost::CommandOutput info = tmhost::run_info({module.string()}, settings);
+    const tmhost::CommandOutput render = tmhost::run_render(
+        {"--module", module.string(), "-o", (folder.path() / "a.png").string()}, settings);
+    EXPECT_EQ(info.status, tmhost::EXIT_USAGE);
+    ASSERT_EQ(info.lines.size(), 1u);
+    ASSERT_EQ(render.lines.size(), 1u);
+    EXPECT_EQ(info.lines[0].channel, tmhost::Channel::error);
+    EXPECT_EQ(info.lines[0].text, render.lines[0].text);
+    EXPECT_EQ(info.lines[0].text.rfind("resource not loaded: resource folder 'res' not found", 0),
+              0u)
+        << info.lines[0].text;
+    const tmhost::CommandOutput verbose = tmhost::run_info({"-v", module.string()}, settings);
+    EXPECT_EQ(verbose.status, tmhost::EXIT_FAULT);
+    EXPECT_GT(verbose.lines.size(), 5u);
 }
 
 #if defined(__linux__)
