@@ -188,7 +188,8 @@ int ShadingSetup::finish(const Image& image, const RenderStats& stats, const std
 }
 
 RenderStats ShadingSetup::shade(const ParameterValues& node_values, const ShadingRequest& request,
-                                Image& image, ProgressBar& progress, long rows_before) {
+                                Image& image, ProgressBar& progress, long long work_before,
+                                long long row_cost) {
     StandInHost& host = session->host();
     // Millions of host calls from several threads: the journal would grow without bound.
     host.journal().set_enabled(false);
@@ -213,7 +214,7 @@ RenderStats ShadingSetup::shade(const ParameterValues& node_values, const Shadin
         }
         jobs = lane_jobs(std::move(nodes), request.lanes);
     }
-    progress.count_from(rows_before);
+    progress.count_from(work_before, row_cost);
     session->set_crash_phase("shading");
     const RenderStats stats = render_scene(tracer_, jobs, request.threads, image, progress);
     session->set_crash_phase("running");

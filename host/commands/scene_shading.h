@@ -88,9 +88,10 @@ public:
     const ParameterValues values;
 
     // Shades the image (sized as the scene's) with fresh nodes of the session's shader holding
-    // `values`. The progress bar counts rows from `rows_before` on.
+    // `values`. The progress bar counts its rows, each `row_cost`, after `work_before`.
     RenderStats shade(const ParameterValues& node_values, const ShadingRequest& request,
-                      Image& image, ProgressBar& progress, long rows_before = 0);
+                      Image& image, ProgressBar& progress, long long work_before = 0,
+                      long long row_cost = 1);
 
     // Ends the module's life, then writes the image and reports: what the module left behind,
     // the warnings of an unlit image and the summary (on stderr when the image took stdout).

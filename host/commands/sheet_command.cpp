@@ -177,12 +177,14 @@ int sheet(const CommandArguments& arguments, const CommandSettings& settings,
     // The work of every tile together, before the first renders.
     long long most_samples = 0;
     long long sample_points = 0;
+    std::vector<long long> tile_samples;  // each tile's samples a point: what a row of it costs
     for (int row = 0; row < layout.rows; ++row) {
         for (int column = 0; column < layout.columns; ++column) {
             ParameterValues values = shared;
             values.set(axes[0].values[static_cast<std::size_t>(column)]);
             if (axes.size() > 1) values.set(axes[1].values[static_cast<std::size_t>(row)]);
             const long long samples = samples_per_point(setup.session->description(), values);
+            tile_samples.push_back(samples);
             most_samples = std::max(most_samples, samples);
             sample_points += samples * static_cast<long long>(scene.width) * scene.height;
         }
@@ -194,7 +196,10 @@ int sheet(const CommandArguments& arguments, const CommandSettings& settings,
     layout.caption = caption(setup.loaded, shared, axes, tiles);
     ContactSheet contact_sheet(layout);
 
-    ProgressBar progress(static_cast<long>(tiles) * scene.height, settings.show_progress);
+    // The time left counts the work of the tiles left: a tile of 64 samples takes as long as 64
+    // tiles of 1.
+    ProgressBar progress(sample_points / scene.width, settings.show_progress);
+    long long work_before = 0;
     RenderStats total;
     Image tile(scene.width, scene.height);
     for (int row = 0; row < layout.rows; ++row) {
@@ -202,8 +207,11 @@ int sheet(const CommandArguments& arguments, const CommandSettings& settings,
             ParameterValues values = shared;
             values.set(axes[0].values[static_cast<std::size_t>(column)]);
             if (axes.size() > 1) values.set(axes[1].values[static_cast<std::size_t>(row)]);
-            const long done = static_cast<long>(row * layout.columns + column) * scene.height;
-            const RenderStats stats = setup.shade(values, request, tile, progress, done);
+            const long long cost =
+                tile_samples[static_cast<std::size_t>(row * layout.columns + column)];
+            const RenderStats stats =
+                setup.shade(values, request, tile, progress, work_before, cost);
+            work_before += cost * scene.height;
             total.points += stats.points;
             total.lit_points += stats.lit_points;
             total.seconds += stats.seconds;

@@ -23,7 +23,7 @@ bool stderr_is_terminal() {
 #endif
 }
 
-std::string time_left_text(double elapsed_seconds, long done, long total) {
+std::string time_left_text(double elapsed_seconds, long long done, long long total) {
     if (done <= 0 || done >= total || !(elapsed_seconds >= 0.0)) return std::string();
     const double left = elapsed_seconds * static_cast<double>(total - done) / done;
     const long seconds = static_cast<long>(left + 0.5);
@@ -31,12 +31,12 @@ std::string time_left_text(double elapsed_seconds, long done, long total) {
     return std::to_string(seconds / 60) + " min " + std::to_string(seconds % 60) + " s left";
 }
 
-ProgressBar::ProgressBar(long total, bool enabled)
+ProgressBar::ProgressBar(long long total, bool enabled)
     : total_(total > 0 ? total : 1), enabled_(enabled), start_(std::chrono::steady_clock::now()) {}
 
-void ProgressBar::show(long done) {
+void ProgressBar::show(long rows) {
     if (!enabled_) return;
-    done += done_before_;
+    const long long done = done_before_ + rows * row_cost_;
     const int percent = static_cast<int>(done * 100 / total_);
     if (percent == shown_) return;
     shown_ = percent;
