@@ -250,24 +250,41 @@ void check_writable(const std::string& path) {
     if (std::remove(temporary.c_str()) != 0) cannot_write(path, std::strerror(errno));
 }
 
-std::string read_file(const std::string& path, std::size_t max_bytes) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) throw FileError(path + ": cannot read: " + std::strerror(errno));
+namespace {
+
+// Everything `file` holds up to max_bytes; closes it when `owned`. `name` starts the messages.
+std::string read_all(std::FILE* file, const std::string& name, std::size_t max_bytes, bool owned) {
     std::string bytes;
     char buffer[65536];
     std::size_t count = 0;
     while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
         if (count > max_bytes - bytes.size()) {
-            std::fclose(file);
-            throw FileError(path + ": cannot read: more than " + size_text(max_bytes));
+            if (owned) std::fclose(file);
+            throw FileError(name + ": cannot read: more than " + size_text(max_bytes));
         }
         bytes.append(buffer, count);
     }
     const bool failed = std::ferror(file) != 0;
     const int error = errno;
-    std::fclose(file);
-    if (failed) throw FileError(path + ": cannot read: " + std::strerror(error != 0 ? error : EIO));
+    if (owned) std::fclose(file);
+    if (failed) throw FileError(name + ": cannot read: " + std::strerror(error != 0 ? error : EIO));
     return bytes;
+}
+
+}  // namespace
+
+std::string read_standard_input(std::size_t max_bytes) {
+#ifdef _WIN32
+    _setmode(_fileno(stdin), _O_BINARY);
+#endif
+    errno = 0;
+    return read_all(stdin, "standard input", max_bytes, false);
+}
+
+std::string read_file(const std::string& path, std::size_t max_bytes) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) throw FileError(path + ": cannot read: " + std::strerror(errno));
+    return read_all(file, path, max_bytes, true);
 }
 
 }  // namespace tmhost

@@ -52,4 +52,8 @@ constexpr std::size_t kMaxReadBytes = std::size_t{64} << 20;
 // (or "... more than N bytes") as soon as the file proves longer than max_bytes.
 std::string read_file(const std::string& path, std::size_t max_bytes = kMaxReadBytes);
 
+// All of standard input, read as read_file reads a file; FileError "standard input: cannot read:
+// <reason>".
+std::string read_standard_input(std::size_t max_bytes = kMaxReadBytes);
+
 }  // namespace tmhost

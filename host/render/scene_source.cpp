@@ -1,5 +1,6 @@
 #include "host/render/scene_source.h"
 
+#include "host/image/whole_file.h"
 #include "host/render/lane_seeds.h"
 #include "host/render/render_error.h"
 #include "host/scene/builtin_scene.h"
@@ -12,12 +13,27 @@ namespace tmhost {
 namespace {
 
 constexpr const char* kBuiltinLabel = "built-in scene";
+constexpr const char* kStandardInputName = "-";
+constexpr const char* kStandardInputLabel = "standard input";
 constexpr const char* kListModeName = "TONEMIX_LIST_MODE";
 constexpr const char* kSeedName = "TONEMIX_SEED";
 
 }  // namespace
 
 LoadedScene load_scene(const std::optional<std::string>& path) {
+    if (path && *path == kStandardInputName) {
+        std::string text;
+        try {
+            text = read_standard_input();
+        } catch (const FileError& error) {
+            throw SceneError(error.what());
+        }
+        try {
+            return {parse_scene(text), kStandardInputLabel};
+        } catch (const SceneError& error) {
+            throw SceneError(std::string(kStandardInputLabel) + ": " + error.what());
+        }
+    }
     if (path) return {load_scene_file(*path), *path};
     try {
         return {parse_scene(builtin_scene_json()), kBuiltinLabel};

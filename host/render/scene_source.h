@@ -18,6 +18,8 @@ struct LoadedScene {
     std::string label;  // the file's path, or "built-in scene"; starts messages about it
 };
 
+// The scene file at `path`; "-" reads the scene from standard input (its meshes' relative paths
+// from the working folder, its messages naming "standard input"); none is the built-in scene.
 // Throws SceneError naming the file, the line and column or the field.
 LoadedScene load_scene(const std::optional<std::string>& path);
 

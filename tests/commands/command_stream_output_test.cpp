@@ -110,5 +110,35 @@ TEST(StreamOutput, AFullOrClosedStandardOutputIsOneLineAndExitOne) {
     EXPECT_FALSE(fine.lines.empty());
 }
 
+// "render -" reads the scene from standard input, its meshes' relative paths from the working
+// folder, and renders what the file renders.
+TEST(StreamOutput, AScenePipedInRendersAsItsFile) {
+    if (!fs::exists(tonemix_test::host_program())) GTEST_SKIP() << "tonemix-host not built";
+    tmhost::TemporaryFolder folder;
+    folder.write("meshes/tri.obj", "v -1 0 0\nv 1 0 0\nv 0 1.5 0\nf 1 2 3\n");
+    const std::string scene =
+        folder
+            .write("scene.json",
+                   "{\"camera\": {\"position\": [0, 1, 5], \"target\": [0, 0.5, 0], \"fov\": 40},"
+                   " \"lights\": [{\"name\": \"l\", \"position\": [0, 4, 3]}], \"objects\": "
+                   "[{\"type\": \"mesh\","
+                   " \"name\": \"t\", \"colour\": [1, 1, 1], \"file\": \"meshes/tri.obj\"}]}")
+            .string();
+    const std::string from_file = (folder.path() / "file.pfm").string();
+    const std::string from_pipe = (folder.path() / "pipe.pfm").string();
+    ASSERT_EQ(tonemix_test::render({scene, "--width", "12", "-o", from_file}).status, 0);
+    const tonemix_test::ProgramRun piped = tonemix_test::run_program(
+        "render - --width 12 -o pipe.pfm < scene.json 2>&1", folder.path().string());
+    EXPECT_EQ(piped.status, 0) << joined(piped);
+    EXPECT_EQ(tmhost::read_file(from_pipe), tmhost::read_file(from_file));
+    // Elsewhere the mesh is not found, and the message names standard input.
+    const tonemix_test::ProgramRun elsewhere =
+        tonemix_test::run_program("render - -o '" + from_pipe + "' < '" + scene + "' 2>&1", "/");
+    EXPECT_EQ(elsewhere.status, 2);
+    EXPECT_EQ(joined(elsewhere),
+              "tonemix-host: standard input: objects[0].file: meshes/tri.obj: "
+              "cannot read: No such file or directory\n");
+}
+
 }  // namespace
 #endif

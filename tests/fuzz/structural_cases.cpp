@@ -268,7 +268,7 @@ void inputs(Cases& cases, const tmhost::TemporaryFolder& folder) {
         return folder
             .write(name,
                    "{\"camera\": {\"position\": [0, 2, 8], \"target\": [0, 0, 0], \"fov\": 40}, "
-                   "\"lights\": [{\"position\": [0, 5, 0]}], \"objects\": [" +
+                   "\"lights\": [{\"name\": \"l\", \"position\": [0, 5, 0]}], \"objects\": [" +
                        objects + "]}")
             .string();
     };

@@ -29,9 +29,11 @@ inline std::filesystem::path host_program() {
 
 // `shell_arguments` follow the program on a shell's command line, redirections included; without
 // one, only standard output is read.
-inline ProgramRun run_program(const std::string& shell_arguments) {
+// `folder`: the working folder it runs in; empty for this process's.
+inline ProgramRun run_program(const std::string& shell_arguments, const std::string& folder = "") {
     ProgramRun run;
-    const std::string command = "'" + host_program().string() + "' " + shell_arguments;
+    const std::string command = (folder.empty() ? "" : "cd '" + folder + "' && ") + "'" +
+                                host_program().string() + "' " + shell_arguments;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return run;
     std::string line;
