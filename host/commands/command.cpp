@@ -92,7 +92,8 @@ std::vector<std::string> usage_lines(const char* name) {
 
 std::vector<std::string> program_usage_lines() {
     std::vector<std::string> lines = {"usage: tonemix-host COMMAND [ARGUMENTS]",
-                                      "       tonemix-host COMMAND --help", "", "commands:"};
+                                      "       tonemix-host COMMAND --help",
+                                      "       tonemix-host --version", "", "commands:"};
     for (const Command& command : commands()) {
         for (std::string& line :
              hanging(std::string("  ") + command.name, synopsis_words(command))) {

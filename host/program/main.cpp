@@ -64,6 +64,11 @@ int main(int argc, char** argv) {
     }
     tmhost::CommandSettings settings;
     settings.default_module = tmhost::default_module_path();
+    if (name == "--version" || name == "-V") {
+        const tmhost::CommandOutput output = tmhost::run_version(settings);
+        print(output);
+        return delivered(output.status);
+    }
     settings.show_progress = tmhost::stderr_is_terminal();
     settings.stdout_is_terminal = tmhost::standard_output_is_terminal();
     for (const tmhost::Command& command : tmhost::commands()) {

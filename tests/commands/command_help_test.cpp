@@ -168,6 +168,21 @@ TEST_F(ProgramHelp, AskedForUsageGoesToStdoutAndExitsZero) {
     for (const std::string& line : usage) EXPECT_LE(line.size(), 80u) << line;
 }
 
+TEST_F(ProgramHelp, VersionNamesTheProgramItsBuildAndTheModulesBanner) {
+    const tonemix_test::ProgramRun run = tonemix_test::run_program("--version 2>&1");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.lines,
+              (std::vector<std::string>{"tonemix-host 1.0 (Linux build)",
+                                        "module Tonemix 2.03: " + tonemix_test::module_file()}));
+    tmhost::CommandSettings settings;
+    settings.default_module = "/no/such/Tonemix.cdl";
+    const tmhost::CommandOutput missing = tmhost::run_version(settings);
+    EXPECT_EQ(missing.status, 0);
+    ASSERT_EQ(missing.lines.size(), 2u);
+    EXPECT_EQ(missing.lines[1].text,
+              "module: not loaded: module file not found: /no/such/Tonemix.cdl");
+}
+
 TEST_F(ProgramHelp, NoCommandOrAnUnknownOneIsAUsageFault) {
     const tonemix_test::ProgramRun none = tonemix_test::run_program("2>&1 >/dev/null");
     EXPECT_EQ(none.status, 2);
