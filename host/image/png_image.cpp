@@ -1,9 +1,9 @@
 #include "host/image/png_image.h"
 
-#include <cmath>
-
 #include <stb/stb_image_write.h>
+#include <zlib.h>
 
+#include "host/image/srgb.h"
 #include "host/image/whole_file.h"
 
 namespace tmhost {
@@ -15,13 +15,24 @@ void append_to_string(void* context, void* data, int size) {
                                                static_cast<std::size_t>(size));
 }
 
+// The sRGB chunk (rendering intent 0, perceptual) with its CRC, which goes right after IHDR: the
+// file says what its bytes are instead of leaving the viewer to guess.
+std::string srgb_chunk() {
+    const std::string body("sRGB\0", 5);
+    const uLong crc =
+        crc32(0L, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()));
+    std::string chunk("\0\0\0\x01", 4);
+    chunk += body;
+    for (int shift = 24; shift >= 0; shift -= 8) chunk += static_cast<char>((crc >> shift) & 0xff);
+    return chunk;
+}
+
+// The signature (8 bytes) and IHDR (25) come first in every PNG.
+constexpr std::size_t kAfterHeader = 33;
+
 }  // namespace
 
-std::uint8_t display_byte(float value) {
-    if (!(value > 0.0f)) return 0;
-    if (value >= 1.0f) return 255;
-    return static_cast<std::uint8_t>(std::sqrt(static_cast<double>(value)) * 255.0 + 0.5);
-}
+std::uint8_t display_byte(float value) { return srgb_code(value); }
 
 std::vector<std::uint8_t> display_bytes(const Image& image) {
     const std::vector<float>& values = image.values();
@@ -37,6 +48,7 @@ std::string encode_png(const Image& image) {
                                bytes.data(), image.width() * 3) == 0) {
         throw FileError("cannot encode PNG");
     }
+    png.insert(kAfterHeader, srgb_chunk());
     return png;
 }
 

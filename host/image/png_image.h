@@ -1,4 +1,5 @@
-// 8-bit RGB PNG files of a float image, compressed by stb_image_write.
+// 8-bit RGB PNG files of a float image, compressed by stb_image_write, in sRGB and saying so in
+// an sRGB chunk.
 #pragma once
 
 #include <cstdint>
@@ -9,8 +10,8 @@
 
 namespace tmhost {
 
-// Light to pixel value: clamp to [0, 1] (NaN counts as 0), then gamma 2.0 by a square root,
-// which is correctly rounded and so the same in both builds: round(255 * sqrt(v)).
+// Light to pixel value: clamp to [0, 1] (NaN counts as 0), then the sRGB transfer, rounded to
+// the nearest code by srgb_code's table, so the same in both builds.
 std::uint8_t display_byte(float value);
 
 // R, G, B of every pixel through display_byte, rows from the top: the bytes a PNG stores.

@@ -1,7 +1,7 @@
 // PNG files through stb_image_write, read back by stb_image: the same 8-bit pixels as the file
-// of stored blocks the host wrote before for the same image (tests/image_references/ramps.png,
-// which stays as it is: the image is built here from a formula, independent of any render), and
-// compressed.
+// the host wrote before for the same image (tests/image_references/ramps.png, built here from a
+// formula, independent of any render; written again once, when PNGs became sRGB), and
+// compressed; the sRGB codes against the transfer worked out apart.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -26,8 +26,8 @@ std::string source_file(const std::string& relative) {
     return std::string(TONEMIX_SOURCE_DIR) + "/" + relative;
 }
 
-// Squared ramps cross every step of the square root's 8-bit scale; the first row's blue channel
-// holds the values a clamp must get right. tests/image_references/ramps.png is this image.
+// Squared ramps cross every step of the 8-bit scale; the first row's blue channel holds the
+// values a clamp must get right. tests/image_references/ramps.png is this image.
 Image ramps() {
     Image image(64, 64);
     for (int y = 0; y < 64; ++y) {
@@ -83,13 +83,31 @@ TEST(ImagePng, ClampedValuesReadBackAsTheirBytes) {
     EXPECT_EQ(pixels.bytes[last + 2], 255);
 }
 
+// Each threshold from the transfer in long double, apart from the table: the smallest float at or
+// above the light where the code begins gives the code, the float below it the code before.
+TEST(ImagePng, SrgbCodesBeginWhereTheTransferSays) {
+    for (const int code : {1, 2, 10, 11, 128, 254, 255}) {
+        const long double encoded = (code - 0.5L) / 255.0L;
+        const long double light =
+            encoded <= 0.04045L ? encoded / 12.92L : std::pow((encoded + 0.055L) / 1.055L, 2.4L);
+        float threshold = static_cast<float>(light);
+        if (static_cast<long double>(threshold) < light) {
+            threshold = std::nextafter(threshold, 2.0f);
+        }
+        EXPECT_EQ(display_byte(threshold), code) << code;
+        EXPECT_EQ(display_byte(std::nextafter(threshold, 0.0f)), code - 1) << code;
+    }
+}
+
 TEST(ImagePng, StartsWithAnRgbHeaderOfEightBitsAndNoInterlace) {
     Image image(2, 1);
     const std::string png = encode_png(image);
     const std::string expected =
         std::string("\x89PNG\r\n\x1a\n", 8) +
         // IHDR: 2 x 1, 8 bits, RGB, deflate, no filter method, no interlace, its CRC
-        std::string("\0\0\0\x0dIHDR\0\0\0\x02\0\0\0\x01\x08\x02\0\0\0\x7b\x40\xe8\xdd", 25);
+        std::string("\0\0\0\x0dIHDR\0\0\0\x02\0\0\0\x01\x08\x02\0\0\0\x7b\x40\xe8\xdd", 25) +
+        // sRGB: perceptual intent, its CRC
+        std::string("\0\0\0\x01sRGB\0\xae\xce\x1c\xe9", 13);
     EXPECT_EQ(png.substr(0, expected.size()), expected);
     EXPECT_EQ(png.substr(png.size() - 12), std::string("\0\0\0\0IEND\xae\x42\x60\x82", 12));
 }
@@ -111,9 +129,9 @@ TEST(ImagePng, ExtremeShapesRoundTrip) {
         ASSERT_EQ(pixels.bytes.size(), static_cast<std::size_t>(size.first * size.second * 3));
         for (int i = 0; i < size.first * size.second; ++i) {
             const int step = i % 7;
-            // round(255 * sqrt(step / 6)) and of its complement, worked out by hand.
-            const int bytes[7] = {0, 104, 147, 180, 208, 233, 255};
-            const int complement[7] = {255, 233, 208, 180, 147, 104, 0};
+            // round(255 * sRGB(step / 6)) and of its complement, worked out apart.
+            const int bytes[7] = {0, 113, 156, 188, 213, 235, 255};
+            const int complement[7] = {255, 235, 213, 188, 156, 113, 0};
             EXPECT_EQ(pixels.bytes[3 * i], bytes[step]) << i;
             EXPECT_EQ(pixels.bytes[3 * i + 1], complement[step]) << i;
             EXPECT_EQ(pixels.bytes[3 * i + 2], i % 2 == 0 ? 255 : 0) << i;

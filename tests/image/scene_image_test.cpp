@@ -19,15 +19,16 @@ namespace {
 using namespace tmhost;
 namespace fs = std::filesystem;
 
-TEST(SceneDisplayByte, ClampsThenTakesTheSquareRoot) {
+// The codes of the sRGB transfer, worked out apart in 50-digit decimal arithmetic.
+TEST(SceneDisplayByte, ClampsThenTakesTheSrgbTransfer) {
     EXPECT_EQ(display_byte(0.0f), 0);
     EXPECT_EQ(display_byte(-2.0f), 0);
     EXPECT_EQ(display_byte(std::numeric_limits<float>::quiet_NaN()), 0);
     EXPECT_EQ(display_byte(1.0f), 255);
     EXPECT_EQ(display_byte(7.5f), 255);
     EXPECT_EQ(display_byte(std::numeric_limits<float>::infinity()), 255);
-    EXPECT_EQ(display_byte(0.25f), 128);  // 0.5 * 255 = 127.5, rounded up
-    EXPECT_EQ(display_byte(0.5f), 180);   // 180.31
+    EXPECT_EQ(display_byte(0.25f), 137);  // 136.960
+    EXPECT_EQ(display_byte(0.5f), 188);   // 187.516
     EXPECT_EQ(display_byte(1e-9f), 0);
 }
 
