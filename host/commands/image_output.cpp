@@ -25,8 +25,8 @@ std::optional<ImageFormat> format_named(std::string name) {
 }  // namespace
 
 ImageOutput::ImageOutput(std::string path, const std::optional<std::string>& format,
-                         bool stdout_is_terminal)
-    : path_(std::move(path)), format_(ImageFormat::png) {
+                         bool stdout_is_terminal, ImageLook look)
+    : path_(std::move(path)), format_(ImageFormat::png), look_(look) {
     std::optional<ImageFormat> given;
     if (format) {
         given = format_named(*format);
@@ -81,7 +81,17 @@ ImageOutput::ImageOutput(std::string path, const std::optional<std::string>& for
 
 std::string ImageOutput::where() const { return to_standard_output() ? "standard output" : path_; }
 
-void ImageOutput::write(const Image& image, CommandOutput& output) const {
+void ImageOutput::write(const Image& light, CommandOutput& output) const {
+    const bool eight_bit = format_ == ImageFormat::png;
+    const bool exposed = look_.exposure.has_value();
+    const bool mapped = eight_bit && look_.tone_map != ToneMap::clamp;
+    Image looked;
+    if (exposed || mapped) {
+        looked = light;
+        if (exposed) expose(looked, exposure_scale(*look_.exposure));
+        if (mapped) tone_map(looked, look_.tone_map);
+    }
+    const Image& image = exposed || mapped ? looked : light;
     try {
         if (to_standard_output()) {
             switch (format_) {

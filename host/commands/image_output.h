@@ -10,10 +10,19 @@
 
 #include "host/commands/command.h"
 #include "host/image/image.h"
+#include "host/image/image_look.h"
 
 namespace tmhost {
 
 enum class ImageFormat { png, pfm, exr };
+
+// What --exposure and --tonemap ask of the stored image. An 8-bit image takes both; a float image
+// keeps the shader's values bit for bit unless an exposure is given, and never takes a tone map,
+// which would throw away the range it is kept for.
+struct ImageLook {
+    std::optional<double> exposure;  // EV
+    ToneMap tone_map = ToneMap::clamp;
+};
 
 class ImageOutput {
 public:
@@ -23,15 +32,16 @@ public:
     // terminal, a path that names a folder, a folder that does not exist (for a link, the folder
     // of the file it names), or a folder that takes no file: a temporary file is written there
     // and removed.
-    ImageOutput(std::string path, const std::optional<std::string>& format,
-                bool stdout_is_terminal);
+    ImageOutput(std::string path, const std::optional<std::string>& format, bool stdout_is_terminal,
+                ImageLook look = {});
 
     const std::string& path() const { return path_; }
     bool to_standard_output() const { return path_ == kStandardOutput; }
     // Where the image goes, for a report: the path, or "standard output".
     std::string where() const;
 
-    // A file: the whole image under a temporary name, renamed into place once complete; throws
+    // The image with the look applied: exposed, and for an 8-bit image tone-mapped. A file: the
+    // whole image under a temporary name, renamed into place once complete; throws
     // RenderError when the file cannot be written (any earlier file stays as it was). Standard
     // output: the image's bytes in output.standard_output_bytes, which the program writes.
     void write(const Image& image, CommandOutput& output) const;
@@ -41,6 +51,7 @@ public:
 private:
     std::string path_;
     ImageFormat format_;
+    ImageLook look_;
 };
 
 }  // namespace tmhost

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -32,6 +33,16 @@ std::unique_ptr<ShaderInstance> prepared_node(ModuleSession& session, const Para
     return instance;
 }
 
+// --exposure's value: a plain decimal number within the limits.
+double exposure_value(const std::string& text) {
+    char* end = nullptr;
+    const double ev = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || !(ev >= -kMostExposure && ev <= kMostExposure)) {
+        throw RenderError("--exposure: expected a number from -20 to 20, got '" + text + "'");
+    }
+    return ev;
+}
+
 }  // namespace
 
 std::vector<OptionRule> shading_options(const char* output_values) {
@@ -59,6 +70,13 @@ std::vector<OptionRule> shading_options(const char* output_values) {
          "shade with one node from every thread at once, as a real host does"},
         {"--allow-long", nullptr, false, false, nullptr, nullptr,
          "shade even beyond 65536 samples a point or 2^32 sample points in all"},
+        {"--exposure", nullptr, true, false, "EV", "-20 to 20; default: 0",
+         "brighten (or darken, below 0) the light by 2^EV before it is stored; a .pfm or .exr "
+         "image keeps the shader's values unless this is given"},
+        {"--tonemap", nullptr, true, false, "NAME",
+         "clamp (light above 1 clipped), reinhard (L / (1 + L) on luminance) or filmic (an S "
+         "curve); default: clamp",
+         "how light above 1 becomes an 8-bit value; .pfm and .exr images keep their range"},
         {"--format", nullptr, true, false, "TYPE",
          "png, pfm or exr; needed for -o -; default: the type of the file's extension",
          "the image's type"},
@@ -76,6 +94,17 @@ ShadingRequest shading_request(const CommandLine& line, const CommandSettings& s
     request.output = line.value("--output").value_or(output_default);
     if (request.output.empty()) throw RenderError("--output: expected a file name");
     request.format = line.value("--format");
+    if (const std::optional<std::string> ev = line.value("--exposure")) {
+        request.look.exposure = exposure_value(*ev);
+    }
+    if (const std::optional<std::string> name = line.value("--tonemap")) {
+        const std::optional<ToneMap> map = tone_map_named(*name);
+        if (!map) {
+            throw RenderError("--tonemap: unknown tone map '" + *name +
+                              "' (expected clamp, reinhard or filmic)");
+        }
+        request.look.tone_map = *map;
+    }
     request.width = line.integer("--width", 1, kMaxImageSide);
     request.height = line.integer("--height", 1, kMaxImageSide);
     request.assignments = line.values("--set");
@@ -145,7 +174,8 @@ LoadedScene requested_scene(const ShadingRequest& request) {
 
 ShadingSetup ShadingSetup::make(const ShadingRequest& request, const CommandSettings& settings) {
     LoadedScene loaded = requested_scene(request);
-    ImageOutput image_file(request.output, request.format, settings.stdout_is_terminal);
+    ImageOutput image_file(request.output, request.format, settings.stdout_is_terminal,
+                           request.look);
     auto session = std::make_unique<ModuleSession>(request.module, settings.prepare_host,
                                                    ModuleSession::OnCrash::one_line);
     session->require_shader(request.trust);

@@ -27,6 +27,7 @@ struct ShadingRequest {
     std::optional<std::string> scene_path;
     std::string output;                 // "-": standard output
     std::optional<std::string> format;  // --format, over the output's extension
+    ImageLook look;                     // --exposure, --tonemap
     std::optional<int> width;
     std::optional<int> height;
     std::vector<std::string> assignments;  // --set NAME=VALUE

@@ -148,6 +148,52 @@ TEST(RenderOutputFile, FormatAndExtensionMustAgreeAndATerminalTakesNoImage) {
     EXPECT_TRUE(output.standard_output_bytes.empty());
 }
 
+TEST(RenderOutputFile, ExposureDoublesTheLightAndFloatsKeepTheirRangeFromToneMaps) {
+    tmhost::TemporaryFolder folder;
+    const std::string plain = (folder.path() / "plain.pfm").string();
+    const std::string doubled = (folder.path() / "doubled.pfm").string();
+    const std::string mapped = (folder.path() / "mapped.pfm").string();
+    ASSERT_EQ(render(small_render_to(plain)).status, 0);
+    std::vector<std::string> brighter = small_render_to(doubled);
+    brighter.insert(brighter.end(), {"--exposure", "1"});
+    ASSERT_EQ(render(brighter).status, 0);
+    std::vector<std::string> filmic = small_render_to(mapped);
+    filmic.insert(filmic.end(), {"--tonemap", "filmic"});
+    ASSERT_EQ(render(filmic).status, 0);
+    const tmhost::Image light = tmhost::read_pfm(plain);
+    const tmhost::Image twice = tmhost::read_pfm(doubled);
+    ASSERT_EQ(light.values().size(), twice.values().size());
+    for (std::size_t i = 0; i < light.values().size(); ++i) {
+        EXPECT_EQ(twice.values()[i], light.values()[i] * 2.0f) << i;
+    }
+    EXPECT_EQ(tmhost::read_file(mapped), tmhost::read_file(plain));
+
+    // An 8-bit image takes both; a filmic image differs from a clamped one.
+    const std::string clamped_png = (folder.path() / "clamped.png").string();
+    const std::string filmic_png = (folder.path() / "filmic.png").string();
+    std::vector<std::string> clamped_run = small_render_to(clamped_png);
+    clamped_run.insert(clamped_run.end(), {"--exposure", "3"});
+    std::vector<std::string> filmic_run = small_render_to(filmic_png);
+    filmic_run.insert(filmic_run.end(), {"--exposure", "3", "--tonemap", "filmic"});
+    ASSERT_EQ(render(clamped_run).status, 0);
+    ASSERT_EQ(render(filmic_run).status, 0);
+    EXPECT_NE(tmhost::read_file(clamped_png), tmhost::read_file(filmic_png));
+
+    for (const auto& [arguments, line] :
+         std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"--exposure", "21"}, "--exposure: expected a number from -20 to 20, got '21'"},
+             {{"--exposure", "nan"}, "--exposure: expected a number from -20 to 20, got 'nan'"},
+             {{"--exposure", "1x"}, "--exposure: expected a number from -20 to 20, got '1x'"},
+             {{"--tonemap", "aces"},
+              "--tonemap: unknown tone map 'aces' (expected clamp, reinhard or filmic)"}}) {
+        std::vector<std::string> all = small_render_to(plain);
+        all.insert(all.end(), arguments.begin(), arguments.end());
+        const CommandRun run = render(all);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.error(), line);
+    }
+}
+
 #if defined(__linux__)
 // Why a plain open cannot make `path`; "" when it can (the file is removed again).
 std::string why_no_file(const std::string& path) {
