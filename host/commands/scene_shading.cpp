@@ -54,6 +54,8 @@ std::vector<OptionRule> shading_options(const char* output_values) {
     static const std::string lanes = "1 to " + std::to_string(kMaxLanes) +
                                      "; default: " + std::to_string(kDefaultLanes) +
                                      "; not with --shared-node";
+    static const std::string pixel_samples =
+        "1 to " + std::to_string(kMostPixelSamples) + "; default: 1, the pixel's centre";
     static const std::string threads = "1 to " + std::to_string(kMaxThreads) +
                                        "; default: the machine's cores, at most " +
                                        std::to_string(kMaxThreads);
@@ -66,6 +68,8 @@ std::vector<OptionRule> shading_options(const char* output_values) {
         {"--lanes", nullptr, true, false, "K", lanes.c_str(),
          "shade in K lanes, each a node of its own with a seed of its own"},
         {"--threads", nullptr, true, false, "N", threads.c_str(), "shade with N threads"},
+        {"--pixel-samples", nullptr, true, false, "N", pixel_samples.c_str(),
+         "N camera rays a pixel at stratified places, their colours averaged: smooth edges"},
         {"--shared-node", nullptr, false, false, nullptr, nullptr,
          "shade with one node from every thread at once, as a real host does"},
         {"--allow-long", nullptr, false, false, nullptr, nullptr,
@@ -110,6 +114,7 @@ ShadingRequest shading_request(const CommandLine& line, const CommandSettings& s
     request.assignments = line.values("--set");
     request.lanes = line.integer("--lanes", 1, kMaxLanes).value_or(kDefaultLanes);
     request.threads = line.integer("--threads", 1, kMaxThreads).value_or(default_threads());
+    request.pixel_samples = line.integer("--pixel-samples", 1, kMostPixelSamples).value_or(1);
     request.shared_node = line.has("--shared-node");
     request.trust = description_trust(line);
     if (request.shared_node && line.has("--lanes")) {
@@ -183,9 +188,14 @@ ShadingSetup ShadingSetup::make(const ShadingRequest& request, const CommandSett
     ParameterValues values =
         scene_parameter_values(session->description(), loaded, *lights, request.assignments);
     const long long samples = samples_per_point(session->description(), values);
-    check_work(samples, samples * static_cast<long long>(loaded.scene.width) * loaded.scene.height,
+    check_work(samples,
+               samples * request.pixel_samples * static_cast<long long>(loaded.scene.width) *
+                   loaded.scene.height,
                "samples=" + std::to_string(samples) + " at " + std::to_string(loaded.scene.width) +
-                   "x" + std::to_string(loaded.scene.height),
+                   "x" + std::to_string(loaded.scene.height) +
+                   (request.pixel_samples > 1
+                        ? ", " + std::to_string(request.pixel_samples) + " pixel samples"
+                        : std::string()),
                request.allow_long);
     return ShadingSetup(std::move(loaded), std::move(image_file), std::move(session),
                         std::move(lights), std::move(values));
@@ -246,7 +256,8 @@ RenderStats ShadingSetup::shade(const ParameterValues& node_values, const Shadin
     }
     progress.count_from(work_before, row_cost);
     session->set_crash_phase("shading");
-    const RenderStats stats = render_scene(tracer_, jobs, request.threads, image, progress);
+    const RenderStats stats =
+        render_scene(tracer_, jobs, request.threads, image, progress, request.pixel_samples);
     session->set_crash_phase("running");
     return stats;
 }

@@ -14,6 +14,7 @@
 #include "host/image/image.h"
 #include "host/loading/module_session.h"
 #include "host/render/parameter_values.h"
+#include "host/render/pixel_samples.h"
 #include "host/render/progress_bar.h"
 #include "host/render/scene_lights.h"
 #include "host/render/scene_renderer.h"
@@ -33,6 +34,7 @@ struct ShadingRequest {
     std::vector<std::string> assignments;  // --set NAME=VALUE
     int lanes = 0;
     int threads = 1;
+    int pixel_samples = 1;  // camera rays a pixel, averaged
     bool shared_node = false;
     ModuleSession::Trust trust = ModuleSession::Trust::checked;
     std::string module;
@@ -48,8 +50,8 @@ constexpr long long kMostSamplePoints = 1LL << 32;
 // "samples" parameter, given or its default; 1 for a shader without one.
 long long samples_per_point(const Description& description, const ParameterValues& values);
 // Throws RenderError unless `allow_long`, when one tile's point asks for more than
-// kMostSamplesPerPoint samples, or all tiles together (each pixels x its samples) for more than
-// kMostSamplePoints. `what` names the work: "samples=100000", "4 tiles of 640x480".
+// kMostSamplesPerPoint samples, or all tiles together (each pixels x pixel samples x its samples)
+// for more than kMostSamplePoints. `what` names the work: "samples=100000", "4 tiles of 640x480".
 void check_work(long long most_samples, long long sample_points, const std::string& what,
                 bool allow_long);
 

@@ -184,9 +184,10 @@ int sheet(const CommandArguments& arguments, const CommandSettings& settings,
             values.set(axes[0].values[static_cast<std::size_t>(column)]);
             if (axes.size() > 1) values.set(axes[1].values[static_cast<std::size_t>(row)]);
             const long long samples = samples_per_point(setup.session->description(), values);
-            tile_samples.push_back(samples);
+            tile_samples.push_back(samples * request.pixel_samples);
             most_samples = std::max(most_samples, samples);
-            sample_points += samples * static_cast<long long>(scene.width) * scene.height;
+            sample_points += samples * request.pixel_samples * static_cast<long long>(scene.width) *
+                             scene.height;
         }
     }
     check_work(most_samples, sample_points,

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "host/core/point_light_renderer.h"
+#include "host/render/pixel_samples.h"
 #include "host/scene/camera_rays.h"
 
 namespace tmhost {
@@ -30,42 +31,61 @@ struct SharedProgress {
     int finished = 0;
 };
 
-// Shades row y; counts the points shaded and those whose pixel is not black.
-void shade_row(const Tracer& tracer, const CameraRays& rays, const ShaderInstance& instance, int y,
-               Image& image, long long& points, long long& lit_points) {
+// The colour of one camera ray: the nearest hit's object colour times the shader's colour, or
+// the background. Counts the point when the module shaded one.
+void shade_ray(const Tracer& tracer, const Ray& ray, const ShaderInstance& instance,
+               ShadingPoint& point, float* rgb, long long& points) {
     const Scene& scene = tracer.scene();
+    const std::optional<Hit> hit = tracer.nearest_hit(ray);
+    if (!hit) {
+        for (int c = 0; c < 3; ++c) rgb[c] = scene.background[c];
+        return;
+    }
+    const float p[3] = {static_cast<float>(hit->point.x), static_cast<float>(hit->point.y),
+                        static_cast<float>(hit->point.z)};
+    const float n[3] = {static_cast<float>(hit->normal.x), static_cast<float>(hit->normal.y),
+                        static_cast<float>(hit->normal.z)};
+    // Reference 0 would tell the module that no light's object flags apply.
+    point.set(p, n, hit->object, static_cast<uint32_t>(hit->object) + 1);
+    float colour[3] = {0.0f, 0.0f, 0.0f};
+    instance.shade(&point.input, colour);
+    const Colour& base = scene.objects[static_cast<std::size_t>(hit->object)].colour;
+    for (int c = 0; c < 3; ++c) rgb[c] = base[c] * colour[c];
+    ++points;
+}
+
+// Shades row y, each pixel by `pixel_samples` rays whose colours are averaged (one: the centre's
+// colour itself); counts the points shaded and the pixels that are not black.
+void shade_row(const Tracer& tracer, const CameraRays& rays, const ShaderInstance& instance, int y,
+               int pixel_samples, Image& image, long long& points, long long& lit_points) {
     ShadingPoint point;
     for (int x = 0; x < image.width(); ++x) {
         float* pixel = image.pixel(x, y);
-        const std::optional<Hit> hit = tracer.nearest_hit(rays.ray(x, y));
-        if (!hit) {
-            for (int c = 0; c < 3; ++c) pixel[c] = scene.background[c];
-            continue;
+        if (pixel_samples == 1) {
+            shade_ray(tracer, rays.ray(x, y), instance, point, pixel, points);
+        } else {
+            float sum[3] = {0.0f, 0.0f, 0.0f};
+            for (int i = 0; i < pixel_samples; ++i) {
+                const PixelPlace place = pixel_place(x, y, i, pixel_samples);
+                float rgb[3];
+                shade_ray(tracer, rays.ray(x, y, place.u, place.v), instance, point, rgb, points);
+                for (int c = 0; c < 3; ++c) sum[c] += rgb[c];
+            }
+            for (int c = 0; c < 3; ++c) pixel[c] = sum[c] / static_cast<float>(pixel_samples);
         }
-        const float p[3] = {static_cast<float>(hit->point.x), static_cast<float>(hit->point.y),
-                            static_cast<float>(hit->point.z)};
-        const float n[3] = {static_cast<float>(hit->normal.x), static_cast<float>(hit->normal.y),
-                            static_cast<float>(hit->normal.z)};
-        // Reference 0 would tell the module that no light's object flags apply.
-        point.set(p, n, hit->object, static_cast<uint32_t>(hit->object) + 1);
-        float colour[3] = {0.0f, 0.0f, 0.0f};
-        instance.shade(&point.input, colour);
-        const Colour& base = scene.objects[static_cast<std::size_t>(hit->object)].colour;
-        for (int c = 0; c < 3; ++c) pixel[c] = base[c] * colour[c];
-        ++points;
         if (pixel[0] != 0.0f || pixel[1] != 0.0f || pixel[2] != 0.0f) ++lit_points;
     }
 }
 
-void take_jobs(const Tracer& tracer, const CameraRays& rays, const RowJobs& jobs, Image& image,
-               SharedProgress& shared) {
+void take_jobs(const Tracer& tracer, const CameraRays& rays, const RowJobs& jobs, int pixel_samples,
+               Image& image, SharedProgress& shared) {
     long long points = 0;
     long long lit_points = 0;
     for (int job = shared.next_job.fetch_add(1); job < jobs.count;
          job = shared.next_job.fetch_add(1)) {
         const ShaderInstance& instance = jobs.node(job);
         for (int y = job; y < image.height(); y += jobs.row_step) {
-            shade_row(tracer, rays, instance, y, image, points, lit_points);
+            shade_row(tracer, rays, instance, y, pixel_samples, image, points, lit_points);
             shared.rows.fetch_add(1);
         }
     }
@@ -95,7 +115,7 @@ RowJobs shared_node_jobs(const ShaderInstance& node, int height) {
 }
 
 RenderStats render_scene(const Tracer& tracer, const RowJobs& jobs, int threads, Image& image,
-                         ProgressBar& progress) {
+                         ProgressBar& progress, int pixel_samples) {
     const CameraRays rays(tracer.scene().camera, image.width(), image.height());
     const int count = std::max(1, std::min(threads, jobs.count));
     SharedProgress shared;
@@ -106,7 +126,7 @@ RenderStats render_scene(const Tracer& tracer, const RowJobs& jobs, int threads,
     try {
         for (int t = 0; t < count; ++t) {
             workers.emplace_back(take_jobs, std::cref(tracer), std::cref(rays), std::cref(jobs),
-                                 std::ref(image), std::ref(shared));
+                                 pixel_samples, std::ref(image), std::ref(shared));
         }
     } catch (...) {
         // The threads that did start use this frame's state: they must end before it goes.

@@ -1,5 +1,6 @@
-// The render loop: one primary ray per pixel, the nearest hit shaded by the module, the
-// object's colour times the shader's colour, the background where nothing is hit.
+// The render loop: one primary ray per pixel (or several, averaged: pixel_samples.h), the nearest
+// hit shaded by the module, the object's colour times the shader's colour, the background where
+// nothing is hit.
 //
 // Rows are shaded in jobs: job j shades rows j, j + step, j + 2 * step, ... in order with its
 // node. The threads take whole jobs from a shared counter, so which thread shades a job never
@@ -42,10 +43,11 @@ struct RenderStats {
     double seconds = 0.0;      // wall-clock time of the shading
 };
 
-// Fills the image with at most `threads` threads; the jobs' nodes must be prepared and the
-// host's renderer set up for the tracer's scene.
+// Fills the image with at most `threads` threads, `pixel_samples` rays a pixel (1 to
+// kMostPixelSamples); the jobs' nodes must be prepared and the host's renderer set up for the
+// tracer's scene. A node shades its pixels' samples in order, so the image repeats.
 RenderStats render_scene(const Tracer& tracer, const RowJobs& jobs, int threads, Image& image,
-                         ProgressBar& progress);
+                         ProgressBar& progress, int pixel_samples = 1);
 
 }  // namespace tmhost
 

@@ -64,4 +64,11 @@ Ray CameraRays::ray(int x, int y) const {
     return Ray{origin_, normalize(forward_ + right_ * across - up_ * down)};
 }
 
+Ray CameraRays::ray(int x, int y, double u, double v) const {
+    // 2 (x + u) - width over width: for u = 0.5, the centre's integer numerator exactly.
+    const double across = (2.0 * (x + u) - width_) / width_;
+    const double down = (2.0 * (y + v) - height_) / height_;
+    return Ray{origin_, normalize(forward_ + right_ * across - up_ * down)};
+}
+
 }  // namespace tmhost

@@ -19,6 +19,9 @@ public:
 
     // The ray through the centre of pixel (x, y); (0, 0) is the top left pixel.
     Ray ray(int x, int y) const;
+    // The ray through the point (x + u, y + v) of the image, u and v in [0, 1] from the pixel's
+    // top left corner; u = v = 0.5 is the ray of its centre, bit for bit.
+    Ray ray(int x, int y, double u, double v) const;
 
 private:
     Vec3 origin_;
