@@ -4,6 +4,7 @@
 #include "host/commands/command.h"
 #include "host/commands/command_line.h"
 #include "host/commands/describe_sheet.h"
+#include "host/commands/scene_shading.h"
 #include "host/core/number_range.h"
 #include "host/core/text_format.h"
 #include "host/render/scene_source.h"
@@ -121,6 +122,9 @@ int describe(const CommandArguments& arguments, const CommandSettings& settings,
     const Description& description = session.description();
     const ParameterValues values =
         scene_parameter_values(description, loaded, lights, line.values("--set"));
+    if (const auto reach = reach_warning(description, values, loaded.scene)) {
+        output.warning(*reach);
+    }
 
     Sheet sheet;
     sheet.shader = kTonemixShaderId;

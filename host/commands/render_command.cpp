@@ -30,6 +30,9 @@ int render(const CommandArguments& arguments, const CommandSettings& settings,
         return EXIT_CLEAN;
     }
     ShadingSetup setup = ShadingSetup::make(request, settings);
+    if (const auto reach = reach_warning(setup.session->description(), setup.values, setup.scene)) {
+        output.warning(*reach);
+    }
     const Scene& scene = setup.scene;
     Image image(scene.width, scene.height);
     ProgressBar progress(scene.height, settings.show_progress);

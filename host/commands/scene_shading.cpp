@@ -10,6 +10,7 @@
 #include "host/render/lane_seeds.h"
 #include "host/render/render_error.h"
 #include "host/render/shader_instance.h"
+#include "host/scene/scene_extent.h"
 
 namespace tmhost {
 
@@ -260,6 +261,58 @@ RenderStats ShadingSetup::shade(const ParameterValues& node_values, const Shadin
         render_scene(tracer_, jobs, request.threads, image, progress, request.pixel_samples);
     session->set_crash_phase("running");
     return stats;
+}
+
+namespace {
+
+// The value of a real parameter by its short name: the last one given, else its default.
+std::optional<float> real_value(const Description& description, const ParameterValues& values,
+                                const char* name) {
+    const Parameter* parameter = description.find(std::string(name));
+    if (parameter == nullptr || parameter->type != ParameterType::real) return std::nullopt;
+    std::optional<float> value;
+    if (const std::optional<Element> fallback = parameter->default_element()) {
+        value = fallback->real;
+    }
+    for (const ParameterValue& given : values.values()) {
+        if (given.parameter == parameter) value = given.real;
+    }
+    return value;
+}
+
+// Two significant digits: "20", "1.7", "0.069".
+std::string short_number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2g", value);
+    return text;
+}
+
+}  // namespace
+
+std::optional<std::string> reach_warning(const Description& description,
+                                         const ParameterValues& values, const Scene& scene) {
+    const std::optional<double> extent = scene_extent(scene);
+    if (!extent || !(*extent > 0.0)) return std::nullopt;
+    const std::optional<float> distance = real_value(description, values, "distance");
+    const std::optional<float> offset = real_value(description, values, "offset");
+    const bool far = distance && *distance > kReachPerExtent * *extent;
+    const bool high = offset && *offset > 0.5 * *extent;
+    if (!far && !high) return std::nullopt;
+    std::string what;
+    std::string suggestion;
+    if (far) {
+        what = "distance " + short_number(*distance) + " is more than " +
+               short_number(kReachPerExtent) + " times";
+        suggestion = "--set distance=" + short_number(0.4 * *extent);
+    }
+    if (high) {
+        what +=
+            std::string(far ? " and " : "") + "offset " + short_number(*offset) + " more than half";
+        suggestion += std::string(far ? " " : "") + "--set offset=" + short_number(0.015 * *extent);
+    }
+    return "the shader's reach does not fit the scene: " + what + " the scene's extent of " +
+           short_number(*extent) + " (the diagonal of its objects' bounds, planes left out); try " +
+           suggestion;
 }
 
 void warn_if_unlit(const RenderStats& stats, CommandOutput& output) {

@@ -112,6 +112,16 @@ private:
     PointLightRenderer renderer_;
 };
 
+// The shader's reach must fit the scene: its sample points spread `distance` from a point lifted
+// `offset` along its normal. A scene a few units across under the module's defaults (made for
+// scenes many units across) shows no shadow and only grain, and nothing else would say why. One
+// line when distance is more than kReachPerExtent times the scene's extent (scene_extent.h) or
+// offset more than half of it, naming the values and the extent and suggesting values in the
+// proportions of the example scenes; none for a scene of planes alone.
+constexpr double kReachPerExtent = 5.0;
+std::optional<std::string> reach_warning(const Description& description,
+                                         const ParameterValues& values, const Scene& scene);
+
 // The one-line warnings of a render whose image shows nothing of the shader.
 void warn_if_unlit(const RenderStats& stats, CommandOutput& output);
 

@@ -156,6 +156,9 @@ int sheet(const CommandArguments& arguments, const CommandSettings& settings,
         return EXIT_CLEAN;
     }
     ShadingSetup setup = ShadingSetup::make(request, settings);
+    if (const auto reach = reach_warning(setup.session->description(), setup.values, setup.scene)) {
+        output.warning(*reach);
+    }
     const Scene& scene = setup.scene;
     const ParameterValues& shared = setup.values;
     // Every value is checked before the first tile renders.

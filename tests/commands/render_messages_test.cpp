@@ -101,10 +101,12 @@ TEST(RenderMessages, ABlackOrEmptyPictureSaysWhyAndIsStillWritten) {
         EXPECT_TRUE(std::filesystem::exists(out));
         return run.report.warnings;
     };
-    // Nothing in view: only the background.
+    // Nothing in view: only the background. (A reach that fits the small sphere: the warning of
+    // one that does not has a test of its own.)
     EXPECT_EQ(
         render("{" + camera +
-               R"(, "objects": [{"type": "sphere", "name": "far", "center": [0, 0, 50],
+               R"(, "shader": {"distance": 1},
+                    "objects": [{"type": "sphere", "name": "far", "center": [0, 0, 50],
                                                      "radius": 1}]})"),
         std::vector<std::string>{"no point was shaded: the camera sees no object of the scene"});
     // The light list keeps only a light that does not exist in the list: every point is black.
