@@ -41,6 +41,10 @@ const std::vector<Command>& commands() {
          "host behaviour, each group in a child process so that a crash or a hang fails that "
          "group alone; one line per group, exit 0 only when every group passed",
          validate_options, run_validate},
+        {"serve", "[SCENE]",
+         "serve SCENE (default: the built-in scene) on a page at http://127.0.0.1:PORT/, its "
+         "parameters and its renders, until Ctrl-C",
+         serve_options, run_serve},
     };
     return table;
 }

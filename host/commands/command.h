@@ -89,6 +89,7 @@ const std::vector<OptionRule>& sheet_options();
 const std::vector<OptionRule>& describe_options();
 const std::vector<OptionRule>& scene_options();
 const std::vector<OptionRule>& validate_options();
+const std::vector<OptionRule>& serve_options();
 
 CommandOutput run_info(const CommandArguments& arguments, const CommandSettings& settings);
 CommandOutput run_render(const CommandArguments& arguments, const CommandSettings& settings);
@@ -96,6 +97,7 @@ CommandOutput run_sheet(const CommandArguments& arguments, const CommandSettings
 CommandOutput run_describe(const CommandArguments& arguments, const CommandSettings& settings);
 CommandOutput run_scene(const CommandArguments& arguments, const CommandSettings& settings);
 CommandOutput run_validate(const CommandArguments& arguments, const CommandSettings& settings);
+CommandOutput run_serve(const CommandArguments& arguments, const CommandSettings& settings);
 
 // The options that mean the same in every command that takes them.
 extern const OptionRule kModuleOption;
