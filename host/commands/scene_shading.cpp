@@ -126,15 +126,27 @@ ShadingRequest shading_request(const CommandLine& line, const CommandSettings& s
     return request;
 }
 
+namespace {
+
+// The value in effect for the parameter of that short name and type: the one given, else its
+// default; none when the description has no such parameter or no default for it.
+std::optional<ParameterValue> value_in_effect(const Description& description,
+                                              const ParameterValues& values, const char* name,
+                                              ParameterType type) {
+    const Parameter* parameter = description.find(std::string(name));
+    if (parameter == nullptr || parameter->type != type) return std::nullopt;
+    if (const ParameterValue* given = values.find(parameter->id)) return *given;
+    const std::optional<Element> fallback = parameter->default_element();
+    if (!fallback) return std::nullopt;
+    return ParameterValue{parameter, fallback->word, fallback->real};
+}
+
+}  // namespace
+
 long long samples_per_point(const Description& description, const ParameterValues& values) {
-    const Parameter* samples = description.find(std::string("samples"));
-    if (samples == nullptr || samples->type != ParameterType::integer) return 1;
-    long long count = 1;
-    if (const std::optional<Element> fallback = samples->default_element()) count = fallback->word;
-    for (const ParameterValue& value : values.values()) {
-        if (value.parameter == samples) count = value.word;
-    }
-    return std::max(count, 1LL);
+    const std::optional<ParameterValue> samples =
+        value_in_effect(description, values, "samples", ParameterType::integer);
+    return samples ? std::max<long long>(samples->word, 1) : 1;
 }
 
 void check_work(long long most_samples, long long sample_points, const std::string& what,
@@ -265,19 +277,12 @@ RenderStats ShadingSetup::shade(const ParameterValues& node_values, const Shadin
 
 namespace {
 
-// The value of a real parameter by its short name: the last one given, else its default.
+// The value of a real parameter by its short name: the one given, else its default.
 std::optional<float> real_value(const Description& description, const ParameterValues& values,
                                 const char* name) {
-    const Parameter* parameter = description.find(std::string(name));
-    if (parameter == nullptr || parameter->type != ParameterType::real) return std::nullopt;
-    std::optional<float> value;
-    if (const std::optional<Element> fallback = parameter->default_element()) {
-        value = fallback->real;
-    }
-    for (const ParameterValue& given : values.values()) {
-        if (given.parameter == parameter) value = given.real;
-    }
-    return value;
+    const std::optional<ParameterValue> value =
+        value_in_effect(description, values, name, ParameterType::real);
+    return value ? std::optional<float>(value->real) : std::nullopt;
 }
 
 // Two significant digits: "20", "1.7", "0.069".
