@@ -80,9 +80,7 @@ GroupVerdict load_check(const ValidationSettings& settings) {
     const TrialLoad trial = trial_load(settings.module_path);
     if (trial.outcome == TrialLoad::Outcome::loader_stopped) {
         verdict.passed = false;
-        verdict.failures.push_back(kNotLoadable + std::string("not a loadable module: ") +
-                                   settings.module_path +
-                                   " (the system's loader stopped: " + trial.message + ")");
+        verdict.failures.push_back(kNotLoadable + trial_load_problem(settings.module_path, trial));
         return verdict;
     }
     ModuleFile module;

@@ -4,7 +4,6 @@
 #include <system_error>
 #include <utility>
 
-#include "host/loading/crash_report.h"
 #include "host/loading/module_headers.h"
 #include "host/loading/trial_load.h"
 
@@ -40,32 +39,6 @@ std::string last_system_error() {
 }
 #endif
 
-// Why the file cannot be loaded, from its load in a child; "" when the host may load it.
-std::string trial_problem(const std::string& path) {
-    const TrialLoad trial = trial_load(path);
-    switch (trial.outcome) {
-    case TrialLoad::Outcome::no_entry:
-        return "not a module of this host (no c4d_main): " + path;
-    case TrialLoad::Outcome::crashed:
-        return crash_text(path, trial.signal);
-    case TrialLoad::Outcome::loader_stopped:
-        if (trial.exit_code == 127 && !trial.message.empty()) {
-            return "not a loadable module: " + path +
-                   " (the system's loader stopped: " + trial.message + ")";
-        }
-        return "not a loadable module: " + path + " (loading it ended the process with exit code " +
-               std::to_string(trial.exit_code) +
-               (trial.message.empty() ? "" : ": " + trial.message) + ")";
-    case TrialLoad::Outcome::not_finished:
-        return "not a loadable module: " + path + " (still loading after " +
-               std::to_string(kTrialLoadSeconds) + " s)";
-    case TrialLoad::Outcome::passed:
-    case TrialLoad::Outcome::not_tried:
-        break;
-    }
-    return std::string();
-}
-
 }  // namespace
 
 bool ModuleFile::fail(std::string message) {
@@ -86,7 +59,7 @@ bool ModuleFile::load(const std::string& path, Trial trial) {
     const std::string problem = module_file_header_problem(path);
     if (!problem.empty()) return fail("not a loadable module: " + path + ": " + problem);
     if (trial == Trial::in_child) {
-        const std::string trial_error = trial_problem(path);
+        const std::string trial_error = trial_load_problem(path, trial_load(path));
         if (!trial_error.empty()) return fail(trial_error);
     }
 

@@ -37,6 +37,11 @@ constexpr int kTrialLoadSeconds = 60;
 // a module): elsewhere nothing is tried, and the host's own load meets what the file does.
 TrialLoad trial_load(const std::string& path);
 
+// Why the host must not load the file after `trial`, in one line: a module without c4d_main, the
+// crash (crash_text), the system's loader stopping (its words), an end of another kind, or the
+// time running out; "" when it passed or was not tried.
+std::string trial_load_problem(const std::string& path, const TrialLoad& trial);
+
 }  // namespace tmhost
 
 #endif
