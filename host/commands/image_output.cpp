@@ -22,6 +22,19 @@ std::optional<ImageFormat> format_named(std::string name) {
     return std::nullopt;
 }
 
+// The whole file of the image in that format.
+std::string encoded(ImageFormat format, const Image& image) {
+    switch (format) {
+    case ImageFormat::pfm:
+        return encode_pfm(image);
+    case ImageFormat::exr:
+        return encode_exr(image);
+    case ImageFormat::png:
+        break;
+    }
+    return encode_png(image);
+}
+
 }  // namespace
 
 ImageOutput::ImageOutput(std::string path, const std::optional<std::string>& format,
@@ -92,32 +105,20 @@ void ImageOutput::write(const Image& light, CommandOutput& output) const {
         if (mapped) tone_map(looked, look_.tone_map);
     }
     const Image& image = exposed || mapped ? looked : light;
+    std::string bytes;
     try {
-        if (to_standard_output()) {
-            switch (format_) {
-            case ImageFormat::png:
-                output.standard_output_bytes = encode_png(image);
-                break;
-            case ImageFormat::pfm:
-                output.standard_output_bytes = encode_pfm(image);
-                break;
-            case ImageFormat::exr:
-                output.standard_output_bytes = encode_exr(image);
-                break;
-            }
-            return;
-        }
-        switch (format_) {
-        case ImageFormat::png:
-            write_png(path_, image);
-            break;
-        case ImageFormat::pfm:
-            write_pfm(path_, image);
-            break;
-        case ImageFormat::exr:
-            write_exr(path_, image);
-            break;
-        }
+        bytes = encoded(format_, image);
+    } catch (const FileError& error) {
+        // An encoder fails only when it runs out of memory.
+        throw RenderError(to_standard_output() ? error.what()
+                                               : path_ + ": cannot write: " + error.what());
+    }
+    if (to_standard_output()) {
+        output.standard_output_bytes = std::move(bytes);
+        return;
+    }
+    try {
+        replace_file(path_, bytes);
     } catch (const StreamWriteError& error) {
         throw OutputLost(error.what());
     } catch (const FileError& error) {
