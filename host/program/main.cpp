@@ -69,8 +69,8 @@ int main(int argc, char** argv) {
         print(output);
         return delivered(output.status);
     }
-    settings.show_progress = tmhost::stderr_is_terminal();
-    settings.stdout_is_terminal = tmhost::standard_output_is_terminal();
+    settings.show_progress = tmhost::is_terminal(stderr);
+    settings.stdout_is_terminal = tmhost::is_terminal(stdout);
     for (const tmhost::Command& command : tmhost::commands()) {
         if (name == command.name) {
             const tmhost::CommandOutput output =

@@ -54,14 +54,6 @@ void out_bytes(const std::string& bytes) {
     note_stdout(std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size());
 }
 
-bool standard_output_is_terminal() {
-#if defined(_WIN32)
-    return _isatty(_fileno(stdout)) != 0;
-#else
-    return isatty(fileno(stdout)) != 0;
-#endif
-}
-
 std::string finish_standard_output() {
     flush_stdout();
     if (stdout_error == 0 && std::ferror(stdout) != 0) stdout_error = EIO;

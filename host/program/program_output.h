@@ -13,8 +13,6 @@ void prepare_program_output();
 void out_line(const std::string& line);
 // A result's bytes on stdout as they are (an image).
 void out_bytes(const std::string& bytes);
-// Whether stdout is a terminal, where no image may go.
-bool standard_output_is_terminal();
 // Flushes stdout. Empty when everything written to it reached the system; else why not ("No space
 // left on device", "Bad file descriptor"): a result written to a full disk or a closed stream is
 // lost, and the program must say so rather than end as if it had been delivered.

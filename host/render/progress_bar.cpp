@@ -15,11 +15,11 @@ namespace {
 constexpr int kBarWidth = 40;
 }
 
-bool stderr_is_terminal() {
+bool is_terminal(std::FILE* stream) {
 #if defined(_WIN32)
-    return _isatty(_fileno(stderr)) != 0;
+    return _isatty(_fileno(stream)) != 0;
 #else
-    return isatty(fileno(stderr)) != 0;
+    return isatty(fileno(stream)) != 0;
 #endif
 }
 

@@ -4,11 +4,13 @@
 #define TMHOST_PROGRESS_BAR_H
 
 #include <chrono>
+#include <cstdio>
 #include <string>
 
 namespace tmhost {
 
-bool stderr_is_terminal();
+// Whether the stream is a terminal: a progress bar goes only to one, and an image never.
+bool is_terminal(std::FILE* stream);
 
 // "12 s left", "3 min 5 s left": the time the rest takes at the pace so far; empty before the
 // first row and after the last. `done` and `total` count work: rows, or rows times their cost.
