@@ -4,12 +4,15 @@
 #ifndef TMHOST_COMMAND_H
 #define TMHOST_COMMAND_H
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "host/commands/command_line.h"
+#include "host/image/image.h"
 #include "host/loading/module_session.h"
+#include "host/render/scene_renderer.h"
 
 namespace tmhost {
 
@@ -26,6 +29,12 @@ struct CommandSettings {
     bool stdout_is_terminal = false;  // no image goes there then
     // Tests: called on the host before the module loads.
     ModuleSession::PrepareHost prepare_host = nullptr;
+    // tonemix-host serve runs its commands in one module session, started once with its shader
+    // checked (null: a command loads the module itself and ends it), watches their renders, and
+    // takes the image a render or sheet makes (CommandOutput::image) to encode it as it is asked.
+    ModuleSession* shared_session = nullptr;
+    RenderWatch* watch = nullptr;
+    bool keep_image = false;
 };
 
 enum class Channel {
@@ -46,6 +55,8 @@ struct CommandOutput {
     // A result that is written to stdout whole, before any line (an image for "-o -"); a command
     // that sets it puts no line on Channel::out.
     std::string standard_output_bytes;
+    // With CommandSettings::keep_image: the image the command made, as it was written.
+    std::shared_ptr<const Image> image;
 
     // Each is one line: control bytes in the text are escaped.
     void out(const std::string& text);

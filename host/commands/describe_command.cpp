@@ -114,14 +114,19 @@ int describe(const CommandArguments& arguments, const CommandSettings& settings,
         for (std::string& text : usage_lines("describe")) output.out(std::move(text));
         return EXIT_CLEAN;
     }
-    const LoadedScene loaded = load_scene(line.positional());
-    const std::string path = module_path(line.value("--module"), settings);
-    ModuleSession session(path, settings.prepare_host, ModuleSession::OnCrash::one_line);
-    session.require_shader(description_trust(line));
-    SceneLights lights(loaded.scene);
+    LoadedScene loaded = load_scene(line.positional());
+    std::optional<ModuleSession> own_session;
+    if (settings.shared_session == nullptr) {
+        own_session.emplace(module_path(line.value("--module"), settings), settings.prepare_host,
+                            ModuleSession::OnCrash::one_line);
+        own_session->require_shader(description_trust(line));
+    }
+    ModuleSession& session = own_session ? *own_session : *settings.shared_session;
     const Description& description = session.description();
-    const ParameterValues values =
-        scene_parameter_values(description, loaded, lights, line.values("--set"));
+    const std::vector<std::string> assignments =
+        apply_light_assignments(description, loaded, line.values("--set"));
+    SceneLights lights(loaded.scene);
+    const ParameterValues values = scene_parameter_values(description, loaded, lights, assignments);
     if (const auto reach = reach_warning(description, values, loaded.scene)) {
         output.warning(*reach);
     }
@@ -148,7 +153,8 @@ int describe(const CommandArguments& arguments, const CommandSettings& settings,
             sheet.rows.push_back(std::move(row));
         }
     }
-    const std::vector<std::string> left = session.finish();
+    const std::vector<std::string> left =
+        own_session ? own_session->finish() : std::vector<std::string>();
     for (const std::string& warning : left) output.warning("module: " + warning);
     for (std::string& text : line.has("--json") ? sheet_json_lines(sheet) : sheet_lines(sheet)) {
         output.out(std::move(text));

@@ -5,6 +5,7 @@
 #include "host/commands/scene_shading.h"
 #include "host/image/image.h"
 #include "host/loading/module_session.h"
+#include "host/render/render_error.h"
 
 namespace tmhost {
 
@@ -36,8 +37,10 @@ int render(const CommandArguments& arguments, const CommandSettings& settings,
     const Scene& scene = setup.scene;
     Image image(scene.width, scene.height);
     ProgressBar progress(scene.height, settings.show_progress);
+    setup.expect_rows(scene.height);
     const RenderStats stats = setup.shade(setup.values, request, image, progress);
     progress.finish();
+    if (stats.cancelled) throw RenderError("the render was cancelled");
     return setup.finish(image, stats, summary(image, stats, setup.image_file.where()), output);
 }
 

@@ -194,12 +194,18 @@ ShadingSetup ShadingSetup::make(const ShadingRequest& request, const CommandSett
     LoadedScene loaded = requested_scene(request);
     ImageOutput image_file(request.output, request.format, settings.stdout_is_terminal,
                            request.look);
-    auto session = std::make_unique<ModuleSession>(request.module, settings.prepare_host,
-                                                   ModuleSession::OnCrash::one_line);
-    session->require_shader(request.trust);
+    std::unique_ptr<ModuleSession> own_session;
+    if (settings.shared_session == nullptr) {
+        own_session = std::make_unique<ModuleSession>(request.module, settings.prepare_host,
+                                                      ModuleSession::OnCrash::one_line);
+        own_session->require_shader(request.trust);
+    }
+    ModuleSession* session = own_session ? own_session.get() : settings.shared_session;
+    const std::vector<std::string> assignments =
+        apply_light_assignments(session->description(), loaded, request.assignments);
     auto lights = std::make_unique<SceneLights>(loaded.scene);
     ParameterValues values =
-        scene_parameter_values(session->description(), loaded, *lights, request.assignments);
+        scene_parameter_values(session->description(), loaded, *lights, assignments);
     const long long samples = samples_per_point(session->description(), values);
     check_work(samples,
                samples * request.pixel_samples * static_cast<long long>(loaded.scene.width) *
@@ -210,26 +216,32 @@ ShadingSetup ShadingSetup::make(const ShadingRequest& request, const CommandSett
                         ? ", " + std::to_string(request.pixel_samples) + " pixel samples"
                         : std::string()),
                request.allow_long);
-    return ShadingSetup(std::move(loaded), std::move(image_file), std::move(session),
-                        std::move(lights), std::move(values));
+    return ShadingSetup(std::move(loaded), std::move(image_file), std::move(own_session), *session,
+                        std::move(lights), std::move(values), settings);
 }
 
 ShadingSetup::ShadingSetup(LoadedScene loaded_scene, ImageOutput output,
-                           std::unique_ptr<ModuleSession> module_session,
-                           std::unique_ptr<SceneLights> scene_lights, ParameterValues scene_values)
+                           std::unique_ptr<ModuleSession> own_session,
+                           ModuleSession& module_session, std::unique_ptr<SceneLights> scene_lights,
+                           ParameterValues scene_values, const CommandSettings& settings)
     : loaded(std::move(loaded_scene)),
       scene(loaded.scene),
       image_file(std::move(output)),
-      session(std::move(module_session)),
+      own_session_(std::move(own_session)),
+      session(&module_session),
       lights(std::move(scene_lights)),
       values(std::move(scene_values)),
+      watch_(settings.watch),
+      keep_image_(settings.keep_image),
       tracer_(scene),
       renderer_(lights->entries(), tracer_) {}
 
 int ShadingSetup::finish(const Image& image, const RenderStats& stats, const std::string& summary,
                          CommandOutput& output) {
-    const std::vector<std::string> left = session->finish();
+    const std::vector<std::string> left =
+        own_session_ ? own_session_->finish() : std::vector<std::string>();
     image_file.write(image, output);
+    if (keep_image_) output.image = std::make_shared<const Image>(image);
     for (const std::string& text : left) output.warning("module: " + text);
     warn_if_unlit(stats, output);
     if (image_file.to_standard_output()) {
@@ -269,8 +281,8 @@ RenderStats ShadingSetup::shade(const ParameterValues& node_values, const Shadin
     }
     progress.count_from(work_before, row_cost);
     session->set_crash_phase("shading");
-    const RenderStats stats =
-        render_scene(tracer_, jobs, request.threads, image, progress, request.pixel_samples);
+    const RenderStats stats = render_scene(tracer_, jobs, request.threads, image, progress,
+                                           request.pixel_samples, watch_);
     session->set_crash_phase("running");
     return stats;
 }

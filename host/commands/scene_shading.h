@@ -85,8 +85,14 @@ public:
     const LoadedScene loaded;
     const Scene& scene;
     const ImageOutput image_file;
+
+private:
+    // The command's own session, or none when it runs in the settings' shared one.
+    std::unique_ptr<ModuleSession> own_session_;
+
+public:
     // Each stays where it was made: the module keeps pointers into both.
-    const std::unique_ptr<ModuleSession> session;
+    ModuleSession* const session;
     const std::unique_ptr<SceneLights> lights;
     const ParameterValues values;
 
@@ -96,16 +102,25 @@ public:
                       Image& image, ProgressBar& progress, long long work_before = 0,
                       long long row_cost = 1);
 
-    // Ends the module's life, then writes the image and reports: what the module left behind,
-    // the warnings of an unlit image and the summary (on stderr when the image took stdout).
-    // Answers the command's exit code.
+    // Tells the settings' watch, if any, how many rows the command shades in all.
+    void expect_rows(long rows) {
+        if (watch_ != nullptr) watch_->total_rows = rows;
+    }
+
+    // Ends the module's life (unless the session is shared), then writes the image and reports:
+    // what the module left behind, the warnings of an unlit image and the summary (on stderr when
+    // the image took stdout). Answers the command's exit code.
     int finish(const Image& image, const RenderStats& stats, const std::string& summary,
                CommandOutput& output);
 
 private:
     ShadingSetup(LoadedScene loaded_scene, ImageOutput output,
-                 std::unique_ptr<ModuleSession> module_session,
-                 std::unique_ptr<SceneLights> scene_lights, ParameterValues scene_values);
+                 std::unique_ptr<ModuleSession> own_session, ModuleSession& module_session,
+                 std::unique_ptr<SceneLights> scene_lights, ParameterValues scene_values,
+                 const CommandSettings& settings);
+
+    RenderWatch* const watch_;
+    const bool keep_image_;
 
     // Built once, since a sheet shades many images of one scene.
     const Tracer tracer_;

@@ -204,6 +204,7 @@ int sheet(const CommandArguments& arguments, const CommandSettings& settings,
     // tiles of 1.
     ProgressBar progress(sample_points / scene.width, settings.show_progress);
     long long work_before = 0;
+    setup.expect_rows(static_cast<long>(tiles) * scene.height);
     RenderStats total;
     Image tile(scene.width, scene.height);
     for (int row = 0; row < layout.rows; ++row) {
@@ -215,6 +216,7 @@ int sheet(const CommandArguments& arguments, const CommandSettings& settings,
                 tile_samples[static_cast<std::size_t>(row * layout.columns + column)];
             const RenderStats stats =
                 setup.shade(values, request, tile, progress, work_before, cost);
+            if (stats.cancelled) throw RenderError("the sheet was cancelled");
             work_before += cost * scene.height;
             total.points += stats.points;
             total.lit_points += stats.lit_points;

@@ -26,8 +26,32 @@ struct HttpServer::State {
     std::thread signal_thread;
     HttpHandler handler;
     std::atomic<bool> stopping{false};
+    std::function<void()> on_stop;
+    struct Connection {
+        std::thread thread;
+        std::shared_ptr<tcp::socket> socket;
+        std::shared_ptr<std::atomic<bool>> ended;
+    };
     std::mutex connections_mutex;
-    std::vector<std::thread> connections;
+    std::vector<Connection> connections;
+
+    // Joins the threads of connections that have ended, so that a server running for days
+    // keeps no thread of every client it had.
+    void join_ended() {
+        std::vector<std::thread> ended;
+        {
+            const std::lock_guard<std::mutex> lock(connections_mutex);
+            for (auto it = connections.begin(); it != connections.end();) {
+                if (*it->ended) {
+                    ended.push_back(std::move(it->thread));
+                    it = connections.erase(it);
+                } else {
+                    ++it;
+                }
+            }
+        }
+        for (std::thread& thread : ended) thread.join();
+    }
 };
 
 namespace {
@@ -38,7 +62,22 @@ bool names_this_server(const std::string& host, std::uint16_t port) {
     return host == "127.0.0.1" + suffix || host == "localhost" + suffix;
 }
 
-void serve_connection(tcp::socket socket, const HttpHandler& handler, std::uint16_t port) {
+// A look at the socket that takes nothing from it: closed when the peer's end of the stream (or a
+// reset) is all there is to read.
+bool closed_by_peer(tcp::socket& socket) {
+    beast::error_code error;
+    socket.non_blocking(true, error);
+    if (error) return false;
+    char next = 0;
+    const std::size_t got =
+        socket.receive(asio::buffer(&next, 1), tcp::socket::message_peek, error);
+    beast::error_code ignored;
+    socket.non_blocking(false, ignored);
+    if (error == asio::error::would_block || error == asio::error::try_again) return false;
+    return error || got == 0;
+}
+
+void serve_connection(tcp::socket& socket, const HttpHandler& handler, std::uint16_t port) {
     beast::error_code error;
     beast::flat_buffer buffer;
     for (;;) {
@@ -59,6 +98,7 @@ void serve_connection(tcp::socket socket, const HttpHandler& handler, std::uint1
             asked.method = std::string(request.method_string());
             asked.target = std::string(request.target());
             asked.body = request.body();
+            asked.client_gone = [&socket] { return closed_by_peer(socket); };
             try {
                 answer = handler(asked);
             } catch (const std::exception& failure) {
@@ -70,6 +110,9 @@ void serve_connection(tcp::socket socket, const HttpHandler& handler, std::uint1
                                                    request.version()};
         response.set(http::field::content_type, answer.content_type);
         response.set(http::field::cache_control, "no-store");
+        if (!answer.disposition.empty()) {
+            response.set(http::field::content_disposition, answer.disposition);
+        }
         response.keep_alive(request.keep_alive());
         response.body() = std::move(answer.body);
         response.prepare_payload();
@@ -95,9 +138,13 @@ HttpServer::~HttpServer() {
     stop();
     state_->signal_io.stop();
     if (state_->signal_thread.joinable()) state_->signal_thread.join();
-    const std::lock_guard<std::mutex> lock(state_->connections_mutex);
-    for (std::thread& connection : state_->connections) {
-        if (connection.joinable()) connection.join();
+    std::vector<State::Connection> left;
+    {
+        const std::lock_guard<std::mutex> lock(state_->connections_mutex);
+        left.swap(state_->connections);
+    }
+    for (State::Connection& connection : left) {
+        if (connection.thread.joinable()) connection.thread.join();
     }
 }
 
@@ -110,17 +157,26 @@ void HttpServer::run() {
         tcp::socket socket(state_->io);
         state_->acceptor.accept(socket, error);
         if (state_->stopping) break;
+        state_->join_ended();
         if (error) continue;
+        auto connected = std::make_shared<tcp::socket>(std::move(socket));
+        auto ended = std::make_shared<std::atomic<bool>>(false);
+        const HttpHandler& handler = state_->handler;
         const std::lock_guard<std::mutex> lock(state_->connections_mutex);
-        state_->connections.emplace_back(serve_connection, std::move(socket),
-                                         std::cref(state_->handler), listening);
+        // A connection that comes as the server stops would not be shut by stop(): it is let go.
+        if (state_->stopping) break;
+        state_->connections.push_back({std::thread([connected, ended, &handler, listening] {
+                                           serve_connection(*connected, handler, listening);
+                                           *ended = true;
+                                       }),
+                                       connected, ended});
     }
-    std::vector<std::thread> ended;
+    std::vector<State::Connection> left;
     {
         const std::lock_guard<std::mutex> lock(state_->connections_mutex);
-        ended.swap(state_->connections);
+        left.swap(state_->connections);
     }
-    for (std::thread& connection : ended) connection.join();
+    for (State::Connection& connection : left) connection.thread.join();
 }
 
 void HttpServer::stop() {
@@ -130,12 +186,21 @@ void HttpServer::stop() {
     beast::error_code error;
     tcp::socket wake(state_->io);
     wake.connect(tcp::endpoint(asio::ip::make_address("127.0.0.1"), port()), error);
+    // A connection kept alive waits in a read for its next request: closing its reading side
+    // ends that read, and an answer being written still goes out.
+    const std::lock_guard<std::mutex> lock(state_->connections_mutex);
+    for (State::Connection& connection : state_->connections) {
+        connection.socket->shutdown(tcp::socket::shutdown_receive, error);
+    }
 }
 
-void HttpServer::stop_on_signals() {
+void HttpServer::stop_on_signals(std::function<void()> on_stop) {
+    state_->on_stop = std::move(on_stop);
     state_->signals = std::make_unique<asio::signal_set>(state_->signal_io, SIGINT, SIGTERM);
     state_->signals->async_wait([this](const beast::error_code& error, int) {
-        if (!error) stop();
+        if (error) return;
+        if (state_->on_stop) state_->on_stop();
+        stop();
     });
     state_->signal_thread = std::thread([this] { state_->signal_io.run(); });
 }

@@ -18,11 +18,15 @@ struct HttpRequest {
     std::string method;  // "GET"
     std::string target;  // "/api/render?width=64", as sent
     std::string body;
+    // Whether the client has closed its connection, so that no one waits for the answer. Asked
+    // only on the handler's own thread, while the handler runs.
+    std::function<bool()> client_gone;
 };
 
 struct HttpResponse {
     int status = 200;
     std::string content_type = "text/plain; charset=utf-8";
+    std::string disposition;  // Content-Disposition, when not empty
     std::string body;
 };
 
@@ -50,11 +54,13 @@ public:
     // Accepts connections until stop(), each served on a thread of its own; returns once every
     // connection has ended.
     void run();
-    // From any thread, or from a signal's handler through stop_on_signals.
+    // From any thread, or from a signal's handler through stop_on_signals. Closes every open
+    // connection for reading, so that a client keeping one alive does not keep the server; a
+    // handler that runs finishes (on_stop is where to make it finish soon).
     void stop();
     // SIGINT and SIGTERM (Ctrl-C; on Windows, Ctrl-C and Ctrl-Break) stop the server while run()
-    // runs.
-    void stop_on_signals();
+    // runs, after calling on_stop.
+    void stop_on_signals(std::function<void()> on_stop = nullptr);
 
 private:
     struct State;

@@ -22,6 +22,7 @@ struct SharedProgress {
     std::atomic<long> rows{0};
     std::atomic<long long> points{0};
     std::atomic<long long> lit_points{0};
+    RenderWatch* watch = nullptr;
     // Threads that have taken their last job, counted and signalled under the mutex, so that
     // the end of the last one cannot fall between the waiter's look and its wait. Rows are not
     // counted under it: a lock taken after every row would order every thread's calls of the
@@ -85,9 +86,12 @@ void take_jobs(const Tracer& tracer, const CameraRays& rays, const RowJobs& jobs
          job = shared.next_job.fetch_add(1)) {
         const ShaderInstance& instance = jobs.node(job);
         for (int y = job; y < image.height(); y += jobs.row_step) {
+            if (shared.watch != nullptr && shared.watch->cancelled.load()) break;
             shade_row(tracer, rays, instance, y, pixel_samples, image, points, lit_points);
             shared.rows.fetch_add(1);
+            if (shared.watch != nullptr) shared.watch->rows.fetch_add(1);
         }
+        if (shared.watch != nullptr && shared.watch->cancelled.load()) break;
     }
     shared.points.fetch_add(points);
     shared.lit_points.fetch_add(lit_points);
@@ -115,10 +119,11 @@ RowJobs shared_node_jobs(const ShaderInstance& node, int height) {
 }
 
 RenderStats render_scene(const Tracer& tracer, const RowJobs& jobs, int threads, Image& image,
-                         ProgressBar& progress, int pixel_samples) {
+                         ProgressBar& progress, int pixel_samples, RenderWatch* watch) {
     const CameraRays rays(tracer.scene().camera, image.width(), image.height());
     const int count = std::max(1, std::min(threads, jobs.count));
     SharedProgress shared;
+    shared.watch = watch;
     const auto start = std::chrono::steady_clock::now();
 
     std::vector<std::thread> workers;
@@ -135,16 +140,21 @@ RenderStats render_scene(const Tracer& tracer, const RowJobs& jobs, int threads,
     }
     for (bool finished = false; !finished;) {
         progress.show(shared.rows.load());
+        if (watch != nullptr && watch->should_stop && !watch->cancelled && watch->should_stop()) {
+            watch->cancelled = true;
+        }
         std::unique_lock<std::mutex> lock(shared.mutex);
         finished = shared.changed.wait_for(lock, kProgressInterval,
                                            [&] { return shared.finished == count; });
     }
     for (std::thread& worker : workers) worker.join();
-    progress.show(image.height());
+    const bool cancelled = watch != nullptr && watch->cancelled.load();
+    if (!cancelled) progress.show(image.height());
 
     RenderStats stats;
     stats.points = shared.points.load();
     stats.lit_points = shared.lit_points.load();
+    stats.cancelled = cancelled;
     stats.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return stats;
 }

@@ -10,6 +10,8 @@
 #ifndef TMHOST_SCENE_RENDERER_H
 #define TMHOST_SCENE_RENDERER_H
 
+#include <atomic>
+#include <functional>
 #include <vector>
 
 #include "host/image/image.h"
@@ -41,13 +43,28 @@ struct RenderStats {
     long long points = 0;      // points the module shaded
     long long lit_points = 0;  // of those, the points whose pixel is not black
     double seconds = 0.0;      // wall-clock time of the shading
+    bool cancelled = false;    // stopped by its RenderWatch: the image is not whole
+};
+
+// A render as another thread sees it: the rows done so far (rows adds to; total_rows is the
+// caller's, for work of several renders), and a way to stop it. A cancelled
+// render's threads finish the row they shade and take no other; render_scene then returns with
+// `cancelled` set, its nodes still whole for the caller to give back.
+struct RenderWatch {
+    std::atomic<bool> cancelled{false};
+    std::atomic<long> rows{0};
+    std::atomic<long> total_rows{0};
+    // Asked on the render's own thread about every 100 ms while the render runs; an answer of
+    // true cancels it (a preview server asks whether its client has gone).
+    std::function<bool()> should_stop;
 };
 
 // Fills the image with at most `threads` threads, `pixel_samples` rays a pixel (1 to
 // kMostPixelSamples); the jobs' nodes must be prepared and the host's renderer set up for the
 // tracer's scene. A node shades its pixels' samples in order, so the image repeats.
 RenderStats render_scene(const Tracer& tracer, const RowJobs& jobs, int threads, Image& image,
-                         ProgressBar& progress, int pixel_samples = 1);
+                         ProgressBar& progress, int pixel_samples = 1,
+                         RenderWatch* watch = nullptr);
 
 }  // namespace tmhost
 

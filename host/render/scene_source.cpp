@@ -1,5 +1,7 @@
 #include "host/render/scene_source.h"
 
+#include <algorithm>
+
 #include "host/image/whole_file.h"
 #include "host/render/lane_seeds.h"
 #include "host/render/render_error.h"
@@ -40,6 +42,92 @@ LoadedScene load_scene(const std::optional<std::string>& path) {
     } catch (const SceneError& error) {
         throw SceneError(std::string(kBuiltinLabel) + ": " + error.what());
     }
+}
+
+namespace {
+
+std::string trimmed(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos) return "";
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// The names of "red,blue" or ["red", "blue"].
+std::vector<std::string> light_names(const std::string& text, const std::string& where) {
+    std::vector<std::string> names;
+    if (!text.empty() && text.front() == '[') {
+        const nlohmann::json list = nlohmann::json::parse(text, nullptr, false);
+        if (!list.is_array()) throw RenderError(where + ": expected names or a JSON array of them");
+        for (const nlohmann::json& name : list) {
+            if (!name.is_string()) {
+                throw RenderError(where + ": expected light names, got " + name.dump());
+            }
+            names.push_back(name.get<std::string>());
+        }
+        return names;
+    }
+    std::size_t start = 0;
+    while (start <= text.size() && !text.empty()) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        names.push_back(trimmed(text.substr(start, comma - start)));
+        start = comma + 1;
+    }
+    return names;
+}
+
+// The mode a new light list takes: the list mode the scene's "shader" object gives, else the
+// description's default (exclude, where there is none).
+ListMode new_list_mode(const Description& description, const LoadedScene& loaded) {
+    const Parameter* mode = description.find(kListModeName);
+    if (mode == nullptr) return ListMode::exclude;
+    ParameterValues written(description);
+    written.add_scene(loaded.scene.shader, loaded.label);
+    if (const ParameterValue* value = written.find(mode->id)) {
+        return value->word == 0 ? ListMode::include : ListMode::exclude;
+    }
+    const WrittenValue& fallback = mode->default_value;
+    if (fallback.kind == WrittenValue::Kind::integer && fallback.number == 0.0) {
+        return ListMode::include;
+    }
+    return ListMode::exclude;
+}
+
+}  // namespace
+
+std::vector<std::string> apply_light_assignments(const Description& description,
+                                                 LoadedScene& loaded,
+                                                 const std::vector<std::string>& assignments) {
+    std::vector<std::string> others;
+    for (const std::string& assignment : assignments) {
+        const std::size_t equals = assignment.find('=');
+        const Parameter* parameter =
+            equals == std::string::npos ? nullptr : description.find(assignment.substr(0, equals));
+        if (parameter == nullptr || parameter->type != ParameterType::light_list) {
+            others.push_back(assignment);
+            continue;
+        }
+        const std::string where = "--set " + assignment;
+        Scene& scene = loaded.scene;
+        LightList list;
+        list.mode = scene.light_list ? scene.light_list->mode : new_list_mode(description, loaded);
+        for (const std::string& name : light_names(assignment.substr(equals + 1), where)) {
+            int index = -1;
+            std::string known;
+            for (std::size_t i = 0; i < scene.lights.size(); ++i) {
+                if (scene.lights[i].name == name) index = static_cast<int>(i);
+                known += (known.empty() ? "" : ", ") + scene.lights[i].name;
+            }
+            if (index < 0) {
+                throw RenderError(where + ": the scene has no light named \"" + name + "\" (" +
+                                  (known.empty() ? "it has none" : "it has: " + known) + ")");
+            }
+            if (std::find(list.lights.begin(), list.lights.end(), index) == list.lights.end()) {
+                list.lights.push_back(index);
+            }
+        }
+        scene.light_list = std::move(list);
+    }
+    return others;
 }
 
 ParameterValues scene_parameter_values(const Description& description, const LoadedScene& loaded,

@@ -23,6 +23,15 @@ struct LoadedScene {
 // Throws SceneError naming the file, the line and column or the field.
 LoadedScene load_scene(const std::optional<std::string>& path);
 
+// --set lights=NAME,NAME (the light list parameter by any of its names; a JSON array of names
+// too, and "lights=" for none): the scene's light list names those lights instead. A scene
+// without a light list gets one in the mode its "shader" object gives the list mode, else the
+// description's default. Answers the other assignments, in order, for scene_parameter_values.
+// Throws RenderError for a light the scene does not have.
+std::vector<std::string> apply_light_assignments(const Description& description,
+                                                 LoadedScene& loaded,
+                                                 const std::vector<std::string>& assignments);
+
 // The values a shader node gets after its defaults: the scene's "shader" values, the list mode of
 // its light list, then each --set NAME=VALUE. Throws RenderError for a name the description does
 // not have, a value of the wrong type or out of range.

@@ -1,0 +1,101 @@
+#include "host/commands/serve_renders.h"
+
+#include <chrono>
+
+namespace tmhost {
+
+namespace {
+
+constexpr std::chrono::milliseconds kWaitLook(50);
+
+}  // namespace
+
+ServeRenders::Turn::Turn(ServeRenders& renders, std::string client)
+    : renders_(renders), client_(std::move(client)), watch_(std::make_shared<RenderWatch>()) {
+    const std::lock_guard<std::mutex> lock(renders_.mutex_);
+    ++renders_.active_;
+    if (renders_.stopping_) watch_->cancelled = true;
+    std::shared_ptr<RenderWatch>& current = renders_.current_[client_];
+    if (current) current->cancelled = true;
+    current = watch_;
+    // A cancelled render waiting for the slot must see it now, not at its next look.
+    renders_.slot_free_.notify_all();
+}
+
+ServeRenders::Turn::~Turn() {
+    const std::lock_guard<std::mutex> lock(renders_.mutex_);
+    --renders_.active_;
+    const auto current = renders_.current_.find(client_);
+    if (current != renders_.current_.end() && current->second == watch_) {
+        renders_.current_.erase(current);
+    }
+    if (holds_slot_) {
+        renders_.slot_busy_ = false;
+        renders_.slot_free_.notify_all();
+    }
+}
+
+bool ServeRenders::Turn::take_slot(const std::function<bool()>& gone) {
+    std::unique_lock<std::mutex> lock(renders_.mutex_);
+    for (;;) {
+        if (watch_->cancelled) return false;
+        if (!renders_.slot_busy_) break;
+        renders_.slot_free_.wait_for(lock, kWaitLook);
+        if (gone && gone()) {
+            watch_->cancelled = true;
+            return false;
+        }
+    }
+    renders_.slot_busy_ = true;
+    holds_slot_ = true;
+    return true;
+}
+
+ServeRenders::SessionLock::SessionLock(ServeRenders& renders) : renders_(renders) {
+    std::unique_lock<std::mutex> lock(renders_.mutex_);
+    renders_.slot_free_.wait(lock, [&] { return !renders_.slot_busy_; });
+    renders_.slot_busy_ = true;
+}
+
+ServeRenders::SessionLock::~SessionLock() {
+    const std::lock_guard<std::mutex> lock(renders_.mutex_);
+    renders_.slot_busy_ = false;
+    renders_.slot_free_.notify_all();
+}
+
+RenderProgress ServeRenders::progress(const std::string& client) const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const auto current = current_.find(client);
+    if (current == current_.end()) return {};
+    return {true, current->second->rows.load(), current->second->total_rows.load()};
+}
+
+void ServeRenders::cancel_all() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+    for (auto& entry : current_) entry.second->cancelled = true;
+    slot_free_.notify_all();
+}
+
+int ServeRenders::active() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return active_;
+}
+
+std::string ServeImages::add(std::shared_ptr<const Image> image) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const std::string id = std::to_string(next_++);
+    images_.emplace_back(id, std::move(image));
+    while (images_.size() > kKept) images_.pop_front();
+    return id;
+}
+
+std::shared_ptr<const Image> ServeImages::find(const std::string& id) const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& entry : images_) {
+        if (entry.first == id) return entry.second;
+    }
+    return nullptr;
+}
+
+}  // namespace tmhost

@@ -1,0 +1,96 @@
+// The renders of tonemix-host serve's clients. Every command of the server runs in one module
+// session, whose host has one renderer: one runs at a time, in the slot. A client (a page, by
+// the id it makes) has at most one render that counts: a newer one cancels the older, which
+// stops after the rows it is shading, whether it runs or still waits for the slot.
+#ifndef TMHOST_SERVE_RENDERS_H
+#define TMHOST_SERVE_RENDERS_H
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+
+#include "host/image/image.h"
+#include "host/render/scene_renderer.h"
+
+namespace tmhost {
+
+struct RenderProgress {
+    bool running = false;
+    long done = 0;   // rows
+    long total = 0;  // rows
+};
+
+class ServeRenders {
+public:
+    // A client's render from its registration to its end; cancels nothing when it ends.
+    class Turn {
+    public:
+        Turn(ServeRenders& renders, std::string client);
+        ~Turn();
+        Turn(const Turn&) = delete;
+        Turn& operator=(const Turn&) = delete;
+
+        RenderWatch& watch() { return *watch_; }
+        // Waits for the slot. False, without it, when the turn was cancelled meanwhile or `gone`
+        // answers true (asked every 50 ms).
+        bool take_slot(const std::function<bool()>& gone);
+
+    private:
+        ServeRenders& renders_;
+        std::string client_;
+        std::shared_ptr<RenderWatch> watch_;
+        bool holds_slot_ = false;
+    };
+
+    // Session work that renders nothing (a parameter list): waits for the slot, cancels nothing.
+    class SessionLock {
+    public:
+        explicit SessionLock(ServeRenders& renders);
+        ~SessionLock();
+        SessionLock(const SessionLock&) = delete;
+        SessionLock& operator=(const SessionLock&) = delete;
+
+    private:
+        ServeRenders& renders_;
+    };
+
+    RenderProgress progress(const std::string& client) const;
+    // Cancels every render and lets no new one start: the server is stopping.
+    void cancel_all();
+    // Renders running or waiting, for a check that a client's going left nothing behind.
+    int active() const;
+
+private:
+    mutable std::mutex mutex_;
+    std::condition_variable slot_free_;
+    bool slot_busy_ = false;
+    bool stopping_ = false;
+    std::map<std::string, std::shared_ptr<RenderWatch>> current_;  // by client
+    int active_ = 0;
+};
+
+// The images the server made, by id, for the page to fetch at any exposure and to download; the
+// oldest is let go past kKept.
+class ServeImages {
+public:
+    static constexpr std::size_t kKept = 64;
+
+    std::string add(std::shared_ptr<const Image> image);
+    // Null when the id is unknown or let go.
+    std::shared_ptr<const Image> find(const std::string& id) const;
+
+private:
+    mutable std::mutex mutex_;
+    std::deque<std::pair<std::string, std::shared_ptr<const Image>>> images_;
+    std::uint64_t next_ = 1;
+};
+
+}  // namespace tmhost
+
+#endif
