@@ -4,6 +4,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "render_test_support.h"
 
@@ -107,6 +108,57 @@ TEST(RenderLights, ShadowsTakeLightAwayFromAShadowedPoint) {
     // A floor point in the open, at the bottom of the image, gets the same either way.
     EXPECT_GT(off.pixel(0, on.height() - 1)[0], 0.0f);
     EXPECT_EQ(on.pixel(0, on.height() - 1)[0], off.pixel(0, on.height() - 1)[0]);
+}
+
+}  // namespace
+
+namespace {
+
+// --set lights=NAMES stands for the scene's light list, so that a preview page's light boxes have
+// a command line: the same bits as the list written in the file, in either mode.
+TEST(RenderLights, ALightListGivenBySetIsTheListTheFileWouldGive) {
+    tmhost::TemporaryFolder folder;
+    const std::string both = kAbove + ", " + kSide;
+    const std::string unlisted = write_scene(folder, "unlisted.json", scene_text(both));
+    const std::string listed =
+        write_scene(folder, "listed.json",
+                    scene_text(both, R"("light_list": { "mode": "include", "lights": ["side"] })"));
+    const std::string excluded =
+        write_scene(folder, "excluded.json",
+                    scene_text(both, R"("light_list": { "mode": "exclude", "lights": ["side"] })"));
+    const std::vector<float> only_above = pixels(render_image(folder, {excluded}));
+    ASSERT_FALSE(only_above.empty());
+
+    // A scene without a list gets one in the default mode, exclude.
+    EXPECT_EQ(pixels(render_image(folder, {unlisted, "--set", "lights=side"})), only_above);
+    // The file's mode stays; the names are replaced.
+    EXPECT_EQ(pixels(render_image(folder, {listed, "--set", "lights=above"})), only_above);
+    EXPECT_EQ(pixels(render_image(folder,
+                                  {listed, "--set", "lights=[\"side\"]", "--set", "list_mode=1"})),
+              only_above);
+    // An empty include list lets no light in.
+    const std::string none =
+        write_scene(folder, "none.json",
+                    scene_text(both, R"("light_list": { "mode": "include", "lights": [] })"));
+    EXPECT_EQ(pixels(render_image(folder, {unlisted, "--set", "lights=", "--set",
+                                           "list_mode=include only listed lights"})),
+              pixels(render_image(folder, {none})));
+
+    const tonemix_test::CommandRun unknown =
+        tonemix_test::render({unlisted, "--set", "lights=sun"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(unknown.error(),
+              "--set lights=sun: the scene has no light named \"sun\" (it has: above, side)");
+    const tonemix_test::CommandRun described =
+        tonemix_test::describe({listed, "--json", "--set", "lights=side, above"});
+    EXPECT_EQ(described.status, 0);
+    const nlohmann::json sheet =
+        nlohmann::json::parse(tonemix_test::joined(described.report.out_lines));
+    for (const nlohmann::json& parameter : sheet["parameters"]) {
+        if (parameter["short_name"] == "lights") {
+            EXPECT_EQ(parameter["value"], nlohmann::json({"side", "above"}));
+        }
+    }
 }
 
 }  // namespace
