@@ -42,8 +42,9 @@ const std::vector<Command>& commands() {
          "group alone; one line per group, exit 0 only when every group passed",
          validate_options, run_validate},
         {"serve", "[SCENE]",
-         "serve SCENE (default: the built-in scene) on a page at http://127.0.0.1:PORT/, its "
-         "parameters and its renders, until Ctrl-C",
+         "a live preview at http://127.0.0.1:PORT/ until Ctrl-C: the shader's controls, the "
+         "image refining as they change, contact sheets and the command line of what it shows; "
+         "SCENE (default: the built-in scene) first, the scenes folder's on a click",
          serve_options, run_serve},
     };
     return table;
