@@ -8,23 +8,28 @@ namespace {
 
 constexpr std::chrono::milliseconds kWaitLook(50);
 
+std::size_t image_bytes(const Image& image) {
+    return static_cast<std::size_t>(image.width()) * static_cast<std::size_t>(image.height()) * 3 *
+           sizeof(float);
+}
+
 }  // namespace
 
 ServeRenders::Turn::Turn(ServeRenders& renders, std::string client)
     : renders_(renders), client_(std::move(client)), watch_(std::make_shared<RenderWatch>()) {
     const std::lock_guard<std::mutex> lock(renders_.mutex_);
-    ++renders_.active_;
     if (renders_.stopping_) watch_->cancelled = true;
-    std::shared_ptr<RenderWatch>& current = renders_.current_[client_];
-    if (current) current->cancelled = true;
-    current = watch_;
+    if (!client_.empty()) {
+        std::shared_ptr<RenderWatch>& current = renders_.current_[client_];
+        if (current) current->cancelled = true;
+        current = watch_;
+    }
     // A cancelled render waiting for the slot must see it now, not at its next look.
     renders_.slot_free_.notify_all();
 }
 
 ServeRenders::Turn::~Turn() {
     const std::lock_guard<std::mutex> lock(renders_.mutex_);
-    --renders_.active_;
     const auto current = renders_.current_.find(client_);
     if (current != renders_.current_.end() && current->second == watch_) {
         renders_.current_.erase(current);
@@ -77,16 +82,15 @@ void ServeRenders::cancel_all() {
     slot_free_.notify_all();
 }
 
-int ServeRenders::active() const {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    return active_;
-}
-
 std::string ServeImages::add(std::shared_ptr<const Image> image) {
     const std::lock_guard<std::mutex> lock(mutex_);
     const std::string id = std::to_string(next_++);
+    bytes_ += image_bytes(*image);
     images_.emplace_back(id, std::move(image));
-    while (images_.size() > kKept) images_.pop_front();
+    while (images_.size() > 1 && (images_.size() > kKept || bytes_ > kKeptBytes)) {
+        bytes_ -= image_bytes(*images_.front().second);
+        images_.pop_front();
+    }
     return id;
 }
 

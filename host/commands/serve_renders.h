@@ -31,6 +31,8 @@ public:
     // A client's render from its registration to its end; cancels nothing when it ends.
     class Turn {
     public:
+        // An empty `client` is a client of its own: it cancels nothing, nothing cancels it, and
+        // its progress is not shown.
         Turn(ServeRenders& renders, std::string client);
         ~Turn();
         Turn(const Turn&) = delete;
@@ -63,8 +65,6 @@ public:
     RenderProgress progress(const std::string& client) const;
     // Cancels every render and lets no new one start: the server is stopping.
     void cancel_all();
-    // Renders running or waiting, for a check that a client's going left nothing behind.
-    int active() const;
 
 private:
     mutable std::mutex mutex_;
@@ -72,14 +72,14 @@ private:
     bool slot_busy_ = false;
     bool stopping_ = false;
     std::map<std::string, std::shared_ptr<RenderWatch>> current_;  // by client
-    int active_ = 0;
 };
 
 // The images the server made, by id, for the page to fetch at any exposure and to download; the
-// oldest is let go past kKept.
+// oldest are let go past kKept images or kKeptBytes of pixels (the newest is always kept).
 class ServeImages {
 public:
     static constexpr std::size_t kKept = 64;
+    static constexpr std::size_t kKeptBytes = std::size_t{256} << 20;
 
     std::string add(std::shared_ptr<const Image> image);
     // Null when the id is unknown or let go.
@@ -88,6 +88,7 @@ public:
 private:
     mutable std::mutex mutex_;
     std::deque<std::pair<std::string, std::shared_ptr<const Image>>> images_;
+    std::size_t bytes_ = 0;
     std::uint64_t next_ = 1;
 };
 
