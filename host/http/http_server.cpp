@@ -38,19 +38,20 @@ struct HttpServer::State {
     // Joins the threads of connections that have ended, so that a server running for days
     // keeps no thread of every client it had.
     void join_ended() {
-        std::vector<std::thread> ended;
+        std::vector<Connection> ended;
         {
             const std::lock_guard<std::mutex> lock(connections_mutex);
             for (auto it = connections.begin(); it != connections.end();) {
                 if (*it->ended) {
-                    ended.push_back(std::move(it->thread));
+                    ended.push_back(std::move(*it));
                     it = connections.erase(it);
                 } else {
                     ++it;
                 }
             }
         }
-        for (std::thread& thread : ended) thread.join();
+        // Joined before its socket goes: the thread's last use of the socket comes first.
+        for (Connection& connection : ended) connection.thread.join();
     }
 };
 
