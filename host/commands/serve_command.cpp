@@ -18,6 +18,7 @@
 #include "host/commands/serve_page.h"
 #include "host/commands/serve_query.h"
 #include "host/commands/serve_renders.h"
+#include "host/commands/serve_scene_file.h"
 #include "host/http/http_server.h"
 #include "host/image/image_look.h"
 #include "host/image/whole_file.h"
@@ -32,7 +33,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
-using nlohmann::ordered_json;
 
 HttpResponse text(int status, const std::string& body) {
     HttpResponse response;
@@ -280,91 +280,27 @@ private:
     }
 
     HttpResponse scene_file(const ServeQuery& query) {
-        const std::string id = scene_id(query);
-        const std::optional<std::string> path = settings_.scenes.path(id);
-        ordered_json scene;
+        const std::optional<std::string> path = settings_.scenes.path(scene_id(query));
+        const CommandOutput output = describe(query);
+        if (const auto error = error_line(output)) return text(400, *error);
+        std::string described;
+        for (const OutputLine& line : output.lines) {
+            if (line.channel == Channel::out) described += line.text + "\n";
+        }
+        HttpResponse response;
         try {
-            scene = ordered_json::parse(path ? read_file(*path) : builtin_scene_json());
+            response.body = scene_file_with_values(
+                path ? read_file(*path) : builtin_scene_json(),
+                path ? std::optional<fs::path>(fs::path(*path).parent_path()) : std::nullopt,
+                settings_.command.shared_session->description(), json::parse(described),
+                query.values("set"));
         } catch (const std::exception& error) {
             throw RenderError((path ? *path : std::string("built-in scene")) + ": " + error.what());
         }
-        const CommandOutput output = describe(query);
-        if (const auto error = error_line(output)) return text(400, *error);
-        std::string described_text;
-        for (const OutputLine& line : output.lines) {
-            if (line.channel == Channel::out) described_text += line.text + "\n";
-        }
-        const json described = json::parse(described_text);
-        write_values(scene, described, query.values("set"));
-        if (path) absolute_mesh_paths(scene, fs::path(*path).parent_path());
-        HttpResponse response;
         response.content_type = "application/json";
-        response.body = scene.dump(2) + "\n";
         const std::string name = path ? fs::path(*path).stem().string() : "builtin";
         response.disposition = "attachment; filename=\"" + name + "-tonemix.json\"";
         return response;
-    }
-
-    // The values the page set, as describe answered them in their own types, written into the
-    // scene's "shader" object under their full names (any other name of one goes), and the light
-    // list with its mode into "light_list", which governs the list mode of a scene that has one.
-    void write_values(ordered_json& scene, const json& described,
-                      const std::vector<std::string>& assignments) const {
-        const Description& description = settings_.command.shared_session->description();
-        if (!scene.contains("shader") || !scene["shader"].is_object()) {
-            scene["shader"] = ordered_json::object();
-        }
-        ordered_json& shader = scene["shader"];
-        auto drop_names_of = [&](const Parameter& parameter) {
-            for (auto it = shader.begin(); it != shader.end();) {
-                const Parameter* named = description.find(it.key());
-                it = named != nullptr && named->id == parameter.id ? shader.erase(it) : ++it;
-            }
-        };
-        auto described_value = [&](const Parameter& parameter) {
-            for (const json& row : described["parameters"]) {
-                if (row["id"] == parameter.id) return row["value"];
-            }
-            return json();
-        };
-        const Parameter* list = description.find(ParameterType::light_list);
-        const Parameter* mode = description.find("list_mode");
-        bool list_touched = false;
-        for (const std::string& assignment : assignments) {
-            const Parameter* parameter =
-                description.find(assignment.substr(0, assignment.find('=')));
-            if (parameter == nullptr) continue;
-            if (parameter == list || parameter == mode) {
-                list_touched = true;
-                continue;
-            }
-            drop_names_of(*parameter);
-            shader[parameter->name] = described_value(*parameter);
-        }
-        if (!list_touched || list == nullptr || mode == nullptr) return;
-        const json names = described_value(*list);
-        const json mode_value = described_value(*mode);
-        if (names.is_array()) {
-            drop_names_of(*mode);
-            scene["light_list"] = {{"mode", mode_value == 0 ? "include" : "exclude"},
-                                   {"lights", names}};
-        } else {
-            drop_names_of(*mode);
-            shader[mode->name] = mode_value;
-        }
-    }
-
-    // A mesh's file is found from the scene file's folder; the scene downloaded elsewhere keeps
-    // finding it when the path is absolute.
-    static void absolute_mesh_paths(ordered_json& scene, const fs::path& folder) {
-        if (!scene.contains("objects") || !scene["objects"].is_array()) return;
-        for (ordered_json& object : scene["objects"]) {
-            if (!object.is_object() || !object.contains("file") || !object["file"].is_string()) {
-                continue;
-            }
-            const fs::path file(object["file"].get<std::string>());
-            if (file.is_relative()) object["file"] = (folder / file).lexically_normal().string();
-        }
     }
 
     ServeSettings settings_;
