@@ -160,6 +160,20 @@ ModuleSession::Trust description_trust(const CommandLine& line) {
                                                   : ModuleSession::Trust::checked;
 }
 
+CommandSession::CommandSession(const std::string& module, ModuleSession::Trust trust,
+                               const CommandSettings& settings)
+    : session_(settings.shared_session) {
+    if (session_ != nullptr) return;
+    own_ = std::make_unique<ModuleSession>(module, settings.prepare_host,
+                                           ModuleSession::OnCrash::one_line);
+    own_->require_shader(trust);
+    session_ = own_.get();
+}
+
+std::vector<std::string> CommandSession::finish() {
+    return own_ ? own_->finish() : std::vector<std::string>();
+}
+
 std::string module_path(const std::optional<std::string>& given, const CommandSettings& settings) {
     return absolute_path(given.value_or(settings.default_module));
 }

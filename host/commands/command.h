@@ -122,6 +122,24 @@ ModuleSession::Trust description_trust(const CommandLine& line);
 // absolute, since the module derives its resource folder from its path.
 std::string module_path(const std::optional<std::string>& given, const CommandSettings& settings);
 
+// The module session a command runs in: one of its own, loaded from `module` with its shader
+// checked as `trust` says (a crash of the module is one line), or the settings' shared one,
+// which the command neither loads nor ends. Throws ModuleError as ModuleSession does.
+class CommandSession {
+public:
+    CommandSession(const std::string& module, ModuleSession::Trust trust,
+                   const CommandSettings& settings);
+
+    ModuleSession& get() const { return *session_; }
+    // Ends a session of the command's own: one line per thing the module left behind, as
+    // ModuleSession::finish says them; nothing for the shared one.
+    std::vector<std::string> finish();
+
+private:
+    std::unique_ptr<ModuleSession> own_;
+    ModuleSession* session_;
+};
+
 // Runs a command's body, which answers its exit code. A bad command line, scene or module
 // becomes its one error line; any other failure "<command> failed: <why>". Either way the
 // command answers EXIT_USAGE.

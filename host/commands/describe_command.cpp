@@ -115,13 +115,9 @@ int describe(const CommandArguments& arguments, const CommandSettings& settings,
         return EXIT_CLEAN;
     }
     LoadedScene loaded = load_scene(line.positional());
-    std::optional<ModuleSession> own_session;
-    if (settings.shared_session == nullptr) {
-        own_session.emplace(module_path(line.value("--module"), settings), settings.prepare_host,
-                            ModuleSession::OnCrash::one_line);
-        own_session->require_shader(description_trust(line));
-    }
-    ModuleSession& session = own_session ? *own_session : *settings.shared_session;
+    CommandSession command_session(module_path(line.value("--module"), settings),
+                                   description_trust(line), settings);
+    ModuleSession& session = command_session.get();
     const Description& description = session.description();
     const std::vector<std::string> assignments =
         apply_light_assignments(description, loaded, line.values("--set"));
@@ -153,8 +149,7 @@ int describe(const CommandArguments& arguments, const CommandSettings& settings,
             sheet.rows.push_back(std::move(row));
         }
     }
-    const std::vector<std::string> left =
-        own_session ? own_session->finish() : std::vector<std::string>();
+    const std::vector<std::string> left = command_session.finish();
     for (const std::string& warning : left) output.warning("module: " + warning);
     for (std::string& text : line.has("--json") ? sheet_json_lines(sheet) : sheet_lines(sheet)) {
         output.out(std::move(text));

@@ -31,7 +31,8 @@ int render(const CommandArguments& arguments, const CommandSettings& settings,
         return EXIT_CLEAN;
     }
     ShadingSetup setup = ShadingSetup::make(request, settings);
-    if (const auto reach = reach_warning(setup.session->description(), setup.values, setup.scene)) {
+    if (const auto reach =
+            reach_warning(setup.session().description(), setup.values, setup.scene)) {
         output.warning(*reach);
     }
     const Scene& scene = setup.scene;

@@ -194,19 +194,13 @@ ShadingSetup ShadingSetup::make(const ShadingRequest& request, const CommandSett
     LoadedScene loaded = requested_scene(request);
     ImageOutput image_file(request.output, request.format, settings.stdout_is_terminal,
                            request.look);
-    std::unique_ptr<ModuleSession> own_session;
-    if (settings.shared_session == nullptr) {
-        own_session = std::make_unique<ModuleSession>(request.module, settings.prepare_host,
-                                                      ModuleSession::OnCrash::one_line);
-        own_session->require_shader(request.trust);
-    }
-    ModuleSession* session = own_session ? own_session.get() : settings.shared_session;
+    CommandSession command_session(request.module, request.trust, settings);
+    const Description& description = command_session.get().description();
     const std::vector<std::string> assignments =
-        apply_light_assignments(session->description(), loaded, request.assignments);
+        apply_light_assignments(description, loaded, request.assignments);
     auto lights = std::make_unique<SceneLights>(loaded.scene);
-    ParameterValues values =
-        scene_parameter_values(session->description(), loaded, *lights, assignments);
-    const long long samples = samples_per_point(session->description(), values);
+    ParameterValues values = scene_parameter_values(description, loaded, *lights, assignments);
+    const long long samples = samples_per_point(description, values);
     check_work(samples,
                samples * request.pixel_samples * static_cast<long long>(loaded.scene.width) *
                    loaded.scene.height,
@@ -216,19 +210,18 @@ ShadingSetup ShadingSetup::make(const ShadingRequest& request, const CommandSett
                         ? ", " + std::to_string(request.pixel_samples) + " pixel samples"
                         : std::string()),
                request.allow_long);
-    return ShadingSetup(std::move(loaded), std::move(image_file), std::move(own_session), *session,
+    return ShadingSetup(std::move(loaded), std::move(image_file), std::move(command_session),
                         std::move(lights), std::move(values), settings);
 }
 
 ShadingSetup::ShadingSetup(LoadedScene loaded_scene, ImageOutput output,
-                           std::unique_ptr<ModuleSession> own_session,
-                           ModuleSession& module_session, std::unique_ptr<SceneLights> scene_lights,
-                           ParameterValues scene_values, const CommandSettings& settings)
+                           CommandSession command_session,
+                           std::unique_ptr<SceneLights> scene_lights, ParameterValues scene_values,
+                           const CommandSettings& settings)
     : loaded(std::move(loaded_scene)),
       scene(loaded.scene),
       image_file(std::move(output)),
-      own_session_(std::move(own_session)),
-      session(&module_session),
+      command_session_(std::move(command_session)),
       lights(std::move(scene_lights)),
       values(std::move(scene_values)),
       watch_(settings.watch),
@@ -238,8 +231,7 @@ ShadingSetup::ShadingSetup(LoadedScene loaded_scene, ImageOutput output,
 
 int ShadingSetup::finish(const Image& image, const RenderStats& stats, const std::string& summary,
                          CommandOutput& output) {
-    const std::vector<std::string> left =
-        own_session_ ? own_session_->finish() : std::vector<std::string>();
+    const std::vector<std::string> left = command_session_.finish();
     image_file.write(image, output);
     if (keep_image_) output.image = std::make_shared<const Image>(image);
     for (const std::string& text : left) output.warning("module: " + text);
@@ -255,7 +247,7 @@ int ShadingSetup::finish(const Image& image, const RenderStats& stats, const std
 RenderStats ShadingSetup::shade(const ParameterValues& node_values, const ShadingRequest& request,
                                 Image& image, ProgressBar& progress, long long work_before,
                                 long long row_cost) {
-    StandInHost& host = session->host();
+    StandInHost& host = session().host();
     // Millions of host calls from several threads: the journal would grow without bound.
     host.journal().set_enabled(false);
     // Detached however the shading ends, so that the host never keeps a renderer that is gone.
@@ -267,23 +259,23 @@ RenderStats ShadingSetup::shade(const ParameterValues& node_values, const Shadin
     std::vector<std::unique_ptr<ShaderInstance>> instances;
     RowJobs jobs;
     if (request.shared_node) {
-        instances.push_back(prepared_node(*session, node_values, *lights, std::nullopt));
+        instances.push_back(prepared_node(session(), node_values, *lights, std::nullopt));
         jobs = shared_node_jobs(*instances.front(), scene.height);
     } else {
         // Lanes without a row would shade nothing; the seed of a lane is its index's, so
         // leaving them out changes no other lane.
         std::vector<const ShaderInstance*> nodes;
         for (int lane = 0; lane < std::min(request.lanes, scene.height); ++lane) {
-            instances.push_back(prepared_node(*session, node_values, *lights, lane));
+            instances.push_back(prepared_node(session(), node_values, *lights, lane));
             nodes.push_back(instances.back().get());
         }
         jobs = lane_jobs(std::move(nodes), request.lanes);
     }
     progress.count_from(work_before, row_cost);
-    session->set_crash_phase("shading");
+    session().set_crash_phase("shading");
     const RenderStats stats = render_scene(tracer_, jobs, request.threads, image, progress,
                                            request.pixel_samples, watch_);
-    session->set_crash_phase("running");
+    session().set_crash_phase("running");
     return stats;
 }
 

@@ -87,12 +87,11 @@ public:
     const ImageOutput image_file;
 
 private:
-    // The command's own session, or none when it runs in the settings' shared one.
-    std::unique_ptr<ModuleSession> own_session_;
+    CommandSession command_session_;
 
 public:
-    // Each stays where it was made: the module keeps pointers into both.
-    ModuleSession* const session;
+    ModuleSession& session() const { return command_session_.get(); }
+    // Stays where it was made: the module keeps pointers into it.
     const std::unique_ptr<SceneLights> lights;
     const ParameterValues values;
 
@@ -114,8 +113,7 @@ public:
                CommandOutput& output);
 
 private:
-    ShadingSetup(LoadedScene loaded_scene, ImageOutput output,
-                 std::unique_ptr<ModuleSession> own_session, ModuleSession& module_session,
+    ShadingSetup(LoadedScene loaded_scene, ImageOutput output, CommandSession command_session,
                  std::unique_ptr<SceneLights> scene_lights, ParameterValues scene_values,
                  const CommandSettings& settings);
 

@@ -156,7 +156,8 @@ int sheet(const CommandArguments& arguments, const CommandSettings& settings,
         return EXIT_CLEAN;
     }
     ShadingSetup setup = ShadingSetup::make(request, settings);
-    if (const auto reach = reach_warning(setup.session->description(), setup.values, setup.scene)) {
+    if (const auto reach =
+            reach_warning(setup.session().description(), setup.values, setup.scene)) {
         output.warning(*reach);
     }
     const Scene& scene = setup.scene;
@@ -186,7 +187,7 @@ int sheet(const CommandArguments& arguments, const CommandSettings& settings,
             ParameterValues values = shared;
             values.set(axes[0].values[static_cast<std::size_t>(column)]);
             if (axes.size() > 1) values.set(axes[1].values[static_cast<std::size_t>(row)]);
-            const long long samples = samples_per_point(setup.session->description(), values);
+            const long long samples = samples_per_point(setup.session().description(), values);
             tile_samples.push_back(samples * request.pixel_samples);
             most_samples = std::max(most_samples, samples);
             sample_points += samples * request.pixel_samples * static_cast<long long>(scene.width) *
