@@ -31,7 +31,8 @@ struct CommandSettings {
     ModuleSession::PrepareHost prepare_host = nullptr;
     // tonemix-host serve runs its commands in one module session, started once with its shader
     // checked (null: a command loads the module itself and ends it), watches their renders, and
-    // takes the image a render or sheet makes (CommandOutput::image) to encode it as it is asked.
+    // takes the image a render or sheet makes (CommandOutput::image) instead of having it
+    // written, to encode it as it is asked.
     ModuleSession* shared_session = nullptr;
     RenderWatch* watch = nullptr;
     bool keep_image = false;
@@ -55,7 +56,7 @@ struct CommandOutput {
     // A result that is written to stdout whole, before any line (an image for "-o -"); a command
     // that sets it puts no line on Channel::out.
     std::string standard_output_bytes;
-    // With CommandSettings::keep_image: the image the command made, as it was written.
+    // With CommandSettings::keep_image: the image the command made, in place of its output.
     std::shared_ptr<const Image> image;
 
     // Each is one line: control bytes in the text are escaped.

@@ -232,8 +232,11 @@ ShadingSetup::ShadingSetup(LoadedScene loaded_scene, ImageOutput output,
 int ShadingSetup::finish(const Image& image, const RenderStats& stats, const std::string& summary,
                          CommandOutput& output) {
     const std::vector<std::string> left = command_session_.finish();
-    image_file.write(image, output);
-    if (keep_image_) output.image = std::make_shared<const Image>(image);
+    if (keep_image_) {
+        output.image = std::make_shared<const Image>(image);
+    } else {
+        image_file.write(image, output);
+    }
     for (const std::string& text : left) output.warning("module: " + text);
     warn_if_unlit(stats, output);
     if (image_file.to_standard_output()) {

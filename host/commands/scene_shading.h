@@ -106,9 +106,10 @@ public:
         if (watch_ != nullptr) watch_->total_rows = rows;
     }
 
-    // Ends the module's life (unless the session is shared), then writes the image and reports:
-    // what the module left behind, the warnings of an unlit image and the summary (on stderr when
-    // the image took stdout). Answers the command's exit code.
+    // Ends the module's life (unless the session is shared), then writes the image (or hands it
+    // over, with CommandSettings::keep_image) and reports: what the module left behind, the
+    // warnings of an unlit image and the summary (on stderr when the image took stdout). Answers
+    // the command's exit code.
     int finish(const Image& image, const RenderStats& stats, const std::string& summary,
                CommandOutput& output);
 

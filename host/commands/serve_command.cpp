@@ -226,7 +226,7 @@ private:
         if (settings_.threads) {
             full.insert(full.end(), {"--threads", std::to_string(*settings_.threads)});
         }
-        // The image is kept as it is, not written: the pfm to "standard output" is let go.
+        // The image is handed over, not written; "-o -" names an output that needs no file.
         full.insert(full.end(), {"-o", "-", "--format", "pfm"});
         CommandSettings settings = settings_.command;
         settings.watch = &watch;
