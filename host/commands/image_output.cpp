@@ -1,6 +1,7 @@
 #include "host/commands/image_output.h"
 
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -11,6 +12,15 @@
 #include "host/render/render_error.h"
 
 namespace tmhost {
+
+double exposure_value(const std::string& text, const std::string& name) {
+    char* end = nullptr;
+    const double ev = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || !(ev >= -kMostExposure && ev <= kMostExposure)) {
+        throw RenderError(name + ": expected a number from -20 to 20, got '" + text + "'");
+    }
+    return ev;
+}
 
 namespace {
 

@@ -24,6 +24,10 @@ struct ImageLook {
     ToneMap tone_map = ToneMap::clamp;
 };
 
+// An exposure as text (--exposure's value, or a page's): a plain decimal number within
+// +-kMostExposure. Throws RenderError "<name>: expected a number from -20 to 20, got '<text>'".
+double exposure_value(const std::string& text, const std::string& name);
+
 class ImageOutput {
 public:
     // `format` is "png", "pfm" or "exr" in any letter case, or none to take the extension's.

@@ -34,16 +34,6 @@ std::unique_ptr<ShaderInstance> prepared_node(ModuleSession& session, const Para
     return instance;
 }
 
-// --exposure's value: a plain decimal number within the limits.
-double exposure_value(const std::string& text) {
-    char* end = nullptr;
-    const double ev = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || !(ev >= -kMostExposure && ev <= kMostExposure)) {
-        throw RenderError("--exposure: expected a number from -20 to 20, got '" + text + "'");
-    }
-    return ev;
-}
-
 }  // namespace
 
 std::vector<OptionRule> shading_options(const char* output_values) {
@@ -100,7 +90,7 @@ ShadingRequest shading_request(const CommandLine& line, const CommandSettings& s
     if (request.output.empty()) throw RenderError("--output: expected a file name");
     request.format = line.value("--format");
     if (const std::optional<std::string> ev = line.value("--exposure")) {
-        request.look.exposure = exposure_value(*ev);
+        request.look.exposure = exposure_value(*ev, "--exposure");
     }
     if (const std::optional<std::string> name = line.value("--tonemap")) {
         const std::optional<ToneMap> map = tone_map_named(*name);

@@ -2,7 +2,6 @@
 // once and runs the commands themselves (describe, render, sheet) in that one session for each
 // request, so that the page's image and the command line's are one, bit for bit.
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -20,7 +19,6 @@
 #include "host/commands/serve_renders.h"
 #include "host/commands/serve_scene_file.h"
 #include "host/http/http_server.h"
-#include "host/image/image_look.h"
 #include "host/image/whole_file.h"
 #include "host/render/render_error.h"
 #include "host/render/scene_source.h"
@@ -258,14 +256,8 @@ private:
         }
         ImageLook look;
         if (const auto exposure = query.value("exposure")) {
-            char* end = nullptr;
-            const double ev = std::strtod(exposure->c_str(), &end);
-            if (exposure->empty() || *end != '\0' ||
-                !(ev >= -kMostExposure && ev <= kMostExposure)) {
-                throw RenderError("exposure: expected a number from -20 to 20, got '" + *exposure +
-                                  "'");
-            }
             // 0 is no exposure at all: a float image keeps its values bit for bit.
+            const double ev = exposure_value(*exposure, "exposure");
             if (ev != 0.0) look.exposure = ev;
         }
         CommandOutput encoded;
