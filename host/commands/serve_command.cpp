@@ -63,7 +63,7 @@ std::vector<std::string> warning_lines(const CommandOutput& output) {
 }
 
 // What a page asks of the server that the command line would say with options.
-const std::vector<std::string> kShadingNames = {"client", "scene",         "width",
+const std::vector<std::string> kShadingNames = {"client", "order",         "scene", "width",
                                                 "height", "pixel-samples", "set"};
 
 struct ServeSettings {
@@ -216,7 +216,7 @@ private:
                        CommandOutput (*run)(const CommandArguments&, const CommandSettings&),
                        const CommandArguments& arguments, const ServeQuery& query,
                        const HttpRequest& request) {
-        ServeRenders::Turn turn(renders_, query.value("client").value_or(""));
+        ServeRenders::Turn turn(renders_, query.value("client").value_or(""), query.count("order"));
         RenderWatch& watch = turn.watch();
         watch.should_stop = request.client_gone;
         if (!turn.take_slot(request.client_gone)) return text(409, "cancelled");

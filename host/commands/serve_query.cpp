@@ -1,6 +1,7 @@
 #include "host/commands/serve_query.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "host/render/render_error.h"
 
@@ -70,6 +71,19 @@ std::vector<std::string> ServeQuery::values(const std::string& name) const {
         if (pair.first == name) found.push_back(pair.second);
     }
     return found;
+}
+
+std::optional<std::uint64_t> ServeQuery::count(const std::string& name) const {
+    const std::optional<std::string> text = value(name);
+    if (!text) return std::nullopt;
+    std::uint64_t number = 0;
+    const char* const end = text->data() + text->size();
+    const auto read = std::from_chars(text->data(), end, number);
+    if (text->empty() || (*text)[0] < '0' || (*text)[0] > '9' || read.ec != std::errc() ||
+        read.ptr != end) {
+        throw RenderError(name + "=" + *text + ": not a whole number 0 or more");
+    }
+    return number;
 }
 
 std::pair<std::string, std::string> split_target(const std::string& target) {

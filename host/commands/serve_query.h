@@ -3,6 +3,7 @@
 #ifndef TMHOST_SERVE_QUERY_H
 #define TMHOST_SERVE_QUERY_H
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
@@ -20,6 +21,9 @@ public:
     std::optional<std::string> value(const std::string& name) const;
     // Every value of the name, in order.
     std::vector<std::string> values(const std::string& name) const;
+    // The last value of the name as a whole number 0 or more, or none; throws RenderError for
+    // any other text.
+    std::optional<std::uint64_t> count(const std::string& name) const;
 
 private:
     std::vector<std::pair<std::string, std::string>> pairs_;

@@ -15,11 +15,16 @@ std::size_t image_bytes(const Image& image) {
 
 }  // namespace
 
-ServeRenders::Turn::Turn(ServeRenders& renders, std::string client)
+ServeRenders::Turn::Turn(ServeRenders& renders, std::string client,
+                         std::optional<std::uint64_t> order)
     : renders_(renders), client_(std::move(client)), watch_(std::make_shared<RenderWatch>()) {
     const std::lock_guard<std::mutex> lock(renders_.mutex_);
     if (renders_.stopping_) watch_->cancelled = true;
-    if (!client_.empty()) {
+    if (!client_.empty() && order && !renders_.newest(client_, *order)) {
+        // Overtaken on the way: the client's newer request must not be cancelled by it.
+        watch_->cancelled = true;
+        client_.clear();
+    } else if (!client_.empty()) {
         std::shared_ptr<RenderWatch>& current = renders_.current_[client_];
         if (current) current->cancelled = true;
         current = watch_;
@@ -66,6 +71,25 @@ ServeRenders::SessionLock::~SessionLock() {
     const std::lock_guard<std::mutex> lock(renders_.mutex_);
     renders_.slot_busy_ = false;
     renders_.slot_free_.notify_all();
+}
+
+bool ServeRenders::newest(const std::string& client, std::uint64_t order) {
+    const auto known = highest_order_.find(client);
+    if (known != highest_order_.end()) {
+        if (order < known->second) return false;
+        known->second = order;
+        return true;
+    }
+    if (highest_order_.size() >= kRememberedClients) {
+        for (auto entry = highest_order_.begin(); entry != highest_order_.end(); ++entry) {
+            if (current_.count(entry->first) == 0) {
+                highest_order_.erase(entry);
+                break;
+            }
+        }
+    }
+    highest_order_.emplace(client, order);
+    return true;
 }
 
 RenderProgress ServeRenders::progress(const std::string& client) const {

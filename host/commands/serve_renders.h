@@ -2,6 +2,10 @@
 // session, whose host has one renderer: one runs at a time, in the slot. A client (a page, by
 // the id it makes) has at most one render that counts: a newer one cancels the older, which
 // stops after the rows it is shading, whether it runs or still waits for the slot.
+//
+// "Newer" is the client's own order when it numbers its requests: a page's requests travel on
+// several connections, and one sent before another may reach the server after it. A request
+// whose number is below the highest the client has sent is refused and cancels nothing.
 #ifndef TMHOST_SERVE_RENDERS_H
 #define TMHOST_SERVE_RENDERS_H
 
@@ -12,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -32,8 +37,9 @@ public:
     class Turn {
     public:
         // An empty `client` is a client of its own: it cancels nothing, nothing cancels it, and
-        // its progress is not shown.
-        Turn(ServeRenders& renders, std::string client);
+        // its progress is not shown. Without `order` the turn is the client's newest.
+        Turn(ServeRenders& renders, std::string client,
+             std::optional<std::uint64_t> order = std::nullopt);
         ~Turn();
         Turn(const Turn&) = delete;
         Turn& operator=(const Turn&) = delete;
@@ -66,12 +72,20 @@ public:
     // Cancels every render and lets no new one start: the server is stopping.
     void cancel_all();
 
+    // The clients whose highest order is remembered, at most; a client without a render is
+    // forgotten first. A page makes one client per load.
+    static constexpr std::size_t kRememberedClients = 4096;
+
 private:
+    // Records `order` as the client's highest; false when it is below the highest.
+    bool newest(const std::string& client, std::uint64_t order);
+
     mutable std::mutex mutex_;
     std::condition_variable slot_free_;
     bool slot_busy_ = false;
     bool stopping_ = false;
     std::map<std::string, std::shared_ptr<RenderWatch>> current_;  // by client
+    std::map<std::string, std::uint64_t> highest_order_;           // by client
 };
 
 // The images the server made, by id, for the page to fetch at any exposure and to download; the

@@ -342,6 +342,33 @@ TEST_F(ServeTest, ANewerRenderOfAClientCancelsTheOlder) {
     EXPECT_EQ(errors(), "");
 }
 
+// A page's requests travel on several connections: one it sent earlier may arrive later, and
+// must then neither run nor cancel the newer one.
+TEST_F(ServeTest, AnOvertakenRequestOfAClientIsRefusedAndCancelsNothing) {
+    start();
+    Reply running_render;
+    std::thread first(
+        [&] { running_render = get(port_, std::string(kLongRender) + "&client=a&order=7"); });
+    ASSERT_TRUE(eventually([&] { return rows_done("a") > 0; }));
+    const Reply overtaken = get(port_, "/api/render?client=a&order=6&width=8");
+    EXPECT_EQ(overtaken.status, 409);
+    EXPECT_TRUE(running("a"));
+    // The same order again is no older, and replaces the render.
+    EXPECT_EQ(get_json(port_, "/api/render?client=a&order=7&width=8")["width"], 8);
+    first.join();
+    EXPECT_EQ(running_render.status, 409);
+    EXPECT_EQ(get(port_, "/api/render?client=a&order=3&width=8").status, 409);
+    // Another client's order is its own.
+    EXPECT_EQ(get_json(port_, "/api/render?client=b&order=1&width=8")["width"], 8);
+    for (const std::string bad : {"-1", "x", "", "1.5", "99999999999999999999999"}) {
+        const Reply refused = get(port_, "/api/render?client=c&width=8&order=" + bad);
+        EXPECT_EQ(refused.status, 400) << bad;
+        EXPECT_EQ(refused.body, "order=" + bad + ": not a whole number 0 or more\n");
+    }
+    EXPECT_EQ(stop(), 0);
+    EXPECT_EQ(errors(), "");
+}
+
 // The render stops once its client has gone, gives its nodes back, and the module ends with
 // nothing left behind: serve reports anything left as "module: ..." and exit 1.
 TEST_F(ServeTest, AClientThatGoesAwayMidRenderLeavesNothingBehind) {
