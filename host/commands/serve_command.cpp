@@ -156,24 +156,27 @@ private:
         return arguments;
     }
 
-    // describe --json with the query's values, in the shared session.
-    CommandOutput describe(const ServeQuery& query) {
+    // What describe --json prints with the query's values, run in the shared session. Throws
+    // RenderError with describe's error line.
+    std::string described(const ServeQuery& query) {
         CommandArguments arguments = scene_arguments(query);
         arguments.push_back("--json");
         const CommandArguments sets = set_arguments(query);
         arguments.insert(arguments.end(), sets.begin(), sets.end());
         const ServeRenders::SessionLock lock(renders_);
-        return run_describe(arguments, settings_.command);
+        const CommandOutput output = run_describe(arguments, settings_.command);
+        if (const auto error = error_line(output)) throw RenderError(*error);
+        std::string printed;
+        for (const OutputLine& line : output.lines) {
+            if (line.channel == Channel::out) printed += line.text + "\n";
+        }
+        return printed;
     }
 
     HttpResponse parameters(const ServeQuery& query) {
-        const CommandOutput output = describe(query);
-        if (const auto error = error_line(output)) return text(400, *error);
         HttpResponse response;
         response.content_type = "application/json";
-        for (const OutputLine& line : output.lines) {
-            if (line.channel == Channel::out) response.body += line.text + "\n";
-        }
+        response.body = described(query);
         return response;
     }
 
@@ -273,18 +276,13 @@ private:
 
     HttpResponse scene_file(const ServeQuery& query) {
         const std::optional<std::string> path = settings_.scenes.path(scene_id(query));
-        const CommandOutput output = describe(query);
-        if (const auto error = error_line(output)) return text(400, *error);
-        std::string described;
-        for (const OutputLine& line : output.lines) {
-            if (line.channel == Channel::out) described += line.text + "\n";
-        }
+        const std::string values = described(query);
         HttpResponse response;
         try {
             response.body = scene_file_with_values(
                 path ? read_file(*path) : builtin_scene_json(),
                 path ? std::optional<fs::path>(fs::path(*path).parent_path()) : std::nullopt,
-                settings_.command.shared_session->description(), json::parse(described),
+                settings_.command.shared_session->description(), json::parse(values),
                 query.values("set"));
         } catch (const std::exception& error) {
             throw RenderError((path ? *path : std::string("built-in scene")) + ": " + error.what());
