@@ -331,13 +331,12 @@ int serve(const CommandArguments& arguments, const CommandSettings& settings,
     if (first) load_scene(first);  // a bad scene is one line now, not a 400 on every request
     ScenesFolder scenes(scenes_folder(line), first);
 
-    ModuleSession session(module_path(line.value("--module"), settings), settings.prepare_host,
-                          ModuleSession::OnCrash::one_line);
-    session.require_shader(description_trust(line));
+    CommandSession session(module_path(line.value("--module"), settings), description_trust(line),
+                           settings);
     ServeSettings served_settings{std::move(scenes), threads, line.value("--module"), settings};
     served_settings.command.show_progress = false;
     served_settings.command.stdout_is_terminal = false;
-    served_settings.command.shared_session = &session;
+    served_settings.command.shared_session = &session.get();
     Served served(std::move(served_settings));
     try {
         HttpServer server(static_cast<std::uint16_t>(port),
