@@ -35,14 +35,15 @@ struct HttpServer::State {
     std::mutex connections_mutex;
     std::vector<Connection> connections;
 
-    // Joins the threads of connections that have ended, so that a server running for days
-    // keeps no thread of every client it had.
-    void join_ended() {
+    // Joins the threads of the connections that have ended, or of all of them (waiting for
+    // them to end); called at every accept, so that a server running for days keeps no thread
+    // of every client it had.
+    void join_connections(bool all) {
         std::vector<Connection> ended;
         {
             const std::lock_guard<std::mutex> lock(connections_mutex);
             for (auto it = connections.begin(); it != connections.end();) {
-                if (*it->ended) {
+                if (all || *it->ended) {
                     ended.push_back(std::move(*it));
                     it = connections.erase(it);
                 } else {
@@ -51,7 +52,9 @@ struct HttpServer::State {
             }
         }
         // Joined before its socket goes: the thread's last use of the socket comes first.
-        for (Connection& connection : ended) connection.thread.join();
+        for (Connection& connection : ended) {
+            if (connection.thread.joinable()) connection.thread.join();
+        }
     }
 };
 
@@ -139,14 +142,7 @@ HttpServer::~HttpServer() {
     stop();
     state_->signal_io.stop();
     if (state_->signal_thread.joinable()) state_->signal_thread.join();
-    std::vector<State::Connection> left;
-    {
-        const std::lock_guard<std::mutex> lock(state_->connections_mutex);
-        left.swap(state_->connections);
-    }
-    for (State::Connection& connection : left) {
-        if (connection.thread.joinable()) connection.thread.join();
-    }
+    state_->join_connections(true);
 }
 
 std::uint16_t HttpServer::port() const { return state_->acceptor.local_endpoint().port(); }
@@ -158,7 +154,7 @@ void HttpServer::run() {
         tcp::socket socket(state_->io);
         state_->acceptor.accept(socket, error);
         if (state_->stopping) break;
-        state_->join_ended();
+        state_->join_connections(false);
         if (error) continue;
         auto connected = std::make_shared<tcp::socket>(std::move(socket));
         auto ended = std::make_shared<std::atomic<bool>>(false);
@@ -172,12 +168,7 @@ void HttpServer::run() {
                                        }),
                                        connected, ended});
     }
-    std::vector<State::Connection> left;
-    {
-        const std::lock_guard<std::mutex> lock(state_->connections_mutex);
-        left.swap(state_->connections);
-    }
-    for (State::Connection& connection : left) connection.thread.join();
+    state_->join_connections(true);
 }
 
 void HttpServer::stop() {
