@@ -1,5 +1,7 @@
 #include "host/commands/serve_scene_file.h"
 
+#include "host/render/scene_source.h"
+
 namespace tmhost {
 
 namespace {
@@ -27,7 +29,7 @@ void write_values(ordered_json& scene, const Description& description, const jso
         return json();
     };
     const Parameter* list = description.find(ParameterType::light_list);
-    const Parameter* mode = description.find("list_mode");
+    const Parameter* mode = description.find(kListModeName);
     bool list_touched = false;
     for (const std::string& assignment : assignments) {
         const Parameter* parameter = description.find(assignment.substr(0, assignment.find('=')));

@@ -17,7 +17,6 @@ namespace {
 constexpr const char* kBuiltinLabel = "built-in scene";
 constexpr const char* kStandardInputName = "-";
 constexpr const char* kStandardInputLabel = "standard input";
-constexpr const char* kListModeName = "TONEMIX_LIST_MODE";
 constexpr const char* kSeedName = "TONEMIX_SEED";
 
 }  // namespace

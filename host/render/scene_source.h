@@ -13,6 +13,9 @@
 
 namespace tmhost {
 
+// The name of the parameter that a scene's light list sets the mode of.
+constexpr const char* kListModeName = "TONEMIX_LIST_MODE";
+
 struct LoadedScene {
     Scene scene;
     std::string label;  // the file's path, or "built-in scene"; starts messages about it
