@@ -382,6 +382,30 @@ async function main() {
           firstDifference(exposedShown, exposedWritten));
     passed('at exposure 1.5 the image shown is the Reproduce line\'s, with no new render');
 
+    // A re-encode at a new exposure that comes back after a newer render has been shown must not
+    // replace it: its answer is held back until the render at 120 wide is on screen.
+    let held = null;
+    let heldRequest = null;
+    const heldEnded = new Promise((resolve) => {
+      const ended = (request) => { if (request === heldRequest) resolve(); };
+      page.on('requestfinished', ended);
+      page.on('requestfailed', ended);
+    });
+    await page.route((url) => !held && url.pathname === '/api/image' && url.searchParams.get('exposure') === '2',
+                     (route) => { held = route; heldRequest = route.request(); });
+    await enter('#exposure', '2');
+    await page.waitForFunction(() => document.body.dataset.state === 'rendering', null, { polling: 20 });
+    await enter('#width', '120');
+    await waitDone('the image at 120 wide');
+    check(held, 'the page asked for no image at exposure 2');
+    await held.continue().catch(() => {});
+    await heldEnded;
+    await page.waitForTimeout(300);
+    const latest = pngSize(await shownImage());
+    check(latest && latest.width === 120,
+          `a re-encode that came late replaced the newer render: ${latest ? latest.width : 'no'} wide is shown`);
+    passed('an exposure\'s image that comes after a newer render does not replace it');
+
     const renders = await page.evaluate(() => window.__renders);
     check(renders.most === 1, `the page had ${renders.most} renders in flight at once`);
     passed(`never more than one render in flight (${renders.started} started)`);
