@@ -5,6 +5,7 @@
 #define TMHOST_COMMAND_H
 
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "host/commands/command_line.h"
 #include "host/image/image.h"
 #include "host/loading/module_session.h"
+#include "host/render/prepared_scene.h"
 #include "host/render/scene_renderer.h"
 
 namespace tmhost {
@@ -36,6 +38,10 @@ struct CommandSettings {
     ModuleSession* shared_session = nullptr;
     RenderWatch* watch = nullptr;
     bool keep_image = false;
+    // The scenes serve keeps: a command takes its scene from there instead of reading it.
+    SceneCache* scenes = nullptr;
+    // Held by a render while it makes and frees its nodes (ShadeSettings::host_work).
+    std::mutex* host_work = nullptr;
 };
 
 enum class Channel {

@@ -107,22 +107,15 @@ nlohmann::json value_json(const Parameter& parameter, const Container& container
     }
 }
 
-int describe(const CommandArguments& arguments, const CommandSettings& settings,
-             CommandOutput& output) {
-    const CommandLine line(arguments, describe_options(), "scene file");
-    if (line.has("--help")) {
-        for (std::string& text : usage_lines("describe")) output.out(std::move(text));
-        return EXIT_CLEAN;
-    }
-    LoadedScene loaded = load_scene(line.positional());
-    CommandSession command_session(module_path(line.value("--module"), settings),
-                                   description_trust(line), settings);
-    ModuleSession& session = command_session.get();
+}  // namespace
+
+Sheet described_sheet(ModuleSession& session, LoadedScene loaded, bool from_file,
+                      const std::vector<std::string>& assignments, CommandOutput& output) {
     const Description& description = session.description();
-    const std::vector<std::string> assignments =
-        apply_light_assignments(description, loaded, line.values("--set"));
+    const std::vector<std::string> others =
+        apply_light_assignments(description, loaded, assignments);
     SceneLights lights(loaded.scene);
-    const ParameterValues values = scene_parameter_values(description, loaded, lights, assignments);
+    const ParameterValues values = scene_parameter_values(description, loaded, lights, others);
     if (const auto reach = reach_warning(description, values, loaded.scene)) {
         output.warning(*reach);
     }
@@ -130,25 +123,41 @@ int describe(const CommandArguments& arguments, const CommandSettings& settings,
     Sheet sheet;
     sheet.shader = kTonemixShaderId;
     sheet.description = description.name();
-    sheet.values_of = line.positional() ? "the scene " + loaded.label : "the " + loaded.label;
-    {
-        ShaderInstance instance(session.shader(), session.host().containers());
-        instance.init_defaults();
-        apply_scene_values(description, values, lights, instance.container());
-        for (const Parameter& parameter : description.parameters()) {
-            DescriptionIdHandle id =
-                session.host().description_library().description_id(parameter.id);
-            SheetRow row;
-            row.parameter = &parameter;
-            row.default_text = default_text(parameter);
-            row.value_text = value_text(parameter, instance.container(), loaded.scene);
-            row.value = value_json(parameter, instance.container(), loaded.scene);
-            row.range_text = range_text(parameter);
-            row.enabled = session.shader().is_parameter_enabled(instance.node(),
-                                                                instance.host_node(), id) != 0;
-            sheet.rows.push_back(std::move(row));
-        }
+    sheet.values_of = from_file ? "the scene " + loaded.label : "the " + loaded.label;
+    ShaderInstance instance(session.shader(), session.host().containers());
+    instance.init_defaults();
+    apply_scene_values(description, values, lights, instance.container());
+    for (const Parameter& parameter : description.parameters()) {
+        DescriptionIdHandle id = session.host().description_library().description_id(parameter.id);
+        SheetRow row;
+        row.parameter = &parameter;
+        row.default_text = default_text(parameter);
+        row.value_text = value_text(parameter, instance.container(), loaded.scene);
+        row.value = value_json(parameter, instance.container(), loaded.scene);
+        row.range_text = range_text(parameter);
+        row.enabled =
+            session.shader().is_parameter_enabled(instance.node(), instance.host_node(), id) != 0;
+        sheet.rows.push_back(std::move(row));
     }
+    return sheet;
+}
+
+namespace {
+
+int describe(const CommandArguments& arguments, const CommandSettings& settings,
+             CommandOutput& output) {
+    const CommandLine line(arguments, describe_options(), "scene file");
+    if (line.has("--help")) {
+        for (std::string& text : usage_lines("describe")) output.out(std::move(text));
+        return EXIT_CLEAN;
+    }
+    // The scene before the module: a bad scene is said without loading anything.
+    LoadedScene loaded = load_scene(line.positional());
+    CommandSession command_session(module_path(line.value("--module"), settings),
+                                   description_trust(line), settings);
+    const Sheet sheet = described_sheet(command_session.get(), std::move(loaded),
+                                        line.positional().has_value(), line.values("--set"),
+                                        output);
     const std::vector<std::string> left = command_session.finish();
     for (const std::string& warning : left) output.warning("module: " + warning);
     for (std::string& text : line.has("--json") ? sheet_json_lines(sheet) : sheet_lines(sheet)) {

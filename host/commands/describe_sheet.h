@@ -8,7 +8,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "host/commands/command.h"
 #include "host/core/description.h"
+#include "host/loading/module_session.h"
+#include "host/render/scene_source.h"
 
 namespace tmhost {
 
@@ -35,6 +38,13 @@ struct Sheet {
 std::vector<std::string> sheet_lines(const Sheet& sheet);
 // The same as one JSON document, in lines.
 std::vector<std::string> sheet_json_lines(const Sheet& sheet);
+
+// The sheet of a scene already read, with `assignments` (--set's NAME=VALUE) over its values, in
+// the session: one node made, asked and freed. `from_file` names the scene as a file in
+// values_of. A shader's reach that does not fit the scene is a warning in `output`. Throws
+// RenderError for a bad value, as --set does.
+Sheet described_sheet(ModuleSession& session, LoadedScene loaded, bool from_file,
+                      const std::vector<std::string>& assignments, CommandOutput& output);
 
 }  // namespace tmhost
 

@@ -18,21 +18,6 @@ namespace {
 
 constexpr int kMaxThreads = 64;
 
-int default_threads() {
-    const unsigned cores = std::thread::hardware_concurrency();  // 0 when unknown
-    return static_cast<int>(std::clamp<unsigned>(cores, 1, kMaxThreads));
-}
-
-// A node with the values, prepared for the render; a lane's node gets the lane's seed.
-std::unique_ptr<ShaderInstance> prepared_node(ModuleSession& session, const ParameterValues& values,
-                                              SceneLights& lights, std::optional<int> lane) {
-    auto instance = std::make_unique<ShaderInstance>(session.shader(), session.host().containers());
-    instance->init_defaults();
-    apply_scene_values(session.description(), values, lights, instance->container());
-    if (lane) seed_lane(session.description(), *lane, instance->container());
-    instance->prepare();
-    return instance;
-}
 
 }  // namespace
 
@@ -81,6 +66,11 @@ std::vector<OptionRule> shading_options(const char* output_values) {
     };
 }
 
+int default_render_threads() {
+    const unsigned cores = std::thread::hardware_concurrency();  // 0 when unknown
+    return static_cast<int>(std::clamp<unsigned>(cores, 1, kMaxThreads));
+}
+
 ShadingRequest shading_request(const CommandLine& line, const CommandSettings& settings,
                                const std::string& output_default) {
     ShadingRequest request;
@@ -104,7 +94,7 @@ ShadingRequest shading_request(const CommandLine& line, const CommandSettings& s
     request.height = line.integer("--height", 1, kMaxImageSide);
     request.assignments = line.values("--set");
     request.lanes = line.integer("--lanes", 1, kMaxLanes).value_or(kDefaultLanes);
-    request.threads = line.integer("--threads", 1, kMaxThreads).value_or(default_threads());
+    request.threads = line.integer("--threads", 1, kMaxThreads).value_or(default_render_threads());
     request.pixel_samples = line.integer("--pixel-samples", 1, kMostPixelSamples).value_or(1);
     request.shared_node = line.has("--shared-node");
     request.trust = description_trust(line);
@@ -139,85 +129,99 @@ long long samples_per_point(const Description& description, const ParameterValue
     return samples ? std::max<long long>(samples->word, 1) : 1;
 }
 
+WorkLimits serve_work_limits() {
+    WorkLimits limits;
+    limits.samples = kMostSamplesPerPoint;
+    limits.sample_points = 1LL << 28;
+    limits.pixels = 4096LL * 4096;
+    limits.lifted_by = "serve --allow-long";
+    return limits;
+}
+
+void check_work(long long most_samples, long long sample_points, long long pixels,
+                const std::string& what, const WorkLimits& limits) {
+    const std::string lift = " (" + std::string(limits.lifted_by) + " shades it anyway)";
+    if (pixels > limits.pixels) {
+        throw RenderError(what + ": " + std::to_string(pixels) + " pixels, more than " +
+                          std::to_string(limits.pixels) + lift);
+    }
+    if (most_samples > limits.samples) {
+        throw RenderError(what + ": " + std::to_string(most_samples) +
+                          " samples a point, more than " + std::to_string(limits.samples) + lift);
+    }
+    if (sample_points > limits.sample_points) {
+        throw RenderError(what + ": " + std::to_string(sample_points) +
+                          " sample points, more than " + std::to_string(limits.sample_points) +
+                          lift);
+    }
+}
+
 void check_work(long long most_samples, long long sample_points, const std::string& what,
                 bool allow_long) {
     if (allow_long) return;
-    if (most_samples > kMostSamplesPerPoint) {
-        throw RenderError(what + ": " + std::to_string(most_samples) +
-                          " samples a point, more than " + std::to_string(kMostSamplesPerPoint) +
-                          " (--allow-long shades it anyway)");
-    }
-    if (sample_points > kMostSamplePoints) {
-        throw RenderError(what + ": " + std::to_string(sample_points) +
-                          " sample points, more than " + std::to_string(kMostSamplePoints) +
-                          " (--allow-long shades it anyway)");
-    }
+    check_work(most_samples, sample_points, 0, what, WorkLimits{});
 }
 
 LoadedScene requested_scene(const ShadingRequest& request) {
     LoadedScene loaded = load_scene(request.scene_path);
-    Scene& scene = loaded.scene;
-    // One side alone keeps the scene's shape: the other side in proportion, rounded, at least 1.
-    const auto in_proportion = [](long long side, long long to, long long from) {
-        return std::max(1LL, (side * to * 2 + from) / (from * 2));
-    };
-    long long width = request.width.value_or(scene.width);
-    long long height = request.height.value_or(scene.height);
-    if (request.width && !request.height) height = in_proportion(width, scene.height, scene.width);
-    if (request.height && !request.width) width = in_proportion(height, scene.width, scene.height);
-    if (width > kMaxImageSide || height > kMaxImageSide) {
-        throw RenderError("image " + std::to_string(width) + "x" + std::to_string(height) +
-                          " in the scene's shape: a side above " + std::to_string(kMaxImageSide) +
-                          "; give both --width and --height");
-    }
-    scene.width = static_cast<int>(width);
-    scene.height = static_cast<int>(height);
-    if (too_many_pixels(scene.width, scene.height)) {
-        throw RenderError("image " + std::to_string(scene.width) + "x" +
-                          std::to_string(scene.height) + ": more than " +
-                          std::to_string(kMaxImagePixels) + " pixels");
-    }
+    const ImageSize size = image_size(loaded.scene, request.width, request.height);
+    loaded.scene.width = size.width;
+    loaded.scene.height = size.height;
     return loaded;
 }
 
+ShadeSettings shade_settings(const ShadingRequest& request) {
+    ShadeSettings settings;
+    settings.lanes = request.lanes;
+    settings.threads = request.threads;
+    settings.pixel_samples = request.pixel_samples;
+    settings.shared_node = request.shared_node;
+    return settings;
+}
+
 ShadingSetup ShadingSetup::make(const ShadingRequest& request, const CommandSettings& settings) {
-    LoadedScene loaded = requested_scene(request);
+    std::shared_ptr<const PreparedScene> prepared;
+    std::optional<LoadedScene> loaded;
+    ImageSize size;
+    if (settings.scenes != nullptr) {
+        prepared = settings.scenes->get(request.scene_path).scene;
+        size = image_size(prepared->loaded.scene, request.width, request.height);
+    } else {
+        loaded = requested_scene(request);
+        size = {loaded->scene.width, loaded->scene.height};
+    }
     ImageOutput image_file(request.output, request.format, settings.stdout_is_terminal,
                            request.look);
     CommandSession command_session(request.module, request.trust, settings);
+    // The hierarchy is built once the module is known to start: a bad module is said at once.
+    if (!prepared) prepared = std::make_shared<const PreparedScene>(std::move(*loaded));
+    auto run = std::make_unique<ShadingRun>(command_session.get(), std::move(prepared), size,
+                                            request.assignments);
     const Description& description = command_session.get().description();
-    const std::vector<std::string> assignments =
-        apply_light_assignments(description, loaded, request.assignments);
-    auto lights = std::make_unique<SceneLights>(loaded.scene);
-    ParameterValues values = scene_parameter_values(description, loaded, *lights, assignments);
-    const long long samples = samples_per_point(description, values);
-    check_work(samples,
-               samples * request.pixel_samples * static_cast<long long>(loaded.scene.width) *
-                   loaded.scene.height,
-               "samples=" + std::to_string(samples) + " at " + std::to_string(loaded.scene.width) +
-                   "x" + std::to_string(loaded.scene.height) +
+    const long long samples = samples_per_point(description, run->values());
+    check_work(samples, samples * request.pixel_samples * static_cast<long long>(size.width) *
+                            size.height,
+               "samples=" + std::to_string(samples) + " at " + std::to_string(size.width) + "x" +
+                   std::to_string(size.height) +
                    (request.pixel_samples > 1
                         ? ", " + std::to_string(request.pixel_samples) + " pixel samples"
                         : std::string()),
                request.allow_long);
-    return ShadingSetup(std::move(loaded), std::move(image_file), std::move(command_session),
-                        std::move(lights), std::move(values), settings);
+    return ShadingSetup(std::move(image_file), std::move(command_session), std::move(run),
+                        settings);
 }
 
-ShadingSetup::ShadingSetup(LoadedScene loaded_scene, ImageOutput output,
-                           CommandSession command_session,
-                           std::unique_ptr<SceneLights> scene_lights, ParameterValues scene_values,
-                           const CommandSettings& settings)
-    : loaded(std::move(loaded_scene)),
-      scene(loaded.scene),
-      image_file(std::move(output)),
+ShadingSetup::ShadingSetup(ImageOutput output, CommandSession command_session,
+                           std::unique_ptr<ShadingRun> run, const CommandSettings& settings)
+    : image_file(std::move(output)),
       command_session_(std::move(command_session)),
-      lights(std::move(scene_lights)),
-      values(std::move(scene_values)),
+      run_(std::move(run)),
+      loaded(run_->loaded()),
+      scene(run_->scene()),
+      values(run_->values()),
       watch_(settings.watch),
       keep_image_(settings.keep_image),
-      tracer_(scene),
-      renderer_(lights->entries(), tracer_) {}
+      host_work_(settings.host_work) {}
 
 int ShadingSetup::finish(const Image& image, const RenderStats& stats, const std::string& summary,
                          CommandOutput& output) {
@@ -240,36 +244,9 @@ int ShadingSetup::finish(const Image& image, const RenderStats& stats, const std
 RenderStats ShadingSetup::shade(const ParameterValues& node_values, const ShadingRequest& request,
                                 Image& image, ProgressBar& progress, long long work_before,
                                 long long row_cost) {
-    StandInHost& host = session().host();
-    // Millions of host calls from several threads: the journal would grow without bound.
-    host.journal().set_enabled(false);
-    // Detached however the shading ends, so that the host never keeps a renderer that is gone.
-    struct Attached {
-        StandInHost& host;
-        ~Attached() { host.set_render_backend(nullptr); }
-    } attached{host};
-    host.set_render_backend(&renderer_);
-    std::vector<std::unique_ptr<ShaderInstance>> instances;
-    RowJobs jobs;
-    if (request.shared_node) {
-        instances.push_back(prepared_node(session(), node_values, *lights, std::nullopt));
-        jobs = shared_node_jobs(*instances.front(), scene.height);
-    } else {
-        // Lanes without a row would shade nothing; the seed of a lane is its index's, so
-        // leaving them out changes no other lane.
-        std::vector<const ShaderInstance*> nodes;
-        for (int lane = 0; lane < std::min(request.lanes, scene.height); ++lane) {
-            instances.push_back(prepared_node(session(), node_values, *lights, lane));
-            nodes.push_back(instances.back().get());
-        }
-        jobs = lane_jobs(std::move(nodes), request.lanes);
-    }
-    progress.count_from(work_before, row_cost);
-    session().set_crash_phase("shading");
-    const RenderStats stats = render_scene(tracer_, jobs, request.threads, image, progress,
-                                           request.pixel_samples, watch_);
-    session().set_crash_phase("running");
-    return stats;
+    ShadeSettings settings = shade_settings(request);
+    settings.host_work = host_work_;
+    return run_->shade(node_values, settings, image, progress, watch_, work_before, row_cost);
 }
 
 namespace {

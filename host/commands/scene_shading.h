@@ -19,6 +19,7 @@
 #include "host/render/scene_lights.h"
 #include "host/render/scene_renderer.h"
 #include "host/render/scene_source.h"
+#include "host/render/shading_run.h"
 #include "host/scene/tracer.h"
 
 namespace tmhost {
@@ -63,13 +64,37 @@ void check_work(long long most_samples, long long sample_points, const std::stri
 // The rules of the options below, as render takes them; `output_values` is --output's help on
 // its values (TMHOST_IMAGE_FORMATS_DEFAULT), a text that lives as long as the program.
 std::vector<OptionRule> shading_options(const char* output_values);
+// The threads a render takes when not told: one per core, at most 64.
+int default_render_threads();
+
 // Reads those options from a line parsed with rules that include them.
 ShadingRequest shading_request(const CommandLine& line, const CommandSettings& settings,
                                const std::string& output_default);
 
+// The work a render may ask for before --allow-long (serve's --allow-long): at most `samples` a
+// shaded point, `sample_points` in all (pixels x pixel samples x samples a point) and `pixels`
+// an image or a tile.
+struct WorkLimits {
+    long long samples = kMostSamplesPerPoint;
+    long long sample_points = kMostSamplePoints;
+    long long pixels = kMaxImagePixels;
+    const char* lifted_by = "--allow-long";  // named in the refusal
+};
+
+// The limits of a preview server's request, lower than the command line's: one request of a
+// page must not take the machine for an hour.
+WorkLimits serve_work_limits();
+
+// Throws RenderError, naming `what`, when the work asks for more than `limits` allow.
+void check_work(long long most_samples, long long sample_points, long long pixels,
+                const std::string& what, const WorkLimits& limits);
+
 // The scene of the request with --width and --height applied; one of them alone keeps the
 // scene's shape. Throws RenderError for an image beyond the side or pixel limits.
 LoadedScene requested_scene(const ShadingRequest& request);
+
+// The ShadeSettings of a request: its lanes, threads, pixel samples and shared node.
+ShadeSettings shade_settings(const ShadingRequest& request);
 
 // What a command has made ready before it shades anything: the scene, its output file checked,
 // the module started with its shader checked, the scene's lights, the values of the scene and
@@ -82,18 +107,17 @@ public:
     ShadingSetup(const ShadingSetup&) = delete;
     ShadingSetup& operator=(const ShadingSetup&) = delete;
 
-    const LoadedScene loaded;
-    const Scene& scene;
     const ImageOutput image_file;
 
 private:
     CommandSession command_session_;
+    const std::unique_ptr<ShadingRun> run_;
 
 public:
     ModuleSession& session() const { return command_session_.get(); }
-    // Stays where it was made: the module keeps pointers into it.
-    const std::unique_ptr<SceneLights> lights;
-    const ParameterValues values;
+    const LoadedScene& loaded;
+    const Scene& scene;
+    const ParameterValues& values;
 
     // Shades the image (sized as the scene's) with fresh nodes of the session's shader holding
     // `values`. The progress bar counts its rows, each `row_cost`, after `work_before`.
@@ -114,16 +138,12 @@ public:
                CommandOutput& output);
 
 private:
-    ShadingSetup(LoadedScene loaded_scene, ImageOutput output, CommandSession command_session,
-                 std::unique_ptr<SceneLights> scene_lights, ParameterValues scene_values,
-                 const CommandSettings& settings);
+    ShadingSetup(ImageOutput output, CommandSession command_session,
+                 std::unique_ptr<ShadingRun> run, const CommandSettings& settings);
 
     RenderWatch* const watch_;
     const bool keep_image_;
-
-    // Built once, since a sheet shades many images of one scene.
-    const Tracer tracer_;
-    PointLightRenderer renderer_;
+    std::mutex* const host_work_;
 };
 
 // The shader's reach must fit the scene: its sample points spread `distance` from a point lifted

@@ -89,7 +89,12 @@ void take_jobs(const Tracer& tracer, const CameraRays& rays, const RowJobs& jobs
             if (shared.watch != nullptr && shared.watch->cancelled.load()) break;
             shade_row(tracer, rays, instance, y, pixel_samples, image, points, lit_points);
             shared.rows.fetch_add(1);
-            if (shared.watch != nullptr) shared.watch->rows.fetch_add(1);
+            if (shared.watch != nullptr) {
+                if (shared.watch->rows_done != nullptr) {
+                    shared.watch->rows_done[y].store(1, std::memory_order_release);
+                }
+                shared.watch->rows.fetch_add(1);
+            }
         }
         if (shared.watch != nullptr && shared.watch->cancelled.load()) break;
     }

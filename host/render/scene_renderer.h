@@ -57,6 +57,10 @@ struct RenderWatch {
     // Asked on the render's own thread about every 100 ms while the render runs; an answer of
     // true cancels it (a preview server asks whether its client has gone).
     std::function<bool()> should_stop;
+    // When not null, one flag a row of the image (the caller's, as long as the image), set with
+    // release order once the row is shaded whole: a reader that sees a row's flag set may read
+    // that row while the render goes on with the others.
+    std::atomic<unsigned char>* rows_done = nullptr;
 };
 
 // Fills the image with at most `threads` threads, `pixel_samples` rays a pixel (1 to

@@ -102,6 +102,9 @@ struct Scene {
     int width = 640;
     int height = 480;
     Colour background{0.0f, 0.0f, 0.0f};
+    // The mesh files the scene was read from, as they were opened, in the order of its objects:
+    // with the scene's own file, what a change on disk makes stale.
+    std::vector<std::string> mesh_files;
 };
 
 }  // namespace tmhost

@@ -122,7 +122,8 @@ bool is_absolute(const std::string& file) {
 }
 
 // A mesh's file is found from the scene file's folder, as a user writes it next to the scene.
-Mesh parse_mesh(const JsonFields& fields, const std::string& folder, std::size_t& triangles) {
+Mesh parse_mesh(const JsonFields& fields, const std::string& folder, std::size_t& triangles,
+                std::vector<std::string>& files) {
     const std::string file = fields.string("file");
     if (file.empty()) fail_field(fields.path("file"), "must not be empty");
     MeshTransform transform;
@@ -130,6 +131,7 @@ Mesh parse_mesh(const JsonFields& fields, const std::string& folder, std::size_t
     transform.scale = parse_scale(fields);
     transform.rotate_degrees = fields.vec3_or("rotate", Vec3{});
     const std::string path = folder.empty() || is_absolute(file) ? file : folder + "/" + file;
+    files.push_back(path);
     try {
         Mesh mesh{load_obj_mesh(path, transform, kMaxSceneTriangles - triangles)};
         triangles += mesh.data->triangles.size();
@@ -141,14 +143,14 @@ Mesh parse_mesh(const JsonFields& fields, const std::string& folder, std::size_t
     }
 }
 
-// `triangles` counts those of the scene's meshes so far.
+// `triangles` counts those of the scene's meshes so far; `files` gets the mesh's file.
 SceneObject parse_object(const json& value, const std::string& path, const std::string& folder,
-                         std::size_t& triangles) {
+                         std::size_t& triangles, std::vector<std::string>& files) {
     const std::string type = JsonFields(value, path).string("type");
     if (type == "mesh") {
         const JsonFields fields(value, path,
                                 {"type", "name", "colour", "file", "translate", "scale", "rotate"});
-        return {fields.string("name"), parse_mesh(fields, folder, triangles),
+        return {fields.string("name"), parse_mesh(fields, folder, triangles, files),
                 fields.colour_or("colour", {1.0f, 1.0f, 1.0f})};
     }
     for (const ShapeKeys& keys : kShapeKeys) {
@@ -285,7 +287,8 @@ Scene parse_scene(const std::string& text, const std::string& folder) {
         const json& objects = read_array(top.required("objects"), "objects");
         for (std::size_t i = 0; i < objects.size(); ++i) {
             const std::string path = element_path("objects", i);
-            scene.objects.push_back(parse_object(objects[i], path, folder, triangles));
+            scene.objects.push_back(
+                parse_object(objects[i], path, folder, triangles, scene.mesh_files));
             claim_name(object_names, scene.objects.back().name, static_cast<int>(i),
                        member_path(path, "name"));
         }
