@@ -1,200 +1,148 @@
 #include "host/http/http_server.h"
 
-#include <atomic>
-#include <mutex>
-#include <thread>
+#include <chrono>
+#include <csignal>
+#include <exception>
+#include <system_error>
 #include <vector>
 
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/post.hpp>
 #include <boost/asio/signal_set.hpp>
-#include <boost/beast/core.hpp>
-#include <boost/beast/http.hpp>
+#include <boost/asio/steady_timer.hpp>
+
+#include "host/http/connection.h"
+#include "host/http/server_core.h"
 
 namespace tmhost {
 
 namespace asio = boost::asio;
-namespace beast = boost::beast;
-namespace http = beast::http;
 using tcp = asio::ip::tcp;
-
-struct HttpServer::State {
-    asio::io_context io;
-    tcp::acceptor acceptor{io};
-    // Signals are waited for on a context and a thread of their own, ended with the server.
-    asio::io_context signal_io;
-    std::unique_ptr<asio::signal_set> signals;
-    std::thread signal_thread;
-    HttpHandler handler;
-    std::atomic<bool> stopping{false};
-    std::function<void()> on_stop;
-    struct Connection {
-        std::thread thread;
-        std::shared_ptr<tcp::socket> socket;
-        std::shared_ptr<std::atomic<bool>> ended;
-    };
-    std::mutex connections_mutex;
-    std::vector<Connection> connections;
-
-    // Joins the threads of the connections that have ended, or of all of them (waiting for
-    // them to end); called at every accept, so that a server running for days keeps no thread
-    // of every client it had.
-    void join_connections(bool all) {
-        std::vector<Connection> ended;
-        {
-            const std::lock_guard<std::mutex> lock(connections_mutex);
-            for (auto it = connections.begin(); it != connections.end();) {
-                if (all || *it->ended) {
-                    ended.push_back(std::move(*it));
-                    it = connections.erase(it);
-                } else {
-                    ++it;
-                }
-            }
-        }
-        // Joined before its socket goes: the thread's last use of the socket comes first.
-        for (Connection& connection : ended) {
-            if (connection.thread.joinable()) connection.thread.join();
-        }
-    }
-};
+using boost::system::error_code;
 
 namespace {
 
-// The Host header a browser sends for this server: the address or "localhost", with the port.
-bool names_this_server(const std::string& host, std::uint16_t port) {
-    const std::string suffix = ":" + std::to_string(port);
-    return host == "127.0.0.1" + suffix || host == "localhost" + suffix;
-}
+// A failing accept (out of descriptors, mostly) is tried again after this, not in a busy loop.
+constexpr std::chrono::milliseconds kAcceptRetry(100);
+// Refusals being answered at once: past them a connection past the limit is closed unanswered.
+constexpr std::size_t kMostRefusing = 64;
 
-// A look at the socket that takes nothing from it: closed when the peer's end of the stream (or a
-// reset) is all there is to read.
-bool closed_by_peer(tcp::socket& socket) {
-    beast::error_code error;
-    socket.non_blocking(true, error);
-    if (error) return false;
-    char next = 0;
-    const std::size_t got =
-        socket.receive(asio::buffer(&next, 1), tcp::socket::message_peek, error);
-    beast::error_code ignored;
-    socket.non_blocking(false, ignored);
-    if (error == asio::error::would_block || error == asio::error::try_again) return false;
-    return error || got == 0;
-}
-
-void serve_connection(tcp::socket& socket, const HttpHandler& handler, std::uint16_t port) {
-    beast::error_code error;
-    beast::flat_buffer buffer;
-    for (;;) {
-        http::request_parser<http::string_body> parser;
-        parser.body_limit(kMostRequestBody);
-        http::read(socket, buffer, parser, error);
-        if (error) break;
-        const http::request<http::string_body>& request = parser.get();
-        HttpResponse answer;
-        const std::string host(request[http::field::host]);
-        if (!names_this_server(host, port)) {
-            answer.status = 421;
-            answer.body =
-                "this server answers only requests for 127.0.0.1:" + std::to_string(port) +
-                " or localhost:" + std::to_string(port) + "\n";
-        } else {
-            HttpRequest asked;
-            asked.method = std::string(request.method_string());
-            asked.target = std::string(request.target());
-            asked.body = request.body();
-            asked.client_gone = [&socket] { return closed_by_peer(socket); };
-            try {
-                answer = handler(asked);
-            } catch (const std::exception& failure) {
-                answer.status = 500;
-                answer.body = std::string(failure.what()) + "\n";
-            }
-        }
-        http::response<http::string_body> response{static_cast<http::status>(answer.status),
-                                                   request.version()};
-        response.set(http::field::content_type, answer.content_type);
-        response.set(http::field::cache_control, "no-store");
-        if (!answer.disposition.empty()) {
-            response.set(http::field::content_disposition, answer.disposition);
-        }
-        response.keep_alive(request.keep_alive());
-        response.body() = std::move(answer.body);
-        response.prepare_payload();
-        http::write(socket, response, error);
-        if (error || !response.keep_alive()) break;
+std::unique_ptr<ServerCore> core_for(HttpHandler handler, HttpOptions options) {
+    try {
+        return std::make_unique<ServerCore>(std::move(options), std::move(handler));
+    } catch (const std::system_error& error) {
+        throw HttpError(std::string("cannot start the server's threads: ") + error.what());
     }
-    socket.shutdown(tcp::socket::shutdown_both, error);
 }
 
 }  // namespace
 
-HttpServer::HttpServer(std::uint16_t port, HttpHandler handler) : state_(new State) {
-    state_->handler = std::move(handler);
-    beast::error_code error;
+struct HttpServer::State {
+    State(HttpHandler handler, HttpOptions options)
+        : core(core_for(std::move(handler), std::move(options))),
+          acceptor(core->io),
+          retry(core->io) {}
+
+    void accept();
+    void on_stop();
+
+    std::unique_ptr<ServerCore> core;
+    tcp::acceptor acceptor;
+    asio::steady_timer retry;
+    std::unique_ptr<asio::signal_set> signals;
+    std::function<void()> on_signal;
+};
+
+void HttpServer::State::accept() {
+    acceptor.async_accept([this](const error_code& error, tcp::socket socket) {
+        if (core->stopping) return;
+        if (error) {
+            if (error == asio::error::operation_aborted) return;
+            retry.expires_after(kAcceptRetry);
+            retry.async_wait([this](const error_code& waited) {
+                if (!waited && !core->stopping) accept();
+            });
+            return;
+        }
+        const bool within = core->open < core->options.max_connections;
+        if (within || core->refusing < kMostRefusing) {
+            std::make_shared<Connection>(*core, std::move(socket), within)->start();
+        }
+        accept();
+    });
+}
+
+void HttpServer::State::on_stop() {
+    error_code ignored;
+    acceptor.close(ignored);
+    retry.cancel();
+    if (signals) signals->cancel(ignored);
+    std::vector<std::shared_ptr<Connection>> open;
+    for (Connection* connection : core->connections) open.push_back(connection->shared_from_this());
+    for (const std::shared_ptr<Connection>& connection : open) connection->stop();
+}
+
+HttpServer::HttpServer(std::uint16_t port, HttpHandler handler)
+    : HttpServer(port, std::move(handler), HttpOptions()) {}
+
+HttpServer::HttpServer(std::uint16_t port, HttpHandler handler, HttpOptions options)
+    : state_(new State(std::move(handler), std::move(options))) {
+    error_code error;
     const tcp::endpoint endpoint(asio::ip::make_address("127.0.0.1"), port);
-    state_->acceptor.open(endpoint.protocol(), error);
-    if (!error) state_->acceptor.bind(endpoint, error);
-    if (!error) state_->acceptor.listen(asio::socket_base::max_listen_connections, error);
+    tcp::acceptor& acceptor = state_->acceptor;
+    acceptor.open(endpoint.protocol(), error);
+#if !defined(_WIN32)
+    // A port whose last connections still linger (TIME_WAIT) after a stop can be taken again at
+    // once; a port that another socket listens on still cannot. Windows gives this option
+    // another meaning (taking a port from whoever listens on it), so it is left alone there.
+    if (!error) acceptor.set_option(tcp::acceptor::reuse_address(true), error);
+#endif
+    if (!error) acceptor.bind(endpoint, error);
+    if (!error) acceptor.listen(asio::socket_base::max_listen_connections, error);
     if (error) throw HttpError("port " + std::to_string(port) + ": " + error.message());
+    state_->core->port = acceptor.local_endpoint().port();
 }
 
 HttpServer::~HttpServer() {
     stop();
-    state_->signal_io.stop();
-    if (state_->signal_thread.joinable()) state_->signal_thread.join();
-    state_->join_connections(true);
+    // Queued work of a run() that never ran (the stop itself) goes with the I/O context.
 }
 
-std::uint16_t HttpServer::port() const { return state_->acceptor.local_endpoint().port(); }
+std::uint16_t HttpServer::port() const { return state_->core->port; }
+
+std::size_t HttpServer::open_connections() const { return state_->core->open.load(); }
+
+std::size_t HttpServer::max_connections() const { return state_->core->options.max_connections; }
 
 void HttpServer::run() {
-    const std::uint16_t listening = port();
-    while (!state_->stopping) {
-        beast::error_code error;
-        tcp::socket socket(state_->io);
-        state_->acceptor.accept(socket, error);
-        if (state_->stopping) break;
-        state_->join_connections(false);
-        if (error) continue;
-        auto connected = std::make_shared<tcp::socket>(std::move(socket));
-        auto ended = std::make_shared<std::atomic<bool>>(false);
-        const HttpHandler& handler = state_->handler;
-        const std::lock_guard<std::mutex> lock(state_->connections_mutex);
-        // A connection that comes as the server stops would not be shut by stop(): it is let go.
-        if (state_->stopping) break;
-        state_->connections.push_back({std::thread([connected, ended, &handler, listening] {
-                                           serve_connection(*connected, handler, listening);
-                                           *ended = true;
-                                       }),
-                                       connected, ended});
+    state_->accept();
+    // Nothing a connection does throws by design; should memory run out while one is served,
+    // that connection is lost and the others are served on.
+    for (;;) {
+        try {
+            state_->core->io.run();
+            return;
+        } catch (const std::exception&) {
+        }
     }
-    state_->join_connections(true);
 }
 
 void HttpServer::stop() {
-    if (state_->stopping.exchange(true)) return;
-    // A blocking accept wakes for a connection, not for a close from another thread: the server
-    // connects to itself, and the loop sees that it is stopping.
-    beast::error_code error;
-    tcp::socket wake(state_->io);
-    wake.connect(tcp::endpoint(asio::ip::make_address("127.0.0.1"), port()), error);
-    // A connection kept alive waits in a read for its next request: closing its reading side
-    // ends that read, and an answer being written still goes out.
-    const std::lock_guard<std::mutex> lock(state_->connections_mutex);
-    for (State::Connection& connection : state_->connections) {
-        connection.socket->shutdown(tcp::socket::shutdown_receive, error);
-    }
+    if (state_->core->stopping.exchange(true)) return;
+    asio::post(state_->core->io, [state = state_.get()] { state->on_stop(); });
 }
 
 void HttpServer::stop_on_signals(std::function<void()> on_stop) {
-    state_->on_stop = std::move(on_stop);
-    state_->signals = std::make_unique<asio::signal_set>(state_->signal_io, SIGINT, SIGTERM);
-    state_->signals->async_wait([this](const beast::error_code& error, int) {
+    state_->on_signal = std::move(on_stop);
+    state_->signals = std::make_unique<asio::signal_set>(state_->core->io, SIGINT, SIGTERM);
+#if defined(SIGBREAK)
+    state_->signals->add(SIGBREAK);
+#endif
+    state_->signals->async_wait([this](const error_code& error, int) {
         if (error) return;
-        if (state_->on_stop) state_->on_stop();
+        if (state_->on_signal) state_->on_signal();
         stop();
     });
-    state_->signal_thread = std::thread([this] { state_->signal_io.run(); });
 }
 
 }  // namespace tmhost
