@@ -1,18 +1,26 @@
 // tonemix-host serve: the module's shader on a page in the browser. The server loads the module
-// once and runs the commands themselves (describe, render, sheet) in that one session for each
-// request, so that the page's image and the command line's are one, bit for bit.
+// once and keeps every scene it has read (its meshes and their hierarchy) until the scene's files
+// change on disk. A render request is a job over the kept scene, shaded in the one session by the
+// same code as the render command's, so that the page's image and the command line's are one, bit
+// for bit; its Reproduce line is written from the job.
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "host/commands/command.h"
 #include "host/commands/command_line.h"
+#include "host/commands/describe_sheet.h"
 #include "host/commands/image_output.h"
+#include "host/commands/scene_shading.h"
 #include "host/commands/scenes_folder.h"
 #include "host/commands/serve_page.h"
 #include "host/commands/serve_query.h"
@@ -20,9 +28,13 @@
 #include "host/commands/serve_scene_file.h"
 #include "host/http/http_server.h"
 #include "host/image/whole_file.h"
+#include "host/render/pixel_samples.h"
+#include "host/render/prepared_scene.h"
 #include "host/render/render_error.h"
+#include "host/render/shading_run.h"
 #include "host/render/scene_source.h"
 #include "host/scene/builtin_scene.h"
+#include "host/scene/file_stamp.h"
 #include "host/scene/scene_error.h"
 
 namespace tmhost {
@@ -71,11 +83,60 @@ struct ServeSettings {
     std::optional<int> threads;
     std::optional<std::string> module;  // --module as given, for the commands a page shows
     CommandSettings command;            // with the shared session
+    bool allow_long = false;            // --allow-long: no limits beyond the command line's
+    bool watch = false;                 // --watch: the page renders again when a scene changes
+};
+
+// A whole number of a query within a range, or none when the query has none; throws
+// RenderError "width: expected a whole number from 1 to 16384, got 'x'".
+std::optional<int> query_integer(const ServeQuery& query, const char* name, int lowest,
+                                 int highest) {
+    const std::optional<std::string> text = query.value(name);
+    if (!text) return std::nullopt;
+    long long value = 0;
+    bool whole = !text->empty() && text->size() <= 9;
+    for (const char c : *text) whole = whole && c >= '0' && c <= '9';
+    if (whole) value = std::stoll(*text);
+    if (!whole || value < lowest || value > highest) {
+        throw RenderError(std::string(name) + ": expected a whole number from " +
+                          std::to_string(lowest) + " to " + std::to_string(highest) + ", got '" +
+                          *text + "'");
+    }
+    return static_cast<int>(value);
+}
+
+// What a page's render asks, typed: the kept scene, the size and pixel samples as asked, the
+// values over the scene's. The Reproduce line is written from it.
+struct ServeJob {
+    std::optional<std::string> path;  // the scene's file; none for the built-in scene
+    SceneCache::Entry scene;
+    std::optional<int> width;
+    std::optional<int> height;
+    std::optional<int> pixel_samples;
+    std::vector<std::string> assignments;  // NAME=VALUE, as --set takes them
+
+    ImageSize size() const { return image_size(scene.scene->loaded.scene, width, height); }
+
+    // The render command's words that make the same image, the output left out.
+    CommandArguments arguments() const {
+        CommandArguments words;
+        if (path) words.push_back(*path);
+        if (width) words.insert(words.end(), {"--width", std::to_string(*width)});
+        if (height) words.insert(words.end(), {"--height", std::to_string(*height)});
+        if (pixel_samples) {
+            words.insert(words.end(), {"--pixel-samples", std::to_string(*pixel_samples)});
+        }
+        for (const std::string& assignment : assignments) {
+            words.insert(words.end(), {"--set", assignment});
+        }
+        return words;
+    }
 };
 
 class Served {
 public:
-    explicit Served(ServeSettings settings) : settings_(std::move(settings)) {}
+    Served(ServeSettings settings, std::unique_ptr<SceneCache> scenes)
+        : settings_(std::move(settings)), scenes_(std::move(scenes)) {}
 
     HttpResponse answer(const HttpRequest& request) {
         if (request.method != "GET") return text(405, "only GET is served");
@@ -94,10 +155,17 @@ public:
                 return sheet(ServeQuery(query, names), request);
             }
             if (path == "/api/progress") return progress(ServeQuery(query, {"client"}));
+            if (path == "/api/cancel") return cancel(ServeQuery(query, {"client"}));
             if (path == "/api/image") {
-                return image(ServeQuery(query, {"id", "format", "exposure", "download"}));
+                return image(
+                    ServeQuery(query, {"id", "format", "exposure", "tonemap", "download"}));
             }
-            if (path == "/api/scene-file") return scene_file(ServeQuery(query, {"scene", "set"}));
+            if (path == "/api/partial") {
+                return partial(ServeQuery(query, {"client", "under", "exposure", "tonemap"}));
+            }
+            if (path == "/api/scene-file") {
+                return scene_file(ServeQuery(query, {"scene", "set", "width", "height"}));
+            }
         } catch (const NoSuchScene& missing) {
             return text(404, missing.what());
         } catch (const RenderError& error) {
@@ -109,6 +177,12 @@ public:
     }
 
     void stop() { renders_.cancel_all(); }
+
+    // Requests that render wait for the renderer; the others must not wait behind them.
+    static bool quick(const HttpRequest& request) {
+        const std::string path = split_target(request.target).first;
+        return path != "/api/render" && path != "/api/sheet";
+    }
 
 private:
     static HttpResponse page() {
@@ -123,23 +197,39 @@ private:
         for (const ServedScene& scene : settings_.scenes.scenes()) {
             list.push_back({{"id", scene.id}, {"label", scene.label}});
         }
-        return json_answer({{"scenes", list}, {"default", settings_.scenes.default_id()}});
+        json limits = {{"pixel_samples", kMostPixelSamples}, {"pixels", nullptr},
+                       {"sample_points", nullptr}};
+        if (!settings_.allow_long) {
+            const WorkLimits work = serve_work_limits();
+            limits["pixels"] = work.pixels;
+            limits["sample_points"] = work.sample_points;
+        }
+        return json_answer({{"scenes", list},
+                            {"default", settings_.scenes.default_id()},
+                            {"watch", settings_.watch},
+                            {"limits", limits}});
     }
 
     std::string scene_id(const ServeQuery& query) const {
         return query.value("scene").value_or(settings_.scenes.default_id());
     }
 
-    HttpResponse scene(const ServeQuery& query) const {
+    SceneCache::Entry kept_scene(const ServeQuery& query) {
+        return scenes_->get(settings_.scenes.path(scene_id(query)));
+    }
+
+    HttpResponse scene(const ServeQuery& query) {
         const std::string id = scene_id(query);
-        const LoadedScene loaded = load_scene(settings_.scenes.path(id));
+        const SceneCache::Entry entry = kept_scene(query);
+        const LoadedScene& loaded = entry.scene->loaded;
         json lights = json::array();
         for (const Light& light : loaded.scene.lights) lights.push_back(light.name);
         return json_answer({{"id", id},
                             {"label", loaded.label},
                             {"width", loaded.scene.width},
                             {"height", loaded.scene.height},
-                            {"lights", lights}});
+                            {"lights", lights},
+                            {"version", entry.version}});
     }
 
     // The scene's file as the first argument of a command, when it has one.
@@ -156,20 +246,19 @@ private:
         return arguments;
     }
 
-    // What describe --json prints with the query's values, run in the shared session. Throws
-    // RenderError with describe's error line.
+    // What describe --json prints with the query's values, for the kept scene, in the shared
+    // session. Throws RenderError for a bad value. Waits for no render: only for the few moments
+    // in which a render makes or frees its nodes.
     std::string described(const ServeQuery& query) {
-        CommandArguments arguments = scene_arguments(query);
-        arguments.push_back("--json");
-        const CommandArguments sets = set_arguments(query);
-        arguments.insert(arguments.end(), sets.begin(), sets.end());
-        const ServeRenders::SessionLock lock(renders_);
-        const CommandOutput output = run_describe(arguments, settings_.command);
-        if (const auto error = error_line(output)) throw RenderError(*error);
+        const SceneCache::Entry entry = kept_scene(query);
+        const bool from_file = settings_.scenes.path(scene_id(query)).has_value();
+        CommandOutput ignored;
+        const std::lock_guard<std::mutex> lock(host_work_);
+        const Sheet sheet = described_sheet(*settings_.command.shared_session,
+                                            entry.scene->loaded, from_file, query.values("set"),
+                                            ignored);
         std::string printed;
-        for (const OutputLine& line : output.lines) {
-            if (line.channel == Channel::out) printed += line.text + "\n";
-        }
+        for (const std::string& line : sheet_json_lines(sheet)) printed += line + "\n";
         return printed;
     }
 
@@ -180,8 +269,8 @@ private:
         return response;
     }
 
-    // The arguments of render or sheet as a page asks for them, without the output: these are
-    // also the command a user runs to make the same image.
+    // The arguments of a sheet as a page asks for it, without the output: these are also the
+    // command a user runs to make the same image.
     CommandArguments shading_arguments(const ServeQuery& query) const {
         CommandArguments arguments = scene_arguments(query);
         for (const char* name : {"width", "height", "pixel-samples"}) {
@@ -201,8 +290,70 @@ private:
         return line;
     }
 
+    ServeJob job_of(const ServeQuery& query) {
+        ServeJob job;
+        job.path = settings_.scenes.path(scene_id(query));
+        job.width = query_integer(query, "width", 1, kMaxImageSide);
+        job.height = query_integer(query, "height", 1, kMaxImageSide);
+        job.pixel_samples = query_integer(query, "pixel-samples", 1, kMostPixelSamples);
+        job.assignments = query.values("set");
+        job.scene = scenes_->get(job.path);
+        return job;
+    }
+
+    // Renders the job for the query's client in the shared session once the client's older
+    // render has given way and the renderer is free; keeps the image for /api/image, and shows
+    // its rows to /api/partial while it is shaded.
     HttpResponse render(const ServeQuery& query, const HttpRequest& request) {
-        return shade("render", run_render, shading_arguments(query), query, request);
+        const ServeJob job = job_of(query);
+        const ImageSize size = job.size();
+        ModuleSession& session = *settings_.command.shared_session;
+        // Every value is checked before the render waits for its turn: a bad one is said at once.
+        const ShadingRun run(session, job.scene.scene, size, job.assignments);
+        const Description& description = session.description();
+        const int pixel_samples = job.pixel_samples.value_or(1);
+        const long long samples = samples_per_point(description, run.values());
+        const long long pixels = static_cast<long long>(size.width) * size.height;
+        if (!settings_.allow_long) {
+            check_work(samples, samples * pixel_samples * pixels, pixels,
+                       "samples=" + std::to_string(samples) + " at " + std::to_string(size.width) +
+                           "x" + std::to_string(size.height) +
+                           (pixel_samples > 1
+                                ? ", " + std::to_string(pixel_samples) + " pixel samples"
+                                : std::string()),
+                       serve_work_limits());
+        }
+        ServeRenders::Turn turn(renders_, query.value("client").value_or(""), query.count("order"));
+        RenderWatch& watch = turn.watch();
+        watch.should_stop = request.client_gone;
+        if (!turn.take_slot(request.client_gone)) return text(409, "cancelled");
+        auto live = std::make_shared<LiveImage>(size.width, size.height, pixel_samples);
+        watch.rows_done = live->rows_done();
+        watch.total_rows = size.height;
+        turn.show(live);
+        ShadeSettings shading;
+        shading.threads = settings_.threads.value_or(default_render_threads());
+        shading.pixel_samples = pixel_samples;
+        shading.host_work = &host_work_;
+        ProgressBar progress(size.height, false);
+        const RenderStats stats =
+            run.shade(run.values(), shading, live->image(), progress, &watch);
+        if (stats.cancelled || watch.cancelled) return text(409, "cancelled");
+        CommandOutput output;
+        if (const auto reach = reach_warning(description, run.values(), run.scene())) {
+            output.warning(*reach);
+        }
+        warn_if_unlit(stats, output);
+        auto image = std::make_shared<const Image>(std::move(live->image()));
+        const std::string id = images_.add(image);
+        return json_answer({{"image", id},
+                            {"width", image->width()},
+                            {"height", image->height()},
+                            {"pixel_samples", pixel_samples},
+                            {"seconds", stats.seconds},
+                            {"points", stats.points},
+                            {"command", command_text("render", job.arguments())},
+                            {"warnings", warning_lines(output)}});
     }
 
     HttpResponse sheet(const ServeQuery& query, const HttpRequest& request) {
@@ -210,15 +361,13 @@ private:
         const std::vector<std::string> vary = query.values("vary");
         if (vary.empty()) throw RenderError("a sheet needs vary=NAME=VALUE,...");
         for (const std::string& axis : vary) arguments.insert(arguments.end(), {"--vary", axis});
-        return shade("sheet", run_sheet, arguments, query, request);
+        return shade_sheet(arguments, query, request);
     }
 
-    // Runs render or sheet for the query's client in the shared session, once the client's
-    // older render has given way and the slot is free; keeps the image for /api/image.
-    HttpResponse shade(const char* command,
-                       CommandOutput (*run)(const CommandArguments&, const CommandSettings&),
-                       const CommandArguments& arguments, const ServeQuery& query,
-                       const HttpRequest& request) {
+    // Runs the sheet command for the query's client in the shared session, once the client's
+    // older render has given way and the renderer is free; keeps the image for /api/image.
+    HttpResponse shade_sheet(const CommandArguments& arguments, const ServeQuery& query,
+                             const HttpRequest& request) {
         ServeRenders::Turn turn(renders_, query.value("client").value_or(""), query.count("order"));
         RenderWatch& watch = turn.watch();
         watch.should_stop = request.client_gone;
@@ -232,21 +381,69 @@ private:
         CommandSettings settings = settings_.command;
         settings.watch = &watch;
         settings.keep_image = true;
-        const CommandOutput output = run(full, settings);
+        settings.scenes = scenes_.get();
+        settings.host_work = &host_work_;
+        const CommandOutput output = run_sheet(full, settings);
         if (watch.cancelled) return text(409, "cancelled");
         if (const auto error = error_line(output)) return text(400, *error);
-        if (!output.image) return text(500, std::string(command) + " made no image");
+        if (!output.image) return text(500, "sheet made no image");
         const std::string id = images_.add(output.image);
         return json_answer({{"image", id},
                             {"width", output.image->width()},
                             {"height", output.image->height()},
-                            {"command", command_text(command, arguments)},
+                            {"command", command_text("sheet", arguments)},
                             {"warnings", warning_lines(output)}});
     }
 
     HttpResponse progress(const ServeQuery& query) const {
         const RenderProgress now = renders_.progress(query.value("client").value_or(""));
-        return json_answer({{"running", now.running}, {"done", now.done}, {"total", now.total}});
+        return json_answer({{"running", now.running},
+                            {"done", now.done},
+                            {"total", now.total},
+                            {"pixel_samples", now.pixel_samples}});
+    }
+
+    HttpResponse cancel(const ServeQuery& query) {
+        return json_answer({{"cancelled", renders_.cancel(query.value("client").value_or(""))}});
+    }
+
+    // The look of an 8-bit image a query asks for: its exposure and tone map.
+    static ImageLook look_of(const ServeQuery& query) {
+        ImageLook look;
+        if (const auto exposure = query.value("exposure")) {
+            // 0 is no exposure at all: a float image keeps its values bit for bit.
+            const double ev = exposure_value(*exposure, "exposure");
+            if (ev != 0.0) look.exposure = ev;
+        }
+        if (const auto name = query.value("tonemap")) {
+            const std::optional<ToneMap> map = tone_map_named(*name);
+            if (!map) {
+                throw RenderError("tonemap: unknown tone map '" + *name +
+                                  "' (expected clamp, reinhard or filmic)");
+            }
+            look.tone_map = *map;
+        }
+        return look;
+    }
+
+    static std::string encoded(const Image& image, const std::string& format,
+                               const ImageLook& look) {
+        CommandOutput encoded;
+        ImageOutput(ImageOutput::kStandardOutput, format, false, look).write(image, encoded);
+        return std::move(encoded.standard_output_bytes);
+    }
+
+    // The rows of the client's running render done so far, over a kept image of the same size.
+    HttpResponse partial(const ServeQuery& query) const {
+        const std::shared_ptr<LiveImage> live = renders_.live(query.value("client").value_or(""));
+        if (!live) return text(404, "no render of this client is running");
+        const ImageLook look = look_of(query);
+        std::shared_ptr<const Image> under;
+        if (const auto id = query.value("under")) under = images_.find(*id);
+        HttpResponse response;
+        response.content_type = "image/png";
+        response.body = encoded(live->snapshot(under.get()), "png", look);
+        return response;
     }
 
     HttpResponse image(const ServeQuery& query) const {
@@ -257,21 +454,25 @@ private:
         if (format != "png" && format != "exr") {
             throw RenderError("format: expected png or exr, got '" + format + "'");
         }
-        ImageLook look;
-        if (const auto exposure = query.value("exposure")) {
-            // 0 is no exposure at all: a float image keeps its values bit for bit.
-            const double ev = exposure_value(*exposure, "exposure");
-            if (ev != 0.0) look.exposure = ev;
-        }
-        CommandOutput encoded;
-        ImageOutput(ImageOutput::kStandardOutput, format, false, look).write(*found, encoded);
+        ImageLook look = look_of(query);
+        // A float image takes no tone map: it keeps its range.
+        if (format == "exr") look.tone_map = ToneMap::clamp;
         HttpResponse response;
         response.content_type = format == "png" ? "image/png" : "image/x-exr";
-        response.body = std::move(encoded.standard_output_bytes);
+        response.body = encoded(*found, format, look);
         if (query.value("download") == std::optional<std::string>("1")) {
             response.disposition = "attachment; filename=\"tonemix." + format + "\"";
         }
         return response;
+    }
+
+    // The page's image size for the scene file: both sides, or one in the scene's shape.
+    std::optional<std::pair<int, int>> requested_size(const ServeQuery& query) {
+        const std::optional<int> width = query_integer(query, "width", 1, kMaxImageSide);
+        const std::optional<int> height = query_integer(query, "height", 1, kMaxImageSide);
+        if (!width && !height) return std::nullopt;
+        const ImageSize size = image_size(kept_scene(query).scene->loaded.scene, width, height);
+        return std::make_pair(size.width, size.height);
     }
 
     HttpResponse scene_file(const ServeQuery& query) {
@@ -283,7 +484,7 @@ private:
                 path ? read_file(*path) : builtin_scene_json(),
                 path ? std::optional<fs::path>(fs::path(*path).parent_path()) : std::nullopt,
                 settings_.command.shared_session->description(), json::parse(values),
-                query.values("set"));
+                query.values("set"), requested_size(query));
         } catch (const std::exception& error) {
             throw RenderError((path ? *path : std::string("built-in scene")) + ": " + error.what());
         }
@@ -294,6 +495,10 @@ private:
     }
 
     ServeSettings settings_;
+    const std::unique_ptr<SceneCache> scenes_;
+    // Held while the host's stores change: a parameter list's node, a render's nodes made and
+    // freed. The shading itself runs without it.
+    std::mutex host_work_;
     ServeRenders renders_;
     ServeImages images_;
 };
@@ -315,6 +520,24 @@ fs::path scenes_folder(const CommandLine& line) {
     return TONEMIX_EXAMPLE_SCENES;
 }
 
+// After a stop is asked, the renders stop after the rows they shade and the module is ended. A
+// render that never comes back from the module (or a scene read from a file that never ends)
+// would keep the server for ever: past the grace the process ends without ending the module.
+constexpr std::chrono::seconds kStopGrace(10);
+
+void stop_within_grace() {
+    std::thread([] {
+        std::this_thread::sleep_for(kStopGrace);
+        std::fprintf(stderr,
+                     "tonemix-host: serve: a request did not end within %d s of the stop (stuck "
+                     "in the module, or reading a file that never ends); exiting without ending "
+                     "the module\n",
+                     static_cast<int>(kStopGrace.count()));
+        std::fflush(stderr);
+        std::_Exit(EXIT_FAULT);
+    }).detach();
+}
+
 int serve(const CommandArguments& arguments, const CommandSettings& settings,
           CommandOutput& output) {
     const CommandLine line(arguments, serve_options(), "scene file");
@@ -328,23 +551,49 @@ int serve(const CommandArguments& arguments, const CommandSettings& settings,
     if (first == std::optional<std::string>("-")) {
         throw RenderError("serve: a scene from standard input cannot be served; name its file");
     }
-    if (first) load_scene(first);  // a bad scene is one line now, not a 400 on every request
     ScenesFolder scenes(scenes_folder(line), first);
+    // Read now and kept: a bad scene is one line now, not a 400 on every request.
+    auto kept = std::make_unique<SceneCache>();
+    if (first) {
+        try {
+            kept->get(scenes.path(scenes.default_id()));
+        } catch (const SceneError&) {
+            // Said of the file as the user named it, as the other commands say it.
+            if (file_stamp(*first).exists) throw;
+            load_scene(first);
+            throw;
+        }
+    }
 
     CommandSession session(module_path(line.value("--module"), settings), description_trust(line),
                            settings);
     ServeSettings served_settings{std::move(scenes), threads, line.value("--module"), settings};
+    served_settings.allow_long = line.has("--allow-long");
+    served_settings.watch = line.has("--watch");
     served_settings.command.show_progress = false;
     served_settings.command.stdout_is_terminal = false;
     served_settings.command.shared_session = &session.get();
-    Served served(std::move(served_settings));
+    Served served(std::move(served_settings), std::move(kept));
+    HttpOptions options;
+    if (!line.has("--no-token")) options.token = random_token();
+    options.is_quick = &Served::quick;
     try {
         HttpServer server(static_cast<std::uint16_t>(port),
-                          [&](const HttpRequest& request) { return served.answer(request); });
-        server.stop_on_signals([&] { served.stop(); });
+                          [&](const HttpRequest& request) { return served.answer(request); },
+                          options);
+        server.stop_on_signals([&] {
+            served.stop();
+            stop_within_grace();
+        });
         // Printed at once, not with the command's lines at its end: a user needs the address now.
-        std::printf("serving http://127.0.0.1:%u/; Ctrl-C stops\n",
-                    static_cast<unsigned>(server.port()));
+        const std::string address = "http://127.0.0.1:" + std::to_string(server.port()) + "/";
+        if (options.token) {
+            std::printf("serving %s?token=%s; Ctrl-C stops\n", address.c_str(),
+                        options.token->c_str());
+        } else {
+            std::printf("serving %s (no token: any local program may drive it); Ctrl-C stops\n",
+                        address.c_str());
+        }
         std::fflush(stdout);
         server.run();
     } catch (const HttpError& error) {
@@ -366,6 +615,14 @@ const std::vector<OptionRule>& serve_options() {
          "the folder whose .json scene files the page offers"},
         {"--threads", nullptr, true, false, "N", "1 to 64; default: one per core",
          "threads of each render"},
+        {"--allow-long", nullptr, false, false, nullptr, nullptr,
+         "lift the limits of one request: by default at most 4096x4096 pixels, 64 pixel samples "
+         "and 2^28 sample points (pixels x pixel samples x samples a point)"},
+        {"--no-token", nullptr, false, false, nullptr, nullptr,
+         "answer requests without the token that the printed address carries: any program "
+         "of this machine may then drive the server (for scripts)"},
+        {"--watch", nullptr, false, false, nullptr, nullptr,
+         "the page renders again by itself when the scene's file or a mesh of it changes"},
         kModuleOption,
         kTrustDescriptionOption,
         kHelpOption,

@@ -1,5 +1,6 @@
 #include "host/commands/serve_renders.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace tmhost {
@@ -14,6 +15,28 @@ std::size_t image_bytes(const Image& image) {
 }
 
 }  // namespace
+
+LiveImage::LiveImage(int width, int height, int pixel_samples)
+    : image_(width, height),
+      pixel_samples_(pixel_samples),
+      rows_done_(new std::atomic<unsigned char>[static_cast<std::size_t>(height)]) {
+    for (int y = 0; y < height; ++y) rows_done_[y].store(0, std::memory_order_relaxed);
+}
+
+Image LiveImage::snapshot(const Image* under) const {
+    Image shown(image_.width(), image_.height());
+    const bool beneath =
+        under != nullptr && under->width() == image_.width() && under->height() == image_.height();
+    const std::size_t row_floats = static_cast<std::size_t>(image_.width()) * 3;
+    for (int y = 0; y < image_.height(); ++y) {
+        // Acquire: the row's pixels, written before its flag, are whole once the flag is seen.
+        const float* source = rows_done_[y].load(std::memory_order_acquire) != 0
+                                  ? image_.pixel(0, y)
+                                  : (beneath ? under->pixel(0, y) : nullptr);
+        if (source != nullptr) std::copy(source, source + row_floats, shown.pixel(0, y));
+    }
+    return shown;
+}
 
 ServeRenders::Turn::Turn(ServeRenders& renders, std::string client,
                          std::optional<std::uint64_t> order)
@@ -38,10 +61,19 @@ ServeRenders::Turn::~Turn() {
     const auto current = renders_.current_.find(client_);
     if (current != renders_.current_.end() && current->second == watch_) {
         renders_.current_.erase(current);
+        renders_.live_.erase(client_);
     }
     if (holds_slot_) {
         renders_.slot_busy_ = false;
         renders_.slot_free_.notify_all();
+    }
+}
+
+void ServeRenders::Turn::show(std::shared_ptr<LiveImage> live) {
+    const std::lock_guard<std::mutex> lock(renders_.mutex_);
+    const auto current = renders_.current_.find(client_);
+    if (current != renders_.current_.end() && current->second == watch_) {
+        renders_.live_[client_] = std::move(live);
     }
 }
 
@@ -96,7 +128,24 @@ RenderProgress ServeRenders::progress(const std::string& client) const {
     const std::lock_guard<std::mutex> lock(mutex_);
     const auto current = current_.find(client);
     if (current == current_.end()) return {};
-    return {true, current->second->rows.load(), current->second->total_rows.load()};
+    const auto live = live_.find(client);
+    return {true, current->second->rows.load(), current->second->total_rows.load(),
+            live != live_.end() ? live->second->pixel_samples() : 0};
+}
+
+std::shared_ptr<LiveImage> ServeRenders::live(const std::string& client) const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const auto found = live_.find(client);
+    return found != live_.end() ? found->second : nullptr;
+}
+
+bool ServeRenders::cancel(const std::string& client) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const auto current = current_.find(client);
+    if (client.empty() || current == current_.end()) return false;
+    current->second->cancelled = true;
+    slot_free_.notify_all();
+    return true;
 }
 
 void ServeRenders::cancel_all() {

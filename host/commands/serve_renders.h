@@ -9,6 +9,7 @@
 #ifndef TMHOST_SERVE_RENDERS_H
 #define TMHOST_SERVE_RENDERS_H
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -29,6 +30,26 @@ struct RenderProgress {
     bool running = false;
     long done = 0;   // rows
     long total = 0;  // rows
+    int pixel_samples = 0;
+};
+
+// A render's image while it is shaded, each row flagged once it is whole, so that a page can be
+// shown the rows done while the others are still being shaded.
+class LiveImage {
+public:
+    LiveImage(int width, int height, int pixel_samples);
+
+    Image& image() { return image_; }
+    int pixel_samples() const { return pixel_samples_; }
+    // For RenderWatch::rows_done.
+    std::atomic<unsigned char>* rows_done() { return rows_done_.get(); }
+    // The rows done so far, the others from `under` when it has the same size, else black.
+    Image snapshot(const Image* under) const;
+
+private:
+    Image image_;
+    const int pixel_samples_;
+    std::unique_ptr<std::atomic<unsigned char>[]> rows_done_;
 };
 
 class ServeRenders {
@@ -45,6 +66,8 @@ public:
         Turn& operator=(const Turn&) = delete;
 
         RenderWatch& watch() { return *watch_; }
+        // Shows the image the turn shades to /api/partial until the turn ends.
+        void show(std::shared_ptr<LiveImage> live);
         // Waits for the slot. False, without it, when the turn was cancelled meanwhile or `gone`
         // answers true (asked every 50 ms).
         bool take_slot(const std::function<bool()>& gone);
@@ -69,6 +92,10 @@ public:
     };
 
     RenderProgress progress(const std::string& client) const;
+    // The image the client's render shades, while it runs; null otherwise.
+    std::shared_ptr<LiveImage> live(const std::string& client) const;
+    // Cancels the client's render; false when it has none.
+    bool cancel(const std::string& client);
     // Cancels every render and lets no new one start: the server is stopping.
     void cancel_all();
 
@@ -85,6 +112,7 @@ private:
     bool slot_busy_ = false;
     bool stopping_ = false;
     std::map<std::string, std::shared_ptr<RenderWatch>> current_;  // by client
+    std::map<std::string, std::shared_ptr<LiveImage>> live_;       // by client, while shaded
     std::map<std::string, std::uint64_t> highest_order_;           // by client
 };
 

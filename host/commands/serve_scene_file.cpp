@@ -69,9 +69,11 @@ void absolute_mesh_paths(ordered_json& scene, const fs::path& folder) {
 std::string scene_file_with_values(const std::string& scene_text,
                                    const std::optional<fs::path>& folder,
                                    const Description& description, const json& described,
-                                   const std::vector<std::string>& assignments) {
+                                   const std::vector<std::string>& assignments,
+                                   std::optional<std::pair<int, int>> size) {
     ordered_json scene = ordered_json::parse(scene_text);
     write_values(scene, description, described, assignments);
+    if (size) scene["image"] = {{"width", size->first}, {"height", size->second}};
     if (folder) absolute_mesh_paths(scene, *folder);
     return scene.dump(2) + "\n";
 }

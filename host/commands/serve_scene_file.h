@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -20,12 +21,14 @@ namespace tmhost {
 // under its full name (any other name of it goes); the light list and its mode go into
 // "light_list", which governs the list mode of a scene that has one. `folder`, the file's folder
 // (none for the built-in scene), makes a mesh's relative path absolute, so that the file finds
-// its mesh wherever it is saved. Answers the file's text; throws nlohmann::json's errors for
+// its mesh wherever it is saved. `size`, the page's image width and height, replaces the file's
+// "image". Answers the file's text; throws nlohmann::json's errors for
 // text that is no JSON.
 std::string scene_file_with_values(const std::string& scene_text,
                                    const std::optional<std::filesystem::path>& folder,
                                    const Description& description, const nlohmann::json& described,
-                                   const std::vector<std::string>& assignments);
+                                   const std::vector<std::string>& assignments,
+                                   std::optional<std::pair<int, int>> size = std::nullopt);
 
 }  // namespace tmhost
 
