@@ -244,9 +244,14 @@ int ShadingSetup::finish(const Image& image, const RenderStats& stats, const std
 RenderStats ShadingSetup::shade(const ParameterValues& node_values, const ShadingRequest& request,
                                 Image& image, ProgressBar& progress, long long work_before,
                                 long long row_cost) {
+    return run_->shade(node_values, settings_for(request), image, progress, watch_, work_before,
+                       row_cost);
+}
+
+ShadeSettings ShadingSetup::settings_for(const ShadingRequest& request) const {
     ShadeSettings settings = shade_settings(request);
     settings.host_work = host_work_;
-    return run_->shade(node_values, settings, image, progress, watch_, work_before, row_cost);
+    return settings;
 }
 
 namespace {

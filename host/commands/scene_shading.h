@@ -125,6 +125,11 @@ public:
                       Image& image, ProgressBar& progress, long long work_before = 0,
                       long long row_cost = 1);
 
+    const ShadingRun& run() const { return *run_; }
+    // How the request's images are shaded, the host lock of the command's settings among it.
+    ShadeSettings settings_for(const ShadingRequest& request) const;
+    RenderWatch* watch() const { return watch_; }
+
     // Tells the settings' watch, if any, how many rows the command shades in all.
     void expect_rows(long rows) {
         if (watch_ != nullptr) watch_->total_rows = rows;

@@ -26,6 +26,7 @@
 #include "host/commands/serve_query.h"
 #include "host/commands/serve_renders.h"
 #include "host/commands/serve_scene_file.h"
+#include "host/commands/sheet_job.h"
 #include "host/http/http_server.h"
 #include "host/image/whole_file.h"
 #include "host/render/pixel_samples.h"
@@ -56,14 +57,6 @@ HttpResponse json_answer(const json& document) {
     response.content_type = "application/json";
     response.body = document.dump() + "\n";
     return response;
-}
-
-// The first error line of a command, or none.
-std::optional<std::string> error_line(const CommandOutput& output) {
-    for (const OutputLine& line : output.lines) {
-        if (line.channel == Channel::error) return line.text;
-    }
-    return std::nullopt;
 }
 
 std::vector<std::string> warning_lines(const CommandOutput& output) {
@@ -232,20 +225,6 @@ private:
                             {"version", entry.version}});
     }
 
-    // The scene's file as the first argument of a command, when it has one.
-    CommandArguments scene_arguments(const ServeQuery& query) const {
-        const std::optional<std::string> path = settings_.scenes.path(scene_id(query));
-        return path ? CommandArguments{*path} : CommandArguments{};
-    }
-
-    static CommandArguments set_arguments(const ServeQuery& query) {
-        CommandArguments arguments;
-        for (const std::string& assignment : query.values("set")) {
-            arguments.insert(arguments.end(), {"--set", assignment});
-        }
-        return arguments;
-    }
-
     // What describe --json prints with the query's values, for the kept scene, in the shared
     // session. Throws RenderError for a bad value. Waits for no render: only for the few moments
     // in which a render makes or frees its nodes.
@@ -269,20 +248,6 @@ private:
         return response;
     }
 
-    // The arguments of a sheet as a page asks for it, without the output: these are also the
-    // command a user runs to make the same image.
-    CommandArguments shading_arguments(const ServeQuery& query) const {
-        CommandArguments arguments = scene_arguments(query);
-        for (const char* name : {"width", "height", "pixel-samples"}) {
-            if (const auto value = query.value(name)) {
-                arguments.insert(arguments.end(), {std::string("--") + name, *value});
-            }
-        }
-        const CommandArguments sets = set_arguments(query);
-        arguments.insert(arguments.end(), sets.begin(), sets.end());
-        return arguments;
-    }
-
     std::string command_text(const char* command, const CommandArguments& arguments) const {
         std::string line = std::string("tonemix-host ") + command;
         for (const std::string& argument : arguments) line += " " + shell_word(argument);
@@ -301,18 +266,47 @@ private:
         return job;
     }
 
+    ShadeSettings shade_settings(int pixel_samples) {
+        ShadeSettings shading;
+        shading.threads = settings_.threads.value_or(default_render_threads());
+        shading.pixel_samples = pixel_samples;
+        shading.host_work = &host_work_;
+        return shading;
+    }
+
+    // What a render or a sheet answers once its image is made: the image kept for /api/image,
+    // its figures, its command line and its warnings (the shader's reach, an unlit image).
+    HttpResponse shaded(const Image& made, const ShadingRun& run, const RenderStats& stats,
+                        int pixel_samples, const std::string& command) {
+        CommandOutput output;
+        const Description& description = run.session().description();
+        if (const auto reach = reach_warning(description, run.values(), run.scene())) {
+            output.warning(*reach);
+        }
+        warn_if_unlit(stats, output);
+        auto image = std::make_shared<const Image>(made);
+        const std::string id = images_.add(image);
+        return json_answer({{"image", id},
+                            {"width", image->width()},
+                            {"height", image->height()},
+                            {"pixel_samples", pixel_samples},
+                            {"seconds", stats.seconds},
+                            {"points", stats.points},
+                            {"command", command},
+                            {"warnings", warning_lines(output)}});
+    }
+
     // Renders the job for the query's client in the shared session once the client's older
     // render has given way and the renderer is free; keeps the image for /api/image, and shows
     // its rows to /api/partial while it is shaded.
     HttpResponse render(const ServeQuery& query, const HttpRequest& request) {
         const ServeJob job = job_of(query);
         const ImageSize size = job.size();
-        ModuleSession& session = *settings_.command.shared_session;
         // Every value is checked before the render waits for its turn: a bad one is said at once.
-        const ShadingRun run(session, job.scene.scene, size, job.assignments);
-        const Description& description = session.description();
+        const ShadingRun run(*settings_.command.shared_session, job.scene.scene, size,
+                             job.assignments);
         const int pixel_samples = job.pixel_samples.value_or(1);
-        const long long samples = samples_per_point(description, run.values());
+        const long long samples = samples_per_point(run.session().description(), run.values());
         const long long pixels = static_cast<long long>(size.width) * size.height;
         if (!settings_.allow_long) {
             check_work(samples, samples * pixel_samples * pixels, pixels,
@@ -331,68 +325,36 @@ private:
         watch.rows_done = live->rows_done();
         watch.total_rows = size.height;
         turn.show(live);
-        ShadeSettings shading;
-        shading.threads = settings_.threads.value_or(default_render_threads());
-        shading.pixel_samples = pixel_samples;
-        shading.host_work = &host_work_;
         ProgressBar progress(size.height, false);
         const RenderStats stats =
-            run.shade(run.values(), shading, live->image(), progress, &watch);
+            run.shade(run.values(), shade_settings(pixel_samples), live->image(), progress, &watch);
         if (stats.cancelled || watch.cancelled) return text(409, "cancelled");
-        CommandOutput output;
-        if (const auto reach = reach_warning(description, run.values(), run.scene())) {
-            output.warning(*reach);
-        }
-        warn_if_unlit(stats, output);
-        auto image = std::make_shared<const Image>(std::move(live->image()));
-        const std::string id = images_.add(image);
-        return json_answer({{"image", id},
-                            {"width", image->width()},
-                            {"height", image->height()},
-                            {"pixel_samples", pixel_samples},
-                            {"seconds", stats.seconds},
-                            {"points", stats.points},
-                            {"command", command_text("render", job.arguments())},
-                            {"warnings", warning_lines(output)}});
+        return shaded(live->image(), run, stats, pixel_samples,
+                      command_text("render", job.arguments()));
     }
 
+    // A contact sheet of the job's scene, each tile of the job's size; as a render otherwise.
     HttpResponse sheet(const ServeQuery& query, const HttpRequest& request) {
-        CommandArguments arguments = shading_arguments(query);
-        const std::vector<std::string> vary = query.values("vary");
-        if (vary.empty()) throw RenderError("a sheet needs vary=NAME=VALUE,...");
-        for (const std::string& axis : vary) arguments.insert(arguments.end(), {"--vary", axis});
-        return shade_sheet(arguments, query, request);
-    }
-
-    // Runs the sheet command for the query's client in the shared session, once the client's
-    // older render has given way and the renderer is free; keeps the image for /api/image.
-    HttpResponse shade_sheet(const CommandArguments& arguments, const ServeQuery& query,
-                             const HttpRequest& request) {
+        const std::vector<std::string> varies = query.values("vary");
+        if (varies.empty()) throw RenderError("a sheet needs vary=NAME=VALUE,...");
+        const ServeJob job = job_of(query);
+        const ShadingRun run(*settings_.command.shared_session, job.scene.scene, job.size(),
+                             job.assignments);
+        const int pixel_samples = job.pixel_samples.value_or(1);
+        const WorkLimits limits = serve_work_limits();
+        const SheetJob sheet_job(run, varies, job.assignments, pixel_samples,
+                                 settings_.allow_long ? nullptr : &limits);
         ServeRenders::Turn turn(renders_, query.value("client").value_or(""), query.count("order"));
         RenderWatch& watch = turn.watch();
         watch.should_stop = request.client_gone;
         if (!turn.take_slot(request.client_gone)) return text(409, "cancelled");
-        CommandArguments full = arguments;
-        if (settings_.threads) {
-            full.insert(full.end(), {"--threads", std::to_string(*settings_.threads)});
-        }
-        // The image is handed over, not written; "-o -" names an output that needs no file.
-        full.insert(full.end(), {"-o", "-", "--format", "pfm"});
-        CommandSettings settings = settings_.command;
-        settings.watch = &watch;
-        settings.keep_image = true;
-        settings.scenes = scenes_.get();
-        settings.host_work = &host_work_;
-        const CommandOutput output = run_sheet(full, settings);
-        if (watch.cancelled) return text(409, "cancelled");
-        if (const auto error = error_line(output)) return text(400, *error);
-        if (!output.image) return text(500, "sheet made no image");
-        const std::string id = images_.add(output.image);
-        return json_answer({{"image", id},
-                            {"width", output.image->width()},
-                            {"height", output.image->height()},
-                            {"command", command_text("sheet", arguments)},
-                            {"warnings", warning_lines(output)}});
+        ProgressBar progress(1, false);
+        RenderStats stats;
+        const Image image = sheet_job.shade(shade_settings(pixel_samples), progress, &watch, stats);
+        if (stats.cancelled || watch.cancelled) return text(409, "cancelled");
+        CommandArguments words = job.arguments();
+        for (const std::string& vary : varies) words.insert(words.end(), {"--vary", vary});
+        return shaded(image, run, stats, pixel_samples, command_text("sheet", words));
     }
 
     HttpResponse progress(const ServeQuery& query) const {
