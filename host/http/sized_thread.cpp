@@ -12,6 +12,7 @@
 #else
 #include <limits.h>
 #include <pthread.h>
+#include <signal.h>
 #endif
 
 namespace tmhost {
@@ -60,7 +61,14 @@ SizedThread::SizedThread(std::size_t stack_bytes, std::function<void()> body) {
     const std::size_t least = PTHREAD_STACK_MIN;
     error = pthread_attr_setstacksize(&attributes, stack_bytes < least ? least : stack_bytes);
     pthread_t thread{};
+    // The thread starts with every signal blocked, so that the process's signals (Ctrl-C, a
+    // service manager's SIGTERM) reach the thread that waits for them, not a handler's.
+    sigset_t all;
+    sigset_t before;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &before);
     if (error == 0) error = pthread_create(&thread, &attributes, thread_entry, started.get());
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
     pthread_attr_destroy(&attributes);
     if (error != 0) throw std::system_error(error, std::generic_category(), "pthread_create");
     native_ = static_cast<std::uintptr_t>(thread);

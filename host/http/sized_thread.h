@@ -22,6 +22,8 @@ public:
     SizedThread& operator=(const SizedThread&) = delete;
 
     void join();
+    // pthread_t, or the Windows thread HANDLE, as an integer.
+    std::uintptr_t native() const { return native_; }
 
 private:
     std::uintptr_t native_ = 0;  // pthread_t, or a Windows thread HANDLE

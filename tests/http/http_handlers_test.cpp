@@ -13,6 +13,9 @@
 #include <thread>
 #include <vector>
 
+#include <sys/types.h>
+#include <unistd.h>
+
 #include "http_test_client.h"
 
 namespace {
@@ -189,7 +192,8 @@ TEST(HttpHandlers, StopBeforeRunAndStopBySignal) {
         std::thread serving([&] { server.run(); });
         const std::uint16_t port = server.port();
         EXPECT_EQ(ask(port, get_request(port, "/")).body, "up");
-        std::raise(SIGTERM);
+        // To the process, as a service manager sends it, not to this thread alone.
+        kill(getpid(), SIGTERM);
         serving.join();
         EXPECT_TRUE(on_stop_called);
     }
