@@ -578,8 +578,8 @@ const std::vector<OptionRule>& serve_options() {
         {"--threads", nullptr, true, false, "N", "1 to 64; default: one per core",
          "threads of each render"},
         {"--allow-long", nullptr, false, false, nullptr, nullptr,
-         "lift the limits of one request: by default at most 4096x4096 pixels, 64 pixel samples "
-         "and 2^28 sample points (pixels x pixel samples x samples a point)"},
+         "lift the limits of one request, by default at most 4096x4096 pixels and 2^28 sample "
+         "points (pixels x pixel samples x samples a point)"},
         {"--no-token", nullptr, false, false, nullptr, nullptr,
          "answer requests without the token that the printed address carries: any program "
          "of this machine may then drive the server (for scripts)"},
