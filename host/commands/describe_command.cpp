@@ -155,9 +155,9 @@ int describe(const CommandArguments& arguments, const CommandSettings& settings,
     LoadedScene loaded = load_scene(line.positional());
     CommandSession command_session(module_path(line.value("--module"), settings),
                                    description_trust(line), settings);
-    const Sheet sheet = described_sheet(command_session.get(), std::move(loaded),
-                                        line.positional().has_value(), line.values("--set"),
-                                        output);
+    const Sheet sheet =
+        described_sheet(command_session.get(), std::move(loaded), line.positional().has_value(),
+                        line.values("--set"), output);
     const std::vector<std::string> left = command_session.finish();
     for (const std::string& warning : left) output.warning("module: " + warning);
     for (std::string& text : line.has("--json") ? sheet_json_lines(sheet) : sheet_lines(sheet)) {

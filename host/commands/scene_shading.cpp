@@ -18,7 +18,6 @@ namespace {
 
 constexpr int kMaxThreads = 64;
 
-
 }  // namespace
 
 std::vector<OptionRule> shading_options(const char* output_values) {
@@ -199,8 +198,8 @@ ShadingSetup ShadingSetup::make(const ShadingRequest& request, const CommandSett
                                             request.assignments);
     const Description& description = command_session.get().description();
     const long long samples = samples_per_point(description, run->values());
-    check_work(samples, samples * request.pixel_samples * static_cast<long long>(size.width) *
-                            size.height,
+    check_work(samples,
+               samples * request.pixel_samples * static_cast<long long>(size.width) * size.height,
                "samples=" + std::to_string(samples) + " at " + std::to_string(size.width) + "x" +
                    std::to_string(size.height) +
                    (request.pixel_samples > 1

@@ -32,8 +32,8 @@
 #include "host/render/pixel_samples.h"
 #include "host/render/prepared_scene.h"
 #include "host/render/render_error.h"
-#include "host/render/shading_run.h"
 #include "host/render/scene_source.h"
+#include "host/render/shading_run.h"
 #include "host/scene/builtin_scene.h"
 #include "host/scene/file_stamp.h"
 #include "host/scene/scene_error.h"
@@ -190,8 +190,8 @@ private:
         for (const ServedScene& scene : settings_.scenes.scenes()) {
             list.push_back({{"id", scene.id}, {"label", scene.label}});
         }
-        json limits = {{"pixel_samples", kMostPixelSamples}, {"pixels", nullptr},
-                       {"sample_points", nullptr}};
+        json limits = {
+            {"pixel_samples", kMostPixelSamples}, {"pixels", nullptr}, {"sample_points", nullptr}};
         if (!settings_.allow_long) {
             const WorkLimits work = serve_work_limits();
             limits["pixels"] = work.pixels;
@@ -233,9 +233,8 @@ private:
         const bool from_file = settings_.scenes.path(scene_id(query)).has_value();
         CommandOutput ignored;
         const std::lock_guard<std::mutex> lock(host_work_);
-        const Sheet sheet = described_sheet(*settings_.command.shared_session,
-                                            entry.scene->loaded, from_file, query.values("set"),
-                                            ignored);
+        const Sheet sheet = described_sheet(*settings_.command.shared_session, entry.scene->loaded,
+                                            from_file, query.values("set"), ignored);
         std::string printed;
         for (const std::string& line : sheet_json_lines(sheet)) printed += line + "\n";
         return printed;
@@ -309,13 +308,13 @@ private:
         const long long samples = samples_per_point(run.session().description(), run.values());
         const long long pixels = static_cast<long long>(size.width) * size.height;
         if (!settings_.allow_long) {
-            check_work(samples, samples * pixel_samples * pixels, pixels,
-                       "samples=" + std::to_string(samples) + " at " + std::to_string(size.width) +
-                           "x" + std::to_string(size.height) +
-                           (pixel_samples > 1
-                                ? ", " + std::to_string(pixel_samples) + " pixel samples"
-                                : std::string()),
-                       serve_work_limits());
+            check_work(
+                samples, samples * pixel_samples * pixels, pixels,
+                "samples=" + std::to_string(samples) + " at " + std::to_string(size.width) + "x" +
+                    std::to_string(size.height) +
+                    (pixel_samples > 1 ? ", " + std::to_string(pixel_samples) + " pixel samples"
+                                       : std::string()),
+                serve_work_limits());
         }
         ServeRenders::Turn turn(renders_, query.value("client").value_or(""), query.count("order"));
         RenderWatch& watch = turn.watch();
@@ -540,9 +539,9 @@ int serve(const CommandArguments& arguments, const CommandSettings& settings,
     if (!line.has("--no-token")) options.token = random_token();
     options.is_quick = &Served::quick;
     try {
-        HttpServer server(static_cast<std::uint16_t>(port),
-                          [&](const HttpRequest& request) { return served.answer(request); },
-                          options);
+        HttpServer server(
+            static_cast<std::uint16_t>(port),
+            [&](const HttpRequest& request) { return served.answer(request); }, options);
         server.stop_on_signals([&] {
             served.stop();
             stop_within_grace();

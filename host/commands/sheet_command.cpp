@@ -48,12 +48,12 @@ int sheet(const CommandArguments& arguments, const CommandSettings& settings,
     // tiles of 1.
     ProgressBar progress(job.sample_points() / setup.scene.width, settings.show_progress);
     RenderStats total;
-    const Image sheet_image = job.shade(setup.settings_for(request), progress, setup.watch(), total);
+    const Image sheet_image =
+        job.shade(setup.settings_for(request), progress, setup.watch(), total);
     if (total.cancelled) throw RenderError("the sheet was cancelled");
     progress.finish();
     return setup.finish(sheet_image, total,
-                        summary(sheet_image, job.tiles(), total, setup.image_file.where()),
-                        output);
+                        summary(sheet_image, job.tiles(), total, setup.image_file.where()), output);
 }
 
 }  // namespace

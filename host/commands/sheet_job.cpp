@@ -153,13 +153,12 @@ SheetJob::SheetJob(const ShadingRun& run, const std::vector<std::string>& varies
                 samples_per_point(run.session().description(), tile_values(column, row));
             tile_costs_.push_back(samples * pixel_samples);
             most_samples = std::max(most_samples, samples);
-            sample_points_ += samples * pixel_samples * static_cast<long long>(scene.width) *
-                              scene.height;
+            sample_points_ +=
+                samples * pixel_samples * static_cast<long long>(scene.width) * scene.height;
         }
     }
     if (limits != nullptr) {
-        check_work(most_samples, sample_points_,
-                   static_cast<long long>(scene.width) * scene.height,
+        check_work(most_samples, sample_points_, static_cast<long long>(scene.width) * scene.height,
                    std::to_string(tiles()) + " tiles of " + std::to_string(scene.width) + "x" +
                        std::to_string(scene.height),
                    *limits);
@@ -183,7 +182,8 @@ Image SheetJob::shade(const ShadeSettings& settings, ProgressBar& progress, Rend
     Image tile(scene.width, scene.height);
     for (int row = 0; row < layout_.rows; ++row) {
         for (int column = 0; column < layout_.columns; ++column) {
-            const long long cost = tile_costs_[static_cast<std::size_t>(row * layout_.columns + column)];
+            const long long cost =
+                tile_costs_[static_cast<std::size_t>(row * layout_.columns + column)];
             const RenderStats stats = run_.shade(tile_values(column, row), settings, tile, progress,
                                                  watch, work_before, cost);
             total.points += stats.points;

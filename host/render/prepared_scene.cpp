@@ -63,8 +63,8 @@ SceneCache::Entry SceneCache::get(const std::optional<std::string>& path) {
             if (slots_.size() > kKeptScenes) {
                 auto oldest = slots_.end();
                 for (auto it = slots_.begin(); it != slots_.end(); ++it) {
-                    if (it->second != found &&
-                        (oldest == slots_.end() || it->second->last_use < oldest->second->last_use)) {
+                    if (it->second != found && (oldest == slots_.end() ||
+                                                it->second->last_use < oldest->second->last_use)) {
                         oldest = it;
                     }
                 }
@@ -85,7 +85,8 @@ SceneCache::Entry SceneCache::get(const std::optional<std::string>& path) {
     }
     LoadedScene loaded = load_scene(path);
     for (const std::string& mesh : loaded.scene.mesh_files) {
-        // Read already, so not a FIFO then; a mesh replaced by one later is refused at the next read.
+        // Read already, so not a FIFO then; a mesh replaced by one later is refused at the next
+        // read.
         stamps.emplace_back(mesh, file_stamp(mesh));
     }
     auto prepared = std::make_shared<const PreparedScene>(std::move(loaded));

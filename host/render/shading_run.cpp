@@ -42,8 +42,7 @@ ShadingRun::ShadingRun(ModuleSession& session, std::shared_ptr<const PreparedSce
       loaded_(sized(prepared_->loaded, size)),
       other_assignments_(apply_light_assignments(session.description(), loaded_, assignments)),
       lights_(std::make_unique<SceneLights>(loaded_.scene)),
-      values_(scene_parameter_values(session.description(), loaded_, *lights_,
-                                     other_assignments_)),
+      values_(scene_parameter_values(session.description(), loaded_, *lights_, other_assignments_)),
       renderer_(lights_->entries(), prepared_->tracer) {}
 
 RenderStats ShadingRun::shade(const ParameterValues& node_values, const ShadeSettings& settings,

@@ -40,8 +40,8 @@ public:
     // Applies the light list among `assignments` (--set lights=...) and checks every value
     // against the session's description. Throws RenderError as apply_light_assignments and
     // scene_parameter_values do.
-    ShadingRun(ModuleSession& session, std::shared_ptr<const PreparedScene> prepared, ImageSize size,
-               const std::vector<std::string>& assignments);
+    ShadingRun(ModuleSession& session, std::shared_ptr<const PreparedScene> prepared,
+               ImageSize size, const std::vector<std::string>& assignments);
     ShadingRun(const ShadingRun&) = delete;
     ShadingRun& operator=(const ShadingRun&) = delete;
 

@@ -30,8 +30,8 @@ FileStamp file_stamp(const std::string& path) {
     if (stat(path.c_str(), &status) != 0) return stamp;
     stamp.exists = true;
     stamp.size = static_cast<std::uint64_t>(status.st_size);
-    stamp.modified_ns = static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 +
-                        status.st_mtim.tv_nsec;
+    stamp.modified_ns =
+        static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
     stamp.inode = static_cast<std::uint64_t>(status.st_ino);
     stamp.device = static_cast<std::uint64_t>(status.st_dev);
     return stamp;

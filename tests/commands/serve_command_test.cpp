@@ -22,9 +22,8 @@ using namespace tonemix_test::serve;
 
 TEST_F(ServeTest, ThePageTheParametersAndTheirEnablingAsDescribeGivesThem) {
     start();
-    EXPECT_EQ(first_line_,
-              "serving http://127.0.0.1:" + std::to_string(port_) +
-                  "/ (no token: any local program may drive it); Ctrl-C stops\n");
+    EXPECT_EQ(first_line_, "serving http://127.0.0.1:" + std::to_string(port_) +
+                               "/ (no token: any local program may drive it); Ctrl-C stops\n");
     const Reply page = get(port_, "/");
     EXPECT_EQ(page.status, 200);
     EXPECT_NE(page.body.find("<!doctype html>"), std::string::npos);

@@ -9,8 +9,8 @@
 #include <fstream>
 #include <regex>
 
-#include "serve_client.h"
 #include "image_decoders.h"
+#include "serve_client.h"
 
 #if defined(__linux__)
 
@@ -48,9 +48,7 @@ TEST_F(ServeTest, OnlyTheTokenAndThePagesOwnOriginDriveTheServer) {
     EXPECT_EQ(get_with(port_, "/api/scenes", {{"Cookie", cookie}}).status, 200);
     // A script's ways: the query parameter (not an unknown parameter to the server) or a header.
     EXPECT_EQ(get(port_, "/api/render?width=8&token=" + token).status, 200);
-    EXPECT_EQ(
-        get_with(port_, "/api/scenes", {{"Authorization", "token " + token}}).status,
-        200);
+    EXPECT_EQ(get_with(port_, "/api/scenes", {{"Authorization", "token " + token}}).status, 200);
 
     // Another site's page, even with the token (a cookie goes with requests to any port).
     auto with = [&](const std::string& name, const std::string& value) {
@@ -100,10 +98,9 @@ private:
 TEST_F(ServeTest, AMeshIsReadOnceOverTenChangesAndAgainWhenItsFileChanges) {
     tmhost::TemporaryFolder scenes;
     const std::string mesh = (scenes.path() / "mesh.obj").string();
-    tmhost::replace_file(mesh, tmhost::read_file(tonemix_test::source_path(
-                                   "scenes/meshes/icosphere.obj")));
-    std::string text =
-        tmhost::read_file(tonemix_test::source_path("scenes/mesh_icosphere.json"));
+    tmhost::replace_file(
+        mesh, tmhost::read_file(tonemix_test::source_path("scenes/meshes/icosphere.obj")));
+    std::string text = tmhost::read_file(tonemix_test::source_path("scenes/mesh_icosphere.json"));
     const std::string named = "meshes/icosphere.obj";
     ASSERT_NE(text.find(named), std::string::npos);
     for (std::size_t at = text.find(named); at != std::string::npos; at = text.find(named)) {
@@ -119,8 +116,7 @@ TEST_F(ServeTest, AMeshIsReadOnceOverTenChangesAndAgainWhenItsFileChanges) {
     // Two objects of the scene are the one mesh: a read of the scene opens it twice.
     EXPECT_EQ(count.opens(), 2);
     for (int change = 0; change < 10; ++change) {
-        const std::string values =
-            "scene=ball.json&set=offset%3D0.0" + std::to_string(change + 1);
+        const std::string values = "scene=ball.json&set=offset%3D0.0" + std::to_string(change + 1);
         EXPECT_FALSE(
             rendered_png(port_, "/api/render?client=a&width=16&height=12&" + values).empty());
         EXPECT_EQ(get(port_, "/api/parameters?" + values).status, 200);
@@ -149,10 +145,10 @@ TEST_F(ServeTest, AMeshIsReadOnceOverTenChangesAndAgainWhenItsFileChanges) {
     resized.replace(image, resized.find('}', image) - image + 1,
                     "\"image\": {\"width\": 30, \"height\": 20}");
     { std::ofstream(scene, std::ios::binary | std::ios::trunc) << resized; }
-    ASSERT_TRUE(eventually([&] {
-        return get_json(port_, "/api/scene?scene=ball.json")["width"] == 30;
-    }));
-    EXPECT_EQ(rendered_png(port_, "/api/render?scene=ball.json"), cli_image("render", "'" + scene + "'"));
+    ASSERT_TRUE(
+        eventually([&] { return get_json(port_, "/api/scene?scene=ball.json")["width"] == 30; }));
+    EXPECT_EQ(rendered_png(port_, "/api/render?scene=ball.json"),
+              cli_image("render", "'" + scene + "'"));
     EXPECT_EQ(stop(), 0);
     EXPECT_EQ(errors(), "");
 }
@@ -162,8 +158,8 @@ TEST_F(ServeTest, ThePassesOfAConvergingImageEndInTheCommandLinesImage) {
     const std::string values = "width=40&height=24&set=samples%3D3&set=distance%3D0.7";
     std::string last;
     for (const int pixel_samples : {1, 2, 4, 6}) {
-        const json pass = get_json(port_, "/api/render?client=p&" + values + "&pixel-samples=" +
-                                              std::to_string(pixel_samples));
+        const json pass = get_json(port_, "/api/render?client=p&" + values +
+                                              "&pixel-samples=" + std::to_string(pixel_samples));
         EXPECT_EQ(pass["pixel_samples"], pixel_samples);
         EXPECT_GT(pass["points"].get<long long>(), 0);
         EXPECT_TRUE(pass["seconds"].is_number());
@@ -172,15 +168,17 @@ TEST_F(ServeTest, ThePassesOfAConvergingImageEndInTheCommandLinesImage) {
                                        " --set samples=3 --set distance=0.7");
         last = get(port_, "/api/image?id=" + pass["image"].get<std::string>()).body;
     }
-    EXPECT_EQ(last, cli_image("render", "--width 40 --height 24 --pixel-samples 6 --set samples=3 "
-                                        "--set distance=0.7"));
+    EXPECT_EQ(last, cli_image("render",
+                              "--width 40 --height 24 --pixel-samples 6 --set samples=3 "
+                              "--set distance=0.7"));
     // The tone map of the page encodes the kept image as --tonemap does.
     const json pass = get_json(port_, "/api/render?" + values);
     EXPECT_EQ(get(port_, "/api/image?id=" + pass["image"].get<std::string>() +
                              "&tonemap=filmic&exposure=1")
                   .body,
-              cli_image("render", "--width 40 --height 24 --set samples=3 --set distance=0.7 "
-                                  "--tonemap filmic --exposure 1"));
+              cli_image("render",
+                        "--width 40 --height 24 --set samples=3 --set distance=0.7 "
+                        "--tonemap filmic --exposure 1"));
     EXPECT_EQ(get(port_, "/api/image?id=1&tonemap=sepia").status, 400);
     EXPECT_EQ(stop(), 0);
     EXPECT_EQ(errors(), "");

@@ -46,7 +46,7 @@ struct Reply {
 using Headers = std::vector<std::pair<std::string, std::string>>;  // name, value
 
 inline http::request<http::empty_body> request_for(unsigned port, const std::string& target,
-                                            const std::string& host) {
+                                                   const std::string& host) {
     http::request<http::empty_body> request{http::verb::get, target, 11};
     request.set(http::field::host, host.empty() ? "127.0.0.1:" + std::to_string(port) : host);
     return request;
@@ -89,7 +89,7 @@ inline std::string rendered_png(unsigned port, const std::string& target) {
 
 // What the command line writes for `arguments` (a shell's words, the output left out).
 inline std::string cli_image(const std::string& command, const std::string& arguments,
-                      const std::string& extension = "png") {
+                             const std::string& extension = "png") {
     tmhost::TemporaryFolder folder;
     const std::string file = (folder.path() / ("cli." + extension)).string();
     const int status =
@@ -179,7 +179,6 @@ protected:
     std::string first_line_;
     bool stopped_ = false;
 };
-
 
 }  // namespace tonemix_test::serve
 
