@@ -483,8 +483,9 @@ fs::path scenes_folder(const CommandLine& line) {
 
 // After a stop is asked, the renders stop after the rows they shade and the module is ended. A
 // render that never comes back from the module (or a scene read from a file that never ends)
-// would keep the server for ever: past the grace the process ends without ending the module.
-constexpr std::chrono::seconds kStopGrace(10);
+// would keep the server for ever: past the grace the process ends without ending the module. The
+// grace leaves room for a row of a long render to finish under an emulator and a sanitizer.
+constexpr std::chrono::seconds kStopGrace(30);
 
 void stop_within_grace() {
     std::thread([] {
