@@ -13,6 +13,15 @@
 
 namespace tmhost {
 
+ToneMap tone_map_value(const std::string& text, const std::string& name) {
+    const std::optional<ToneMap> map = tone_map_named(text);
+    if (!map) {
+        throw RenderError(name + ": unknown tone map '" + text +
+                          "' (expected clamp, reinhard or filmic)");
+    }
+    return *map;
+}
+
 double exposure_value(const std::string& text, const std::string& name) {
     char* end = nullptr;
     const double ev = std::strtod(text.c_str(), &end);

@@ -27,6 +27,9 @@ struct ImageLook {
 // An exposure as text (--exposure's value, or a page's): a plain decimal number within
 // +-kMostExposure. Throws RenderError "<name>: expected a number from -20 to 20, got '<text>'".
 double exposure_value(const std::string& text, const std::string& name);
+// A tone map by its name (--tonemap's value, or a page's). Throws RenderError "<name>: unknown
+// tone map '<text>' (expected clamp, reinhard or filmic)".
+ToneMap tone_map_value(const std::string& text, const std::string& name);
 
 class ImageOutput {
 public:

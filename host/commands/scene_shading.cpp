@@ -82,12 +82,7 @@ ShadingRequest shading_request(const CommandLine& line, const CommandSettings& s
         request.look.exposure = exposure_value(*ev, "--exposure");
     }
     if (const std::optional<std::string> name = line.value("--tonemap")) {
-        const std::optional<ToneMap> map = tone_map_named(*name);
-        if (!map) {
-            throw RenderError("--tonemap: unknown tone map '" + *name +
-                              "' (expected clamp, reinhard or filmic)");
-        }
-        request.look.tone_map = *map;
+        request.look.tone_map = tone_map_value(*name, "--tonemap");
     }
     request.width = line.integer("--width", 1, kMaxImageSide);
     request.height = line.integer("--height", 1, kMaxImageSide);
