@@ -6,38 +6,249 @@
 
 namespace tmhost {
 
-void Bounds::add(const Vec3& point) {
-    min = {std::min(min.x, point.x), std::min(min.y, point.y), std::min(min.z, point.z)};
-    max = {std::max(max.x, point.x), std::max(max.y, point.y), std::max(max.z, point.z)};
-}
-
-void Bounds::add(const Bounds& other) {
-    if (other.empty()) return;
-    add(other.min);
-    add(other.max);
-}
-
 bool Bounds::contains(const Bounds& other) const {
     if (other.empty()) return true;
     return min.x <= other.min.x && min.y <= other.min.y && min.z <= other.min.z &&
            max.x >= other.max.x && max.y >= other.max.y && max.z >= other.max.z;
 }
 
-double Bounds::surface_area() const {
-    if (empty()) return 0.0;
-    const Vec3 d = max - min;
-    return 2.0 * (d.x * d.y + d.y * d.z + d.z * d.x);
-}
-
 namespace {
 
-Vec3 centre(const Bounds& bounds) { return (bounds.min + bounds.max) * 0.5; }
-
-// Buckets of the surface area heuristic along one axis, as in most production tracers: twelve
+// Buckets of the surface area heuristic along one axis, as in most production tracers: a dozen
 // give nearly the split an exact sweep would, at a fraction of the cost.
 constexpr int kBuckets = 12;
-// The cost of visiting a node, relative to testing one primitive.
-constexpr double kTraversalCost = 0.125;
+// The cost of visiting a binary node, relative to testing one primitive. Four children are
+// tested at once, so a binary node costs less than a triangle.
+constexpr double kTraversalCost = 0.5;
+
+struct Item {
+    Bounds bounds;
+    Vec3 centre;
+    PrimitiveKey key;
+};
+
+// A node of the binary tree: an interior node's children are `first` and `first + 1`; a leaf
+// holds the items [begin, begin + count).
+struct BinaryNode {
+    Bounds bounds;
+    std::int32_t first = -1;
+    std::uint32_t begin = 0;
+    std::uint32_t count = 0;
+
+    bool leaf() const { return first < 0; }
+};
+
+class BinaryBuild {
+public:
+    explicit BinaryBuild(std::vector<Item>& items) : items_(items) {
+        nodes_.reserve(2 * items.size());
+        nodes_.emplace_back();
+        split(0, 0, static_cast<std::uint32_t>(items.size()), 0);
+    }
+
+    const std::vector<BinaryNode>& nodes() const { return nodes_; }
+
+private:
+    void leaf(int index, std::uint32_t begin, std::uint32_t end, const Bounds& bounds) {
+        nodes_[static_cast<std::size_t>(index)] = BinaryNode{bounds, -1, begin, end - begin};
+    }
+
+    void split(int index, std::uint32_t begin, std::uint32_t end, int depth) {
+        Bounds bounds;
+        Bounds centres;
+        for (std::uint32_t i = begin; i < end; ++i) {
+            bounds.add(items_[i].bounds);
+            centres.add(items_[i].centre);
+        }
+        const std::uint32_t count = end - begin;
+        const Vec3 spread = centres.max - centres.min;
+        const int widest = spread.x >= spread.y && spread.x >= spread.z ? 0
+                           : spread.y >= spread.z                       ? 1
+                                                                        : 2;
+        // One primitive, primitives all centred at one point (no split tells them apart) or a
+        // path at its length limit: a leaf, however many it holds.
+        if (count == 1 || !(component(spread, widest) > 0.0) || depth >= Bvh::kMaxDepth) {
+            leaf(index, begin, end, bounds);
+            return;
+        }
+        // Buckets along every axis over which the centres spread; the cheapest split of all.
+        double scale[3];
+        double low[3];
+        std::array<std::array<std::uint32_t, kBuckets>, 3> counts{};
+        std::array<std::array<Bounds, kBuckets>, 3> boxes{};
+        for (int axis = 0; axis < 3; ++axis) {
+            low[axis] = component(centres.min, axis);
+            const double width = component(spread, axis);
+            scale[axis] = width > 0.0 ? kBuckets / width : 0.0;
+        }
+        const auto bucket_of = [&](const Item& item, int axis) {
+            const double at = (component(item.centre, axis) - low[axis]) * scale[axis];
+            return static_cast<std::size_t>(std::min(kBuckets - 1, static_cast<int>(at)));
+        };
+        for (std::uint32_t i = begin; i < end; ++i) {
+            const Item& item = items_[i];
+            for (int axis = 0; axis < 3; ++axis) {
+                const std::size_t b = bucket_of(item, axis);
+                ++counts[static_cast<std::size_t>(axis)][b];
+                boxes[static_cast<std::size_t>(axis)][b].add(item.bounds);
+            }
+        }
+        double best_cost = std::numeric_limits<double>::infinity();
+        int best_split = -1;
+        int axis = widest;
+        const double area = bounds.surface_area();
+        for (int a = 0; a < 3; ++a) {
+            if (!(scale[a] > 0.0)) continue;
+            const auto& axis_counts = counts[static_cast<std::size_t>(a)];
+            const auto& axis_boxes = boxes[static_cast<std::size_t>(a)];
+            // Cost of each split after bucket b, from running sums from both ends.
+            std::array<double, kBuckets - 1> below_area{};
+            std::array<std::uint32_t, kBuckets - 1> below_count{};
+            Bounds running;
+            std::uint32_t so_far = 0;
+            for (std::size_t b = 0; b + 1 < kBuckets; ++b) {
+                running.add(axis_boxes[b]);
+                so_far += axis_counts[b];
+                below_area[b] = running.surface_area();
+                below_count[b] = so_far;
+            }
+            running = Bounds{};
+            for (std::size_t b = kBuckets - 1; b >= 1; --b) {
+                running.add(axis_boxes[b]);
+                const std::uint32_t below = below_count[b - 1];
+                const std::uint32_t above = count - below;
+                if (below == 0 || above == 0) continue;
+                const double cost =
+                    area > 0.0
+                        ? kTraversalCost +
+                              (below * below_area[b - 1] + above * running.surface_area()) / area
+                        : kTraversalCost + count * 0.5;
+                if (cost < best_cost) {
+                    best_cost = cost;
+                    best_split = static_cast<int>(b) - 1;
+                    axis = a;
+                }
+            }
+        }
+        if (best_split >= 0 && count <= static_cast<std::uint32_t>(Bvh::kMaxLeafPrimitives) &&
+            best_cost >= static_cast<double>(count)) {
+            leaf(index, begin, end, bounds);
+            return;
+        }
+        std::uint32_t middle = begin;
+        if (best_split >= 0) {
+            const auto first = items_.begin() + static_cast<std::ptrdiff_t>(begin);
+            const auto split = std::partition(first, first + count, [&](const Item& item) {
+                return bucket_of(item, axis) <= static_cast<std::size_t>(best_split);
+            });
+            middle = static_cast<std::uint32_t>(split - items_.begin());
+        }
+        if (middle == begin || middle == end) {
+            // No bucket boundary separates them: halve the run by centre along the axis.
+            middle = begin + count / 2;
+            std::nth_element(items_.begin() + static_cast<std::ptrdiff_t>(begin),
+                             items_.begin() + static_cast<std::ptrdiff_t>(middle),
+                             items_.begin() + static_cast<std::ptrdiff_t>(end),
+                             [axis](const Item& a, const Item& b) {
+                                 return component(a.centre, axis) < component(b.centre, axis);
+                             });
+        }
+        const auto first = static_cast<std::int32_t>(nodes_.size());
+        nodes_.emplace_back();
+        nodes_.emplace_back();
+        nodes_[static_cast<std::size_t>(index)] = BinaryNode{bounds, first, 0, 0};
+        split(first, begin, middle, depth + 1);
+        split(first + 1, middle, end, depth + 1);
+    }
+
+    std::vector<Item>& items_;
+    std::vector<BinaryNode> nodes_;
+};
+
+void set_child_bounds(BvhNode& node, int slot, const Bounds& bounds) {
+    node.bounds[0][slot] = below(bounds.min.x);
+    node.bounds[1][slot] = above(bounds.max.x);
+    node.bounds[2][slot] = below(bounds.min.y);
+    node.bounds[3][slot] = above(bounds.max.y);
+    node.bounds[4][slot] = below(bounds.min.z);
+    node.bounds[5][slot] = above(bounds.max.z);
+}
+
+BvhNode empty_node() {
+    BvhNode node{};
+    for (int slot = 0; slot < Bvh::kWidth; ++slot) {
+        set_child_bounds(node, slot, Bounds{});
+        node.child[slot] = -1;
+        node.count[slot] = 0;
+    }
+    return node;
+}
+
+// Folds the binary tree into nodes of four children, each node before its children.
+class Collapse {
+public:
+    Collapse(const std::vector<BinaryNode>& binary, std::vector<BvhNode>& nodes)
+        : binary_(binary), nodes_(nodes) {}
+
+    int depth() const { return depth_; }
+
+    // The node for the children of binary node `index` (a leaf: a node of that one leaf).
+    int node(int index, int depth) {
+        depth_ = std::max(depth_, depth);
+        std::array<int, Bvh::kWidth> slots{};
+        int used = 0;
+        const BinaryNode& top = binary_[static_cast<std::size_t>(index)];
+        if (top.leaf()) {
+            slots[used++] = index;
+        } else {
+            slots[used++] = top.first;
+            slots[used++] = top.first + 1;
+        }
+        while (used < Bvh::kWidth) {
+            int widest = -1;
+            double widest_area = -1.0;
+            for (int s = 0; s < used; ++s) {
+                const BinaryNode& child = at(slots[static_cast<std::size_t>(s)]);
+                if (child.leaf()) continue;
+                const double area = child.bounds.surface_area();
+                if (area > widest_area) {
+                    widest_area = area;
+                    widest = s;
+                }
+            }
+            if (widest < 0) break;
+            const int opened = at(slots[static_cast<std::size_t>(widest)]).first;
+            slots[static_cast<std::size_t>(widest)] = opened;
+            slots[static_cast<std::size_t>(used++)] = opened + 1;
+        }
+        const int self = static_cast<int>(nodes_.size());
+        nodes_.push_back(empty_node());
+        for (int s = 0; s < used; ++s) {
+            const int b = slots[static_cast<std::size_t>(s)];
+            const BinaryNode& child = at(b);
+            std::int32_t target = 0;
+            std::uint32_t count = 0;
+            if (child.leaf()) {
+                target = static_cast<std::int32_t>(child.begin);
+                count = child.count;
+            } else {
+                target = node(b, depth + 1);
+            }
+            BvhNode& written = nodes_[static_cast<std::size_t>(self)];
+            set_child_bounds(written, s, child.bounds);
+            written.child[s] = target;
+            written.count[s] = count;
+        }
+        return self;
+    }
+
+private:
+    const BinaryNode& at(int index) const { return binary_[static_cast<std::size_t>(index)]; }
+
+    const std::vector<BinaryNode>& binary_;
+    std::vector<BvhNode>& nodes_;
+    int depth_ = 0;
+};
 
 }  // namespace
 
@@ -47,119 +258,28 @@ Bvh::Bvh(std::vector<BvhPrimitive> primitives) {
         static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() / 2)) {
         throw std::length_error("too many primitives for one tree");
     }
-    nodes_.reserve(2 * primitives.size());
-    keys_.reserve(primitives.size());
-    build(primitives, 0, primitives.size(), 0);
+    std::vector<Item> items;
+    items.reserve(primitives.size());
+    for (const BvhPrimitive& p : primitives) {
+        items.push_back({p.bounds, (p.bounds.min + p.bounds.max) * 0.5, p.key});
+    }
+    primitives.clear();
+    primitives.shrink_to_fit();
+    const BinaryBuild binary(items);
+    keys_.reserve(items.size());
+    for (const Item& item : items) keys_.push_back(item.key);
+    nodes_.reserve(binary.nodes().size() / 2 + 1);
+    Collapse collapse(binary.nodes(), nodes_);
+    collapse.node(0, 1);
+    depth_ = collapse.depth();
+    const BvhNode& root = nodes_.front();
+    for (int slot = 0; slot < kWidth; ++slot) {
+        if (!root.is_leaf(slot) && !root.is_node(slot)) continue;
+        for (int row = 0; row < 6; ++row) {
+            reach_ = std::max(reach_, std::fabs(static_cast<double>(root.bounds[row][slot])));
+        }
+    }
     nodes_.shrink_to_fit();
-}
-
-void Bvh::leaf(std::vector<BvhPrimitive>& primitives, std::size_t begin, std::size_t end,
-               const Bounds& bounds) {
-    BvhNode node;
-    node.bounds = bounds;
-    node.offset = static_cast<std::int32_t>(keys_.size());
-    node.count = static_cast<std::uint32_t>(end - begin);
-    for (std::size_t i = begin; i < end; ++i) keys_.push_back(primitives[i].key);
-    nodes_.push_back(node);
-}
-
-int Bvh::build(std::vector<BvhPrimitive>& primitives, std::size_t begin, std::size_t end,
-               int depth) {
-    depth_ = std::max(depth_, depth);
-    const int index = static_cast<int>(nodes_.size());
-    Bounds bounds;
-    Bounds centres;
-    for (std::size_t i = begin; i < end; ++i) {
-        bounds.add(primitives[i].bounds);
-        centres.add(centre(primitives[i].bounds));
-    }
-    const std::size_t count = end - begin;
-    const Vec3 spread = centres.max - centres.min;
-    const int axis = spread.x >= spread.y && spread.x >= spread.z ? 0
-                     : spread.y >= spread.z                       ? 1
-                                                                  : 2;
-    const double low = component(centres.min, axis);
-    const double width = component(spread, axis);
-    // One primitive, primitives all centred at one point (no split tells them apart) or a path at
-    // its length limit: a leaf, however many it holds.
-    if (count == 1 || !(width > 0.0) || depth >= kMaxDepth) {
-        leaf(primitives, begin, end, bounds);
-        return index;
-    }
-
-    std::size_t middle = begin;
-    if (width > 0.0) {
-        const auto bucket_of = [&](const BvhPrimitive& primitive) {
-            const double at = (component(centre(primitive.bounds), axis) - low) / width;
-            return std::min(kBuckets - 1, static_cast<int>(at * kBuckets));
-        };
-        std::array<int, kBuckets> counts{};
-        std::array<Bounds, kBuckets> boxes{};
-        for (std::size_t i = begin; i < end; ++i) {
-            const int b = bucket_of(primitives[i]);
-            ++counts[static_cast<std::size_t>(b)];
-            boxes[static_cast<std::size_t>(b)].add(primitives[i].bounds);
-        }
-        // Cost of each split after bucket b, from running sums from both ends.
-        std::array<double, kBuckets - 1> below_area{};
-        std::array<int, kBuckets - 1> below_count{};
-        Bounds running;
-        int so_far = 0;
-        for (int b = 0; b < kBuckets - 1; ++b) {
-            running.add(boxes[static_cast<std::size_t>(b)]);
-            so_far += counts[static_cast<std::size_t>(b)];
-            below_area[static_cast<std::size_t>(b)] = running.surface_area();
-            below_count[static_cast<std::size_t>(b)] = so_far;
-        }
-        running = Bounds{};
-        double best_cost = std::numeric_limits<double>::infinity();
-        int best_split = -1;
-        const double area = bounds.surface_area();
-        for (int b = kBuckets - 1; b >= 1; --b) {
-            running.add(boxes[static_cast<std::size_t>(b)]);
-            const int below = below_count[static_cast<std::size_t>(b - 1)];
-            const int above = static_cast<int>(count) - below;
-            if (below == 0 || above == 0) continue;
-            const double cost =
-                area > 0.0 ? kTraversalCost + (below * below_area[static_cast<std::size_t>(b - 1)] +
-                                               above * running.surface_area()) /
-                                                  area
-                           : kTraversalCost + static_cast<double>(count) * 0.5;
-            if (cost < best_cost) {
-                best_cost = cost;
-                best_split = b - 1;
-            }
-        }
-        if (best_split >= 0 && count <= static_cast<std::size_t>(kMaxLeafPrimitives) &&
-            best_cost >= static_cast<double>(count)) {
-            leaf(primitives, begin, end, bounds);
-            return index;
-        }
-        if (best_split >= 0) {
-            const auto split = std::partition(
-                primitives.begin() + static_cast<std::ptrdiff_t>(begin),
-                primitives.begin() + static_cast<std::ptrdiff_t>(end),
-                [&](const BvhPrimitive& primitive) { return bucket_of(primitive) <= best_split; });
-            middle = static_cast<std::size_t>(split - primitives.begin());
-        }
-    }
-    if (middle == begin || middle == end) {
-        // No bucket boundary separates them: halve the run by centre along the axis.
-        middle = begin + count / 2;
-        std::nth_element(primitives.begin() + static_cast<std::ptrdiff_t>(begin),
-                         primitives.begin() + static_cast<std::ptrdiff_t>(middle),
-                         primitives.begin() + static_cast<std::ptrdiff_t>(end),
-                         [axis](const BvhPrimitive& a, const BvhPrimitive& b) {
-                             return component(centre(a.bounds), axis) <
-                                    component(centre(b.bounds), axis);
-                         });
-    }
-
-    nodes_.push_back(BvhNode{bounds, 0, 0, static_cast<std::uint8_t>(axis)});
-    build(primitives, begin, middle, depth + 1);
-    const int second = build(primitives, middle, end, depth + 1);
-    nodes_[static_cast<std::size_t>(index)].offset = second;
-    return index;
 }
 
 }  // namespace tmhost

@@ -1,20 +1,36 @@
-// A bounding volume hierarchy over the bounded primitives of a scene: built once by the surface
-// area heuristic, then read by any number of threads. The nodes lie in one flat array in depth-
-// first order: an interior node's first child follows it, and it holds the index of its second;
-// a leaf holds a run of the primitive list.
+// A bounding volume hierarchy over the bounded primitives of a scene: built once, then read by
+// any number of threads.
+//
+// Built in two steps. A binary tree first, top down: each run of primitives is split where the
+// surface area heuristic, counted in buckets along the axis over which the primitives' centres
+// spread widest, finds it cheapest, or becomes a leaf when no split pays. Then the binary tree is
+// folded into a tree of four children a node: a node takes its binary node's two children and
+// keeps opening the child of largest area that is not a leaf until it holds four.
+//
+// A node holds the boxes of its four children in floats, laid out so that one SSE register holds
+// one side of all four boxes along one axis: a ray meets all four boxes in a dozen instructions.
+// The floats are rounded outward from the double boxes, and the ray's own rounding to floats is
+// made up for when the ray is set up (host/scene/bvh_slabs.h), so a box the ray meets in exact
+// arithmetic is always met. A child is an interior node or a leaf (a run of the primitive list).
 //
 // The tree only chooses which primitives a ray tries. Whatever primitive wins is decided by the
 // caller's own tests, so the tree's shape never changes a result as long as no primitive that a
 // ray meets is skipped: the caller pads the primitives' boxes far beyond the rounding of their
-// own hit tests, and the slab test widens its far end.
+// own hit tests, and the box test errs only toward meeting a box.
+//
+// Traversal comes in two kinds. Nearest: the children met are taken nearest first, and a child
+// whose box begins beyond the nearest hit found meanwhile is passed over. Any: the leaves a node
+// holds are tried at once, and the walk ends at the first primitive the visitor accepts.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <vector>
 
+#include "host/scene/bvh_slabs.h"
 #include "host/scene/ray.h"
 #include "host/scene/vec3.h"
 
@@ -27,10 +43,28 @@ struct Bounds {
              -std::numeric_limits<double>::infinity()};
 
     bool empty() const { return min.x > max.x || min.y > max.y || min.z > max.z; }
-    void add(const Vec3& point);
-    void add(const Bounds& other);
+    void add(const Vec3& point) {
+        min.x = point.x < min.x ? point.x : min.x;
+        min.y = point.y < min.y ? point.y : min.y;
+        min.z = point.z < min.z ? point.z : min.z;
+        max.x = point.x > max.x ? point.x : max.x;
+        max.y = point.y > max.y ? point.y : max.y;
+        max.z = point.z > max.z ? point.z : max.z;
+    }
+    void add(const Bounds& other) {
+        min.x = other.min.x < min.x ? other.min.x : min.x;
+        min.y = other.min.y < min.y ? other.min.y : min.y;
+        min.z = other.min.z < min.z ? other.min.z : min.z;
+        max.x = other.max.x > max.x ? other.max.x : max.x;
+        max.y = other.max.y > max.y ? other.max.y : max.y;
+        max.z = other.max.z > max.z ? other.max.z : max.z;
+    }
     bool contains(const Bounds& other) const;
-    double surface_area() const;  // 0 when empty
+    double surface_area() const {  // 0 when empty
+        if (empty()) return 0.0;
+        const Vec3 d = max - min;
+        return 2.0 * (d.x * d.y + d.y * d.z + d.z * d.x);
+    }
 };
 
 // Which primitive an entry of the tree stands for: an object of the scene, and the triangle of
@@ -49,109 +83,127 @@ struct BvhPrimitive {
     PrimitiveKey key;
 };
 
-struct BvhNode {
-    Bounds bounds;
-    std::int32_t offset = 0;  // a leaf's first primitive; an interior node's second child
-    std::uint32_t count = 0;  // primitives of a leaf; 0 for an interior node
-    std::uint8_t axis = 0;    // the axis an interior node splits on
-};
-
 class Bvh {
 public:
     // The surface area heuristic makes leaves of at most this many primitives, except where
     // primitives share one centre; no path is longer than the depth limit, so a traversal's stack
-    // of pending nodes has a fixed size.
+    // of pending children has a fixed size.
     static constexpr int kMaxLeafPrimitives = 8;
     static constexpr int kMaxDepth = 60;
+    static constexpr int kWidth = 4;
 
     Bvh() = default;
     explicit Bvh(std::vector<BvhPrimitive> primitives);
 
+    // The root is node 0; empty for a tree of no primitives.
     const std::vector<BvhNode>& nodes() const { return nodes_; }
     // The primitives in the order the leaves refer to them.
     const std::vector<PrimitiveKey>& primitives() const { return keys_; }
     std::size_t memory_bytes() const {
         return nodes_.capacity() * sizeof(BvhNode) + keys_.capacity() * sizeof(PrimitiveKey);
     }
+    // Nodes on the longest path from the root, the root counting as 1.
     int depth() const { return depth_; }
 
-    // Calls visit(key) for every primitive of every leaf whose box the ray meets between t_min
-    // and `limit`, near children first. `visit` may lower `limit` (a nearer hit found) and answers
-    // true to end the walk (any hit will do).
+    // Calls visit(first, count) for the leaves whose box the ray meets between t_min and
+    // `limit`, near ones first; `visit` may lower `limit` (a nearer hit found).
     template <typename Visit>
-    void traverse(const Ray& ray, double t_min, const double& limit, Visit&& visit) const;
+    void nearest(const Ray& ray, double t_min, const double& limit, Visit&& visit) const;
+
+    // Calls visit(first, count) for leaves whose box the ray meets between t_min and `limit`
+    // until one answers true (any hit will do); answers whether one did.
+    template <typename Visit>
+    bool any(const Ray& ray, double t_min, double limit, Visit&& visit) const;
 
 private:
-    int build(std::vector<BvhPrimitive>& primitives, std::size_t begin, std::size_t end, int depth);
-    void leaf(std::vector<BvhPrimitive>& primitives, std::size_t begin, std::size_t end,
-              const Bounds& bounds);
-
     std::vector<BvhNode> nodes_;
     std::vector<PrimitiveKey> keys_;
     int depth_ = 0;
+    double reach_ = 0.0;  // the largest magnitude of any coordinate of the root's boxes
 };
 
-// The slab test on one node. The far end is widened by a few units in the last place, since the
-// products with the inverse direction round (a direction component of 0 gives an infinite
-// inverse; a product 0 x infinity is NaN and leaves that axis out, the ray lying in the slab's
-// face).
-struct RaySlabs {
-    explicit RaySlabs(const Ray& ray)
-        : origin(ray.origin),
-          inverse{1.0 / ray.direction.x, 1.0 / ray.direction.y, 1.0 / ray.direction.z},
-          negative{inverse.x < 0.0, inverse.y < 0.0, inverse.z < 0.0} {}
+namespace bvh_detail {
 
-    bool meets(const Bounds& box, double t_min, double t_max) const {
-        constexpr double kWiden = 4.0 * std::numeric_limits<double>::epsilon();
-        double t0 = t_min;
-        double t1 = t_max;
-        const auto slab = [&](double low, double high, double o, double inv, bool neg) {
-            double near = ((neg ? high : low) - o) * inv;
-            double far = ((neg ? low : high) - o) * inv;
-            far += std::fabs(far) * kWiden;
-            if (near > t0) t0 = near;
-            if (far < t1) t1 = far;
-        };
-        slab(box.min.x, box.max.x, origin.x, inverse.x, negative[0]);
-        slab(box.min.y, box.max.y, origin.y, inverse.y, negative[1]);
-        slab(box.min.z, box.max.z, origin.z, inverse.z, negative[2]);
-        return t0 <= t1;
-    }
-
-    Vec3 origin;
-    Vec3 inverse;
-    bool negative[3];
+// A child waiting on the stack, with where its box begins along the ray.
+struct Pending {
+    std::int32_t child;
+    std::uint32_t count;
+    float entry;
 };
+
+// Four children's entry distances rounds a stack can hold at most: three pending a level, the
+// last level's four.
+constexpr int kStackSize = 3 * (Bvh::kMaxDepth + 1) + 4;
+
+}  // namespace bvh_detail
 
 template <typename Visit>
-void Bvh::traverse(const Ray& ray, double t_min, const double& limit, Visit&& visit) const {
+void Bvh::nearest(const Ray& ray, double t_min, const double& limit, Visit&& visit) const {
     if (nodes_.empty()) return;
-    const RaySlabs slabs(ray);
-    int pending[kMaxDepth + 2];
-    int count = 0;
-    int node = 0;
-    for (;;) {
-        const BvhNode& current = nodes_[static_cast<std::size_t>(node)];
-        if (slabs.meets(current.bounds, t_min, limit)) {
-            if (current.count > 0) {
-                const auto first = static_cast<std::size_t>(current.offset);
-                for (std::size_t i = first; i < first + current.count; ++i) {
-                    if (visit(keys_[i])) return;
-                }
-                if (count == 0) return;
-                node = pending[--count];
-            } else if (slabs.negative[current.axis]) {
-                pending[count++] = node + 1;
-                node = current.offset;
-            } else {
-                pending[count++] = current.offset;
-                node = node + 1;
+    const BoxSlabs slabs(ray, t_min, reach_);
+    bvh_detail::Pending stack[bvh_detail::kStackSize];
+    int top = 0;
+    stack[top++] = {0, 0, 0.0f};
+    while (top > 0) {
+        const bvh_detail::Pending pending = stack[--top];
+        const float far = BoxSlabs::far_end(limit);
+        if (!slabs.entry_within(pending.entry, far)) continue;
+        if (pending.count > 0) {
+            visit(static_cast<std::size_t>(pending.child), static_cast<std::size_t>(pending.count));
+            continue;
+        }
+        const BvhNode& node = nodes_[static_cast<std::size_t>(pending.child)];
+        alignas(16) float entry[4];
+        int met = slabs.meet(node, far, entry);
+        // The children met, farthest pushed first so that the nearest comes off the stack first.
+        int order[4];
+        int n = 0;
+        while (met != 0) {
+            const int slot = __builtin_ctz(static_cast<unsigned>(met));
+            met &= met - 1;
+            // An empty slot's box is empty, but a ray whose every axis is left out (an origin
+            // beyond the float range) meets even that.
+            if (node.count[slot] == 0 && node.child[slot] < 0) continue;
+            int at = n++;
+            while (at > 0 && entry[order[at - 1]] < entry[slot]) {
+                order[at] = order[at - 1];
+                --at;
             }
-        } else {
-            if (count == 0) return;
-            node = pending[--count];
+            order[at] = slot;
+        }
+        for (int i = 0; i < n; ++i) {
+            const int slot = order[i];
+            stack[top++] = {node.child[slot], node.count[slot], entry[slot]};
         }
     }
+}
+
+template <typename Visit>
+bool Bvh::any(const Ray& ray, double t_min, double limit, Visit&& visit) const {
+    if (nodes_.empty()) return false;
+    const BoxSlabs slabs(ray, t_min, reach_);
+    const float far = BoxSlabs::far_end(limit);
+    std::int32_t stack[bvh_detail::kStackSize];
+    int top = 0;
+    stack[top++] = 0;
+    while (top > 0) {
+        const BvhNode& node = nodes_[static_cast<std::size_t>(stack[--top])];
+        alignas(16) float entry[4];
+        int met = slabs.meet(node, far, entry);
+        while (met != 0) {
+            const int slot = __builtin_ctz(static_cast<unsigned>(met));
+            met &= met - 1;
+            if (node.count[slot] > 0) {
+                if (visit(static_cast<std::size_t>(node.child[slot]),
+                          static_cast<std::size_t>(node.count[slot]))) {
+                    return true;
+                }
+            } else if (node.child[slot] >= 0) {
+                stack[top++] = node.child[slot];
+            }
+        }
+    }
+    return false;
 }
 
 }  // namespace tmhost

@@ -4,6 +4,8 @@
 #include <limits>
 #include <utility>
 
+#include "host/scene/crossings.h"
+
 namespace tmhost {
 
 namespace {
@@ -12,18 +14,9 @@ bool inside(double t, double t_min, double t_max) { return t > t_min && t < t_ma
 
 std::optional<ShapeHit> hit_sphere(const Sphere& sphere, const Ray& ray, double t_min,
                                    double t_max) {
-    const Vec3 offset = ray.origin - sphere.center;
-    const double half_b = dot(offset, ray.direction);
-    const double c = dot(offset, offset) - sphere.radius * sphere.radius;
-    const double discriminant = half_b * half_b - c;
-    if (discriminant < 0.0) return std::nullopt;
-    const double root = std::sqrt(discriminant);
-    for (const double t : {-half_b - root, -half_b + root}) {
-        if (inside(t, t_min, t_max)) {
-            return ShapeHit{t, (point_at(ray, t) - sphere.center) * (1.0 / sphere.radius)};
-        }
-    }
-    return std::nullopt;
+    double t = 0.0;
+    if (!cross_sphere(sphere.center, sphere.radius, ray, t_min, t_max, t)) return std::nullopt;
+    return ShapeHit{t, (point_at(ray, t) - sphere.center) * (1.0 / sphere.radius)};
 }
 
 std::optional<ShapeHit> hit_plane(const Plane& plane, const Ray& ray, double t_min, double t_max) {
@@ -74,38 +67,28 @@ std::optional<ShapeHit> hit_box(const Box& box, const Ray& ray, double t_min, do
     return ShapeHit{entering ? t_enter : t_exit, normal};
 }
 
-// The normal at barycentric (u, v): the file's normals interpolated and made unit length, or the
-// face's where the file gives none or they cancel out there.
-Vec3 triangle_normal(const MeshData& mesh, const MeshTriangle& triangle, double u, double v) {
+}  // namespace
+
+Vec3 triangle_normal(const MeshData& mesh, std::size_t index, double u, double v) {
+    const MeshTriangle& triangle = mesh.triangles[index];
     const std::array<int, 3>& n = triangle.normals;
     if (n[0] >= 0 && n[1] >= 0 && n[2] >= 0) {
-        const auto at = [&mesh](int index) {
-            return mesh.normals[static_cast<std::size_t>(index)];
-        };
+        const auto at = [&mesh](int i) { return mesh.normals[static_cast<std::size_t>(i)]; };
         const Vec3 blend = at(n[0]) * (1.0 - u - v) + at(n[1]) * u + at(n[2]) * v;
         if (dot(blend, blend) > 0.0) return normalize(blend);
     }
     return normalize(cross(triangle.edge1, triangle.edge2));
 }
 
-}  // namespace
-
 std::optional<ShapeHit> intersect_triangle(const MeshData& mesh, std::size_t index, const Ray& ray,
                                            double t_min, double t_max) {
     const MeshTriangle& triangle = mesh.triangles[index];
-    const Vec3 across = cross(ray.direction, triangle.edge2);
-    const double determinant = dot(triangle.edge1, across);
-    if (determinant == 0.0) return std::nullopt;  // the ray runs in the triangle's plane
-    const double inverse = 1.0 / determinant;
-    const Vec3 from_corner = ray.origin - triangle.corner;
-    const double u = dot(from_corner, across) * inverse;
-    if (!(u >= 0.0 && u <= 1.0)) return std::nullopt;
-    const Vec3 up = cross(from_corner, triangle.edge1);
-    const double v = dot(ray.direction, up) * inverse;
-    if (!(v >= 0.0 && u + v <= 1.0)) return std::nullopt;
-    const double t = dot(triangle.edge2, up) * inverse;
-    if (!inside(t, t_min, t_max)) return std::nullopt;
-    return ShapeHit{t, triangle_normal(mesh, triangle, u, v)};
+    TriangleCrossing crossing;
+    if (!cross_triangle(triangle.corner, triangle.edge1, triangle.edge2, ray, t_min, t_max,
+                        crossing)) {
+        return std::nullopt;
+    }
+    return ShapeHit{crossing.t, triangle_normal(mesh, index, crossing.u, crossing.v)};
 }
 
 std::optional<ShapeHit> intersect(const Shape& shape, const Ray& ray, double t_min, double t_max) {

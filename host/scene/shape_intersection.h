@@ -26,4 +26,8 @@ std::optional<ShapeHit> intersect(const Shape& shape, const Ray& ray, double t_m
 std::optional<ShapeHit> intersect_triangle(const MeshData& mesh, std::size_t triangle,
                                            const Ray& ray, double t_min, double t_max);
 
+// The normal of a mesh's triangle at barycentric (u, v): the file's normals interpolated and
+// made unit length, or the face's where the file gives none or they cancel out there.
+Vec3 triangle_normal(const MeshData& mesh, std::size_t triangle, double u, double v);
+
 }  // namespace tmhost

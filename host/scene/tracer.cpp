@@ -6,9 +6,18 @@
 #include <limits>
 #include <utility>
 
+#include "host/scene/crossings.h"
 #include "host/scene/light_falloff.h"
 #include "host/scene/ray_offset.h"
 #include "host/scene/shape_intersection.h"
+
+// The walks keep SSE values on the stack; a caller (the module, across the host's table) may
+// not keep the stack aligned for them.
+#if defined(__i386__)
+#define TONEMIX_ALIGNS_STACK __attribute__((force_align_arg_pointer))
+#else
+#define TONEMIX_ALIGNS_STACK
+#endif
 
 namespace tmhost {
 
@@ -43,21 +52,48 @@ std::optional<ShapeHit> primitive_hit(const Scene& scene, PrimitiveKey key, cons
 }
 
 // The nearest hit so far and whose it is. A primitive listed before the holder may still win at
-// the same distance, so it is asked up to the next double beyond that distance.
+// the same distance, so it is asked up to the next double beyond that distance. A triangle's
+// normal waits for the end: only the winner's is needed.
 struct NearestSoFar {
-    std::optional<ShapeHit> hit;
+    bool found = false;
     PrimitiveKey key;
     double distance = std::numeric_limits<double>::infinity();
+    TriangleCrossing crossing;  // of a triangle
+    ShapeHit shape_hit;         // of a shape
 
-    void consider(const Scene& scene, PrimitiveKey candidate, const Ray& ray, double t_min) {
-        const double limit = hit && candidate < key
-                                 ? std::nextafter(distance, std::numeric_limits<double>::infinity())
-                                 : distance;
-        const auto found = primitive_hit(scene, candidate, ray, t_min, limit);
-        if (!found) return;
-        hit = found;
+    double limit_for(PrimitiveKey candidate) const {
+        return found && candidate < key
+                   ? std::nextafter(distance, std::numeric_limits<double>::infinity())
+                   : distance;
+    }
+
+    void consider_shape(const Scene& scene, PrimitiveKey candidate, const Ray& ray, double t_min) {
+        const Shape& shape = scene.objects[static_cast<std::size_t>(candidate.object)].shape;
+        const auto hit = intersect(shape, ray, t_min, limit_for(candidate));
+        if (!hit) return;
+        found = true;
         key = candidate;
-        distance = found->t;
+        distance = hit->t;
+        shape_hit = *hit;
+    }
+
+    void consider_triangle(const TracerPrimitive& triangle, PrimitiveKey candidate, const Ray& ray,
+                           double t_min) {
+        if (!cross_triangle(triangle.a, triangle.b, triangle.c, ray, t_min, limit_for(candidate),
+                            crossing)) {
+            return;
+        }
+        found = true;
+        key = candidate;
+        distance = crossing.t;
+    }
+
+    ShapeHit hit(const Scene& scene) const {
+        if (key.part < 0) return shape_hit;
+        const MeshData& mesh =
+            *std::get<Mesh>(scene.objects[static_cast<std::size_t>(key.object)].shape).data;
+        return ShapeHit{distance, triangle_normal(mesh, static_cast<std::size_t>(key.part),
+                                                  crossing.u, crossing.v)};
     }
 };
 
@@ -100,21 +136,42 @@ Tracer::Tracer(Scene scene) : scene_(std::move(scene)), bvh_(bounded_primitives(
             planes_.push_back(static_cast<int>(i));
         }
     }
+    // The primitives in the order of the tree's leaves, so that a leaf's lie together.
+    const std::vector<PrimitiveKey>& keys = bvh_.primitives();
+    primitives_.resize(keys.size());
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        const Shape& shape = scene_.objects[static_cast<std::size_t>(keys[i].object)].shape;
+        TracerPrimitive& held = primitives_[i];
+        if (keys[i].part >= 0) {
+            const MeshTriangle& t =
+                std::get<Mesh>(shape).data->triangles[static_cast<std::size_t>(keys[i].part)];
+            held = {t.corner, t.edge1, t.edge2, TracerPrimitive::triangle};
+        } else if (const auto* sphere = std::get_if<Sphere>(&shape)) {
+            held = {sphere->center, {sphere->radius, 0.0, 0.0}, {}, TracerPrimitive::sphere};
+        }
+    }
 }
 
-std::optional<Hit> Tracer::nearest_hit(const Ray& ray) const {
+TONEMIX_ALIGNS_STACK std::optional<Hit> Tracer::nearest_hit(const Ray& ray) const {
     const double offset = start_offset(ray.origin);
     NearestSoFar nearest;
-    for (const int plane : planes_) nearest.consider(scene_, {plane, -1}, ray, offset);
-    bvh_.traverse(ray, offset, nearest.distance, [&](PrimitiveKey key) {
-        nearest.consider(scene_, key, ray, offset);
-        return false;
+    for (const int plane : planes_) nearest.consider_shape(scene_, {plane, -1}, ray, offset);
+    const std::vector<PrimitiveKey>& keys = bvh_.primitives();
+    bvh_.nearest(ray, offset, nearest.distance, [&](std::size_t first, std::size_t count) {
+        for (std::size_t i = first; i < first + count; ++i) {
+            if (primitives_[i].kind == TracerPrimitive::triangle) {
+                nearest.consider_triangle(primitives_[i], keys[i], ray, offset);
+            } else {
+                nearest.consider_shape(scene_, keys[i], ray, offset);
+            }
+        }
     });
-    if (!nearest.hit) return std::nullopt;
-    return facing_hit(*nearest.hit, ray, nearest.key.object);
+    if (!nearest.found) return std::nullopt;
+    return facing_hit(nearest.hit(scene_), ray, nearest.key.object);
 }
 
-bool Tracer::segment_blocked(const Vec3& from, const Vec3& span, double span_length) const {
+TONEMIX_ALIGNS_STACK bool Tracer::segment_blocked(const Vec3& from, const Vec3& span,
+                                                  double span_length) const {
     const double near = start_offset(from);
     const double far = end_offset(from + span, span_length);
     if (span_length <= near + far) return false;
@@ -123,12 +180,22 @@ bool Tracer::segment_blocked(const Vec3& from, const Vec3& span, double span_len
     for (const int plane : planes_) {
         if (primitive_hit(scene_, {plane, -1}, ray, near, limit)) return true;
     }
-    bool blocked = false;
-    bvh_.traverse(ray, near, limit, [&](PrimitiveKey key) {
-        blocked = primitive_hit(scene_, key, ray, near, limit).has_value();
-        return blocked;
+    const std::vector<PrimitiveKey>& keys = bvh_.primitives();
+    return bvh_.any(ray, near, limit, [&](std::size_t first, std::size_t count) {
+        for (std::size_t i = first; i < first + count; ++i) {
+            const TracerPrimitive& held = primitives_[i];
+            if (held.kind == TracerPrimitive::triangle) {
+                TriangleCrossing crossing;
+                if (cross_triangle(held.a, held.b, held.c, ray, near, limit, crossing)) return true;
+            } else if (held.kind == TracerPrimitive::sphere) {
+                double t = 0.0;
+                if (cross_sphere(held.a, held.b.x, ray, near, limit, t)) return true;
+            } else if (primitive_hit(scene_, keys[i], ray, near, limit)) {
+                return true;
+            }
+        }
+        return false;
     });
-    return blocked;
 }
 
 std::optional<Hit> nearest_hit_of_every_object(const Scene& scene, const Ray& ray) {

@@ -10,7 +10,9 @@
 // mesh, the one listed first.
 #pragma once
 
+#include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "host/scene/bvh.h"
 #include "host/scene/ray.h"
@@ -23,6 +25,16 @@ struct Hit {
     Vec3 point;
     Vec3 normal;      // unit, turned toward the side the ray came from
     int object = -1;  // index into Scene::objects
+};
+
+// A primitive held where the tree's walk reads it: a mesh triangle (its corner and edges), a
+// sphere (its centre, and its radius in b.x), or another shape, tested through the scene.
+struct TracerPrimitive {
+    enum Kind : std::int32_t { triangle, sphere, other };
+    Vec3 a;
+    Vec3 b;
+    Vec3 c;
+    Kind kind = other;
 };
 
 class Tracer {
@@ -52,6 +64,8 @@ private:
     Scene scene_;
     Bvh bvh_;
     std::vector<int> planes_;  // objects outside the tree, in the scene's order
+    // Each primitive of the tree as its test takes it, at its place in bvh_.primitives().
+    std::vector<TracerPrimitive> primitives_;
 };
 
 // The bounded primitives of the scene as the tree holds them: each sphere and box, each triangle

@@ -228,9 +228,23 @@ TEST(SceneBvh, TiesGoToTheObjectAndTriangleListedFirst) {
     EXPECT_EQ(tracer.nearest_hit(rays[0])->distance, 8.0);
 }
 
-// Every rule of the flat layout, checked on a tree: the root first, an interior node's first
-// child right after it and its second after the first's whole subtree, boxes holding their
-// children and primitives, each primitive in exactly one leaf.
+bool float_box_holds(const BvhNode& node, int slot, const Bounds& b) {
+    return node.bounds[0][slot] <= b.min.x && node.bounds[1][slot] >= b.max.x &&
+           node.bounds[2][slot] <= b.min.y && node.bounds[3][slot] >= b.max.y &&
+           node.bounds[4][slot] <= b.min.z && node.bounds[5][slot] >= b.max.z;
+}
+
+bool float_box_holds_child(const BvhNode& node, int slot, const BvhNode& child, int inner) {
+    for (int row = 0; row < 6; row += 2) {
+        if (node.bounds[row][slot] > child.bounds[row][inner]) return false;
+        if (node.bounds[row + 1][slot] < child.bounds[row + 1][inner]) return false;
+    }
+    return true;
+}
+
+// Every rule of the layout, checked on a tree: the root first, every node before its children
+// and reached once, each box holding its child's boxes or primitives (rounded outward, never
+// inward), empty slots empty, each primitive in exactly one leaf.
 void check_invariants(const Bvh& bvh, const std::vector<BvhPrimitive>& primitives) {
     const std::vector<BvhNode>& nodes = bvh.nodes();
     const std::vector<PrimitiveKey>& keys = bvh.primitives();
@@ -239,34 +253,49 @@ void check_invariants(const Bvh& bvh, const std::vector<BvhPrimitive>& primitive
         EXPECT_TRUE(nodes.empty());
         return;
     }
-    ASSERT_LE(nodes.size(), 2 * primitives.size() - 1);
-    EXPECT_LE(bvh.depth(), Bvh::kMaxDepth);
+    ASSERT_LE(nodes.size(), primitives.size());
+    EXPECT_LE(bvh.depth(), Bvh::kMaxDepth + 1);
     std::vector<int> seen(primitives.size(), 0);
+    std::vector<int> reached(nodes.size(), 0);
     std::vector<Bounds> bounds_of(primitives.size());
     for (const BvhPrimitive& p : primitives) {
         bounds_of[static_cast<std::size_t>(p.key.part)] = p.bounds;
     }
-    // Walks a subtree; answers the index after its last node.
-    std::function<int(int, int)> walk = [&](int index, int depth) -> int {
-        EXPECT_LE(depth, Bvh::kMaxDepth);
-        const BvhNode& node = nodes.at(static_cast<std::size_t>(index));
-        if (node.count > 0) {
-            EXPECT_LE(static_cast<std::size_t>(node.offset) + node.count, keys.size());
-            for (std::uint32_t i = 0; i < node.count; ++i) {
-                const PrimitiveKey key = keys.at(static_cast<std::size_t>(node.offset) + i);
-                ++seen.at(static_cast<std::size_t>(key.part));
-                EXPECT_TRUE(node.bounds.contains(bounds_of[static_cast<std::size_t>(key.part)]));
+    std::function<void(int, int)> walk = [&](int index, int depth) {
+        ASSERT_LE(depth, Bvh::kMaxDepth + 1);
+        ++reached.at(static_cast<std::size_t>(index));
+        const BvhNode& node = nodes[static_cast<std::size_t>(index)];
+        int children = 0;
+        for (int slot = 0; slot < Bvh::kWidth; ++slot) {
+            if (node.is_leaf(slot)) {
+                ++children;
+                const auto first = static_cast<std::size_t>(node.child[slot]);
+                ASSERT_LE(first + node.count[slot], keys.size());
+                for (std::uint32_t i = 0; i < node.count[slot]; ++i) {
+                    const PrimitiveKey key = keys[first + i];
+                    ++seen.at(static_cast<std::size_t>(key.part));
+                    EXPECT_TRUE(
+                        float_box_holds(node, slot, bounds_of[static_cast<std::size_t>(key.part)]));
+                }
+            } else if (node.is_node(slot)) {
+                ++children;
+                ASSERT_GT(node.child[slot], index) << "a node after its child";
+                ASSERT_LT(static_cast<std::size_t>(node.child[slot]), nodes.size());
+                const BvhNode& child = nodes[static_cast<std::size_t>(node.child[slot])];
+                for (int inner = 0; inner < Bvh::kWidth; ++inner) {
+                    if (child.is_leaf(inner) || child.is_node(inner)) {
+                        EXPECT_TRUE(float_box_holds_child(node, slot, child, inner));
+                    }
+                }
+                walk(node.child[slot], depth + 1);
+            } else {
+                EXPECT_GT(node.bounds[0][slot], node.bounds[1][slot]) << "an empty slot's box";
             }
-            return index + 1;
         }
-        EXPECT_LT(node.axis, 3);
-        const int after_first = walk(index + 1, depth + 1);
-        EXPECT_EQ(node.offset, after_first) << "second child of node " << index;
-        EXPECT_TRUE(node.bounds.contains(nodes[static_cast<std::size_t>(index + 1)].bounds));
-        EXPECT_TRUE(node.bounds.contains(nodes[static_cast<std::size_t>(node.offset)].bounds));
-        return walk(node.offset, depth + 1);
+        EXPECT_GE(children, 1);
     };
-    EXPECT_EQ(walk(0, 0), static_cast<int>(nodes.size()));
+    walk(0, 1);
+    for (std::size_t i = 0; i < reached.size(); ++i) EXPECT_EQ(reached[i], 1) << "node " << i;
     for (std::size_t i = 0; i < seen.size(); ++i) EXPECT_EQ(seen[i], 1) << "primitive " << i;
 }
 
@@ -317,9 +346,17 @@ TEST(SceneBvh, SurfaceAreaSplitsKeepLeavesSmallAndTheTreeShallow) {
     const auto primitives = random_boxes(numbers, 20000, 100.0);
     const Bvh bvh(primitives);
     std::size_t largest = 0;
-    for (const BvhNode& node : bvh.nodes()) largest = std::max<std::size_t>(largest, node.count);
+    std::size_t children = 0;
+    for (const BvhNode& node : bvh.nodes()) {
+        for (int slot = 0; slot < Bvh::kWidth; ++slot) {
+            largest = std::max<std::size_t>(largest, node.count[slot]);
+            children += node.is_leaf(slot) || node.is_node(slot);
+        }
+    }
     EXPECT_LE(largest, static_cast<std::size_t>(Bvh::kMaxLeafPrimitives));
-    EXPECT_LE(bvh.depth(), 40);
+    EXPECT_LE(bvh.depth(), 20);
+    // Nodes hold well over two children on average: the binary tree is folded, not copied.
+    EXPECT_GT(children * 2, bvh.nodes().size() * 5);
     EXPECT_GT(bvh.memory_bytes(), bvh.nodes().size() * sizeof(BvhNode));
 }
 
