@@ -159,8 +159,7 @@ void write_segments(const Tracer& tracer, const std::vector<Segment>& segments,
     put_u32(out.file, static_cast<std::uint32_t>(segments.size()));
     for (const Segment& s : segments) {
         const Vec3 from{s.point[0], s.point[1], s.point[2]};
-        const Vec3 span =
-            tracer.scene().lights[static_cast<std::size_t>(s.light)].position - from;
+        const Vec3 span = tracer.scene().lights[static_cast<std::size_t>(s.light)].position - from;
         const double distance = length(span);
         put_point(out.file, from);
         put_point(out.file, span * (1.0 / distance));

@@ -166,10 +166,11 @@ int main(int argc, char** argv) {
             blocked = hits;
             agree = same;
         }
-        std::printf("primitives %zu segments %zu blocked %ld agree %ld build_ns %.0f "
-                    "segment_ns %.2f\n",
-                    geometry.vertices.size() / 9 + geometry.spheres.size() / 4, segments.size(),
-                    blocked, agree, build, fastest / static_cast<double>(segments.size()));
+        std::printf(
+            "primitives %zu segments %zu blocked %ld agree %ld build_ns %.0f "
+            "segment_ns %.2f\n",
+            geometry.vertices.size() / 9 + geometry.spheres.size() / 4, segments.size(), blocked,
+            agree, build, fastest / static_cast<double>(segments.size()));
         rtcReleaseScene(scene);
         rtcReleaseDevice(device);
     } catch (const std::exception& error) {

@@ -19,7 +19,15 @@ namespace {
 constexpr int kBuckets = 12;
 // The cost of visiting a binary node, relative to testing one primitive. Four children are
 // tested at once, so a binary node costs less than a triangle.
-constexpr double kTraversalCost = 0.5;
+constexpr double kTraversalCost = 1.0;
+
+// Half the surface area of a box that holds something: the heuristic compares areas only.
+double half_area(const Bounds& b) {
+    const double x = b.max.x - b.min.x;
+    const double y = b.max.y - b.min.y;
+    const double z = b.max.z - b.min.z;
+    return x * y + y * z + z * x;
+}
 
 struct Item {
     Bounds bounds;
@@ -71,19 +79,25 @@ private:
             leaf(index, begin, end, bounds);
             return;
         }
-        // Buckets along every axis over which the centres spread; the cheapest split of all.
+        // Buckets along every axis over which the centres spread, no more than primitives; the
+        // cheapest split of all.
+        const int buckets = static_cast<int>(std::min<std::uint32_t>(kBuckets, count));
         double scale[3];
         double low[3];
-        std::array<std::array<std::uint32_t, kBuckets>, 3> counts{};
-        std::array<std::array<Bounds, kBuckets>, 3> boxes{};
+        std::array<std::array<std::uint32_t, kBuckets>, 3> counts;
+        std::array<std::array<Bounds, kBuckets>, 3> boxes;
         for (int axis = 0; axis < 3; ++axis) {
             low[axis] = component(centres.min, axis);
             const double width = component(spread, axis);
-            scale[axis] = width > 0.0 ? kBuckets / width : 0.0;
+            scale[axis] = width > 0.0 ? buckets / width : 0.0;
+            for (int b = 0; b < buckets; ++b) {
+                counts[static_cast<std::size_t>(axis)][static_cast<std::size_t>(b)] = 0;
+                boxes[static_cast<std::size_t>(axis)][static_cast<std::size_t>(b)] = Bounds{};
+            }
         }
         const auto bucket_of = [&](const Item& item, int axis) {
             const double at = (component(item.centre, axis) - low[axis]) * scale[axis];
-            return static_cast<std::size_t>(std::min(kBuckets - 1, static_cast<int>(at)));
+            return static_cast<std::size_t>(std::min(buckets - 1, static_cast<int>(at)));
         };
         for (std::uint32_t i = begin; i < end; ++i) {
             const Item& item = items_[i];
@@ -96,32 +110,38 @@ private:
         double best_cost = std::numeric_limits<double>::infinity();
         int best_split = -1;
         int axis = widest;
-        const double area = bounds.surface_area();
+        const double area = half_area(bounds);
         for (int a = 0; a < 3; ++a) {
             if (!(scale[a] > 0.0)) continue;
             const auto& axis_counts = counts[static_cast<std::size_t>(a)];
             const auto& axis_boxes = boxes[static_cast<std::size_t>(a)];
-            // Cost of each split after bucket b, from running sums from both ends.
-            std::array<double, kBuckets - 1> below_area{};
-            std::array<std::uint32_t, kBuckets - 1> below_count{};
+            // Cost of each split after bucket b, from running sums from both ends. A split
+            // next to an empty bucket is the one beside it.
+            std::array<double, kBuckets> below_area;
+            std::array<std::uint32_t, kBuckets> below_count;
             Bounds running;
             std::uint32_t so_far = 0;
-            for (std::size_t b = 0; b + 1 < kBuckets; ++b) {
-                running.add(axis_boxes[b]);
+            for (std::size_t b = 0; b + 1 < static_cast<std::size_t>(buckets); ++b) {
                 so_far += axis_counts[b];
-                below_area[b] = running.surface_area();
                 below_count[b] = so_far;
+                if (axis_counts[b] == 0) {
+                    below_area[b] = b > 0 ? below_area[b - 1] : 0.0;
+                    continue;
+                }
+                running.add(axis_boxes[b]);
+                below_area[b] = half_area(running);
             }
             running = Bounds{};
-            for (std::size_t b = kBuckets - 1; b >= 1; --b) {
+            for (std::size_t b = static_cast<std::size_t>(buckets) - 1; b >= 1; --b) {
+                if (axis_counts[b] == 0) continue;
                 running.add(axis_boxes[b]);
                 const std::uint32_t below = below_count[b - 1];
                 const std::uint32_t above = count - below;
-                if (below == 0 || above == 0) continue;
+                if (below == 0) continue;
                 const double cost =
                     area > 0.0
-                        ? kTraversalCost +
-                              (below * below_area[b - 1] + above * running.surface_area()) / area
+                        ? kTraversalCost + (below * below_area[b - 1] + above * half_area(running)) /
+                                               area
                         : kTraversalCost + count * 0.5;
                 if (cost < best_cost) {
                     best_cost = cost;
