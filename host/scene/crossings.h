@@ -1,5 +1,5 @@
-// Where a ray crosses a triangle or a sphere, in double: the one test of each, inline so that the
-// hierarchy's walk and the search through every object compute the same bits from the same
+// Where a ray crosses a triangle, a plane or a sphere, in double: the one test of each, inline so
+// that the hierarchy's walk and the search through every object compute the same bits from the same
 // values.
 #pragma once
 
@@ -7,6 +7,13 @@
 
 #include "host/scene/ray.h"
 #include "host/scene/vec3.h"
+
+// The walks test a triangle in their innermost loop, where a call costs as much as the test.
+#if defined(__GNUC__)
+#define TONEMIX_ALWAYS_INLINE __attribute__((always_inline))
+#else
+#define TONEMIX_ALWAYS_INLINE
+#endif
 
 namespace tmhost {
 
@@ -18,8 +25,9 @@ struct TriangleCrossing {
 };
 
 // Whether the ray crosses the triangle with t_min < t < t_max; `out` is written only then.
-inline bool cross_triangle(const Vec3& corner, const Vec3& edge1, const Vec3& edge2, const Ray& ray,
-                           double t_min, double t_max, TriangleCrossing& out) {
+TONEMIX_ALWAYS_INLINE inline bool cross_triangle(const Vec3& corner, const Vec3& edge1,
+                                                 const Vec3& edge2, const Ray& ray, double t_min,
+                                                 double t_max, TriangleCrossing& out) {
     const Vec3 across = cross(ray.direction, edge2);
     const double determinant = dot(edge1, across);
     if (determinant == 0.0) return false;  // the ray runs in the triangle's plane
@@ -33,6 +41,17 @@ inline bool cross_triangle(const Vec3& corner, const Vec3& edge1, const Vec3& ed
     const double t = dot(edge2, up) * inverse;
     if (!(t > t_min && t < t_max)) return false;
     out = {t, u, v};
+    return true;
+}
+
+// The crossing of an infinite plane (a point on it and its normal) with t_min < t < t_max.
+inline bool cross_plane(const Vec3& point, const Vec3& normal, const Ray& ray, double t_min,
+                        double t_max, double& out) {
+    const double facing = dot(ray.direction, normal);
+    if (facing == 0.0) return false;
+    const double t = dot(point - ray.origin, normal) / facing;
+    if (!(t > t_min && t < t_max)) return false;
+    out = t;
     return true;
 }
 

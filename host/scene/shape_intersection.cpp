@@ -20,10 +20,8 @@ std::optional<ShapeHit> hit_sphere(const Sphere& sphere, const Ray& ray, double 
 }
 
 std::optional<ShapeHit> hit_plane(const Plane& plane, const Ray& ray, double t_min, double t_max) {
-    const double facing = dot(ray.direction, plane.normal);
-    if (facing == 0.0) return std::nullopt;
-    const double t = dot(plane.point - ray.origin, plane.normal) / facing;
-    if (!inside(t, t_min, t_max)) return std::nullopt;
+    double t = 0.0;
+    if (!cross_plane(plane.point, plane.normal, ray, t_min, t_max, t)) return std::nullopt;
     return ShapeHit{t, plane.normal};
 }
 

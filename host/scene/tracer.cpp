@@ -177,8 +177,10 @@ TONEMIX_ALIGNS_STACK bool Tracer::segment_blocked(const Vec3& from, const Vec3& 
     if (span_length <= near + far) return false;
     const Ray ray{from, span * (1.0 / span_length)};
     const double limit = span_length - far;
-    for (const int plane : planes_) {
-        if (primitive_hit(scene_, {plane, -1}, ray, near, limit)) return true;
+    for (const int index : planes_) {
+        const Plane& plane = std::get<Plane>(scene_.objects[static_cast<std::size_t>(index)].shape);
+        double t = 0.0;
+        if (cross_plane(plane.point, plane.normal, ray, near, limit, t)) return true;
     }
     const std::vector<PrimitiveKey>& keys = bvh_.primitives();
     return bvh_.any(ray, near, limit, [&](std::size_t first, std::size_t count) {
