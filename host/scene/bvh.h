@@ -1,16 +1,17 @@
 // A bounding volume hierarchy over the bounded primitives of a scene: built once, then read by
 // any number of threads.
 //
-// Built in two steps. A binary tree first, top down: each run of primitives is split where the
-// surface area heuristic, counted in buckets along the axis over which the primitives' centres
-// spread widest, finds it cheapest, or becomes a leaf when no split pays. Then the binary tree is
-// folded into a tree of four children a node: a node takes its binary node's two children and
-// keeps opening the child of largest area that is not a leaf until it holds four.
+// Built in two steps. A binary tree first, top down: the centres of a run of primitives are
+// counted into a dozen buckets along each of the three axes, and the run is split at the bucket
+// boundary where the surface area heuristic finds it cheapest, or becomes a leaf when no split
+// pays (runs of three or fewer always do). Then the binary tree is folded into a tree of four
+// children a node: a node takes its binary node's two children and keeps opening the child of
+// largest area that is not a leaf until it holds four.
 //
 // A node holds the boxes of its four children in floats, laid out so that one SSE register holds
 // one side of all four boxes along one axis: a ray meets all four boxes in a dozen instructions.
-// The floats are rounded outward from the double boxes, and the ray's own rounding to floats is
-// made up for when the ray is set up (host/scene/bvh_slabs.h), so a box the ray meets in exact
+// The floats are rounded outward from the double boxes, and the rounding of the ray's own floats
+// is made up for when the ray is set up (host/scene/bvh_slabs.h), so a box the ray meets in exact
 // arithmetic is always met. A child is an interior node or a leaf (a run of the primitive list).
 //
 // The tree only chooses which primitives a ray tries. Whatever primitive wins is decided by the
@@ -19,8 +20,9 @@
 // own hit tests, and the box test errs only toward meeting a box.
 //
 // Traversal comes in two kinds. Nearest: the children met are taken nearest first, and a child
-// whose box begins beyond the nearest hit found meanwhile is passed over. Any: the leaves a node
-// holds are tried at once, and the walk ends at the first primitive the visitor accepts.
+// whose box begins beyond the nearest hit found meanwhile is passed over. Any (shadow segments):
+// the leaves a node holds are tried at once, and the walk ends at the first primitive the visitor
+// accepts.
 #pragma once
 
 #include <algorithm>
