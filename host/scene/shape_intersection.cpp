@@ -105,7 +105,15 @@ std::optional<ShapeHit> intersect_triangle(const MeshData& mesh, std::size_t ind
     if (!(v >= 0.0 && u + v <= 1.0)) return std::nullopt;
     const double t = dot(triangle.edge2, up) * inverse;
     if (!inside(t, t_min, t_max)) return std::nullopt;
-    return ShapeHit{t, triangle_normal(mesh, triangle, u, v)};
+    ShapeHit hit{t, triangle_normal(mesh, triangle, u, v)};
+    if (!mesh.corner_colours.empty()) {
+        const std::array<Colour, 3>& corners = mesh.corner_colours[index];
+        for (int c = 0; c < 3; ++c) {
+            hit.tint[c] = static_cast<float>(corners[0][c] * (1.0 - u - v) + corners[1][c] * u +
+                                             corners[2][c] * v);
+        }
+    }
+    return hit;
 }
 
 std::optional<ShapeHit> intersect(const Shape& shape, const Ray& ray, double t_min, double t_max) {

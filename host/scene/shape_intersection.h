@@ -13,6 +13,7 @@ struct ShapeHit {
     double t = 0.0;
     Vec3 normal;  // unit; outward for spheres and boxes, the stored normal for planes, the
                   // interpolated vertex normal or the face normal for mesh triangles
+    Colour tint{1.0f, 1.0f, 1.0f};  // a mesh's corner colours interpolated at the point; else white
 };
 
 // The nearest meeting with t_min < t < t_max, if any. Both crossings of a sphere and both faces
