@@ -124,17 +124,21 @@ void CommandOutput::error(const std::string& text) {
 
 void CommandOutput::warning(const std::string& text) {
     lines.push_back({Channel::warning, one_line(text)});
-    if (show_now != nullptr) {
-        show_now(lines.back());
-        lines.back().shown = true;
-    }
+    show_written();
 }
 
 void CommandOutput::note(const std::string& text) {
     lines.push_back({Channel::note, one_line(text)});
-    if (show_now != nullptr) {
-        show_now(lines.back());
-        lines.back().shown = true;
+    show_written();
+}
+
+void CommandOutput::show_written() {
+    if (show_now == nullptr) return;
+    // Every line not shown yet, in order: the lines keep the order they were written in.
+    for (OutputLine& line : lines) {
+        if (line.shown) continue;
+        show_now(line);
+        line.shown = true;
     }
 }
 

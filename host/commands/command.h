@@ -79,6 +79,10 @@ struct CommandOutput {
     void error(const std::string& text);
     void warning(const std::string& text);
     void note(const std::string& text);
+
+private:
+    // With show_now: prints the lines not printed yet, this warning or note the last of them.
+    void show_written();
 };
 
 using CommandArguments = std::vector<std::string>;  // the arguments after the command's name
