@@ -145,10 +145,28 @@ const Colour kWhite{1.0f, 1.0f, 1.0f};
 void add_primitive(const Primitive& primitive, const NodeVisit& visit,
                    const NormalMatrix& normal_matrix, const std::string& path, MeshSource& mesh) {
     const std::vector<std::uint32_t> vertices = element_vertices(primitive, path);
-    std::vector<std::uint32_t> used = vertices;
-    if (primitive.indices) {
-        std::sort(used.begin(), used.end());
-        used.erase(std::unique(used.begin(), used.end()), used.end());
+    // The used vertices in ascending order, and each one's place among them. A primitive that
+    // uses much of its vertex array is marked in a table as long as the array; a small one of a
+    // large shared array is sorted instead, so that neither costs more than its size.
+    constexpr std::uint32_t kUnused = 0xffffffffu;
+    const std::size_t array = primitive.positions.count;
+    const bool dense = primitive.indices && array <= 4 * vertices.size() + 1024;
+    std::vector<std::uint32_t> place;
+    std::vector<std::uint32_t> used;
+    if (dense) {
+        place.assign(array, kUnused);
+        for (const std::uint32_t vertex : vertices) place[vertex] = 0;
+        for (std::size_t vertex = 0; vertex < array; ++vertex) {
+            if (place[vertex] == kUnused) continue;
+            place[vertex] = static_cast<std::uint32_t>(used.size());
+            used.push_back(static_cast<std::uint32_t>(vertex));
+        }
+    } else {
+        used = vertices;
+        if (primitive.indices) {
+            std::sort(used.begin(), used.end());
+            used.erase(std::unique(used.begin(), used.end()), used.end());
+        }
     }
     const std::string positions_name =
         primitive.name + ": " + accessor_name(AccessorUse::position, primitive.position_accessor);
@@ -193,6 +211,7 @@ void add_primitive(const Primitive& primitive, const NodeVisit& visit,
     }
     const auto slot = [&](std::uint32_t vertex) {
         if (!primitive.indices) return static_cast<std::size_t>(vertex);
+        if (dense) return static_cast<std::size_t>(place[vertex]);
         return static_cast<std::size_t>(std::lower_bound(used.begin(), used.end(), vertex) -
                                         used.begin());
     };
