@@ -270,13 +270,6 @@ std::optional<float> real_value(const Description& description, const ParameterV
     return value ? std::optional<float>(value->real) : std::nullopt;
 }
 
-// Two significant digits: "20", "1.7", "0.069".
-std::string short_number(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2g", value);
-    return text;
-}
-
 }  // namespace
 
 std::optional<std::string> reach_warning(const Description& description,

@@ -61,16 +61,11 @@ LoadedScene load_scene(const std::optional<std::string>& path, const StageOption
     }
 }
 
-namespace {
-
-// Two significant digits, for a message.
 std::string short_number(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%.2g", value);
     return text;
 }
-
-}  // namespace
 
 std::optional<std::string> stage_reach_line(const Description& description,
                                             const LoadedScene& loaded,

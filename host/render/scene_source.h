@@ -43,6 +43,9 @@ struct LoadedScene {
 // given with a scene that is no model file.
 LoadedScene load_scene(const std::optional<std::string>& path, const StageOptions& stage = {});
 
+// Two significant digits, for a message: "20", "1.7", "0.069".
+std::string short_number(double value);
+
 // For a model on the stage: one line naming the distance and offset the stage chose and how to
 // change them, leaving out those that an assignment sets; none when both are set or the scene is
 // no model.

@@ -148,18 +148,6 @@ void read_face(const std::vector<std::string_view>& fields, const CheckedText& t
     }
 }
 
-std::vector<std::string_view> fields_of(std::string_view rest) {
-    std::vector<std::string_view> fields;
-    std::size_t i = 0;
-    while (i < rest.size()) {
-        while (i < rest.size() && (rest[i] == ' ' || rest[i] == '\t')) ++i;
-        const std::size_t start = i;
-        while (i < rest.size() && rest[i] != ' ' && rest[i] != '\t') ++i;
-        if (i > start) fields.push_back(rest.substr(start, i - start));
-    }
-    return fields;
-}
-
 // Lines end at "\n", "\r\n" or a lone "\r", so that files from every system count lines alike.
 CheckedText check_text(const std::string& text, const std::string& path) {
     CheckedText out;

@@ -110,18 +110,6 @@ MeshSource read_binary(const std::string& bytes, const std::string& path,
 
 // ---- text
 
-std::vector<std::string_view> fields_of(std::string_view line) {
-    std::vector<std::string_view> fields;
-    std::size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
-        const std::size_t start = i;
-        while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
-        if (i > start) fields.push_back(line.substr(start, i - start));
-    }
-    return fields;
-}
-
 bool begins_with_solid(const std::string& bytes) {
     std::size_t i = bytes.find_first_not_of(" \t\r\n");
     if (i == std::string::npos || bytes.compare(i, 5, "solid") != 0) return false;
