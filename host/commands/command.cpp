@@ -20,8 +20,9 @@ const std::vector<Command>& commands() {
          "as a host expects; -v reports every step",
          info_options, run_info},
         {"render", "[SCENE]",
-         "render SCENE (a scene file; default: the built-in scene) with the module's shader into "
-         "FILE (.png, .pfm or .exr; default: tonemix.png)",
+         "render SCENE (a scene file, or a model file .obj .ply .stl .gltf .glb on a stage of its "
+         "own; default: the built-in scene) with the module's shader into FILE (.png, .pfm or "
+         ".exr; default: tonemix.png)",
          render_options, run_render},
         {"sheet", "[SCENE]",
          "render SCENE once for each value of --vary NAME=V1,V2,... (a grid for two --vary) and "
@@ -33,8 +34,8 @@ const std::vector<Command>& commands() {
          "(default: the built-in scene) and whether each is enabled for them",
          describe_options, run_describe},
         {"scene", "NAME",
-         "print the scene NAME as a scene file to start from; the one scene is builtin, which "
-         "render and describe use without a SCENE",
+         "print the scene NAME as a scene file to start from: builtin, which render and describe "
+         "use without a SCENE, or the stage the host builds around a model file",
          scene_options, run_scene},
         {"validate", "[MODULE]",
          "put MODULE (default: Tonemix.cdl beside this program) through every group of hostile "
@@ -123,10 +124,22 @@ void CommandOutput::error(const std::string& text) {
 
 void CommandOutput::warning(const std::string& text) {
     lines.push_back({Channel::warning, one_line(text)});
+    show_written();
 }
 
 void CommandOutput::note(const std::string& text) {
     lines.push_back({Channel::note, one_line(text)});
+    show_written();
+}
+
+void CommandOutput::show_written() {
+    if (show_now == nullptr) return;
+    // Every line not shown yet, in order: the lines keep the order they were written in.
+    for (OutputLine& line : lines) {
+        if (line.shown) continue;
+        show_now(line);
+        line.shown = true;
+    }
 }
 
 namespace {
@@ -182,6 +195,7 @@ CommandOutput run_reporting_errors(const char* command, CommandBody body,
                                    const CommandArguments& arguments,
                                    const CommandSettings& settings) {
     CommandOutput output;
+    output.show_now = settings.show_now;
     try {
         output.status = body(arguments, settings, output);
         return output;

@@ -25,6 +25,8 @@ enum ExitCode : int {
     EXIT_USAGE = 2,  // bad command line, scene or module: nothing was written
 };
 
+struct OutputLine;
+
 struct CommandSettings {
     std::string default_module;       // the module beside the program
     bool show_progress = false;       // stderr is a terminal
@@ -42,6 +44,10 @@ struct CommandSettings {
     SceneCache* scenes = nullptr;
     // Held by a render while it makes and frees its nodes (ShadeSettings::host_work).
     std::mutex* host_work = nullptr;
+    // The program's: prints a warning or a note the moment the command writes it, so that what a
+    // command says of its scene comes before a long render, not after it. Null: lines wait for
+    // the command's end.
+    void (*show_now)(const OutputLine& line) = nullptr;
 };
 
 enum class Channel {
@@ -54,6 +60,7 @@ enum class Channel {
 struct OutputLine {
     Channel channel = Channel::out;
     std::string text;
+    bool shown = false;  // printed already, by CommandSettings::show_now
 };
 
 struct CommandOutput {
@@ -64,12 +71,18 @@ struct CommandOutput {
     std::string standard_output_bytes;
     // With CommandSettings::keep_image: the image the command made, in place of its output.
     std::shared_ptr<const Image> image;
+    // From CommandSettings::show_now: warnings and notes go out at once.
+    void (*show_now)(const OutputLine& line) = nullptr;
 
     // Each is one line: control bytes in the text are escaped.
     void out(const std::string& text);
     void error(const std::string& text);
     void warning(const std::string& text);
     void note(const std::string& text);
+
+private:
+    // With show_now: prints the lines not printed yet, this warning or note the last of them.
+    void show_written();
 };
 
 using CommandArguments = std::vector<std::string>;  // the arguments after the command's name

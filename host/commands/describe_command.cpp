@@ -1,6 +1,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "host/commands/camera_options.h"
 #include "host/commands/command.h"
 #include "host/commands/command_line.h"
 #include "host/commands/describe_sheet.h"
@@ -116,6 +117,7 @@ Sheet described_sheet(ModuleSession& session, LoadedScene loaded, bool from_file
         apply_light_assignments(description, loaded, assignments);
     SceneLights lights(loaded.scene);
     const ParameterValues values = scene_parameter_values(description, loaded, lights, others);
+    for (const std::string& note : loaded.scene.notes) output.warning(note);
     if (const auto reach = reach_warning(description, values, loaded.scene)) {
         output.warning(*reach);
     }
@@ -152,7 +154,7 @@ int describe(const CommandArguments& arguments, const CommandSettings& settings,
         return EXIT_CLEAN;
     }
     // The scene before the module: a bad scene is said without loading anything.
-    LoadedScene loaded = load_scene(line.positional());
+    LoadedScene loaded = load_scene(line.positional(), stage_options(line));
     CommandSession command_session(module_path(line.value("--module"), settings),
                                    description_trust(line), settings);
     const Sheet sheet =
@@ -174,6 +176,8 @@ const std::vector<OptionRule>& describe_options() {
          "a shader parameter over the scene's value, by its name or short name"},
         {"--json", nullptr, false, false, nullptr, nullptr,
          "print the parameters as one JSON document, for scripts"},
+        camera_option_rules()[0],  // --up
+        camera_option_rules()[1],  // --camera-index
         kModuleOption,
         kTrustDescriptionOption,
         kHelpOption,

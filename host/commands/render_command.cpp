@@ -31,6 +31,7 @@ int render(const CommandArguments& arguments, const CommandSettings& settings,
         return EXIT_CLEAN;
     }
     ShadingSetup setup = ShadingSetup::make(request, settings);
+    say_scene_notes(setup.run(), request.assignments, output);
     if (const auto reach =
             reach_warning(setup.session().description(), setup.values, setup.scene)) {
         output.warning(*reach);

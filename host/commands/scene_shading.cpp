@@ -18,9 +18,7 @@ namespace {
 
 constexpr int kMaxThreads = 64;
 
-}  // namespace
-
-std::vector<OptionRule> shading_options(const char* output_values) {
+std::vector<OptionRule> shading_only_options(const char* output_values) {
     // The ranges from the limits the parser checks, so that help cannot tell another. The
     // texts live as long as the program, as the rules' pointers need.
     static const std::string side =
@@ -59,10 +57,22 @@ std::vector<OptionRule> shading_options(const char* output_values) {
         {"--format", nullptr, true, false, "TYPE",
          "png, pfm or exr; needed for -o -; default: the type of the file's extension",
          "the image's type"},
-        kModuleOption,
-        kTrustDescriptionOption,
-        kHelpOption,
     };
+}
+
+// The shading options with the camera's and the common ones after them.
+std::vector<OptionRule> with_camera_options(std::vector<OptionRule> rules) {
+    for (const OptionRule& rule : camera_option_rules()) rules.push_back(rule);
+    rules.push_back(kModuleOption);
+    rules.push_back(kTrustDescriptionOption);
+    rules.push_back(kHelpOption);
+    return rules;
+}
+
+}  // namespace
+
+std::vector<OptionRule> shading_options(const char* output_values) {
+    return with_camera_options(shading_only_options(output_values));
 }
 
 int default_render_threads() {
@@ -97,6 +107,8 @@ ShadingRequest shading_request(const CommandLine& line, const CommandSettings& s
     }
     request.module = module_path(line.value("--module"), settings);
     request.allow_long = line.has("--allow-long");
+    request.stage = stage_options(line);
+    request.view = camera_view(line);
     return request;
 }
 
@@ -157,7 +169,7 @@ void check_work(long long most_samples, long long sample_points, const std::stri
 }
 
 LoadedScene requested_scene(const ShadingRequest& request) {
-    LoadedScene loaded = load_scene(request.scene_path);
+    LoadedScene loaded = load_scene(request.scene_path, request.stage);
     const ImageSize size = image_size(loaded.scene, request.width, request.height);
     loaded.scene.width = size.width;
     loaded.scene.height = size.height;
@@ -178,7 +190,7 @@ ShadingSetup ShadingSetup::make(const ShadingRequest& request, const CommandSett
     std::optional<LoadedScene> loaded;
     ImageSize size;
     if (settings.scenes != nullptr) {
-        prepared = settings.scenes->get(request.scene_path).scene;
+        prepared = settings.scenes->get(request.scene_path, request.stage).scene;
         size = image_size(prepared->loaded.scene, request.width, request.height);
     } else {
         loaded = requested_scene(request);
@@ -190,7 +202,7 @@ ShadingSetup ShadingSetup::make(const ShadingRequest& request, const CommandSett
     // The hierarchy is built once the module is known to start: a bad module is said at once.
     if (!prepared) prepared = std::make_shared<const PreparedScene>(std::move(*loaded));
     auto run = std::make_unique<ShadingRun>(command_session.get(), std::move(prepared), size,
-                                            request.assignments);
+                                            request.assignments, request.view);
     const Description& description = command_session.get().description();
     const long long samples = samples_per_point(description, run->values());
     check_work(samples,
@@ -258,13 +270,6 @@ std::optional<float> real_value(const Description& description, const ParameterV
     return value ? std::optional<float>(value->real) : std::nullopt;
 }
 
-// Two significant digits: "20", "1.7", "0.069".
-std::string short_number(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2g", value);
-    return text;
-}
-
 }  // namespace
 
 std::optional<std::string> reach_warning(const Description& description,
@@ -291,6 +296,15 @@ std::optional<std::string> reach_warning(const Description& description,
     return "the shader's reach does not fit the scene: " + what + " the scene's extent of " +
            short_number(*extent) + " (the diagonal of its objects' bounds, planes left out); try " +
            suggestion;
+}
+
+void say_scene_notes(const ShadingRun& run, const std::vector<std::string>& assignments,
+                     CommandOutput& output) {
+    for (const std::string& note : run.scene().notes) output.warning(note);
+    if (const auto reach =
+            stage_reach_line(run.session().description(), run.loaded(), assignments)) {
+        output.note(*reach);
+    }
 }
 
 void warn_if_unlit(const RenderStats& stats, CommandOutput& output) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "host/commands/camera_options.h"
 #include "host/commands/command.h"
 #include "host/commands/image_output.h"
 #include "host/core/point_light_renderer.h"
@@ -40,6 +41,8 @@ struct ShadingRequest {
     ModuleSession::Trust trust = ModuleSession::Trust::checked;
     std::string module;
     bool allow_long = false;  // --allow-long: past the limits of the work a render may ask for
+    StageOptions stage;       // --up, --camera-index
+    CameraView view;          // --camera-orbit, --camera-zoom, --camera-pan
 };
 
 // What a preview host shades without being told to go further: whatever a description's range
@@ -160,6 +163,11 @@ private:
 constexpr double kReachPerExtent = 5.0;
 std::optional<std::string> reach_warning(const Description& description,
                                          const ParameterValues& values, const Scene& scene);
+
+// What a command says of its scene before it shades: what reading its meshes mended or left
+// out, and for a model file the distance and offset its stage chose. Warnings, at once.
+void say_scene_notes(const ShadingRun& run, const std::vector<std::string>& assignments,
+                     CommandOutput& output);
 
 // The one-line warnings of a render whose image shows nothing of the shader.
 void warn_if_unlit(const RenderStats& stats, CommandOutput& output);

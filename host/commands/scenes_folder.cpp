@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <system_error>
 
+#include "host/scene/mesh_file.h"
+
 namespace tmhost {
 
 namespace fs = std::filesystem;
@@ -22,7 +24,10 @@ bool inside(const fs::path& file, const fs::path& folder) {
     return !folder.empty() && mismatch == folder.end() && file != folder;
 }
 
-bool scene_file_name(const fs::path& path) { return path.extension() == ".json"; }
+// Scene files, and the model files the host stages.
+bool scene_file_name(const fs::path& path) {
+    return path.extension() == ".json" || model_format(path.filename().string()).has_value();
+}
 
 // A file the folder may serve: a regular .json file inside it once links are followed.
 bool servable(const fs::path& file, const fs::path& folder) {

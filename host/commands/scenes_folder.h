@@ -1,6 +1,6 @@
-// The scenes tonemix-host serve offers: the built-in scene and the scene files of one folder. A
-// page names a scene by an id, the file's name within the folder; no id reaches a file outside
-// it, through ".." or through a link that points elsewhere.
+// The scenes tonemix-host serve offers: the built-in scene and the scene and model files of one
+// folder. A page names a scene by an id, the file's name within the folder; no id reaches a file
+// outside it, through ".." or through a link that points elsewhere.
 #ifndef TMHOST_SCENES_FOLDER_H
 #define TMHOST_SCENES_FOLDER_H
 
@@ -34,10 +34,11 @@ public:
     const std::filesystem::path& folder() const { return folder_; }
     // The id of the scene a page starts with.
     const std::string& default_id() const { return default_id_; }
-    // The built-in scene, then the folder's .json files by name (the started scene among them).
+    // The built-in scene, then the folder's .json and model files by name (the started scene among
+    // them).
     std::vector<ServedScene> scenes() const;
     // The file of a scene id, absolute; none for the built-in scene. Throws NoSuchScene for an id
-    // that names no .json file inside the folder (after every link is followed) and is not the
+    // that names no such file inside the folder (after every link is followed) and is not the
     // started scene's.
     std::optional<std::string> path(const std::string& id) const;
 

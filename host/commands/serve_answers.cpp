@@ -1,5 +1,7 @@
 #include "host/commands/serve_answers.h"
 
+#include "host/scene/mesh_file.h"
+
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -56,8 +58,8 @@ std::vector<std::string> warning_lines(const CommandOutput& output) {
 }
 
 // What a page asks of the server that the command line would say with options.
-const std::vector<std::string> kShadingNames = {"client", "order",         "scene", "width",
-                                                "height", "pixel-samples", "set"};
+const std::vector<std::string> kShadingNames = {
+    "client", "order", "scene", "width", "height", "pixel-samples", "set", "orbit", "zoom", "pan"};
 
 }  // namespace
 
@@ -92,7 +94,8 @@ public:
                 return partial(ServeQuery(query, {"client", "under", "exposure", "tonemap"}));
             }
             if (path == "/api/scene-file") {
-                return scene_file(ServeQuery(query, {"scene", "set", "width", "height"}));
+                return scene_file(
+                    ServeQuery(query, {"scene", "set", "width", "height", "orbit", "zoom", "pan"}));
             }
         } catch (const NoSuchScene& missing) {
             return text(404, missing.what());
@@ -142,8 +145,14 @@ private:
         return query.value("scene").value_or(settings_.scenes.default_id());
     }
 
+    // The server's stage options for a model file; a scene file has none.
+    StageOptions stage_of(const std::optional<std::string>& path) const {
+        return path && model_format(*path) ? settings_.stage : StageOptions{};
+    }
+
     SceneCache::Entry kept_scene(const ServeQuery& query) {
-        return scenes_->get(settings_.scenes.path(scene_id(query)));
+        const std::optional<std::string> path = settings_.scenes.path(scene_id(query));
+        return scenes_->get(path, stage_of(path));
     }
 
     HttpResponse scene(const ServeQuery& query) {
@@ -196,7 +205,9 @@ private:
         job.height = query_integer(query, "height", 1, kMaxImageSide);
         job.pixel_samples = query_integer(query, "pixel-samples", 1, kMostPixelSamples);
         job.assignments = query.values("set");
-        job.scene = scenes_->get(job.path);
+        job.stage = stage_of(job.path);
+        read_query_view(query, job);
+        job.scene = scenes_->get(job.path, job.stage);
         return job;
     }
 
@@ -238,7 +249,7 @@ private:
         const ImageSize size = job.size();
         // Every value is checked before the render waits for its turn: a bad one is said at once.
         const ShadingRun run(*settings_.command.shared_session, job.scene.scene, size,
-                             job.assignments);
+                             job.assignments, job.view);
         const int pixel_samples = job.pixel_samples.value_or(1);
         const long long samples = samples_per_point(run.session().description(), run.values());
         const long long pixels = static_cast<long long>(size.width) * size.height;
@@ -273,7 +284,7 @@ private:
         if (varies.empty()) throw RenderError("a sheet needs vary=NAME=VALUE,...");
         const ServeJob job = job_of(query);
         const ShadingRun run(*settings_.command.shared_session, job.scene.scene, job.size(),
-                             job.assignments);
+                             job.assignments, job.view);
         const int pixel_samples = job.pixel_samples.value_or(1);
         const WorkLimits limits = serve_work_limits();
         const SheetJob sheet_job(run, varies, job.assignments, pixel_samples,
@@ -349,13 +360,22 @@ private:
     HttpResponse scene_file(const ServeQuery& query) {
         const std::optional<std::string> path = settings_.scenes.path(scene_id(query));
         const std::string values = described(query);
+        const SceneCache::Entry entry = kept_scene(query);
+        const LoadedScene& loaded = entry.scene->loaded;
+        ServeJob viewed;
+        read_query_view(query, viewed);
+        std::optional<Camera> camera;
+        if (!viewed.view.is_identity()) camera = viewed_camera(loaded.scene.camera, viewed.view);
         HttpResponse response;
         try {
+            // A model's scene is the stage's text, its mesh named by the path the server read.
+            const std::string text = loaded.model ? loaded.model->text
+                                     : path       ? read_file(*path)
+                                                  : builtin_scene_json();
             response.body = scene_file_with_values(
-                path ? read_file(*path) : builtin_scene_json(),
-                path ? std::optional<fs::path>(fs::path(*path).parent_path()) : std::nullopt,
+                text, path ? std::optional<fs::path>(fs::path(*path).parent_path()) : std::nullopt,
                 settings_.command.shared_session->description(), json::parse(values),
-                query.values("set"), requested_size(query));
+                query.values("set"), requested_size(query), camera);
         } catch (const std::exception& error) {
             throw RenderError((path ? *path : std::string("built-in scene")) + ": " + error.what());
         }

@@ -12,6 +12,7 @@
 #include "host/commands/scenes_folder.h"
 #include "host/http/http_server.h"
 #include "host/render/prepared_scene.h"
+#include "host/scene/model_stage.h"
 
 namespace tmhost {
 
@@ -22,6 +23,7 @@ struct ServeSettings {
     CommandSettings command;            // with the shared session
     bool allow_long = false;            // --allow-long: no limits beyond the command line's
     bool watch = false;                 // --watch: the page renders again when a scene changes
+    StageOptions stage{};               // --up, --camera-index: for the model files it serves
 };
 
 class ServeAnswers {

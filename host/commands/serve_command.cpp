@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "host/commands/camera_options.h"
 #include "host/commands/command.h"
 #include "host/commands/command_line.h"
 #include "host/commands/scenes_folder.h"
@@ -22,6 +23,7 @@
 #include "host/render/render_error.h"
 #include "host/render/scene_source.h"
 #include "host/scene/file_stamp.h"
+#include "host/scene/mesh_file.h"
 #include "host/scene/scene_error.h"
 
 namespace tmhost {
@@ -83,12 +85,17 @@ int serve(const CommandArguments& arguments, const CommandSettings& settings,
     // Read now and kept: a bad scene is one line now, not a 400 on every request.
     auto kept = std::make_unique<SceneCache>();
     if (first) {
+        StageOptions stage = stage_options(line);
+        if (!model_format(*first)) {
+            if (!(stage == StageOptions{})) load_scene(first, stage);  // says why they do not apply
+            stage = StageOptions{};
+        }
         try {
-            kept->get(scenes.path(scenes.default_id()));
+            kept->get(scenes.path(scenes.default_id()), stage);
         } catch (const SceneError&) {
             // Said of the file as the user named it, as the other commands say it.
             if (file_stamp(*first).exists) throw;
-            load_scene(first);
+            load_scene(first, stage);
             throw;
         }
     }
@@ -98,7 +105,9 @@ int serve(const CommandArguments& arguments, const CommandSettings& settings,
     ServeSettings served_settings{std::move(scenes), threads, line.value("--module"), settings};
     served_settings.allow_long = line.has("--allow-long");
     served_settings.watch = line.has("--watch");
+    served_settings.stage = stage_options(line);
     served_settings.command.show_progress = false;
+    served_settings.command.show_now = nullptr;  // a request's lines are its answer's
     served_settings.command.stdout_is_terminal = false;
     served_settings.command.shared_session = &session.get();
     ServeAnswers served(std::move(served_settings), std::move(kept));
@@ -140,7 +149,8 @@ const std::vector<OptionRule>& serve_options() {
          "the port on 127.0.0.1 to serve on"},
         {"--scenes", nullptr, true, false, "DIR",
          "default: the folder of SCENE, else the example scenes",
-         "the folder whose .json scene files the page offers"},
+         "the folder whose .json scene files and model files (.obj .ply .stl .gltf .glb) the "
+         "page offers"},
         {"--threads", nullptr, true, false, "N", "1 to 64; default: one per core",
          "threads of each render"},
         {"--allow-long", nullptr, false, false, nullptr, nullptr,
@@ -151,6 +161,8 @@ const std::vector<OptionRule>& serve_options() {
          "of this machine may then drive the server (for scripts)"},
         {"--watch", nullptr, false, false, nullptr, nullptr,
          "the page renders again by itself when the scene's file or a mesh of it changes"},
+        camera_option_rules()[0],  // --up
+        camera_option_rules()[1],  // --camera-index
         kModuleOption,
         kTrustDescriptionOption,
         kHelpOption,

@@ -1,5 +1,7 @@
 #include "host/commands/serve_job.h"
 
+#include "host/commands/camera_options.h"
+
 #include "host/render/render_error.h"
 
 namespace tmhost {
@@ -47,7 +49,30 @@ CommandArguments ServeJob::arguments() const {
     for (const std::string& assignment : assignments) {
         words.insert(words.end(), {"--set", assignment});
     }
+    for (const std::string& word : stage_arguments(stage)) words.push_back(word);
+    words.insert(words.end(), view_words.begin(), view_words.end());
     return words;
+}
+
+void read_query_view(const ServeQuery& query, ServeJob& job) {
+    // The words keep the query's own text: the command line reads it to the same bits.
+    if (const auto orbit = query.value("orbit")) {
+        read_orbit(*orbit, "orbit", job.view);
+        if (job.view.azimuth != 0.0 || job.view.elevation != 0.0) {
+            job.view_words.insert(job.view_words.end(), {"--camera-orbit", *orbit});
+        }
+    }
+    if (const auto zoom = query.value("zoom")) {
+        read_zoom(*zoom, "zoom", job.view);
+        if (job.view.zoom != 1.0)
+            job.view_words.insert(job.view_words.end(), {"--camera-zoom", *zoom});
+    }
+    if (const auto pan = query.value("pan")) {
+        read_pan(*pan, "pan", job.view);
+        if (job.view.pan_right != 0.0 || job.view.pan_up != 0.0) {
+            job.view_words.insert(job.view_words.end(), {"--camera-pan", *pan});
+        }
+    }
 }
 
 }  // namespace tmhost

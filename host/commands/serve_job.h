@@ -12,6 +12,8 @@
 #include "host/commands/image_output.h"
 #include "host/commands/serve_query.h"
 #include "host/render/prepared_scene.h"
+#include "host/scene/camera_view.h"
+#include "host/scene/model_stage.h"
 
 namespace tmhost {
 
@@ -19,6 +21,11 @@ namespace tmhost {
 // RenderError "width: expected a whole number from 1 to 16384, got 'x'".
 std::optional<int> query_integer(const ServeQuery& query, const char* name, int lowest,
                                  int highest);
+
+// The camera view of a query (orbit=AZ,EL, zoom=F, pan=X,Y) into the job, with the options that
+// give it. Throws RenderError "orbit: expected ..." for a bad value.
+struct ServeJob;
+void read_query_view(const ServeQuery& query, ServeJob& job);
 
 // The exposure and tone map of a query (exposure=EV, tonemap=NAME), as --exposure and --tonemap
 // take them; exposure 0 is none, so that a float image keeps its values bit for bit.
@@ -33,6 +40,9 @@ struct ServeJob {
     std::optional<int> height;
     std::optional<int> pixel_samples;
     std::vector<std::string> assignments;  // NAME=VALUE, as --set takes them
+    StageOptions stage;                    // the server's, for a model file
+    CameraView view;                       // orbit=, zoom=, pan=
+    std::vector<std::string> view_words;   // --camera-orbit and so on, as the query wrote them
 
     ImageSize size() const { return image_size(scene.scene->loaded.scene, width, height); }
     // The render command's words that make the same image, the output left out.

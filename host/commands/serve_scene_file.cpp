@@ -70,10 +70,18 @@ std::string scene_file_with_values(const std::string& scene_text,
                                    const std::optional<fs::path>& folder,
                                    const Description& description, const json& described,
                                    const std::vector<std::string>& assignments,
-                                   std::optional<std::pair<int, int>> size) {
+                                   std::optional<std::pair<int, int>> size,
+                                   const std::optional<Camera>& camera) {
     ordered_json scene = ordered_json::parse(scene_text);
     write_values(scene, description, described, assignments);
     if (size) scene["image"] = {{"width", size->first}, {"height", size->second}};
+    if (camera) {
+        const auto vector = [](const Vec3& v) { return ordered_json::array({v.x, v.y, v.z}); };
+        scene["camera"] = {{"position", vector(camera->position)},
+                           {"target", vector(camera->target)},
+                           {"up", vector(camera->up)},
+                           {"fov", camera->fov_degrees}};
+    }
     if (folder) absolute_mesh_paths(scene, *folder);
     return scene.dump(2) + "\n";
 }

@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/core/description.h"
+#include "host/scene/scene.h"
 
 namespace tmhost {
 
@@ -22,13 +23,14 @@ namespace tmhost {
 // "light_list", which governs the list mode of a scene that has one. `folder`, the file's folder
 // (none for the built-in scene), makes a mesh's relative path absolute, so that the file finds
 // its mesh wherever it is saved. `size`, the page's image width and height, replaces the file's
-// "image". Answers the file's text; throws nlohmann::json's errors for
-// text that is no JSON.
+// "image"; `camera`, the page's turned view, its "camera". Answers the file's text; throws
+// nlohmann::json's errors for text that is no JSON.
 std::string scene_file_with_values(const std::string& scene_text,
                                    const std::optional<std::filesystem::path>& folder,
                                    const Description& description, const nlohmann::json& described,
                                    const std::vector<std::string>& assignments,
-                                   std::optional<std::pair<int, int>> size = std::nullopt);
+                                   std::optional<std::pair<int, int>> size = std::nullopt,
+                                   const std::optional<Camera>& camera = std::nullopt);
 
 }  // namespace tmhost
 

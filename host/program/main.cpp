@@ -29,23 +29,27 @@ int delivered(int status) {
     return status == tmhost::EXIT_CLEAN ? tmhost::EXIT_FAULT : status;
 }
 
+void print_line(const tmhost::OutputLine& line) {
+    switch (line.channel) {
+    case tmhost::Channel::out:
+        tmhost::out_line(line.text);
+        break;
+    case tmhost::Channel::error:
+        tmhost::error_line(line.text);
+        break;
+    case tmhost::Channel::warning:
+        tmhost::error_line("warning: " + line.text);
+        break;
+    case tmhost::Channel::note:
+        tmhost::note_line(line.text);
+        break;
+    }
+}
+
 void print(const tmhost::CommandOutput& output) {
     if (!output.standard_output_bytes.empty()) tmhost::out_bytes(output.standard_output_bytes);
     for (const tmhost::OutputLine& line : output.lines) {
-        switch (line.channel) {
-        case tmhost::Channel::out:
-            tmhost::out_line(line.text);
-            break;
-        case tmhost::Channel::error:
-            tmhost::error_line(line.text);
-            break;
-        case tmhost::Channel::warning:
-            tmhost::error_line("warning: " + line.text);
-            break;
-        case tmhost::Channel::note:
-            tmhost::note_line(line.text);
-            break;
-        }
+        if (!line.shown) print_line(line);
     }
 }
 
@@ -70,6 +74,7 @@ int main(int argc, char** argv) {
         return delivered(output.status);
     }
     settings.show_progress = tmhost::is_terminal(stderr);
+    settings.show_now = &print_line;
     settings.stdout_is_terminal = tmhost::is_terminal(stdout);
     for (const tmhost::Command& command : tmhost::commands()) {
         if (name == command.name) {

@@ -52,8 +52,14 @@ void require_regular(const std::string& path, const std::string& what) {
 
 }  // namespace
 
-SceneCache::Entry SceneCache::get(const std::optional<std::string>& path) {
-    const std::string key = path.value_or("");
+SceneCache::Entry SceneCache::get(const std::optional<std::string>& path,
+                                  const StageOptions& stage) {
+    std::string key = path.value_or("");
+    if (!(stage == StageOptions{})) {
+        // A NUL cannot be part of a path: no file's key looks like a staged one.
+        key += std::string(1, '\0') + (stage.up == UpAxis::z ? "z" : "y") +
+               (stage.camera_index ? std::to_string(*stage.camera_index) : "");
+    }
     std::shared_ptr<Slot> slot;
     {
         const std::lock_guard<std::mutex> lock(mutex_);
@@ -83,7 +89,7 @@ SceneCache::Entry SceneCache::get(const std::optional<std::string>& path) {
         require_regular(*path, *path);
         stamps.emplace_back(*path, file_stamp(*path));
     }
-    LoadedScene loaded = load_scene(path);
+    LoadedScene loaded = load_scene(path, stage);
     for (const std::string& mesh : loaded.scene.mesh_files) {
         // Read already, so not a FIFO then; a mesh replaced by one later is refused at the next
         // read.

@@ -48,8 +48,9 @@ public:
     // The scene, read now when it was never read or its file or a mesh file has changed (size,
     // time of change or identity) since. Throws SceneError as load_scene does, and for a scene
     // or mesh file that is not a regular file (a FIFO would block the reader for ever). A scene
-    // that fails to read is not kept: the next call tries again.
-    Entry get(const std::optional<std::string>& path);
+    // that fails to read is not kept: the next call tries again. A model file is kept once for
+    // each stage it is asked on.
+    Entry get(const std::optional<std::string>& path, const StageOptions& stage = {});
 
     // At most this many scenes are kept; the one used longest ago goes first.
     static constexpr std::size_t kKeptScenes = 16;
@@ -64,7 +65,8 @@ private:
     static bool stale(const Slot& slot);
 
     std::mutex mutex_;
-    std::map<std::string, std::shared_ptr<Slot>> slots_;  // "" is the built-in scene
+    // By path and stage; "" is the built-in scene.
+    std::map<std::string, std::shared_ptr<Slot>> slots_;
     std::uint64_t uses_ = 0;
 };
 

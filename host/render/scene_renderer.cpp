@@ -51,7 +51,7 @@ void shade_ray(const Tracer& tracer, const Ray& ray, const ShaderInstance& insta
     float colour[3] = {0.0f, 0.0f, 0.0f};
     instance.shade(&point.input, colour);
     const Colour& base = scene.objects[static_cast<std::size_t>(hit->object)].colour;
-    for (int c = 0; c < 3; ++c) rgb[c] = base[c] * colour[c];
+    for (int c = 0; c < 3; ++c) rgb[c] = base[c] * hit->tint[c] * colour[c];
     ++points;
 }
 
@@ -123,9 +123,10 @@ RowJobs shared_node_jobs(const ShaderInstance& node, int height) {
     return jobs;
 }
 
-RenderStats render_scene(const Tracer& tracer, const RowJobs& jobs, int threads, Image& image,
-                         ProgressBar& progress, int pixel_samples, RenderWatch* watch) {
-    const CameraRays rays(tracer.scene().camera, image.width(), image.height());
+RenderStats render_scene(const Tracer& tracer, const Camera& camera, const RowJobs& jobs,
+                         int threads, Image& image, ProgressBar& progress, int pixel_samples,
+                         RenderWatch* watch) {
+    const CameraRays rays(camera, image.width(), image.height());
     const int count = std::max(1, std::min(threads, jobs.count));
     SharedProgress shared;
     shared.watch = watch;

@@ -63,11 +63,12 @@ struct RenderWatch {
     std::atomic<unsigned char>* rows_done = nullptr;
 };
 
-// Fills the image with at most `threads` threads, `pixel_samples` rays a pixel (1 to
-// kMostPixelSamples); the jobs' nodes must be prepared and the host's renderer set up for the
-// tracer's scene. A node shades its pixels' samples in order, so the image repeats.
-RenderStats render_scene(const Tracer& tracer, const RowJobs& jobs, int threads, Image& image,
-                         ProgressBar& progress, int pixel_samples = 1,
+// Fills the image, seen through `camera` (the scene's, or one a viewer turned), with at most
+// `threads` threads, `pixel_samples` rays a pixel (1 to kMostPixelSamples); the jobs' nodes must
+// be prepared and the host's renderer set up for the tracer's scene. A node shades its pixels'
+// samples in order, so the image repeats.
+RenderStats render_scene(const Tracer& tracer, const Camera& camera, const RowJobs& jobs,
+                         int threads, Image& image, ProgressBar& progress, int pixel_samples = 1,
                          RenderWatch* watch = nullptr);
 
 }  // namespace tmhost

@@ -1,11 +1,13 @@
 #include "host/render/scene_source.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "host/image/whole_file.h"
 #include "host/render/lane_seeds.h"
 #include "host/render/render_error.h"
 #include "host/scene/builtin_scene.h"
+#include "host/scene/mesh_file.h"
 #include "host/scene/scene_error.h"
 #include "host/scene/scene_parser.h"
 #include "host_api.h"
@@ -21,7 +23,23 @@ constexpr const char* kSeedName = "TONEMIX_SEED";
 
 }  // namespace
 
-LoadedScene load_scene(const std::optional<std::string>& path) {
+LoadedScene load_scene(const std::optional<std::string>& path, const StageOptions& stage) {
+    if (path && model_format(*path)) {
+        StagedModel staged = stage_model(*path, stage, kStageReach);
+        LoadedScene loaded{std::move(staged.scene), *path, ModelStage{}};
+        loaded.model->text = std::move(staged.text);
+        loaded.model->size = staged.size;
+        loaded.model->distance = staged.distance;
+        loaded.model->offset = staged.offset;
+        loaded.model->own_camera = staged.own_camera;
+        loaded.model->own_lights = staged.own_lights;
+        return loaded;
+    }
+    if (!(stage == StageOptions{})) {
+        throw RenderError(std::string(stage.up != UpAxis::y ? "--up" : "--camera-index") +
+                          ": only for model files (.obj, .ply, .stl, .gltf, .glb); a scene "
+                          "file's camera says where it looks");
+    }
     if (path && *path == kStandardInputName) {
         std::string text;
         try {
@@ -30,17 +48,57 @@ LoadedScene load_scene(const std::optional<std::string>& path) {
             throw SceneError(error.what());
         }
         try {
-            return {parse_scene(text), kStandardInputLabel};
+            return {parse_scene(text), kStandardInputLabel, std::nullopt};
         } catch (const SceneError& error) {
             throw SceneError(std::string(kStandardInputLabel) + ": " + error.what());
         }
     }
-    if (path) return {load_scene_file(*path), *path};
+    if (path) return {load_scene_file(*path), *path, std::nullopt};
     try {
-        return {parse_scene(builtin_scene_json()), kBuiltinLabel};
+        return {parse_scene(builtin_scene_json()), kBuiltinLabel, std::nullopt};
     } catch (const SceneError& error) {
         throw SceneError(std::string(kBuiltinLabel) + ": " + error.what());
     }
+}
+
+std::string short_number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2g", value);
+    return text;
+}
+
+std::optional<std::string> stage_reach_line(const Description& description,
+                                            const LoadedScene& loaded,
+                                            const std::vector<std::string>& assignments) {
+    if (!loaded.model) return std::nullopt;
+    const auto set_by_user = [&](const char* name) {
+        const Parameter* wanted = description.find(std::string(name));
+        if (wanted == nullptr) return true;  // nothing to say of a value the shader lacks
+        for (const std::string& assignment : assignments) {
+            const std::size_t equals = assignment.find('=');
+            if (equals == std::string::npos) continue;
+            const Parameter* named = description.find(assignment.substr(0, equals));
+            if (named != nullptr && named->id == wanted->id) return true;
+        }
+        return false;
+    };
+    const bool distance = !set_by_user(kStageReach.distance_name);
+    const bool offset = !set_by_user(kStageReach.offset_name);
+    if (!distance && !offset) return std::nullopt;
+    std::string values;
+    std::string change;
+    if (distance) {
+        values =
+            std::string(kStageReach.distance_name) + " " + short_number(loaded.model->distance);
+        change = "--set " + std::string(kStageReach.distance_name) + "=D";
+    }
+    if (offset) {
+        values += std::string(distance ? " and " : "") + kStageReach.offset_name + " " +
+                  short_number(loaded.model->offset);
+        change += std::string(distance ? " " : "") + "--set " + kStageReach.offset_name + "=O";
+    }
+    return loaded.label + ": " + values + " from the model's size of " +
+           short_number(loaded.model->size) + " (" + change + " to change)";
 }
 
 namespace {

@@ -9,22 +9,49 @@
 
 #include "host/render/parameter_values.h"
 #include "host/render/scene_lights.h"
+#include "host/scene/model_stage.h"
 #include "host/scene/scene.h"
 
 namespace tmhost {
 
 // The name of the parameter that a scene's light list sets the mode of.
 constexpr const char* kListModeName = "TONEMIX_LIST_MODE";
+// The names of the parameters the stage of a model file sets from the model's size: the
+// sampling distance and the lift of the start point.
+constexpr StageReach kStageReach{"distance", "offset"};
+
+// What the stage made of a model file.
+struct ModelStage {
+    std::string text;  // the scene file's text the scene was read from
+    double size = 0.0;
+    double distance = 0.0;
+    double offset = 0.0;
+    bool own_camera = false;
+    bool own_lights = false;
+};
 
 struct LoadedScene {
     Scene scene;
     std::string label;  // the file's path, or "built-in scene"; starts messages about it
+    std::optional<ModelStage> model;  // for a model file
 };
 
-// The scene file at `path`; "-" reads the scene from standard input (its meshes' relative paths
-// from the working folder, its messages naming "standard input"); none is the built-in scene.
-// Throws SceneError naming the file, the line and column or the field.
-LoadedScene load_scene(const std::optional<std::string>& path);
+// The scene file at `path`, or the model file (by its extension: model_format) on the stage
+// `stage` sets; "-" reads the scene from standard input (its meshes' relative paths from the
+// working folder, its messages naming "standard input"); none is the built-in scene. Throws
+// SceneError naming the file, the line and column or the field, and RenderError for stage options
+// given with a scene that is no model file.
+LoadedScene load_scene(const std::optional<std::string>& path, const StageOptions& stage = {});
+
+// Two significant digits, for a message: "20", "1.7", "0.069".
+std::string short_number(double value);
+
+// For a model on the stage: one line naming the distance and offset the stage chose and how to
+// change them, leaving out those that an assignment sets; none when both are set or the scene is
+// no model.
+std::optional<std::string> stage_reach_line(const Description& description,
+                                            const LoadedScene& loaded,
+                                            const std::vector<std::string>& assignments);
 
 // --set lights=NAME,NAME (the light list parameter by any of its names; a JSON array of names
 // too, and "lights=" for none): the scene's light list names those lights instead. A scene

@@ -2,17 +2,32 @@
 
 #include <algorithm>
 
+#include "host/render/render_error.h"
 #include "host/render/scene_source.h"
 #include "host/render/shader_instance.h"
+#include "host/scene/json_fields.h"
+#include "host/scene/ray_offset.h"
 
 namespace tmhost {
 
 namespace {
 
-LoadedScene sized(const LoadedScene& loaded, ImageSize size) {
+LoadedScene sized(const LoadedScene& loaded, ImageSize size, const CameraView& view) {
     LoadedScene copy = loaded;  // meshes are shared, not copied
     copy.scene.width = size.width;
     copy.scene.height = size.height;
+    const Camera& camera = copy.scene.camera;
+    copy.scene.camera = viewed_camera(camera, view);
+    const Camera& viewed = copy.scene.camera;
+    // A far zoom out of a far scene can leave the coordinate range; the rays need a position and
+    // a target apart.
+    if (!is_finite(viewed.position) || !is_finite(viewed.target) ||
+        largest_coordinate(viewed.position) > kMaxCoordinate ||
+        largest_coordinate(viewed.target) > kMaxCoordinate ||
+        !(length(viewed.position - viewed.target) > 0.0)) {
+        throw RenderError(std::string("the camera's view takes it beyond ") + kMaxCoordinateText +
+                          " (--camera-zoom, --camera-pan)");
+    }
     return copy;
 }
 
@@ -36,10 +51,11 @@ std::unique_lock<std::mutex> host_work(const ShadeSettings& settings) {
 }  // namespace
 
 ShadingRun::ShadingRun(ModuleSession& session, std::shared_ptr<const PreparedScene> prepared,
-                       ImageSize size, const std::vector<std::string>& assignments)
+                       ImageSize size, const std::vector<std::string>& assignments,
+                       const CameraView& view)
     : session_(session),
       prepared_(std::move(prepared)),
-      loaded_(sized(prepared_->loaded, size)),
+      loaded_(sized(prepared_->loaded, size, view)),
       other_assignments_(apply_light_assignments(session.description(), loaded_, assignments)),
       lights_(std::make_unique<SceneLights>(loaded_.scene)),
       values_(scene_parameter_values(session.description(), loaded_, *lights_, other_assignments_)),
@@ -85,8 +101,8 @@ RenderStats ShadingRun::shade(const ParameterValues& node_values, const ShadeSet
     }
     progress.count_from(work_before, row_cost);
     session_.set_crash_phase("shading");
-    const RenderStats stats = render_scene(prepared_->tracer, jobs, settings.threads, image,
-                                           progress, settings.pixel_samples, watch);
+    const RenderStats stats = render_scene(prepared_->tracer, scene.camera, jobs, settings.threads,
+                                           image, progress, settings.pixel_samples, watch);
     session_.set_crash_phase("running");
     return stats;
 }

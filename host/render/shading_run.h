@@ -20,6 +20,7 @@
 #include "host/render/progress_bar.h"
 #include "host/render/scene_lights.h"
 #include "host/render/scene_renderer.h"
+#include "host/scene/camera_view.h"
 
 namespace tmhost {
 
@@ -38,15 +39,17 @@ struct ShadeSettings {
 class ShadingRun {
 public:
     // Applies the light list among `assignments` (--set lights=...) and checks every value
-    // against the session's description. Throws RenderError as apply_light_assignments and
-    // scene_parameter_values do.
+    // against the session's description; looks through the scene's camera turned by `view`.
+    // Throws RenderError as apply_light_assignments and scene_parameter_values do, and for a
+    // view that takes the camera beyond the coordinate limit.
     ShadingRun(ModuleSession& session, std::shared_ptr<const PreparedScene> prepared,
-               ImageSize size, const std::vector<std::string>& assignments);
+               ImageSize size, const std::vector<std::string>& assignments,
+               const CameraView& view = {});
     ShadingRun(const ShadingRun&) = delete;
     ShadingRun& operator=(const ShadingRun&) = delete;
 
     ModuleSession& session() const { return session_; }
-    // The scene as this run shades it: the job's size, its light list.
+    // The scene as this run shades it: the job's size, its light list, its camera.
     const LoadedScene& loaded() const { return loaded_; }
     const Scene& scene() const { return loaded_.scene; }
     // The scene's values with the job's over them.

@@ -7,10 +7,8 @@
 #include <vector>
 
 #include "host/image/whole_file.h"
-#include "host/scene/angles.h"
 #include "host/scene/json_fields.h"
 #include "host/scene/obj_numbers.h"
-#include "host/scene/ray_offset.h"
 #include "host/scene/scene_error.h"
 
 namespace tmhost {
@@ -37,7 +35,9 @@ struct Corner {
 struct CheckedText {
     std::vector<Vec3> vertices;  // as the file gives them
     std::vector<std::size_t> vertex_lines;
-    std::vector<Vec3> normals;  // as the file gives them
+    std::vector<Colour> colours;        // one per vertex once any vertex has one
+    std::vector<std::size_t> coloured;  // the vertices that have one
+    std::vector<Vec3> normals;          // as the file gives them
     std::vector<std::size_t> normal_lines;
     std::vector<std::size_t> face_lines;
     std::vector<std::size_t> face_starts;  // into corners, one per face
@@ -114,9 +114,11 @@ long read_index(std::string_view text, long so_far, const char* what, const std:
 
 void read_face(const std::vector<std::string_view>& fields, const CheckedText& text,
                CheckedText& out, const std::string& path, std::size_t line) {
-    // Faces have always been held to a corner count that fits a byte; wider ones stay refused.
     if (fields.size() < 3) fail_line(path, line, "a face needs at least 3 corners");
-    if (fields.size() > 255) fail_line(path, line, "a face of more than 255 corners");
+    if (fields.size() > kMaxFaceCorners) {
+        fail_line(path, line,
+                  "a face of more than " + std::to_string(kMaxFaceCorners) + " corners");
+    }
     out.face_lines.push_back(line);
     out.face_starts.push_back(out.corners.size());
     for (const std::string_view field : fields) {
@@ -144,18 +146,6 @@ void read_face(const std::vector<std::string_view>& fields, const CheckedText& t
         }
         out.corners.push_back(corner);
     }
-}
-
-std::vector<std::string_view> fields_of(std::string_view rest) {
-    std::vector<std::string_view> fields;
-    std::size_t i = 0;
-    while (i < rest.size()) {
-        while (i < rest.size() && (rest[i] == ' ' || rest[i] == '\t')) ++i;
-        const std::size_t start = i;
-        while (i < rest.size() && rest[i] != ' ' && rest[i] != '\t') ++i;
-        if (i > start) fields.push_back(rest.substr(start, i - start));
-    }
-    return fields;
 }
 
 // Lines end at "\n", "\r\n" or a lone "\r", so that files from every system count lines alike.
@@ -188,6 +178,12 @@ CheckedText check_text(const std::string& text, const std::string& path) {
             // x y z, with w or with a colour after them
             if (fields.size() == 5) fail_line(path, line, "expected 3, 4 or 6 numbers, got 5");
             check_numbers(fields, 3, 6, "3, 4 or 6 numbers", path, line);
+            if (fields.size() == 6) {
+                out.coloured.push_back(out.vertices.size());
+                out.colours.push_back({static_cast<float>(decimal_value(fields[3])),
+                                       static_cast<float>(decimal_value(fields[4])),
+                                       static_cast<float>(decimal_value(fields[5]))});
+            }
             out.vertices.push_back(first_three(fields));
             out.vertex_lines.push_back(line);
         } else if (keyword == "vn") {
@@ -225,102 +221,54 @@ CheckedText check_text(const std::string& text, const std::string& path) {
     return out;
 }
 
-struct Rotation {
-    SineCosine x, y, z;
-
-    Vec3 apply(Vec3 v) const {
-        v = {v.x, x.cosine * v.y - x.sine * v.z, x.sine * v.y + x.cosine * v.z};
-        v = {y.cosine * v.x + y.sine * v.z, v.y, y.cosine * v.z - y.sine * v.x};
-        return {z.cosine * v.x - z.sine * v.y, z.sine * v.x + z.cosine * v.y, v.z};
-    }
-};
-
-bool has_unit_direction(const Vec3& v) {
-    const double squared = dot(v, v);
-    return squared > 0.0 && std::isfinite(squared) && is_finite(normalize(v));
-}
-
 }  // namespace
 
-std::shared_ptr<const MeshData> parse_obj_mesh(const std::string& text, const std::string& path,
-                                               const MeshTransform& transform,
-                                               std::size_t max_triangles) {
-    const CheckedText checked = check_text(text, path);
+MeshSource parse_obj_source(const std::string& text, const std::string& path,
+                            std::size_t max_triangles) {
+    CheckedText checked = check_text(text, path);
     // Counted before anything is built: a small file of short faces can name millions.
     const std::size_t triangles = checked.corners.size() - 2 * checked.face_starts.size();
     if (triangles > max_triangles) {
-        const std::string limit = std::to_string(kMaxSceneTriangles);
-        fail_file(path, std::to_string(triangles) + " triangles, more than " +
-                            (max_triangles == kMaxSceneTriangles
-                                 ? "a scene's meshes may hold (" + limit + ")"
-                                 : "the " + std::to_string(max_triangles) +
-                                       " that the scene's other meshes leave of " + limit));
+        fail_file(path, triangle_limit_text(triangles, max_triangles));
     }
-
-    const Rotation rotation{sine_cosine_degrees(transform.rotate_degrees.x),
-                            sine_cosine_degrees(transform.rotate_degrees.y),
-                            sine_cosine_degrees(transform.rotate_degrees.z)};
-    std::vector<Vec3> vertices(checked.vertices.size());
-    for (std::size_t i = 0; i < vertices.size(); ++i) {
-        const Vec3& file = checked.vertices[i];
-        if (!is_finite(file)) fail_line(path, checked.vertex_lines[i], "coordinate out of range");
-        const Vec3 scaled{file.x * transform.scale.x, file.y * transform.scale.y,
-                          file.z * transform.scale.z};
-        vertices[i] = rotation.apply(scaled) + transform.translate;
-        if (!is_finite(vertices[i]) || largest_coordinate(vertices[i]) > kMaxCoordinate) {
-            fail_line(path, checked.vertex_lines[i],
-                      std::string("vertex beyond ") + kMaxCoordinateText + " once transformed");
+    for (std::size_t i = 0; i < checked.vertices.size(); ++i) {
+        if (!is_finite(checked.vertices[i])) {
+            fail_line(path, checked.vertex_lines[i], "coordinate out of range");
         }
     }
-    auto mesh = std::make_shared<MeshData>();
-    mesh->triangles.reserve(triangles);
-    mesh->normals.resize(checked.normals.size());
-    for (std::size_t i = 0; i < mesh->normals.size(); ++i) {
-        const Vec3& file = checked.normals[i];
-        // A normal follows the inverse of the scale, so that it stays square to the surface.
-        const Vec3 turned = rotation.apply(
-            {file.x / transform.scale.x, file.y / transform.scale.y, file.z / transform.scale.z});
-        if (!is_finite(file) || !has_unit_direction(turned)) {
-            fail_line(path, checked.normal_lines[i],
-                      file == Vec3{} ? "normal of zero length" : "normal length out of range");
+    MeshSource source;
+    source.positions = std::move(checked.vertices);
+    source.position_origins.assign(checked.vertex_lines.begin(), checked.vertex_lines.end());
+    source.normals = std::move(checked.normals);
+    if (!checked.coloured.empty()) {
+        // A vertex written without a colour among coloured ones keeps the object's colour.
+        source.colours.assign(source.positions.size(), Colour{1.0f, 1.0f, 1.0f});
+        for (std::size_t i = 0; i < checked.coloured.size(); ++i) {
+            source.colours[checked.coloured[i]] = checked.colours[i];
         }
-        mesh->normals[i] = normalize(turned);
     }
+    source.triangles.reserve(triangles);
+    source.origins.reserve(triangles);
     for (std::size_t f = 0; f < checked.face_starts.size(); ++f) {
         const std::size_t first = checked.face_starts[f];
         const std::size_t end = f + 1 < checked.face_starts.size() ? checked.face_starts[f + 1]
                                                                    : checked.corners.size();
+        const auto corner = [&](std::size_t c) {
+            return MeshCorner{static_cast<std::uint32_t>(checked.corners[c].vertex),
+                              static_cast<std::int32_t>(checked.corners[c].normal)};
+        };
         for (std::size_t c = first + 1; c + 1 < end; ++c) {
-            const Corner fan[3] = {checked.corners[first], checked.corners[c],
-                                   checked.corners[c + 1]};
-            MeshTriangle triangle;
-            triangle.corner = vertices[static_cast<std::size_t>(fan[0].vertex)];
-            triangle.edge1 = vertices[static_cast<std::size_t>(fan[1].vertex)] - triangle.corner;
-            triangle.edge2 = vertices[static_cast<std::size_t>(fan[2].vertex)] - triangle.corner;
-            if (!has_unit_direction(cross(triangle.edge1, triangle.edge2))) {
-                const std::string corners = "(vertices " + std::to_string(fan[0].vertex + 1) +
-                                            ", " + std::to_string(fan[1].vertex + 1) + ", " +
-                                            std::to_string(fan[2].vertex + 1) + ")";
-                const auto in_file = [&](int k) {
-                    return checked.vertices[static_cast<std::size_t>(fan[k].vertex)];
-                };
-                // A far translate or a tiny scale can leave a sound triangle without area.
-                if (has_unit_direction(cross(in_file(1) - in_file(0), in_file(2) - in_file(0)))) {
-                    throw MeshTransformError(
-                        "the transform leaves triangle " + corners + " of " + path + " line " +
-                        std::to_string(checked.face_lines[f]) + " without area");
-                }
-                fail_line(path, checked.face_lines[f], "triangle of zero area " + corners);
-            }
-            if (fan[0].normal >= 0 && fan[1].normal >= 0 && fan[2].normal >= 0) {
-                triangle.normals = {static_cast<int>(fan[0].normal),
-                                    static_cast<int>(fan[1].normal),
-                                    static_cast<int>(fan[2].normal)};
-            }
-            mesh->triangles.push_back(triangle);
+            source.triangles.push_back({corner(first), corner(c), corner(c + 1)});
+            source.origins.push_back(static_cast<std::uint32_t>(checked.face_lines[f]));
         }
     }
-    return mesh;
+    return source;
+}
+
+std::shared_ptr<const MeshData> parse_obj_mesh(const std::string& text, const std::string& path,
+                                               const MeshTransform& transform,
+                                               std::size_t max_triangles) {
+    return build_mesh(parse_obj_source(text, path, max_triangles), path, transform).data;
 }
 
 std::shared_ptr<const MeshData> load_obj_mesh(const std::string& path,

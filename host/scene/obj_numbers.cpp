@@ -5,6 +5,18 @@
 
 namespace tmhost {
 
+std::vector<std::string_view> fields_of(std::string_view line) {
+    std::vector<std::string_view> fields;
+    std::size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+        const std::size_t start = i;
+        while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
+        if (i > start) fields.push_back(line.substr(start, i - start));
+    }
+    return fields;
+}
+
 bool is_decimal(std::string_view token) {
     std::size_t i = 0;
     if (i < token.size() && (token[i] == '+' || token[i] == '-')) ++i;

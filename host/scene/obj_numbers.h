@@ -1,10 +1,15 @@
-// The numbers of an OBJ file: which tokens are decimal numbers, and the value each stands for.
+// The fields and numbers of a text mesh file (OBJ, STL): which tokens are decimal numbers, and the
+// value each stands for.
 #ifndef TMHOST_OBJ_NUMBERS_H
 #define TMHOST_OBJ_NUMBERS_H
 
 #include <string_view>
+#include <vector>
 
 namespace tmhost {
+
+// The fields of one line, as blanks and tabs separate them.
+std::vector<std::string_view> fields_of(std::string_view line);
 
 inline bool is_digit(char c) { return c >= '0' && c <= '9'; }
 

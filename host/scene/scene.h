@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -57,6 +58,10 @@ struct MeshTriangle {
 struct MeshData {
     std::vector<MeshTriangle> triangles;
     std::vector<Vec3> normals;
+    // The file's colours at the three corners of each triangle, each channel within 0 to 1,
+    // interpolated at the point hit and multiplying the object's colour; empty when the file
+    // gives none.
+    std::vector<std::array<Colour, 3>> corner_colours;
 };
 
 // Shared, so that copying a scene does not copy its triangles.
@@ -82,6 +87,8 @@ struct Light {
     Falloff falloff = Falloff::none;
     double reference_distance = 1.0;  // > 0; the distance up to which the light is at full strength
     bool shadows = true;
+    // Beyond this distance the light delivers nothing (> 0; infinite: it reaches everywhere).
+    double range = std::numeric_limits<double>::infinity();
     std::vector<int> excluded_objects;  // indices into Scene::objects, ascending, no repeats
 };
 
@@ -105,6 +112,9 @@ struct Scene {
     // The mesh files the scene was read from, as they were opened, in the order of its objects:
     // with the scene's own file, what a change on disk makes stale.
     std::vector<std::string> mesh_files;
+    // What reading the meshes mended or left out, one line each naming the file: a user who sees
+    // a part of a model missing learns why.
+    std::vector<std::string> notes;
 };
 
 }  // namespace tmhost

@@ -22,7 +22,7 @@ struct Bounds {
 
 }  // namespace
 
-std::optional<double> scene_extent(const Scene& scene) {
+std::optional<SceneBounds> scene_bounds(const Scene& scene) {
     Bounds bounds;
     for (const SceneObject& object : scene.objects) {
         std::visit(
@@ -46,7 +46,13 @@ std::optional<double> scene_extent(const Scene& scene) {
             object.shape);
     }
     if (bounds.empty) return std::nullopt;
-    return length(bounds.high - bounds.low);
+    return SceneBounds{bounds.low, bounds.high};
+}
+
+std::optional<double> scene_extent(const Scene& scene) {
+    const std::optional<SceneBounds> bounds = scene_bounds(scene);
+    if (!bounds) return std::nullopt;
+    return length(bounds->high - bounds->low);
 }
 
 }  // namespace tmhost

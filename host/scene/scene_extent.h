@@ -9,6 +9,14 @@
 
 namespace tmhost {
 
+// The axis-aligned box around every sphere, box and mesh of the scene; none for a scene of planes
+// alone.
+struct SceneBounds {
+    Vec3 low;
+    Vec3 high;
+};
+std::optional<SceneBounds> scene_bounds(const Scene& scene);
+
 // The length of the diagonal of the axis-aligned box around every sphere, box and mesh of the
 // scene; none for a scene of planes alone.
 std::optional<double> scene_extent(const Scene& scene);

@@ -8,6 +8,7 @@
 #include "host/image/whole_file.h"
 #include "host/scene/json_document.h"
 #include "host/scene/json_fields.h"
+#include "host/scene/mesh_file.h"
 #include "host/scene/obj_mesh.h"
 #include "host/scene/scene_error.h"
 
@@ -123,7 +124,7 @@ bool is_absolute(const std::string& file) {
 
 // A mesh's file is found from the scene file's folder, as a user writes it next to the scene.
 Mesh parse_mesh(const JsonFields& fields, const std::string& folder, std::size_t& triangles,
-                std::vector<std::string>& files) {
+                Scene& scene, const ReadMeshes* read) {
     const std::string file = fields.string("file");
     if (file.empty()) fail_field(fields.path("file"), "must not be empty");
     MeshTransform transform;
@@ -131,11 +132,29 @@ Mesh parse_mesh(const JsonFields& fields, const std::string& folder, std::size_t
     transform.scale = parse_scale(fields);
     transform.rotate_degrees = fields.vec3_or("rotate", Vec3{});
     const std::string path = folder.empty() || is_absolute(file) ? file : folder + "/" + file;
-    files.push_back(path);
+    scene.mesh_files.push_back(path);
+    const bool placed = fields.has("translate") || fields.has("scale") || fields.has("rotate");
+    const MeshFile* known = nullptr;
+    if (read != nullptr && !placed) {
+        const auto found = read->find(path);
+        if (found != read->end()) known = &found->second;
+    }
+    if (known != nullptr) {
+        const MeshFile& file = *known;
+        const std::size_t count = file.mesh.data->triangles.size();
+        if (count > kMaxSceneTriangles - triangles) {
+            fail_field(fields.path("file"),
+                       path + ": " + triangle_limit_text(count, kMaxSceneTriangles - triangles));
+        }
+        triangles += count;
+        scene.notes.insert(scene.notes.end(), file.notes.begin(), file.notes.end());
+        return Mesh{file.mesh.data};
+    }
     try {
-        Mesh mesh{load_obj_mesh(path, transform, kMaxSceneTriangles - triangles)};
-        triangles += mesh.data->triangles.size();
-        return mesh;
+        MeshFile file = load_mesh_file(path, transform, kMaxSceneTriangles - triangles);
+        triangles += file.mesh.data->triangles.size();
+        scene.notes.insert(scene.notes.end(), file.notes.begin(), file.notes.end());
+        return Mesh{std::move(file.mesh.data)};
     } catch (const MeshTransformError& error) {
         fail_field(fields.path(), std::string(error.what()) + " (its scale, rotate and translate)");
     } catch (const SceneError& error) {
@@ -143,14 +162,14 @@ Mesh parse_mesh(const JsonFields& fields, const std::string& folder, std::size_t
     }
 }
 
-// `triangles` counts those of the scene's meshes so far; `files` gets the mesh's file.
+// `triangles` counts those of the scene's meshes so far; the scene gets the mesh's file and notes.
 SceneObject parse_object(const json& value, const std::string& path, const std::string& folder,
-                         std::size_t& triangles, std::vector<std::string>& files) {
+                         std::size_t& triangles, Scene& scene, const ReadMeshes* read) {
     const std::string type = JsonFields(value, path).string("type");
     if (type == "mesh") {
         const JsonFields fields(value, path,
                                 {"type", "name", "colour", "file", "translate", "scale", "rotate"});
-        return {fields.string("name"), parse_mesh(fields, folder, triangles, files),
+        return {fields.string("name"), parse_mesh(fields, folder, triangles, scene, read),
                 fields.colour_or("colour", {1.0f, 1.0f, 1.0f})};
     }
     for (const ShapeKeys& keys : kShapeKeys) {
@@ -197,7 +216,7 @@ Light parse_light(const json& value, const std::string& path,
                   const std::map<std::string, int>& object_names) {
     const JsonFields fields(value, path,
                             {"name", "position", "colour", "intensity", "falloff",
-                             "reference_distance", "shadows", "exclude"});
+                             "reference_distance", "shadows", "range", "exclude"});
     Light light;
     light.name = fields.string("name");
     light.position = fields.position("position");
@@ -209,6 +228,10 @@ Light parse_light(const json& value, const std::string& path,
         fail_field(fields.path("reference_distance"), "must be greater than 0");
     }
     light.shadows = fields.bool_or("shadows", light.shadows);
+    if (fields.has("range")) {
+        light.range = fields.number("range");
+        if (!(light.range > 0.0)) fail_field(fields.path("range"), "must be greater than 0");
+    }
     if (fields.has("exclude")) {
         light.excluded_objects = resolve_names(fields.required("exclude"), fields.path("exclude"),
                                                object_names, "object");
@@ -273,6 +296,11 @@ void parse_image(const JsonFields& fields, Scene& scene) {
 }  // namespace
 
 Scene parse_scene(const std::string& text, const std::string& folder) {
+    return parse_scene(text, folder, ReadMeshes{});
+}
+
+Scene parse_scene(const std::string& text, const std::string& folder, const ReadMeshes& meshes) {
+    const ReadMeshes* read = meshes.empty() ? nullptr : &meshes;
     const json document = parse_json_document(text);
     const JsonFields top(
         document, "",
@@ -287,8 +315,7 @@ Scene parse_scene(const std::string& text, const std::string& folder) {
         const json& objects = read_array(top.required("objects"), "objects");
         for (std::size_t i = 0; i < objects.size(); ++i) {
             const std::string path = element_path("objects", i);
-            scene.objects.push_back(
-                parse_object(objects[i], path, folder, triangles, scene.mesh_files));
+            scene.objects.push_back(parse_object(objects[i], path, folder, triangles, scene, read));
             claim_name(object_names, scene.objects.back().name, static_cast<int>(i),
                        member_path(path, "name"));
         }

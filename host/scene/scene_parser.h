@@ -1,8 +1,10 @@
 // Scene files (the format is described in docs/scenes.md) to checked Scene values.
 #pragma once
 
+#include <map>
 #include <string>
 
+#include "host/scene/mesh_file.h"
 #include "host/scene/scene.h"
 
 namespace tmhost {
@@ -10,6 +12,11 @@ namespace tmhost {
 // Throws SceneError with a one-line message naming the place of the first fault. Mesh files
 // named by a relative path are looked for in `folder` ("" for the working folder).
 Scene parse_scene(const std::string& text, const std::string& folder = "");
+
+// Meshes already read, by the path a mesh object's file comes to: a mesh object of that file
+// without a transform of its own takes it instead of reading the file again.
+using ReadMeshes = std::map<std::string, MeshFile>;
+Scene parse_scene(const std::string& text, const std::string& folder, const ReadMeshes& read);
 
 // As parse_scene, with the file's path in front of every message ("a.json: line 2, column 7: ...").
 Scene load_scene_file(const std::string& path);

@@ -65,8 +65,6 @@ std::optional<ShapeHit> hit_box(const Box& box, const Ray& ray, double t_min, do
     return ShapeHit{entering ? t_enter : t_exit, normal};
 }
 
-}  // namespace
-
 Vec3 triangle_normal(const MeshData& mesh, std::size_t index, double u, double v) {
     const MeshTriangle& triangle = mesh.triangles[index];
     const std::array<int, 3>& n = triangle.normals;
@@ -78,6 +76,20 @@ Vec3 triangle_normal(const MeshData& mesh, std::size_t index, double u, double v
     return normalize(cross(triangle.edge1, triangle.edge2));
 }
 
+}  // namespace
+
+ShapeHit triangle_hit(const MeshData& mesh, std::size_t index, double t, double u, double v) {
+    ShapeHit hit{t, triangle_normal(mesh, index, u, v)};
+    if (!mesh.corner_colours.empty()) {
+        const std::array<Colour, 3>& corners = mesh.corner_colours[index];
+        for (int c = 0; c < 3; ++c) {
+            hit.tint[c] = static_cast<float>(corners[0][c] * (1.0 - u - v) + corners[1][c] * u +
+                                             corners[2][c] * v);
+        }
+    }
+    return hit;
+}
+
 std::optional<ShapeHit> intersect_triangle(const MeshData& mesh, std::size_t index, const Ray& ray,
                                            double t_min, double t_max) {
     const MeshTriangle& triangle = mesh.triangles[index];
@@ -86,7 +98,7 @@ std::optional<ShapeHit> intersect_triangle(const MeshData& mesh, std::size_t ind
                         crossing)) {
         return std::nullopt;
     }
-    return ShapeHit{crossing.t, triangle_normal(mesh, index, crossing.u, crossing.v)};
+    return triangle_hit(mesh, index, crossing.t, crossing.u, crossing.v);
 }
 
 std::optional<ShapeHit> intersect(const Shape& shape, const Ray& ray, double t_min, double t_max) {

@@ -13,6 +13,7 @@ struct ShapeHit {
     double t = 0.0;
     Vec3 normal;  // unit; outward for spheres and boxes, the stored normal for planes, the
                   // interpolated vertex normal or the face normal for mesh triangles
+    Colour tint{1.0f, 1.0f, 1.0f};  // a mesh's corner colours interpolated at the point; else white
 };
 
 // The nearest meeting with t_min < t < t_max, if any. Both crossings of a sphere and both faces
@@ -26,8 +27,9 @@ std::optional<ShapeHit> intersect(const Shape& shape, const Ray& ray, double t_m
 std::optional<ShapeHit> intersect_triangle(const MeshData& mesh, std::size_t triangle,
                                            const Ray& ray, double t_min, double t_max);
 
-// The normal of a mesh's triangle at barycentric (u, v): the file's normals interpolated and
-// made unit length, or the face's where the file gives none or they cancel out there.
-Vec3 triangle_normal(const MeshData& mesh, std::size_t triangle, double u, double v);
+// What a ray meets at distance t on a mesh's triangle at barycentric (u, v): the file's normals
+// interpolated and made unit length (the face's where the file gives none or they cancel out
+// there), and the corner colours interpolated as the tint.
+ShapeHit triangle_hit(const MeshData& mesh, std::size_t triangle, double t, double u, double v);
 
 }  // namespace tmhost

@@ -25,7 +25,7 @@ namespace {
 
 Hit facing_hit(const ShapeHit& found, const Ray& ray, int object) {
     const Vec3 normal = dot(found.normal, ray.direction) > 0.0 ? -found.normal : found.normal;
-    return Hit{found.t, point_at(ray, found.t), normal, object};
+    return Hit{found.t, point_at(ray, found.t), normal, object, found.tint};
 }
 
 // How far a primitive's box reaches beyond the primitive: the hit tests round, a sphere's most
@@ -92,8 +92,8 @@ struct NearestSoFar {
         if (key.part < 0) return shape_hit;
         const MeshData& mesh =
             *std::get<Mesh>(scene.objects[static_cast<std::size_t>(key.object)].shape).data;
-        return ShapeHit{distance, triangle_normal(mesh, static_cast<std::size_t>(key.part),
-                                                  crossing.u, crossing.v)};
+        return triangle_hit(mesh, static_cast<std::size_t>(key.part), distance, crossing.u,
+                            crossing.v);
     }
 };
 
@@ -236,6 +236,7 @@ bool Tracer::illuminate(int light, const float point[3], bool shadows, float col
     const Light& source = scene_.lights[static_cast<std::size_t>(light)];
     const Vec3 span = source.position - at;
     const double distance = length(span);
+    if (distance > source.range) return false;
     if (shadows && source.shadows && segment_blocked(at, span, distance)) return false;
     const double factor = falloff_factor(source.falloff, source.reference_distance, distance);
     // A float times a float is exact in double, so without falloff the result is the correctly

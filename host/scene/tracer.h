@@ -23,8 +23,9 @@ namespace tmhost {
 struct Hit {
     double distance = 0.0;  // along the ray
     Vec3 point;
-    Vec3 normal;      // unit, turned toward the side the ray came from
-    int object = -1;  // index into Scene::objects
+    Vec3 normal;                    // unit, turned toward the side the ray came from
+    int object = -1;                // index into Scene::objects
+    Colour tint{1.0f, 1.0f, 1.0f};  // the mesh's colours at the point, multiplying the object's
 };
 
 // A primitive held where the tree's walk reads it: a mesh triangle (its corner and edges), a
@@ -55,7 +56,8 @@ public:
     // The light that light `light` delivers at `point`: colour x intensity x falloff(distance),
     // whatever the orientation of any surface. With `shadows` and a light that casts them, an
     // object across the segment from the point to the light blocks it. Answers false with a black
-    // colour_out when no light arrives: blocked, an index out of range or a non-finite point.
+    // colour_out when no light arrives: blocked, beyond the light's range, an index out of range
+    // or a non-finite point.
     bool illuminate(int light, const float point[3], bool shadows, float colour_out[3]) const;
 
     const Bvh& bvh() const { return bvh_; }

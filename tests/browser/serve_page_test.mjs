@@ -862,6 +862,202 @@ async function meshScene(run, options, folder) {
   return run.checkOneRender();
 }
 
+// The camera query pairs of a request (or of the page's address), null where left out.
+function cameraQuery(url) {
+  const params = url instanceof URL ? url.searchParams : new URL(url).searchParams;
+  return { orbit: params.get('orbit'), zoom: params.get('zoom'), pan: params.get('pan') };
+}
+
+const sameCameraQuery = (a, b) => a.orbit === b.orbit && a.zoom === b.zoom && a.pan === b.pan;
+const cameraText = (c) => `orbit=${c.orbit} zoom=${c.zoom} pan=${c.pan}`;
+
+// The figures of a --camera-* option of the Reproduce line, as numbers; null when it is absent.
+function cameraOption(line, name) {
+  const match = new RegExp(`(?:^| )--camera-${name} (\\S+)(?= |$)`).exec(line);
+  return match ? match[1].split(',').map(Number) : null;
+}
+
+function checkCameraLine(line, wanted) {
+  const figures = (text) => text === null ? null : text.split(',').map(Number);
+  for (const [option, query] of [['orbit', wanted.orbit], ['zoom', wanted.zoom], ['pan', wanted.pan]]) {
+    const given = cameraOption(line, option);
+    const expected = figures(query);
+    const same = given !== null && expected !== null && given.length === expected.length &&
+                 given.every((v, i) => v === expected[i]);
+    check(expected === null ? given === null : same,
+          expected === null ? `the Reproduce line carries --camera-${option}: ${line}`
+                            : `the Reproduce line does not carry --camera-${option} ${query}: ${line}`);
+  }
+}
+
+// The camera turned on the image of the mesh scene (at 240x180, shown one to one): a drag orbits
+// (across the image's height, 180 degrees), the wheel zooms by 1.1 a notch, Shift or the middle
+// button pans (the image's height, 1). Each travels as orbit=, zoom=, pan= in the page's requests
+// and address, the Reproduce line carries them, and the image shown is the line's.
+async function cameraView(run, options, folder) {
+  const { page } = run;
+  const timeoutMs = run.timeoutMs;
+  await run.waitDone('the mesh scene before the camera turns');
+  const sceneLine = await run.reproduceLine();
+  const sceneImage = await run.imageBytes();
+  const none = { orbit: null, zoom: null, pan: null };
+  check(sameCameraQuery(cameraQuery(page.url()), none), `the address names a camera already: ${page.url()}`);
+  checkCameraLine(sceneLine, none);
+  check(await page.isDisabled('#reset-view'), 'Reset view is enabled at the scene\'s own camera');
+  const stage = await (await page.$('#stage')).boundingBox();
+  check(Math.abs(stage.height - 180) < 0.01 && Math.abs(stage.width - 240) < 0.01,
+        `the 240x180 image is shown ${stage.width}x${stage.height}, not one to one`);
+  const cx = Math.round(stage.x + stage.width / 2), cy = Math.round(stage.y + stage.height / 2);
+
+  // The image renders at what the page asks for: all of it, and the line is the command's.
+  const checkImage = async (wanted, what) => {
+    await run.waitDone(what);
+    const full = run.renderUrls.filter((url) => url.searchParams.get('width') === '240').at(-1);
+    check(sameCameraQuery(cameraQuery(full), wanted), `${what}: the last full render asked for ` +
+          `${cameraText(cameraQuery(full))}, not ${cameraText(wanted)}`);
+    await run.waitAddress(`${what}: the address does not hold ${cameraText(wanted)}`,
+      new Function(`const p = new URLSearchParams(location.search);
+                    return p.get('orbit') === ${JSON.stringify(wanted.orbit)} &&
+                           p.get('zoom') === ${JSON.stringify(wanted.zoom)} &&
+                           p.get('pan') === ${JSON.stringify(wanted.pan)};`));
+    const line = await run.reproduceLine();
+    checkCameraLine(line, wanted);
+    const shown = await run.imageBytes();
+    sameBytes(shown, await reproduce(line, options.command, path.join(folder, 'camera'), timeoutMs), what);
+    return { line, shown };
+  };
+
+  // A drag right and up with the button held, coarse answers held back a while: coarse images
+  // follow it, one render at a time and none cancelled, and nothing renders in full before the
+  // button is let go, however long the pointer rests.
+  const isCoarse = (url) => url.pathname === '/api/render' && url.searchParams.get('width') === '30';
+  const slowCoarse = async (route) => {
+    try {
+      const response = await route.fetch();
+      await new Promise((resolve) => setTimeout(resolve, 250));
+      await route.fulfill({ response });
+    } catch { /* the page aborted it: counted below */ }
+  };
+  await page.route(isCoarse, slowCoarse);
+  const rendersAtDown = run.renderUrls.length;
+  const failedBefore = run.failedRenders.length;
+  await page.mouse.move(cx, cy);
+  const dragStart = await page.evaluate(() => performance.now());
+  await page.mouse.down();
+  for (let step = 1; step <= 20; step++) {
+    await page.mouse.move(cx + 45 * step / 20, cy - 18 * step / 20);
+    await page.waitForTimeout(50);
+  }
+  await page.waitForTimeout(800);
+  const dragEnd = await page.evaluate(() => performance.now());
+  const duringDrag = run.renderUrls.slice(rendersAtDown);
+  await page.mouse.up();
+  const turned = { orbit: '45,18', zoom: null, pan: null };
+  const shownDuring = await page.evaluate(([from, to]) =>
+    window.__shown.filter((s) => s.at >= from && s.at <= to).map((s) => s.kind), [dragStart, dragEnd]);
+  const widths = duringDrag.map((url) => url.searchParams.get('width')).join(', ') || 'no';
+  check(duringDrag.length >= 2 && duringDrag.every(isCoarse),
+        `during the drag the page asked for ${widths} wide renders, not coarse ones alone`);
+  check(shownDuring.filter((kind) => kind === 'coarse').length >= 2,
+        `the drag showed ${shownDuring.length} images (${shownDuring.join(', ') || 'none'}), ` +
+        'not two coarse ones');
+  const turnedImage = await checkImage(turned, 'after the drag');
+  await page.unroute(isCoarse, slowCoarse);
+  const coarse = run.renderUrls.slice(rendersAtDown).filter(isCoarse);
+  check(sameCameraQuery(cameraQuery(coarse.at(-1)), turned),
+        `the last coarse image is of ${cameraText(cameraQuery(coarse.at(-1)))}, not of the drag's end`);
+  const cancelled = run.failedRenders.slice(failedBefore).filter(isCoarse);
+  check(cancelled.length === 0, `${cancelled.length} coarse renders were cancelled by the drag`);
+  check(!turnedImage.shown.equals(sceneImage), 'the orbit changed nothing in the image');
+  check(!(await page.isDisabled('#reset-view')), 'Reset view is disabled with the camera turned');
+  passed(`a drag of 45 px right and 18 px up orbits by 45,18 degrees (${duringDrag.length} coarse renders ` +
+         `during it, none cancelled); the image is the Reproduce line's: ${turnedImage.line}`);
+
+  // Three notches in and one out: 1.1 squared, one step of the history.
+  for (const delta of [-100, -100, -100, 100]) {
+    await page.mouse.wheel(0, delta);
+    await page.waitForTimeout(30);
+  }
+  const zoomed = { orbit: '45,18', zoom: '1.21', pan: null };
+  await checkImage(zoomed, 'after the wheel');
+  await page.keyboard.press('Control+z');
+  await run.waitAddress('Ctrl+Z does not take back the whole turn of the wheel',
+    () => new URLSearchParams(location.search).get('zoom') === null &&
+          new URLSearchParams(location.search).get('orbit') === '45,18');
+  await page.keyboard.press('Control+Shift+z');
+  await run.waitAddress('Ctrl+Shift+Z does not bring the zoom back',
+    () => new URLSearchParams(location.search).get('zoom') === '1.21');
+  passed('the wheel zooms by 1.1 a notch (three in, one out: zoom=1.21), undone and redone as one step');
+
+  // Shift and a drag left and down, then the middle button and a drag right: the scene follows
+  // the pointer, the camera goes the other way.
+  await page.mouse.move(cx, cy);
+  await page.keyboard.down('Shift');
+  await page.mouse.down();
+  await page.mouse.move(cx - 36, cy + 18, { steps: 6 });
+  await page.mouse.up();
+  await page.keyboard.up('Shift');
+  await run.waitAddress('Shift and a drag did not pan by 0.2,0.1',
+    () => new URLSearchParams(location.search).get('pan') === '0.2,0.1' &&
+          new URLSearchParams(location.search).get('orbit') === '45,18');
+  await page.mouse.move(cx, cy);
+  await page.mouse.down({ button: 'middle' });
+  await page.mouse.move(cx + 18, cy, { steps: 6 });
+  await page.mouse.up({ button: 'middle' });
+  const panned = { orbit: '45,18', zoom: '1.21', pan: '0.1,0.1' };
+  const pannedImage = await checkImage(panned, 'after the pans');
+  const sceneFile = new URL(await page.getAttribute('#download-scene', 'href'), page.url());
+  check(sameCameraQuery(cameraQuery(sceneFile), panned),
+        `the scene file is asked for with ${cameraText(cameraQuery(sceneFile))}, not the page's camera`);
+  passed(`Shift+drag and the middle button pan (pan=0.1,0.1); the scene file link and the Reproduce line ` +
+         `carry the camera: ${pannedImage.line}`);
+
+  // The camera is in the address: a reload turns it the same way.
+  const rendersBeforeReload = run.renderUrls.length;
+  await page.goto(page.url());
+  await waitControls(run, 'the reloaded page with a camera');
+  await run.waitDone('the reloaded page with a camera');
+  const firstAfter = run.renderUrls[rendersBeforeReload];
+  check(firstAfter && sameCameraQuery(cameraQuery(firstAfter), panned),
+        `the reloaded page's first render is not of the address's camera: ${firstAfter}`);
+  check(await run.reproduceLine() === pannedImage.line,
+        `after the reload the Reproduce line is ${await run.reproduceLine()}`);
+  sameBytes(await run.imageBytes(), pannedImage.shown, 'after the reload with a camera');
+  passed('the reloaded address brings back the camera and its image');
+
+  // Reset view beside a pinned image: the live image is the scene's own view again, the pinned
+  // one keeps its camera; Undo turns the camera back.
+  await page.click('#pin');
+  const rendersBeforeReset = run.renderUrls.length;
+  await page.click('#reset-view');
+  const reset = await checkImage(none, 'after Reset view');
+  check(run.renderUrls.slice(rendersBeforeReset).every((url) => sameCameraQuery(cameraQuery(url), none)),
+        'a render after Reset view still asked for a camera');
+  check(reset.line === sceneLine, `after Reset view the Reproduce line is ${reset.line}, not ${sceneLine}`);
+  sameBytes(reset.shown, sceneImage, 'after Reset view');
+  sameBytes(await run.imageBytes('pinned-image'), pannedImage.shown, 'the pinned image after Reset view');
+  check(await page.isDisabled('#reset-view'), 'Reset view stays enabled at the scene\'s own camera');
+  await page.click('#undo');
+  await checkImage(panned, 'Undo after Reset view');
+  await page.click('#pin');
+  passed('Reset view renders the scene\'s own view with no camera pairs, beside the pinned image; ' +
+         'Undo turns back');
+
+  // Another scene is seen from its own camera.
+  const rendersBeforeSwitch = run.renderUrls.length;
+  await page.selectOption('#scene', 'builtin');
+  await run.waitDone('the built-in scene after the mesh scene\'s camera');
+  const switched = run.renderUrls.slice(rendersBeforeSwitch);
+  check(switched.length > 0 && switched.every((url) => sameCameraQuery(cameraQuery(url), none)),
+        'the built-in scene was rendered with the mesh scene\'s camera');
+  check(sameCameraQuery(cameraQuery(page.url()), none),
+        `the built-in scene's address names a camera: ${page.url()}`);
+  check(await page.isDisabled('#reset-view'), 'Reset view is enabled on the new scene');
+  checkCameraLine(await run.reproduceLine(), none);
+  passed('another scene opens at its own camera');
+  return run.checkOneRender();
+}
+
 // serve --watch --no-token: a change of the scene's file renders again, the page's own values kept.
 async function watchedScene(context, options, folder) {
   const watched = path.join(folder, 'watched');
@@ -952,6 +1148,8 @@ async function main() {
     await builtinScene(run, options, folder);
     await builtinValues(run, options, folder);
     await meshScene(run, options, folder);
+    const rendered = await cameraView(run, options, folder);
+    passed(`never more than one render in flight while the camera turned (${rendered} started)`);
     await watchedScene(context, options, folder);
 
     check(run.errors.length === 0, `the page's script failed: ${run.errors.join('; ')}`);

@@ -133,8 +133,9 @@ TEST(CommandHelp, EveryCommandShowsEveryOptionItParsesIn80Columns) {
 TEST(CommandHelp, DescribeAndInfoListTheirOwnOptions) {
     const std::vector<std::string> describe = tmhost::usage_lines("describe");
     // Options that would pass column 80 go on the next line, under the first.
-    EXPECT_EQ(describe[0], "usage: tonemix-host describe [SCENE] [--set NAME=VALUE]... [--json]");
-    EXPECT_EQ(describe[1], "                             [--module PATH] [--trust-description]");
+    EXPECT_EQ(describe[0],
+              "usage: tonemix-host describe [SCENE] [--set NAME=VALUE]... [--json] [--up AXIS]");
+    EXPECT_EQ(describe[1], "                             [--camera-index N] [--module PATH]");
     EXPECT_TRUE(contains(describe, "  --json"));
     EXPECT_FALSE(contains(describe, "  --lanes K"));
     const std::vector<std::string> info = tmhost::usage_lines("info");
@@ -162,7 +163,8 @@ TEST_F(ProgramHelp, AskedForUsageGoesToStdoutAndExitsZero) {
     }
     const std::vector<std::string> usage = tmhost::program_usage_lines();
     EXPECT_EQ(usage[0], "usage: tonemix-host COMMAND [ARGUMENTS]");
-    for (const char* line : {"  info [MODULE] [--module PATH] [-v]", "  scene NAME"}) {
+    for (const char* line :
+         {"  info [MODULE] [--module PATH] [-v]", "  scene NAME [--up AXIS] [--camera-index N]"}) {
         EXPECT_TRUE(contains(usage, line)) << line << "\n" << text_of(usage);
     }
     for (const std::string& line : usage) EXPECT_LE(line.size(), 80u) << line;

@@ -58,15 +58,49 @@ TEST(SceneCommand, TheBuiltinSceneRendersFromItsFileBitForBit) {
 TEST(SceneCommand, ANameIsNeededAndOnlyKnownOnesAnswer) {
     const CommandRun none = scene({});
     EXPECT_EQ(none.status, 2);
-    EXPECT_EQ(none.error(), "scene: expected the name of a scene (builtin)");
+    EXPECT_EQ(none.error(), "scene: expected the name of a scene (builtin) or a model file");
     EXPECT_TRUE(none.report.out_lines.empty());
 
     const CommandRun unknown = scene({"box"});
     EXPECT_EQ(unknown.status, 2);
-    EXPECT_EQ(unknown.error(), "scene: unknown scene 'box' (expected builtin)");
+    EXPECT_EQ(unknown.error(),
+              "scene: unknown scene 'box' (expected builtin or a model file: .obj, .ply, .stl, "
+              ".gltf or .glb)");
 
     EXPECT_EQ(scene({"builtin", "box"}).error(), "more than one scene name: 'builtin' and 'box'");
     EXPECT_EQ(scene({"builtin", "-o", "x"}).error(), "unknown option '-o'");
+}
+
+TEST(SceneCommand, AModelsStageIsPrintedAndRendersAsTheModelDoes) {
+    tmhost::TemporaryFolder folder;
+    const std::string model = folder
+                                  .write("wedge.obj",
+                                         "v 0 0 0\nv 2 0 0\nv 0 0 2\nv 0 1 0\n"
+                                         "f 1 2 3\nf 1 2 4\nf 2 3 4\nf 3 1 4\n")
+                                  .string();
+    const CommandRun printed = scene({model, "--up", "z"});
+    ASSERT_EQ(printed.status, 0) << joined(printed.report.errors);
+    const nlohmann::json document = nlohmann::json::parse(joined(printed.report.out_lines));
+    EXPECT_EQ(document["objects"][0]["file"], model);
+    EXPECT_EQ(document["camera"]["up"], nlohmann::json::array({0.0, 0.0, 1.0}));
+    EXPECT_EQ(document["lights"][1]["name"], "fill");
+
+    const std::string file = (folder.path() / "wedge.json").string();
+    std::ofstream(file) << joined(printed.report.out_lines);
+    const std::vector<std::string> size = {"--width",   "32", "--height", "24",
+                                           "--threads", "2",  "--set",    "samples=4"};
+    std::vector<std::string> from_model = size;
+    from_model.insert(from_model.begin(), {model, "--up", "z"});
+    std::vector<std::string> from_file = size;
+    from_file.insert(from_file.begin(), file);
+    const std::string staged = tonemix_test::render_pfm_bytes(folder, from_model, "model.pfm");
+    ASSERT_FALSE(staged.empty());
+    EXPECT_TRUE(staged == tonemix_test::render_pfm_bytes(folder, from_file, "file.pfm"));
+    from_model.erase(from_model.begin() + 1, from_model.begin() + 3);  // y up: another view
+    EXPECT_FALSE(staged == tonemix_test::render_pfm_bytes(folder, from_model, "y.pfm"));
+
+    EXPECT_EQ(scene({"builtin", "--up", "z"}).error(),
+              "scene: --up and --camera-index are for model files");
 }
 
 }  // namespace

@@ -184,6 +184,53 @@ TEST_F(ServeTest, ThePassesOfAConvergingImageEndInTheCommandLinesImage) {
     EXPECT_EQ(errors(), "");
 }
 
+TEST_F(ServeTest, ATurnedCameraAndAModelFileAreTheCommandLinesImages) {
+    tmhost::TemporaryFolder scenes;
+    const std::string model = (scenes.path() / "wedge.ply").string();
+    tmhost::replace_file(model,
+                         "ply\nformat ascii 1.0\nelement vertex 4\nproperty float x\n"
+                         "property float y\nproperty float z\nelement face 4\n"
+                         "property list uchar int vertex_indices\nend_header\n"
+                         "0 0 0\n2 0 0\n0 0 2\n0 1 0\n3 0 1 2\n3 0 1 3\n3 1 2 3\n3 2 0 3\n");
+    start({"--scenes", scenes.path().string()});
+    const json list = get_json(port_, "/api/scenes");
+    bool offered = false;
+    for (const json& scene : list["scenes"]) offered = offered || scene["id"] == "wedge.ply";
+    EXPECT_TRUE(offered) << list.dump();
+
+    const std::string view =
+        "width=24&height=16&set=samples%3D2&orbit=-30.5,12&zoom=1.25&pan=0.1,0";
+    const json built = get_json(port_, "/api/render?" + view);
+    EXPECT_EQ(built["command"],
+              "tonemix-host render --width 24 --height 16 --set samples=2 --camera-orbit -30.5,12 "
+              "--camera-zoom 1.25 --camera-pan 0.1,0");
+    EXPECT_EQ(get(port_, "/api/image?id=" + built["image"].get<std::string>()).body,
+              cli_image("render",
+                        "--width 24 --height 16 --set samples=2 --camera-orbit -30.5,12 "
+                        "--camera-zoom 1.25 --camera-pan 0.1,0"));
+    const json staged =
+        get_json(port_, "/api/render?scene=wedge.ply&width=24&height=16&orbit=20,0");
+    EXPECT_EQ(staged["command"],
+              "tonemix-host render " + model + " --width 24 --height 16 --camera-orbit 20,0");
+    EXPECT_EQ(get(port_, "/api/image?id=" + staged["image"].get<std::string>()).body,
+              cli_image("render", "'" + model + "' --width 24 --height 16 --camera-orbit 20,0"));
+    // The values the view is read by: one line each.
+    const Reply bad = get(port_, "/api/render?orbit=1");
+    EXPECT_EQ(bad.status, 400);
+    EXPECT_EQ(bad.body,
+              "orbit: expected AZ,EL in degrees (AZ within 3600, EL within 180), got '1'\n");
+    EXPECT_EQ(get(port_, "/api/render?zoom=-1").status, 400);
+    // The scene file of a turned view holds the turned camera and renders the same image.
+    const Reply file = get(port_, "/api/scene-file?scene=wedge.ply&orbit=20,0&width=24&height=16");
+    ASSERT_EQ(file.status, 200) << file.body;
+    const std::string saved = (scenes.path() / "saved.json").string();
+    tmhost::replace_file(saved, file.body);
+    EXPECT_EQ(get(port_, "/api/image?id=" + staged["image"].get<std::string>()).body,
+              cli_image("render", "'" + saved + "'"));
+    EXPECT_EQ(stop(), 0);
+    EXPECT_EQ(errors(), "");
+}
+
 TEST_F(ServeTest, ARunningRenderShowsItsRowsAndStopsWhenAsked) {
     start();
     const json under = get_json(port_, "/api/render?width=640&height=360&set=samples%3D1");

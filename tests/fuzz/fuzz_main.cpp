@@ -1,7 +1,7 @@
-// tonemix_fuzz: thousands of hostile scenes, descriptions and command lines made from the
-// project's own good files with a fixed seed, each run through the render or describe command in
-// this process; with --structural, the fixed cases of structural_cases.h instead. Every case must
-// end with exit 0, 1 or 2; an exit of 2 must say why in exactly one line and write nothing on
+// tonemix_fuzz: thousands of hostile scenes, model files, descriptions and command lines made from
+// the project's own good files with a fixed seed, each run through the render or describe command
+// in this process; with --structural, the fixed cases of structural_cases.h instead. Every case
+// must end with exit 0, 1 or 2; an exit of 2 must say why in exactly one line and write nothing on
 // stdout. Built with the sanitizers, a crash, a sanitizer report or a memory blow-up
 // (ASAN_OPTIONS=hard_rss_limit_mb) ends the run: the case that caused it is the last one printed
 // with --verbose, and --from N --cases 1 makes it again.
@@ -17,6 +17,7 @@
 #include "fuzz/verdict.h"
 #include "host/commands/command.h"
 #include "host/image/whole_file.h"
+#include "model_writers.h"
 #include "temporary_folder.h"
 
 namespace {
@@ -39,7 +40,31 @@ struct Case {
 struct Inputs {
     std::vector<std::string> scenes;
     std::string description;
+    // One small mesh in every model format, by its extension: damaged, each is a model file the
+    // host stages.
+    std::vector<std::pair<std::string, std::string>> models;
 };
+
+std::vector<std::pair<std::string, std::string>> model_inputs() {
+    using tonemix_test::PlyFormat;
+    tonemix_test::TestMesh mesh;
+    mesh.positions = {{-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1},
+                      {-1, -1, 1},  {1, -1, 1},  {1, 1, 1},  {-1, 1, 1}};
+    mesh.triangles = {{0, 3, 2}, {0, 2, 1}, {4, 5, 6}, {4, 6, 7}, {0, 1, 5}, {0, 5, 4},
+                      {3, 7, 6}, {3, 6, 2}, {0, 4, 7}, {0, 7, 3}, {1, 2, 6}, {1, 6, 5}};
+    tonemix_test::TestMesh coloured = mesh;
+    for (std::size_t i = 0; i < mesh.positions.size(); ++i) {
+        coloured.colours.push_back({0.25f * static_cast<float>(i % 4), 0.5f, 1.0f});
+    }
+    return {{".obj", tonemix_test::obj_text(coloured)},
+            {".ply", tonemix_test::ply_bytes(coloured, PlyFormat::ascii)},
+            {".ply", tonemix_test::ply_bytes(coloured, PlyFormat::little_endian)},
+            {".ply", tonemix_test::ply_bytes(mesh, PlyFormat::big_endian)},
+            {".stl", tonemix_test::stl_text(mesh)},
+            {".stl", tonemix_test::stl_bytes(mesh)},
+            {".gltf", tonemix_test::gltf_embedded(mesh)},
+            {".glb", tonemix_test::glb_bytes(mesh)}};
+}
 
 std::vector<std::string> small_render(const std::string& output) {
     return {"--width", "8", "--height", "6", "--threads", "1", "--lanes", "2", "-o", output};
@@ -112,8 +137,21 @@ Case make_case(Mutator& mutator, const Inputs& inputs, const tmhost::TemporaryFo
     const std::string& base = inputs.scenes[mutator.below(inputs.scenes.size())];
     const std::string& other = inputs.scenes[mutator.below(inputs.scenes.size())];
     Case made;
-    const uint32_t kind = mutator.below(20);
-    if (kind < 11 || kind == 19) {
+    const uint32_t kind = mutator.below(24);
+    if (kind >= 20) {
+        const auto& model = inputs.models[mutator.below(inputs.models.size())];
+        const auto& spliced = inputs.models[mutator.below(inputs.models.size())];
+        made.kind = "model " + model.first;
+        const std::string path =
+            folder.write("case" + model.first, mutator.mutate(model.second, spliced.second))
+                .string();
+        made.render = mutator.below(4) != 0;
+        made.arguments = {path};
+        if (made.render) {
+            for (const std::string& a : small_render(output)) made.arguments.push_back(a);
+            if (mutator.below(4) == 0) made.arguments.insert(made.arguments.end(), {"--up", "z"});
+        }
+    } else if (kind < 11 || kind == 19) {
         std::string scene;
         if (kind == 19) {
             static const int kLevels[] = {64, 65, 1000, 10000, 100000};
@@ -231,6 +269,7 @@ int main(int argc, char** argv) {
     }
     inputs.description =
         tmhost::read_file(TONEMIX_SOURCE_DIR "/plugins/tonemix/res/description/Xtonemix.json");
+    inputs.models = model_inputs();
     if (inputs.scenes.empty()) {
         std::fprintf(stderr, "tonemix_fuzz: no scenes in %s/scenes\n", TONEMIX_SOURCE_DIR);
         return 2;

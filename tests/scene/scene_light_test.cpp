@@ -83,6 +83,17 @@ TEST(SceneLight, InverseSquareAtDistanceTwo) {
     EXPECT_EQ(answer.rgb[2], 0.125f);
 }
 
+TEST(SceneLight, NothingBeyondTheRange) {
+    // 3-4-5: the point at distance 5 is lit up to a range of 5 and not past it.
+    Light light = light_at({3, 4, 0}, {1, 1, 1}, 1.0f);
+    light.range = 5.0;
+    const Tracer tracer = scene_of({light});
+    EXPECT_TRUE(ask(tracer, 0, {0, 0, 0}).lit);
+    const Answer beyond = ask(tracer, 0, {-0.5, 0, 0});
+    EXPECT_FALSE(beyond.lit);
+    EXPECT_EQ(beyond.rgb[0], 0.0f);
+}
+
 TEST(SceneLight, LinearAndWithinReference) {
     const Tracer tracer =
         scene_of({light_at({3, 0, 0}, {1, 1, 1}, 1.0f, Falloff::linear, 1.5),

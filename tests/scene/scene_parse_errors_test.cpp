@@ -212,7 +212,9 @@ TEST(SceneParseErrors, Lights) {
     EXPECT_EQ(lights(R"({"position": [0, 1, 0]})"), "lights[0]: missing \"name\"");
     EXPECT_EQ(lights(R"({"name": "l", "position": [0, 1, 0], "color": [1, 1, 1]})"),
               "lights[0]: unknown key \"color\" (expected one of: name, position, colour, "
-              "intensity, falloff, reference_distance, shadows, exclude)");
+              "intensity, falloff, reference_distance, shadows, range, exclude)");
+    EXPECT_EQ(lights(R"({"name": "l", "position": [0, 1, 0], "range": 0})"),
+              "lights[0].range: must be greater than 0");
     EXPECT_EQ(lights(R"({"name": "l", "position": [0, 1, 0], "falloff": "quadratic"})"),
               "lights[0].falloff: unknown falloff \"quadratic\" (expected none, linear or "
               "inverse_square)");
