@@ -19,7 +19,10 @@ EntryCall::EntryCall(Operation operation, std::initializer_list<uint32_t> words)
     }
     bool failing = host_->is_failing(operation);
     proceed_ = !failing;
-    entry_ = host_->journal().add(operation_name(operation), words, failing);
+    // A render calls here millions of times with the journal off: the name's length and the
+    // entry's text are not worth making then.
+    Journal& journal = host_->journal();
+    if (journal.enabled()) entry_ = journal.add(operation_name(operation), words, failing);
 }
 
 EntryCall::~EntryCall() { --calls_in_progress; }

@@ -7,6 +7,7 @@ namespace tmhost {
 
 std::vector<std::string_view> fields_of(std::string_view line) {
     std::vector<std::string_view> fields;
+    fields.reserve(6);  // a vertex or a triangle's line in one allocation, not three
     std::size_t i = 0;
     while (i < line.size()) {
         while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
