@@ -11,7 +11,8 @@
 // PATH also saves the page at 1280x800 with the built-in scene at 640 wide, for the
 // documentation. --timeout S bounds each wait (default 120 s: the program may run emulated, ten
 // times slower or more). --page FILE shows FILE in place of the page the program carries, to try
-// a change of serve_page.html without a rebuild.
+// a change of the page without building the program again: `cmake --build BUILD --target
+// tonemix_serve_page` joins host/commands/page/ into BUILD/host/commands/serve_page.html.
 //
 // One line per check passed; exit 0 when all passed, 1 at the first that failed (with
 // what was seen), 2 for a bad command line. The servers and the browser are ended in every case.
