@@ -4,7 +4,7 @@
 #include "host/commands/camera_options.h"
 #include "host/commands/command.h"
 #include "host/commands/command_line.h"
-#include "host/commands/describe_sheet.h"
+#include "host/commands/parameter_table.h"
 #include "host/commands/scene_shading.h"
 #include "host/core/number_range.h"
 #include "host/core/text_format.h"
@@ -110,8 +110,9 @@ nlohmann::json value_json(const Parameter& parameter, const Container& container
 
 }  // namespace
 
-Sheet described_sheet(ModuleSession& session, LoadedScene loaded, bool from_file,
-                      const std::vector<std::string>& assignments, CommandOutput& output) {
+ParameterTable described_parameters(ModuleSession& session, LoadedScene loaded, bool from_file,
+                                    const std::vector<std::string>& assignments,
+                                    CommandOutput& output) {
     const Description& description = session.description();
     const std::vector<std::string> others =
         apply_light_assignments(description, loaded, assignments);
@@ -122,16 +123,16 @@ Sheet described_sheet(ModuleSession& session, LoadedScene loaded, bool from_file
         output.warning(*reach);
     }
 
-    Sheet sheet;
-    sheet.shader = kTonemixShaderId;
-    sheet.description = description.name();
-    sheet.values_of = from_file ? "the scene " + loaded.label : "the " + loaded.label;
+    ParameterTable table;
+    table.shader = kTonemixShaderId;
+    table.description = description.name();
+    table.values_of = from_file ? "the scene " + loaded.label : "the " + loaded.label;
     ShaderInstance instance(session.shader(), session.host().containers());
     instance.init_defaults();
     apply_scene_values(description, values, lights, instance.container());
     for (const Parameter& parameter : description.parameters()) {
         DescriptionIdHandle id = session.host().description_library().description_id(parameter.id);
-        SheetRow row;
+        ParameterRow row;
         row.parameter = &parameter;
         row.default_text = default_text(parameter);
         row.value_text = value_text(parameter, instance.container(), loaded.scene);
@@ -139,9 +140,9 @@ Sheet described_sheet(ModuleSession& session, LoadedScene loaded, bool from_file
         row.range_text = range_text(parameter);
         row.enabled =
             session.shader().is_parameter_enabled(instance.node(), instance.host_node(), id) != 0;
-        sheet.rows.push_back(std::move(row));
+        table.rows.push_back(std::move(row));
     }
-    return sheet;
+    return table;
 }
 
 namespace {
@@ -157,12 +158,13 @@ int describe(const CommandArguments& arguments, const CommandSettings& settings,
     LoadedScene loaded = load_scene(line.positional(), stage_options(line));
     CommandSession command_session(module_path(line.value("--module"), settings),
                                    description_trust(line), settings);
-    const Sheet sheet =
-        described_sheet(command_session.get(), std::move(loaded), line.positional().has_value(),
-                        line.values("--set"), output);
+    const ParameterTable table =
+        described_parameters(command_session.get(), std::move(loaded),
+                             line.positional().has_value(), line.values("--set"), output);
     const std::vector<std::string> left = command_session.finish();
     for (const std::string& warning : left) output.warning("module: " + warning);
-    for (std::string& text : line.has("--json") ? sheet_json_lines(sheet) : sheet_lines(sheet)) {
+    for (std::string& text :
+         line.has("--json") ? parameter_table_json(table) : parameter_table_lines(table)) {
         output.out(std::move(text));
     }
     return left.empty() ? EXIT_CLEAN : EXIT_FAULT;

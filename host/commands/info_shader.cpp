@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "host/commands/falloff_light.h"
 #include "host/commands/host_report.h"
+#include "host/commands/info_lights.h"
 #include "host/core/list_library.h"
 #include "host/core/point_light_renderer.h"
 #include "host/core/text_format.h"

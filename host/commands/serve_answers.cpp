@@ -11,7 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "host/commands/describe_sheet.h"
+#include "host/commands/parameter_table.h"
 #include "host/commands/scene_shading.h"
 #include "host/commands/serve_job.h"
 #include "host/commands/serve_page.h"
@@ -177,10 +177,11 @@ private:
         const bool from_file = settings_.scenes.path(scene_id(query)).has_value();
         CommandOutput ignored;
         const std::lock_guard<std::mutex> lock(host_work_);
-        const Sheet sheet = described_sheet(*settings_.command.shared_session, entry.scene->loaded,
-                                            from_file, query.values("set"), ignored);
+        const ParameterTable table =
+            described_parameters(*settings_.command.shared_session, entry.scene->loaded, from_file,
+                                 query.values("set"), ignored);
         std::string printed;
-        for (const std::string& line : sheet_json_lines(sheet)) printed += line + "\n";
+        for (const std::string& line : parameter_table_json(table)) printed += line + "\n";
         return printed;
     }
 

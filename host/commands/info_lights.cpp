@@ -1,4 +1,4 @@
-#include "host/commands/falloff_light.h"
+#include "host/commands/info_lights.h"
 
 namespace tmhost {
 

@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include "constant_light_source.h"
-#include "host/commands/falloff_light.h"
 #include "host/core/point_light_renderer.h"
 #include "host/core/stand_in_host.h"
 
@@ -170,27 +168,6 @@ TEST(ShadingPoints, RecordsPointAtEachOtherWhereTheModuleLooks) {
     EXPECT_EQ(read_at<float>(&shading.context, 0x58), 0.6f);
     EXPECT_EQ(read_at<int32_t>(&shading.object, 0xf0), 5);
     EXPECT_EQ(read_at<uint32_t>(&shading.object, 0x5c), 9u);
-}
-
-TEST(SimpleLightSources, ConstantAndFalloffAnswersWorkedOutByHand) {
-    tonemix_test::ConstantLightSource constant(
-        {{{0.5f, 0.25f, 1.0f}, 2.0f, false}, {{1.0f, 1.0f, 1.0f}, 1.0f, true}});
-    const float point[3] = {100.0f, 0.0f, 0.0f};
-    float colour[3] = {};
-    EXPECT_TRUE(constant.illuminate(0, point, true, colour));
-    EXPECT_EQ(colour[0], 1.0f);
-    EXPECT_EQ(colour[1], 0.5f);
-    EXPECT_EQ(colour[2], 2.0f);
-    EXPECT_TRUE(constant.illuminate(1, point, false, colour));
-    EXPECT_FALSE(constant.illuminate(1, point, true, colour));  // shadowed
-    EXPECT_FALSE(constant.illuminate(2, point, false, colour));
-
-    tmhost::FalloffLightSource falloff({{{0.0f, 3.0f, 4.0f}, {1.0f, 0.5f, 0.25f}, 52.0f}});
-    const float origin[3] = {};
-    EXPECT_TRUE(falloff.illuminate(0, origin, false, colour));
-    EXPECT_EQ(colour[0], 2.0f);  // 52 / (1 + 25)
-    EXPECT_EQ(colour[1], 1.0f);
-    EXPECT_EQ(colour[2], 0.5f);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "host/commands/describe_sheet.h"
+#include "host/commands/parameter_table.h"
 
 #include <sstream>
 
@@ -18,9 +18,9 @@ nlohmann::json json_of(const WrittenValue& value) {
 constexpr const char* kDiffers = "*";
 constexpr std::size_t kHelpIndent = 4;
 
-std::string title(const Sheet& sheet) {
-    return "shader " + std::to_string(sheet.shader) + ", description " + sheet.description +
-           ", values of " + sheet.values_of;
+std::string title(const ParameterTable& table) {
+    return "shader " + std::to_string(table.shader) + ", description " + table.description +
+           ", values of " + table.values_of;
 }
 
 std::string range_label(const Parameter& parameter) {
@@ -29,19 +29,19 @@ std::string range_label(const Parameter& parameter) {
 
 }  // namespace
 
-std::vector<std::string> sheet_lines(const Sheet& sheet) {
+std::vector<std::string> parameter_table_lines(const ParameterTable& table) {
     std::vector<std::vector<std::string>> table = {{"name", "type", "default", "value", "enabled"}};
     bool any_differs = false;
-    for (const SheetRow& row : sheet.rows) {
+    for (const ParameterRow& row : table.rows) {
         any_differs = any_differs || row.differs();
         table.push_back({row.parameter->short_name, parameter_type_name(row.parameter->type),
                          row.default_text, row.value_text + (row.differs() ? kDiffers : ""),
                          row.enabled ? "yes" : "no"});
     }
     const std::vector<std::string> formatted = format_table(table);
-    std::vector<std::string> lines = {title(sheet), formatted.front()};
-    for (std::size_t i = 0; i < sheet.rows.size(); ++i) {
-        const SheetRow& row = sheet.rows[i];
+    std::vector<std::string> lines = {title(table), formatted.front()};
+    for (std::size_t i = 0; i < table.rows.size(); ++i) {
+        const ParameterRow& row = table.rows[i];
         lines.push_back(formatted[i + 1]);
         for (std::string& line : wrap_text(row.parameter->help, kHelpIndent)) {
             lines.push_back(std::move(line));
@@ -57,9 +57,9 @@ std::vector<std::string> sheet_lines(const Sheet& sheet) {
     return lines;
 }
 
-std::vector<std::string> sheet_json_lines(const Sheet& sheet) {
+std::vector<std::string> parameter_table_json(const ParameterTable& table) {
     nlohmann::json parameters = nlohmann::json::array();
-    for (const SheetRow& row : sheet.rows) {
+    for (const ParameterRow& row : table.rows) {
         const Parameter& parameter = *row.parameter;
         nlohmann::json entry = {
             {"name", parameter.name},   {"short_name", parameter.short_name},
@@ -80,9 +80,9 @@ std::vector<std::string> sheet_json_lines(const Sheet& sheet) {
         }
         parameters.push_back(std::move(entry));
     }
-    const nlohmann::json document = {{"shader", sheet.shader},
-                                     {"description", sheet.description},
-                                     {"values_of", sheet.values_of},
+    const nlohmann::json document = {{"shader", table.shader},
+                                     {"description", table.description},
+                                     {"values_of", table.values_of},
                                      {"parameters", std::move(parameters)}};
     // Text the description holds that is not UTF-8 is replaced rather than refused.
     std::istringstream text(document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace));

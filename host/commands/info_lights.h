@@ -2,8 +2,8 @@
 // 1 / (1 + d^2). It is finite at the light itself and different at every sample point, so a
 // shaded colour shows every draw that placed the points. Plain IEEE float arithmetic (no library
 // functions), so the Linux and the Windows build answer the same bits.
-#ifndef TMHOST_FALLOFF_LIGHT_H
-#define TMHOST_FALLOFF_LIGHT_H
+#ifndef TMHOST_INFO_LIGHTS_H
+#define TMHOST_INFO_LIGHTS_H
 
 #include <array>
 #include <cstdint>
