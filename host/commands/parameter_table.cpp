@@ -30,15 +30,15 @@ std::string range_label(const Parameter& parameter) {
 }  // namespace
 
 std::vector<std::string> parameter_table_lines(const ParameterTable& table) {
-    std::vector<std::vector<std::string>> table = {{"name", "type", "default", "value", "enabled"}};
+    std::vector<std::vector<std::string>> cells = {{"name", "type", "default", "value", "enabled"}};
     bool any_differs = false;
     for (const ParameterRow& row : table.rows) {
         any_differs = any_differs || row.differs();
-        table.push_back({row.parameter->short_name, parameter_type_name(row.parameter->type),
+        cells.push_back({row.parameter->short_name, parameter_type_name(row.parameter->type),
                          row.default_text, row.value_text + (row.differs() ? kDiffers : ""),
                          row.enabled ? "yes" : "no"});
     }
-    const std::vector<std::string> formatted = format_table(table);
+    const std::vector<std::string> formatted = format_table(cells);
     std::vector<std::string> lines = {title(table), formatted.front()};
     for (std::size_t i = 0; i < table.rows.size(); ++i) {
         const ParameterRow& row = table.rows[i];
