@@ -7,6 +7,7 @@
 #include <optional>
 #include <thread>
 
+#include "host/core/shader_names.h"
 #include "host/render/lane_seeds.h"
 #include "host/render/render_error.h"
 #include "host/render/shader_instance.h"
@@ -131,7 +132,7 @@ std::optional<ParameterValue> value_in_effect(const Description& description,
 
 long long samples_per_point(const Description& description, const ParameterValues& values) {
     const std::optional<ParameterValue> samples =
-        value_in_effect(description, values, "samples", ParameterType::integer);
+        value_in_effect(description, values, shader_names::kSamples, ParameterType::integer);
     return samples ? std::max<long long>(samples->word, 1) : 1;
 }
 
@@ -276,8 +277,8 @@ std::optional<std::string> reach_warning(const Description& description,
                                          const ParameterValues& values, const Scene& scene) {
     const std::optional<double> extent = scene_extent(scene);
     if (!extent || !(*extent > 0.0)) return std::nullopt;
-    const std::optional<float> distance = real_value(description, values, "distance");
-    const std::optional<float> offset = real_value(description, values, "offset");
+    const std::optional<float> distance = real_value(description, values, shader_names::kDistance);
+    const std::optional<float> offset = real_value(description, values, shader_names::kOffset);
     const bool far = distance && *distance > kReachPerExtent * *extent;
     const bool high = offset && *offset > 0.5 * *extent;
     if (!far && !high) return std::nullopt;

@@ -1,5 +1,6 @@
 #include "host/commands/serve_scene_file.h"
 
+#include "host/core/shader_names.h"
 #include "host/render/scene_source.h"
 
 namespace tmhost {
@@ -29,7 +30,7 @@ void write_values(ordered_json& scene, const Description& description, const jso
         return json();
     };
     const Parameter* list = description.find(ParameterType::light_list);
-    const Parameter* mode = description.find(kListModeName);
+    const Parameter* mode = description.find(shader_names::kListMode);
     bool list_touched = false;
     for (const std::string& assignment : assignments) {
         const Parameter* parameter = description.find(assignment.substr(0, assignment.find('=')));

@@ -19,7 +19,6 @@ namespace {
 constexpr const char* kBuiltinLabel = "built-in scene";
 constexpr const char* kStandardInputName = "-";
 constexpr const char* kStandardInputLabel = "standard input";
-constexpr const char* kSeedName = "TONEMIX_SEED";
 
 }  // namespace
 
@@ -135,7 +134,7 @@ std::vector<std::string> light_names(const std::string& text, const std::string&
 // The mode a new light list takes: the list mode the scene's "shader" object gives, else the
 // description's default (exclude, where there is none).
 ListMode new_list_mode(const Description& description, const LoadedScene& loaded) {
-    const Parameter* mode = description.find(kListModeName);
+    const Parameter* mode = description.find(shader_names::kListMode);
     if (mode == nullptr) return ListMode::exclude;
     ParameterValues written(description);
     written.add_scene(loaded.scene.shader, loaded.label);
@@ -194,7 +193,7 @@ ParameterValues scene_parameter_values(const Description& description, const Loa
     values.add_scene(loaded.scene.shader, loaded.label);
     if (lights.list_mode()) {
         const std::string where = loaded.label + ": light_list.mode";
-        const Parameter* mode = description.find(kListModeName);
+        const Parameter* mode = description.find(shader_names::kListMode);
         if (mode == nullptr || description.find(ParameterType::light_list) == nullptr) {
             throw RenderError(where + ": the shader has no light list");
         }
@@ -214,7 +213,7 @@ void apply_scene_values(const Description& description, const ParameterValues& v
 }
 
 void seed_lane(const Description& description, int lane, Container& container) {
-    const Parameter* seed = description.find(kSeedName);
+    const Parameter* seed = description.find(shader_names::kSeed);
     if (seed == nullptr || seed->type != ParameterType::integer) return;
     container.set_long(seed->id, lane_seed(container.get_long(seed->id), lane));
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "host/core/shader_names.h"
 #include "host/render/parameter_values.h"
 #include "host/render/scene_lights.h"
 #include "host/scene/model_stage.h"
@@ -14,11 +15,8 @@
 
 namespace tmhost {
 
-// The name of the parameter that a scene's light list sets the mode of.
-constexpr const char* kListModeName = "TONEMIX_LIST_MODE";
-// The names of the parameters the stage of a model file sets from the model's size: the
-// sampling distance and the lift of the start point.
-constexpr StageReach kStageReach{"distance", "offset"};
+// The parameters the stage of a model file sets from the model's size.
+constexpr StageReach kStageReach{shader_names::kDistance, shader_names::kOffset};
 
 // What the stage made of a model file.
 struct ModelStage {

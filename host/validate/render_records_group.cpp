@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "host/core/render_backend.h"
+#include "host/core/shader_names.h"
 #include "host/loading/guarded_block.h"
 #include "host/validate/group_support.h"
 #include "host/validate/isolated_run.h"
@@ -311,8 +312,8 @@ void run_case(ModuleSession& session, const HostileCase& c, int32_t samples_id, 
 GroupVerdict validate_render_records(const ValidationSettings& settings) {
     Findings findings;
     auto session = start_module(settings);
-    const int32_t samples_id = parameter_id(session->description(), "samples");
-    const int32_t mode_id = parameter_id(session->description(), "mode");
+    const int32_t samples_id = parameter_id(session->description(), shader_names::kSamples);
+    const int32_t mode_id = parameter_id(session->description(), shader_names::kMode);
     // The largest light count stays the same at every level: each of its points asks the host
     // tens of thousands of times already.
     CaseMaker maker(settings.seed ^ 0x52454344u, 20000);

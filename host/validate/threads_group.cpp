@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "host/core/emulation.h"
+#include "host/core/shader_names.h"
 #include "host/validate/group_support.h"
 #include "host/validate/isolated_run.h"
 
@@ -84,10 +85,10 @@ public:
           })) {
         host_.set_render_backend(lights_.get());
         const Description& description = session_->description();
-        samples_ = parameter_id(description, "samples");
-        gaussian_ = parameter_id(description, "gaussian");
-        mode_ = parameter_id(description, "mode");
-        jitter_ = parameter_id(description, "jitter");
+        samples_ = parameter_id(description, shader_names::kSamples);
+        gaussian_ = parameter_id(description, shader_names::kGaussian);
+        mode_ = parameter_id(description, shader_names::kMode);
+        jitter_ = parameter_id(description, shader_names::kJitter);
     }
     ~ThreadCases() { host_.set_render_backend(nullptr); }
 
