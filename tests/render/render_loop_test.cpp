@@ -25,6 +25,9 @@ using tmhost::ShadeSettings;
 
 constexpr int kWidth = 24;
 constexpr int kHeight = 18;
+// A render long enough to be stopped halfway: some quarter of a second.
+constexpr int kSlowWidth = 32;
+constexpr int kSlowHeight = 24;
 
 // The built-in scene, small, shaded by the built module with its scene's values.
 class RenderLoop : public ::testing::Test {
@@ -146,12 +149,12 @@ TEST_F(RenderLoop, AWatchSeesEveryRowWholeAndStopsARenderAtWholeRows) {
 
     // Stopped while it runs, once its first row is whole: the rows it finished are whole and
     // flagged, the others black.
-    tmhost::ShadingRun slow(*session_, prepared_, tmhost::ImageSize{kWidth, kHeight},
-                            {"samples=2048"});
-    Image slow_whole(kWidth, kHeight);
-    tmhost::ProgressBar progress(kHeight, false);
+    tmhost::ShadingRun slow(*session_, prepared_, tmhost::ImageSize{kSlowWidth, kSlowHeight},
+                            {"samples=1024"});
+    Image slow_whole(kSlowWidth, kSlowHeight);
+    tmhost::ProgressBar progress(kSlowHeight, false);
     slow.shade(slow.values(), two, slow_whole, progress, nullptr);
-    std::vector<std::atomic<unsigned char>> some(kHeight);
+    std::vector<std::atomic<unsigned char>> some(kSlowHeight);
     for (auto& flag : some) flag = 0;
     tmhost::RenderWatch asked;
     asked.rows_done = some.data();
@@ -159,27 +162,27 @@ TEST_F(RenderLoop, AWatchSeesEveryRowWholeAndStopsARenderAtWholeRows) {
         while (asked.rows.load() == 0) std::this_thread::yield();
         asked.cancelled = true;
     });
-    Image part(kWidth, kHeight);
+    Image part(kSlowWidth, kSlowHeight);
     const RenderStats partial = slow.shade(slow.values(), two, part, progress, &asked);
     stopper.join();
     int flagged = 0;
-    for (int row = 0; row < kHeight; ++row) {
+    for (int row = 0; row < kSlowHeight; ++row) {
         if (some[row].load() != 0) {
             ++flagged;
-            for (int x = 0; x < kWidth; ++x) {
+            for (int x = 0; x < kSlowWidth; ++x) {
                 ASSERT_EQ(
                     std::memcmp(part.pixel(x, row), slow_whole.pixel(x, row), 3 * sizeof(float)), 0)
                     << "row " << row;
             }
         } else {
-            for (int x = 0; x < kWidth; ++x) ASSERT_EQ(part.pixel(x, row)[0], 0.0f);
+            for (int x = 0; x < kSlowWidth; ++x) ASSERT_EQ(part.pixel(x, row)[0], 0.0f);
         }
     }
     EXPECT_TRUE(partial.cancelled);
     EXPECT_GE(flagged, 1);
     EXPECT_EQ(flagged, asked.rows.load());
     // Each of the two threads finishes the row it shades; no row is started after the stop.
-    EXPECT_LT(flagged, kHeight);
+    EXPECT_LT(flagged, kSlowHeight);
 }
 
 }  // namespace
