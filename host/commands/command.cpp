@@ -2,7 +2,9 @@
 
 #include <cstring>
 #include <exception>
+#include <new>
 
+#include "host/commands/out_of_memory.h"
 #include "host/commands/program_paths.h"
 #include "host/commands/text_table.h"
 #include "host/core/text_format.h"
@@ -209,6 +211,8 @@ CommandOutput run_reporting_errors(const char* command, CommandBody body,
         output.error(error.what());
     } catch (const ModuleError& error) {
         output.error(error.what());
+    } catch (const std::bad_alloc&) {
+        output.error(out_of_memory_line(command));
     } catch (const std::exception& error) {
         output.error(std::string(command) + " failed: " + without_tag(error.what()));
     }

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <thread>
+#include <variant>
 
 #include "host/core/shader_names.h"
 #include "host/render/lane_seeds.h"
@@ -47,7 +49,8 @@ std::vector<OptionRule> shading_only_options(const char* output_values) {
         {"--shared-node", nullptr, false, false, nullptr, nullptr,
          "shade with one node from every thread at once, as a real host does"},
         {"--allow-long", nullptr, false, false, nullptr, nullptr,
-         "shade even beyond 65536 samples a point or 2^32 sample points in all"},
+         "shade even beyond 65536 samples a point, or 2^32 sample points or 2^35 light tests "
+         "(sample points x lights x (1 + planes)) in all"},
         {"--exposure", nullptr, true, false, "EV", "-20 to 20; default: 0",
          "brighten (or darken, below 0) the light by 2^EV before it is stored; a .pfm or .exr "
          "image keeps the shader's values unless this is given"},
@@ -136,17 +139,27 @@ long long samples_per_point(const Description& description, const ParameterValue
     return samples ? std::max<long long>(samples->word, 1) : 1;
 }
 
+PointCost point_cost(const Scene& scene) {
+    PointCost cost;
+    cost.lights = static_cast<long long>(scene.lights.size());
+    for (const SceneObject& object : scene.objects) {
+        if (std::holds_alternative<Plane>(object.shape)) ++cost.planes;
+    }
+    return cost;
+}
+
 WorkLimits serve_work_limits() {
     WorkLimits limits;
     limits.samples = kMostSamplesPerPoint;
     limits.sample_points = 1LL << 28;
+    limits.light_tests = 1LL << 31;
     limits.pixels = 4096LL * 4096;
     limits.lifted_by = "serve --allow-long";
     return limits;
 }
 
-void check_work(long long most_samples, long long sample_points, long long pixels,
-                const std::string& what, const WorkLimits& limits) {
+void check_work(long long most_samples, long long sample_points, const PointCost& cost,
+                long long pixels, const std::string& what, const WorkLimits& limits) {
     const std::string lift = " (" + std::string(limits.lifted_by) + " shades it anyway)";
     if (pixels > limits.pixels) {
         throw RenderError(what + ": " + std::to_string(pixels) + " pixels, more than " +
@@ -161,12 +174,28 @@ void check_work(long long most_samples, long long sample_points, long long pixel
                           " sample points, more than " + std::to_string(limits.sample_points) +
                           lift);
     }
+    // Each factor is far from overflowing, their product need not be: compared by division.
+    const unsigned long long points = static_cast<unsigned long long>(std::max(sample_points, 0LL));
+    const unsigned long long per_point = static_cast<unsigned long long>(cost.light_tests());
+    if (points > static_cast<unsigned long long>(limits.light_tests) / per_point) {
+        const auto counted = [](long long count, const char* one) {
+            return std::to_string(count) + " " + one + (count == 1 ? "" : "s");
+        };
+        const unsigned long long most = std::numeric_limits<unsigned long long>::max();
+        const std::string tests = points <= most / per_point ? std::to_string(points * per_point)
+                                                             : "more than " + std::to_string(most);
+        throw RenderError(what + ": " + std::to_string(sample_points) + " sample points x " +
+                          (cost.lights == 0 ? std::string("no light (counted as one)")
+                                            : counted(cost.lights, "light")) +
+                          " x (1 + " + counted(cost.planes, "plane") + ") = " + tests +
+                          " light tests, more than " + std::to_string(limits.light_tests) + lift);
+    }
 }
 
-void check_work(long long most_samples, long long sample_points, const std::string& what,
-                bool allow_long) {
+void check_work(long long most_samples, long long sample_points, const PointCost& cost,
+                const std::string& what, bool allow_long) {
     if (allow_long) return;
-    check_work(most_samples, sample_points, 0, what, WorkLimits{});
+    check_work(most_samples, sample_points, cost, 0, what, WorkLimits{});
 }
 
 LoadedScene requested_scene(const ShadingRequest& request) {
@@ -208,6 +237,7 @@ ShadingSetup ShadingSetup::make(const ShadingRequest& request, const CommandSett
     const long long samples = samples_per_point(description, run->values());
     check_work(samples,
                samples * request.pixel_samples * static_cast<long long>(size.width) * size.height,
+               point_cost(run->scene()),
                "samples=" + std::to_string(samples) + " at " + std::to_string(size.width) + "x" +
                    std::to_string(size.height) +
                    (request.pixel_samples > 1

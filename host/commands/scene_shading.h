@@ -3,6 +3,8 @@
 #ifndef TMHOST_SCENE_SHADING_H
 #define TMHOST_SCENE_SHADING_H
 
+#include <algorithm>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -49,15 +51,37 @@ struct ShadingRequest {
 // allows, a render asking for more is refused before it starts (--allow-long goes past).
 constexpr long long kMostSamplesPerPoint = 65536;
 constexpr long long kMostSamplePoints = 1LL << 32;
+// Each sample point asks for the light of every light of the scene, and each light's shadow
+// segment is tested against every plane (planes are not in the hierarchy, being endless): so
+// many lights or planes make even a small image endless work. A light test is one light's light
+// at one sample point, its shadow through the hierarchy and each plane. Eight a sample point at
+// the most sample points: every example scene (three lights and a plane at most) keeps the
+// sample points it had.
+constexpr long long kMostLightTests = 1LL << 35;
+
+// What one sample point costs in `scene`: lights (at least one: a point without them is shaded
+// all the same) times (1 + planes).
+struct PointCost {
+    long long lights = 0;
+    long long planes = 0;
+    // Saturates at the largest long long, which no limit reaches.
+    long long light_tests() const {
+        const long long per_light = std::max(lights, 1LL);
+        const long long most = std::numeric_limits<long long>::max();
+        return planes >= most / per_light ? most : per_light * (1 + planes);
+    }
+};
+PointCost point_cost(const Scene& scene);
 
 // The samples of each shaded point a node with `values` takes: the value of the shader's
 // "samples" parameter, given or its default; 1 for a shader without one.
 long long samples_per_point(const Description& description, const ParameterValues& values);
 // Throws RenderError unless `allow_long`, when one tile's point asks for more than
 // kMostSamplesPerPoint samples, or all tiles together (each pixels x pixel samples x its samples)
-// for more than kMostSamplePoints. `what` names the work: "samples=100000", "4 tiles of 640x480".
-void check_work(long long most_samples, long long sample_points, const std::string& what,
-                bool allow_long);
+// for more than kMostSamplePoints, or those sample points of `cost` for more than
+// kMostLightTests. `what` names the work: "samples=100000", "4 tiles of 640x480".
+void check_work(long long most_samples, long long sample_points, const PointCost& cost,
+                const std::string& what, bool allow_long);
 
 // The formats an image file may have, and the default file, for --output's help.
 #define TMHOST_IMAGE_FORMATS_DEFAULT(file)                                               \
@@ -75,11 +99,12 @@ ShadingRequest shading_request(const CommandLine& line, const CommandSettings& s
                                const std::string& output_default);
 
 // The work a render may ask for before --allow-long (serve's --allow-long): at most `samples` a
-// shaded point, `sample_points` in all (pixels x pixel samples x samples a point) and `pixels`
-// an image or a tile.
+// shaded point, `sample_points` in all (pixels x pixel samples x samples a point), `light_tests`
+// in all (sample points x PointCost::light_tests()) and `pixels` an image or a tile.
 struct WorkLimits {
     long long samples = kMostSamplesPerPoint;
     long long sample_points = kMostSamplePoints;
+    long long light_tests = kMostLightTests;
     long long pixels = kMaxImagePixels;
     const char* lifted_by = "--allow-long";  // named in the refusal
 };
@@ -88,9 +113,11 @@ struct WorkLimits {
 // page must not take the machine for an hour.
 WorkLimits serve_work_limits();
 
-// Throws RenderError, naming `what`, when the work asks for more than `limits` allow.
-void check_work(long long most_samples, long long sample_points, long long pixels,
-                const std::string& what, const WorkLimits& limits);
+// Throws RenderError, naming `what`, when the work asks for more than `limits` allow: "samples=8
+// at 1280x960: 9830400 sample points x 5000 lights x (1 + 1 plane) = 98304000000 light tests, more
+// than 34359738368 (--allow-long shades it anyway)".
+void check_work(long long most_samples, long long sample_points, const PointCost& cost,
+                long long pixels, const std::string& what, const WorkLimits& limits);
 
 // The scene of the request with --width and --height applied; one of them alone keeps the
 // scene's shape. Throws RenderError for an image beyond the side or pixel limits.

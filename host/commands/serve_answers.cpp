@@ -19,13 +19,13 @@
 #include "host/commands/serve_renders.h"
 #include "host/commands/serve_scene_file.h"
 #include "host/commands/sheet_job.h"
-#include "host/image/whole_file.h"
 #include "host/render/pixel_samples.h"
 #include "host/render/prepared_scene.h"
 #include "host/render/render_error.h"
 #include "host/render/scene_source.h"
 #include "host/render/shading_run.h"
 #include "host/scene/builtin_scene.h"
+#include "host/scene/input_file.h"
 #include "host/scene/scene_error.h"
 
 namespace tmhost {
@@ -256,7 +256,7 @@ private:
         const long long pixels = static_cast<long long>(size.width) * size.height;
         if (!settings_.allow_long) {
             check_work(
-                samples, samples * pixel_samples * pixels, pixels,
+                samples, samples * pixel_samples * pixels, point_cost(run.scene()), pixels,
                 "samples=" + std::to_string(samples) + " at " + std::to_string(size.width) + "x" +
                     std::to_string(size.height) +
                     (pixel_samples > 1 ? ", " + std::to_string(pixel_samples) + " pixel samples"
@@ -371,7 +371,7 @@ private:
         try {
             // A model's scene is the stage's text, its mesh named by the path the server read.
             const std::string text = loaded.model ? loaded.model->text
-                                     : path       ? read_file(*path)
+                                     : path       ? read_input_file(*path)
                                                   : builtin_scene_json();
             response.body = scene_file_with_values(
                 text, path ? std::optional<fs::path>(fs::path(*path).parent_path()) : std::nullopt,

@@ -158,7 +158,8 @@ SheetJob::SheetJob(const ShadingRun& run, const std::vector<std::string>& varies
         }
     }
     if (limits != nullptr) {
-        check_work(most_samples, sample_points_, static_cast<long long>(scene.width) * scene.height,
+        check_work(most_samples, sample_points_, point_cost(scene),
+                   static_cast<long long>(scene.width) * scene.height,
                    std::to_string(tiles()) + " tiles of " + std::to_string(scene.width) + "x" +
                        std::to_string(scene.height),
                    *limits);

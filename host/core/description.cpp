@@ -9,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "host/core/description_rules.h"
 #include "host/core/number_range.h"
 #include "host/core/text_format.h"
 #include "host/json/json_text.h"
@@ -94,14 +95,28 @@ std::optional<double> bound(const json& parameter, const char* key, const std::s
 }
 
 ParameterType type_of(const json& parameter, const std::string& where) {
-    const json* value = parameter.contains("type") ? &parameter.at("type") : nullptr;
-    const std::string text =
-        value != nullptr && value->is_string() ? value->get<std::string>() : std::string();
+    constexpr const char* kTypes = " (expected \"long\", \"real\", \"bool\" or \"lightlist\")";
+    if (!parameter.contains("type")) fail(where + ".type: missing" + kTypes);
+    const json& value = parameter.at("type");
+    const std::string text = value.is_string() ? value.get<std::string>() : std::string();
     if (text == "long") return ParameterType::integer;
     if (text == "real") return ParameterType::real;
     if (text == "bool") return ParameterType::boolean;
     if (text == "lightlist") return ParameterType::light_list;
-    fail(where + ": unknown type " + (value != nullptr ? value->dump() : "(none)"));
+    fail(where + ".type: unknown type " +
+         value.dump(-1, ' ', false, json::error_handler_t::replace) + kTypes);
+}
+
+// A light list's data is the host's custom type of that library id: without one the module's
+// list has nothing to be read as.
+int32_t custom_type_of(const json& entry, ParameterType type, const std::string& where) {
+    if (!entry.contains("custom_type")) {
+        if (type == ParameterType::light_list) {
+            fail(where + ".custom_type: missing (a lightlist names the library id of its data)");
+        }
+        return 0;
+    }
+    return word(entry.at("custom_type"), where + ".custom_type");
 }
 
 // A field of the wrong kind reads as absent: labels and help only inform.
@@ -123,6 +138,27 @@ void only_known_keys(const json& object, std::initializer_list<const char*> know
     }
 }
 
+// The groups' labels by id. A group is an object with a string id.
+std::map<std::string, std::string> group_labels_of(const json& document) {
+    std::map<std::string, std::string> labels;
+    if (!document.contains("groups")) return labels;
+    const json& groups = document.at("groups");
+    if (!groups.is_array()) fail("groups: expected an array");
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        const json& group = groups[g];
+        const std::string where = "groups[" + std::to_string(g) + "]";
+        if (!group.is_object()) fail(where + ": expected an object");
+        only_known_keys(group, {"id", "label"}, where);
+        const std::string id = text(group, "id");
+        if (id.empty()) fail(where + ".id: missing");
+        const std::string label = text(group, "label");
+        if (!labels.emplace(id, label.empty() ? id : label).second) {
+            fail(where + ".id: " + quoted(id) + " appears twice");
+        }
+    }
+    return labels;
+}
+
 std::vector<ParameterChoice> choices_of(const json& entry, const std::string& where) {
     std::vector<ParameterChoice> out;
     if (!entry.contains("choices")) return out;
@@ -132,6 +168,7 @@ std::vector<ParameterChoice> choices_of(const json& entry, const std::string& wh
     // which is meant (a value given by its label takes the first).
     if (choices.empty()) fail(where + ".choices: empty");
     std::set<std::string> labels;
+    std::map<int32_t, std::size_t> values;
     for (std::size_t c = 0; c < choices.size(); ++c) {
         const std::string at = where + ".choices[" + std::to_string(c) + "]";
         if (!choices[c].is_object() || !choices[c].contains("value")) {
@@ -142,7 +179,14 @@ std::vector<ParameterChoice> choices_of(const json& entry, const std::string& wh
         if (!label.empty() && !labels.insert(lower(label)).second) {
             fail(at + ": the label " + quoted(label) + " appears twice");
         }
-        out.push_back({word(choices[c].at("value"), at + ".value"), label});
+        const int32_t value = word(choices[c].at("value"), at + ".value");
+        // Two labels of one value: the value shows as the first, and the other is never shown.
+        const auto seen = values.emplace(value, c);
+        if (!seen.second) {
+            fail(at + ".value: " + std::to_string(value) + " is the value of choices[" +
+                 std::to_string(seen.first->second) + "] too");
+        }
+        out.push_back({value, label});
     }
     return out;
 }
@@ -191,34 +235,30 @@ std::optional<Element> Parameter::default_element() const {
 Description Description::read(const std::string& file_text) {
     json document;
     try {
-        document = parse_json_text(file_text);
+        JsonLimits limits;
+        limits.unique_keys = true;  // of two, one would be read without a word
+        document = parse_json_text(file_text, limits);
     } catch (const JsonTextError& e) {
         throw DescriptionTextError(e.what());
     }
-    auto name = document.is_object() ? document.find("name") : document.end();
-    if (!document.is_object() || name == document.end() || !name->is_string()) {
-        throw DescriptionTextError("no string \"name\"");
+    if (!document.is_object()) {
+        const std::string kind = document.is_array()     ? "an array"
+                                 : document.is_string()  ? "a string"
+                                 : document.is_number()  ? "a number"
+                                 : document.is_boolean() ? "true or false"
+                                                         : "null";
+        throw DescriptionTextError("top level: expected an object, not " + kind);
     }
+    const auto name = document.find("name");
+    if (name == document.end()) throw DescriptionTextError("name: missing");
+    if (!name->is_string()) throw DescriptionTextError("name: expected a string");
     Description description;
-    if (document.is_object()) description.name_ = text(document, "name");
+    description.name_ = name->get<std::string>();
     try {
-        if (!document.is_object() || !document.contains("parameters") ||
-            !document.at("parameters").is_array()) {
-            fail("no parameter list");
-        }
+        if (!document.contains("parameters")) fail("no parameter list");
+        if (!document.at("parameters").is_array()) fail("parameters: expected an array");
         only_known_keys(document, {"name", "label", "groups", "parameters"}, "");
-        std::map<std::string, std::string> group_labels;
-        if (document.contains("groups") && document.at("groups").is_array()) {
-            const json& groups = document.at("groups");
-            for (std::size_t g = 0; g < groups.size(); ++g) {
-                const json& group = groups[g];
-                if (!group.is_object()) continue;
-                only_known_keys(group, {"id", "label"}, "groups[" + std::to_string(g) + "]");
-                const std::string id = text(group, "id");
-                const std::string label = text(group, "label");
-                group_labels[id] = label.empty() ? id : label;
-            }
-        }
+        const std::map<std::string, std::string> group_labels = group_labels_of(document);
         const json& list = document.at("parameters");
         // Far more than any shader offers; every command reads each of them.
         if (list.size() > kMaxParameters) {
@@ -226,8 +266,7 @@ Description Description::read(const std::string& file_text) {
                  std::to_string(list.size()) + ")");
         }
         // Names and ids seen so far, so that the check stays linear in the count.
-        std::set<std::string> names;
-        std::set<int32_t> ids;
+        ParameterIndex seen;
         for (std::size_t i = 0; i < list.size(); ++i) {
             const json& entry = list[i];
             const std::string where = "parameters[" + std::to_string(i) + "]";
@@ -241,28 +280,26 @@ Description Description::read(const std::string& file_text) {
             parameter.id = word(entry.at("id"), where + ".id");
             parameter.name = text(entry, "name");
             if (parameter.name.empty()) fail(where + ": no name");
-            if (!names.insert(canonical_name(parameter.name)).second ||
-                !ids.insert(parameter.id).second) {
-                fail(where + ": " + parameter.name + " appears twice");
-            }
+            if (auto fault = name_fault(parameter.name, where)) fail(*fault);
+            if (auto fault = seen.add(parameter, canonical_name(parameter.name), i)) fail(*fault);
             parameter.short_name = short_name_of(parameter.name);
             parameter.label = text(entry, "label");
             parameter.help = text(entry, "help");
             const std::string group = text(entry, "group");
             const auto found = group_labels.find(group);
             if (!group.empty() && found == group_labels.end()) {
-                fail(where + ": unknown group " + quoted(group));
+                fail(where + ".group: unknown group " + quoted(group) +
+                     (document.contains("groups") ? "" : " (the description has no \"groups\")"));
             }
             parameter.group = found != group_labels.end() ? found->second : group;
             parameter.type = type_of(entry, where);
-            if (entry.contains("custom_type") && entry.at("custom_type").is_number_integer()) {
-                parameter.custom_type = entry.at("custom_type").get<int32_t>();
-            }
+            parameter.custom_type = custom_type_of(entry, parameter.type, where);
             if (entry.contains("default")) {
                 parameter.default_value = written_value(entry.at("default"));
             }
             parameter.min = bound(entry, "min", where, &parameter.min_written);
             parameter.max = bound(entry, "max", where, &parameter.max_written);
+            if (auto fault = bounds_fault(parameter, where)) fail(*fault);
             parameter.choices = choices_of(entry, where);
             description.parameters_.push_back(std::move(parameter));
         }

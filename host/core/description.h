@@ -65,7 +65,8 @@ struct Parameter {
     std::optional<Element> default_element() const;
 };
 
-// A description file that is no description at all: malformed JSON, or no string "name".
+// A description file that is no description at all: malformed JSON (a key twice in one object
+// too), a top level that is no object, or no string "name".
 class DescriptionTextError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -73,11 +74,15 @@ public:
 
 class Description {
 public:
-    // A description file's text. Throws DescriptionTextError when the text is malformed JSON (the
-    // parser's line, with its place) or has no string "name". A description the host cannot
-    // present (no parameter array; a parameter without id, name or a known type; a name or id
-    // given twice; a malformed bound or choice) keeps the parameters read before the fault and
-    // says what it is in fault().
+    // A description file's text. Throws DescriptionTextError when the text is malformed JSON or
+    // holds a key twice in one object (the parser's line, with its place: "line 3, column 5:
+    // parameters[0]: key \"name\" appears twice"), is not an object ("top level: expected an
+    // object, not an array"), or has no string "name" ("name: missing"). A description the host
+    // cannot present keeps the parameters read before the fault and says what it is, with the
+    // path of its key, in fault(): no parameter array; a parameter without id, name or a known
+    // type; a name a command line cannot give; an id or name given twice (naming both); a light
+    // list without its custom type; a long's bound beyond 32 bits, min above max; a malformed
+    // group, bound or choice, or two choices of one value or label.
     static Description read(const std::string& file_text);
 
     const std::string& name() const { return name_; }

@@ -44,6 +44,34 @@ std::string read_file(const fs::path& file, std::string& content) {
     return in.bad() ? "unreadable" : "";
 }
 
+// What the entry at `path` is when it is not `wanted`, for a reason: "a FIFO, not a folder"; the
+// system's reason when it cannot say (a loop of links, a folder it may not enter); empty when
+// it is `wanted`. `missing` is the reason when there is nothing there.
+std::string kind_problem(const fs::path& path, fs::file_type wanted, const std::string& missing) {
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    if (status.type() == fs::file_type::not_found) return missing;
+    if (error) return error.message();
+    if (status.type() == wanted) return "";
+    const std::string what = wanted == fs::file_type::directory ? "folder" : "file";
+    switch (status.type()) {
+    case fs::file_type::directory:
+        return "a folder, not a " + what;
+    case fs::file_type::regular:
+        return "a file, not a " + what;
+    case fs::file_type::fifo:
+        return "a FIFO, not a " + what;
+    case fs::file_type::character:
+        return "a character device, not a " + what;
+    case fs::file_type::block:
+        return "a block device, not a " + what;
+    case fs::file_type::socket:
+        return "a socket, not a " + what;
+    default:
+        return "not a " + what;
+    }
+}
+
 }  // namespace
 
 int32_t ResourceStore::fail(std::string reason) {
@@ -63,22 +91,36 @@ int32_t ResourceStore::load(const std::string& folder_text) {
         const fs::path folder(folder_text);
         const std::string label = folder_label(folder);
         std::error_code error;
-        if (!fs::is_directory(folder, error)) {
-            return fail("resource folder " + label +
-                        (fs::exists(folder, error) ? " is not a folder" : " not found"));
-        }
+        const std::string folder_problem =
+            kind_problem(folder, fs::file_type::directory, "not found");
+        if (folder_problem == "not found") return fail("resource folder " + label + " not found");
+        if (!folder_problem.empty())
+            return fail("resource folder " + label + ": " + folder_problem);
         const fs::path descriptions = folder / "description";
-        if (!fs::is_directory(descriptions, error)) {
+        const std::string descriptions_problem =
+            kind_problem(descriptions, fs::file_type::directory, "not found");
+        if (descriptions_problem == "not found") {
             return fail("resource folder " + label + " has no description folder");
+        }
+        if (!descriptions_problem.empty()) {
+            return fail("resource folder " + label + ": description: " + descriptions_problem);
         }
         std::vector<fs::path> files;
         for (fs::directory_iterator it(descriptions, error), end; !error && it != end;
              it.increment(error)) {
-            if (it->path().extension() == ".json" && it->is_regular_file()) {
-                files.push_back(it->path());
+            if (it->path().extension() != ".json") continue;
+            // A FIFO would keep the read waiting for a writer, a device might never end.
+            const std::string problem = kind_problem(it->path(), fs::file_type::regular, "");
+            if (problem == "a folder, not a file") continue;
+            if (!problem.empty()) {
+                return fail("description/" + it->path().filename().string() + ": " + problem);
             }
+            files.push_back(it->path());
         }
-        if (error) return fail("resource folder " + label + ": description folder unreadable");
+        if (error) {
+            return fail("resource folder " + label +
+                        ": description folder unreadable: " + error.message());
+        }
         std::sort(files.begin(), files.end());  // the same order on every file system
         for (const fs::path& file : files) {
             const std::string shown = "description/" + file.filename().string();

@@ -11,6 +11,20 @@ using nlohmann::json;
 
 namespace {
 
+// Where the key just read starts: the parser has read up to its closing quote, and the opening
+// one is the nearest quote before it that no backslash escapes. As a count of bytes read, as
+// line_and_column takes it.
+std::size_t key_start(const std::string& text, std::size_t bytes_read) {
+    if (bytes_read < 2 || bytes_read > text.size()) return bytes_read;
+    for (std::size_t at = bytes_read - 1; at-- > 0;) {
+        if (text[at] != '"') continue;
+        std::size_t backslashes = 0;
+        while (backslashes < at && text[at - 1 - backslashes] == '\\') ++backslashes;
+        if (backslashes % 2 == 0) return at + 1;
+    }
+    return bytes_read;
+}
+
 // nlohmann reports where it stopped as a count of bytes read; people want a line and a column.
 // The position names the last byte read (the offending one), or the end of the text.
 std::string line_and_column(const std::string& text, std::size_t bytes_read) {
@@ -92,7 +106,8 @@ public:
 
     bool key(json::string_t& key) {
         if (limits_.unique_keys && open_.back()->contains(key)) {
-            throw JsonTextError(path_label(paths_.back()) + ": key \"" + key + "\" appears twice");
+            throw JsonTextError(line_and_column(text_, key_start(text_, bytes_read_)) + ": " +
+                                path_label(paths_.back()) + ": key \"" + key + "\" appears twice");
         }
         key_ = std::move(key);
         return true;

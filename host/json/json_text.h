@@ -29,8 +29,8 @@ struct JsonLimits {
 
 // Throws JsonTextError: "line L, column C: malformed JSON: <what>" (a number beyond a double's
 // range too), "line L, column C: nested more than N levels deep" at the bracket that opens one
-// level too many, or, with unique keys, "<path>: key \"k\" appears twice". Lines and columns
-// count from 1; a column counts bytes.
+// level too many, or, with unique keys, "line L, column C: <path>: key \"k\" appears twice" at
+// the second key's opening quote. Lines and columns count from 1; a column counts bytes.
 nlohmann::json parse_json_text(const std::string& text, const JsonLimits& limits = {});
 
 }  // namespace tmhost

@@ -39,6 +39,24 @@ std::string last_system_error() {
 }
 #endif
 
+// What a file that is no regular file is, or null for one that is.
+const char* not_a_file(std::filesystem::file_type type) {
+    switch (type) {
+    case std::filesystem::file_type::regular:
+        return nullptr;
+    case std::filesystem::file_type::fifo:
+        return "a FIFO";
+    case std::filesystem::file_type::character:
+        return "a character device";
+    case std::filesystem::file_type::block:
+        return "a block device";
+    case std::filesystem::file_type::socket:
+        return "a socket";
+    default:
+        return "no regular file";
+    }
+}
+
 }  // namespace
 
 bool ModuleFile::fail(std::string message) {
@@ -52,9 +70,23 @@ bool ModuleFile::load(const std::string& path, Trial trial) {
     error_.clear();
     std::error_code status_error;
     const std::filesystem::file_status status = std::filesystem::status(path, status_error);
-    if (!std::filesystem::exists(status)) return fail("module file not found: " + path);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        return fail("module file not found: " + path);
+    }
+    // A path the system will not follow (too long, a loop of links, a folder it may not enter)
+    // is not a missing file: the reason is what a user can mend.
+    if (status_error) {
+        const bool too_long = status_error == std::errc::filename_too_long;
+        return fail("cannot open the module file: " + status_error.message() +
+                    (too_long ? " (a path of " + std::to_string(path.size()) + " bytes)" : "") +
+                    ": " + path);
+    }
     if (std::filesystem::is_directory(status))
         return fail("not a module file but a folder: " + path);
+    // Reading a FIFO's headers would wait for a writer; a device is no module either.
+    if (const char* kind = not_a_file(status.type())) {
+        return fail(std::string("not a module file but ") + kind + ": " + path);
+    }
     // Before the system loader, which maps a cut file's missing segments and dies touching them.
     const std::string problem = module_file_header_problem(path);
     if (!problem.empty()) return fail("not a loadable module: " + path + ": " + problem);

@@ -6,11 +6,16 @@
 #ifndef TMHOST_MODULE_FILE_H
 #define TMHOST_MODULE_FILE_H
 
+#include <cstddef>
 #include <string>
 
 #include "host_api.h"
 
 namespace tmhost {
+
+// A module keeps the path its init message brings in a buffer of this many bytes, the zero at
+// its end included, and may refuse a longer one: the reason to name when its init says no.
+constexpr std::size_t kModulePathBytes = 1028;
 
 class ModuleFile {
 public:
@@ -23,7 +28,9 @@ public:
     // loads or the system's loader stopping ends only the child.
     enum class Trial { none, in_child };
 
-    // False with error() saying why: the file is missing, is not a loadable module (a file cut
+    // False with error() saying why: the file is missing or not a regular file (a FIFO, a
+    // device), its path is one the system will not follow (too long, a loop of links), it is
+    // not a loadable module (a file cut
     // short is found by its own headers, module_headers.h, before the system loads it), has no
     // c4d_main, or, on trial, crashed or stopped the loader in the child. A module already loaded
     // is unloaded first.

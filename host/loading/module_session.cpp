@@ -73,6 +73,13 @@ std::string ModuleSession::why_not_started() const {
         }
     }
     // What a user can mend comes first; the message numbers after it, for a module's developer.
+    const std::vector<MessageOutcome>& outcomes = lifecycle_->outcomes();
+    if (!outcomes.empty() && outcomes.front().result == TM_RESULT_INIT_REFUSED &&
+        module_.path().size() >= kModulePathBytes) {
+        return "the module's path is " + std::to_string(module_.path().size()) +
+               " bytes, more than the " + std::to_string(kModulePathBytes - 1) +
+               " a module keeps (a shorter folder mends it); the module did not start: " + outcome;
+    }
     const std::string& reason = host_.resources().last_error();
     if (!reason.empty()) {
         return "resource not loaded: " + reason + " (looked for " +

@@ -6,11 +6,11 @@
 #include <new>
 #include <system_error>
 
-#include "host/image/whole_file.h"
 #include "host/scene/gltf_document.h"
 #include "host/scene/gltf_library.h"
 #include "host/scene/gltf_nodes.h"
 #include "host/scene/gltf_primitives.h"
+#include "host/scene/input_file.h"
 #include "host/scene/scene_error.h"
 
 namespace tmhost {
@@ -71,10 +71,10 @@ bool read_whole_file(std::vector<unsigned char>* out, std::string* error, const 
         return false;
     }
     try {
-        const std::string bytes = read_file(file);
+        const std::string bytes = read_input_file(file);
         out->assign(bytes.begin(), bytes.end());
         return true;
-    } catch (const FileError& failure) {
+    } catch (const SceneError& failure) {
         if (error) *error = failure.what();
     } catch (const std::bad_alloc&) {
         if (error) *error = "not enough memory";
@@ -326,9 +326,7 @@ GltfModel parse_gltf_model(const std::string& bytes, bool binary, const std::str
 GltfModel load_gltf_model(const std::string& path, std::size_t max_triangles) {
     std::string bytes;
     try {
-        bytes = read_file(path);
-    } catch (const FileError& error) {
-        throw SceneError(error.what());
+        bytes = read_input_file(path);
     } catch (const std::bad_alloc&) {
         fail(path, "not enough memory to read the model");
     }

@@ -2,8 +2,8 @@
 
 #include <cctype>
 
-#include "host/image/whole_file.h"
 #include "host/scene/gltf_model.h"
+#include "host/scene/input_file.h"
 #include "host/scene/obj_mesh.h"
 #include "host/scene/ply_mesh.h"
 #include "host/scene/stl_mesh.h"
@@ -21,13 +21,7 @@ std::string lower_extension(const std::string& path) {
     return extension;
 }
 
-std::string file_bytes(const std::string& path) {
-    try {
-        return read_file(path);
-    } catch (const FileError& error) {
-        throw SceneError(error.what());
-    }
-}
+std::string file_bytes(const std::string& path) { return read_input_file(path); }
 
 }  // namespace
 

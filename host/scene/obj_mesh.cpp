@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/image/whole_file.h"
+#include "host/scene/input_file.h"
 #include "host/scene/json_fields.h"
 #include "host/scene/obj_numbers.h"
 #include "host/scene/scene_error.h"
@@ -274,12 +274,7 @@ std::shared_ptr<const MeshData> parse_obj_mesh(const std::string& text, const st
 std::shared_ptr<const MeshData> load_obj_mesh(const std::string& path,
                                               const MeshTransform& transform,
                                               std::size_t max_triangles) {
-    std::string text;
-    try {
-        text = read_file(path);
-    } catch (const FileError& error) {
-        throw SceneError(error.what());
-    }
+    const std::string text = read_input_file(path);
     return parse_obj_mesh(text, path, transform, max_triangles);
 }
 

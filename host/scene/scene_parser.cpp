@@ -5,7 +5,7 @@
 #include <map>
 
 #include "host/image/image.h"
-#include "host/image/whole_file.h"
+#include "host/scene/input_file.h"
 #include "host/scene/json_document.h"
 #include "host/scene/json_fields.h"
 #include "host/scene/mesh_file.h"
@@ -293,6 +293,21 @@ void parse_image(const JsonFields& fields, Scene& scene) {
     }
 }
 
+// Counted by their type before any object is read; an object of another or no type is left to
+// its own reading.
+void check_plane_count(const json& objects) {
+    std::size_t planes = 0;
+    for (const json& object : objects) {
+        if (!object.is_object()) continue;
+        const auto type = object.find("type");
+        if (type != object.end() && *type == "plane") ++planes;
+    }
+    if (planes > kMaxScenePlanes) {
+        fail_field("objects", "more than " + std::to_string(kMaxScenePlanes) + " planes (" +
+                                  std::to_string(planes) + ")");
+    }
+}
+
 }  // namespace
 
 Scene parse_scene(const std::string& text, const std::string& folder) {
@@ -313,6 +328,7 @@ Scene parse_scene(const std::string& text, const std::string& folder, const Read
     std::size_t triangles = 0;
     if (top.has("objects")) {
         const json& objects = read_array(top.required("objects"), "objects");
+        check_plane_count(objects);
         for (std::size_t i = 0; i < objects.size(); ++i) {
             const std::string path = element_path("objects", i);
             scene.objects.push_back(parse_object(objects[i], path, folder, triangles, scene, read));
@@ -325,6 +341,10 @@ Scene parse_scene(const std::string& text, const std::string& folder, const Read
     double light_total = 0.0;
     if (top.has("lights")) {
         const json& lights = read_array(top.required("lights"), "lights");
+        if (lights.size() > kMaxSceneLights) {
+            fail_field("lights", "more than " + std::to_string(kMaxSceneLights) + " lights (" +
+                                     std::to_string(lights.size()) + ")");
+        }
         for (std::size_t i = 0; i < lights.size(); ++i) {
             const std::string path = element_path("lights", i);
             scene.lights.push_back(parse_light(lights[i], path, object_names));
@@ -356,12 +376,7 @@ Scene parse_scene(const std::string& text, const std::string& folder, const Read
 }
 
 Scene load_scene_file(const std::string& path) {
-    std::string text;
-    try {
-        text = read_file(path);
-    } catch (const FileError& error) {
-        throw SceneError(error.what());
-    }
+    const std::string text = read_input_file(path);
     try {
         const std::size_t slash = path.find_last_of("/\\");
         return parse_scene(text, slash == std::string::npos ? "" : path.substr(0, slash));

@@ -1,6 +1,7 @@
 // Scene files (the format is described in docs/scenes.md) to checked Scene values.
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <string>
 
@@ -8,6 +9,13 @@
 #include "host/scene/scene.h"
 
 namespace tmhost {
+
+// The most lights and planes a scene holds. Every sample point asks for the light of each light,
+// and each light's shadow is tested against each plane (planes are endless, so no hierarchy
+// holds them): a scene of a million lights is endless work at any size, and reading one alone
+// takes seconds. The counts are checked before any of them is read.
+constexpr std::size_t kMaxSceneLights = 65536;
+constexpr std::size_t kMaxScenePlanes = 65536;
 
 // Throws SceneError with a one-line message naming the place of the first fault. Mesh files
 // named by a relative path are looked for in `folder` ("" for the working folder).

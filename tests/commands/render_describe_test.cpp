@@ -168,8 +168,8 @@ std::string module_with(const tmhost::TemporaryFolder& folder, const nlohmann::j
 TEST(RenderDescribe, NumbersBeyondTheParametersTypeShowAsWritten) {
     tmhost::TemporaryFolder folder;
     const nlohmann::json changes = nlohmann::json::parse(R"({
-        "TONEMIX_SAMPLES": {"default": 9223372036854775807, "max": 9223372036854775807},
-        "TONEMIX_SEED": {"default": 9007199254740993, "min": -1e300, "max": 1e15},
+        "TONEMIX_SAMPLES": {"default": 9223372036854775807, "max": 2147483647},
+        "TONEMIX_SEED": {"default": 9007199254740993, "min": -2147483648, "max": 2147483647},
         "TONEMIX_DISTANCE": {"default": 1e300, "min": -3.5e38, "max": 3.4028234663852886e38},
         "TONEMIX_OFFSET": {"default": -1e39, "min": -2.5, "max": 16777217}})");
     // Such defaults disagree with the module's: shown only for a description taken as it is.
@@ -184,13 +184,24 @@ TEST(RenderDescribe, NumbersBeyondTheParametersTypeShowAsWritten) {
         if (row.size() != 5u || notes.empty()) return row;
         return std::vector<std::string>{row[2], notes.back()};
     };
-    EXPECT_EQ(cells("samples"), (std::vector<std::string>{"9223372036854775807",
-                                                          "    range: 0 .. 9223372036854775807"}));
+    EXPECT_EQ(cells("samples"),
+              (std::vector<std::string>{"9223372036854775807", "    range: 0 .. 2147483647"}));
     EXPECT_EQ(cells("seed"), (std::vector<std::string>{"9007199254740993",
-                                                       "    range: -1e+300 .. 1000000000000000"}));
+                                                       "    range: -2147483648 .. 2147483647"}));
     EXPECT_EQ(cells("distance"),
               (std::vector<std::string>{"1e+300", "    range: -3.5e+38 .. 3.4028235e+38"}));
     EXPECT_EQ(cells("offset"), (std::vector<std::string>{"-1e+39", "    range: -2.5 .. 16777216"}));
+
+    // A long's range past 32 bits would be read as other numbers: refused even when trusted.
+    tmhost::TemporaryFolder wide;
+    const std::string wide_module = module_with(
+        wide, nlohmann::json::parse(R"({"TONEMIX_SAMPLES": {"max": 9223372036854775807}})"));
+    const CommandRun refused = describe({"--module", wide_module, "--trust-description"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(
+        refused.error(),
+        "description Xtonemix: parameters[0].max: 9223372036854775807 does not fit 32 bits (a "
+        "long holds -2147483648 to 2147483647)");
 }
 
 TEST(RenderDescribe, BadInputIsAOneLineError) {

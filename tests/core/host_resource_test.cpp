@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "host/core/stand_in_host.h"
 #include "temporary_folder.h"
 
@@ -59,6 +64,57 @@ TEST_F(HostResources, MissingFolderFailsWithAReason) {
     EXPECT_EQ(host.resources().live_count(), 0u);
 }
 
+TEST_F(HostResources, AFolderThatIsNoFolderSaysWhatItIs) {
+    folder.write("plain", "");
+    EXPECT_EQ(load((folder.path() / "plain").string()), 0);
+    EXPECT_EQ(host.resources().last_error(), "resource folder 'plain': a file, not a folder");
+    folder.write("flat/description", "");
+    EXPECT_EQ(load((folder.path() / "flat").string()), 0);
+    EXPECT_EQ(host.resources().last_error(),
+              "resource folder 'flat': description: a file, not a folder");
+    EXPECT_EQ(host.resources().live_count(), 0u);
+}
+
+#ifndef _WIN32
+// FIFOs, devices and links that go round: a read would wait for ever, or the system gives up.
+TEST_F(HostResources, AFifoADeviceOrALinkLoopIsNamedAsItIs) {
+    namespace fs = std::filesystem;
+    ASSERT_EQ(mkfifo((folder.path() / "pipe").c_str(), 0600), 0);
+    EXPECT_EQ(load((folder.path() / "pipe").string()), 0);
+    EXPECT_EQ(host.resources().last_error(), "resource folder 'pipe': a FIFO, not a folder");
+
+    fs::create_directory_symlink("/dev/null", folder.path() / "device");
+    EXPECT_EQ(load((folder.path() / "device").string()), 0);
+    EXPECT_EQ(host.resources().last_error(),
+              "resource folder 'device': a character device, not a folder");
+
+    fs::create_directory_symlink(folder.path() / "loop", folder.path() / "loop");
+    EXPECT_EQ(load((folder.path() / "loop").string()), 0);
+    EXPECT_EQ(host.resources().last_error(),
+              "resource folder 'loop': Too many levels of symbolic links");
+
+    folder.write("res/description/A.json", R"({"name": "A", "parameters": []})");
+    ASSERT_EQ(mkfifo((folder.path() / "res/description/B.json").c_str(), 0600), 0);
+    EXPECT_EQ(load((folder.path() / "res").string()), 0);
+    EXPECT_EQ(host.resources().last_error(), "description/B.json: a FIFO, not a file");
+    fs::remove(folder.path() / "res/description/B.json");
+    // A folder of that name is no description and is passed over, as before.
+    fs::create_directory(folder.path() / "res/description/C.json");
+    EXPECT_NE(load((folder.path() / "res").string()), 0);
+    EXPECT_EQ(host.resources().live_count(), 1u);
+}
+
+TEST_F(HostResources, AFolderThatCannotBeEnteredGivesTheSystemsReason) {
+    if (geteuid() == 0) GTEST_SKIP() << "root enters every folder";
+    folder.write("res/description/A.json", R"({"name": "A", "parameters": []})");
+    std::filesystem::permissions(folder.path() / "res", std::filesystem::perms::none);
+    EXPECT_EQ(load((folder.path() / "res").string()), 0);
+    std::filesystem::permissions(folder.path() / "res", std::filesystem::perms::owner_all);
+    EXPECT_EQ(host.resources().last_error(),
+              "resource folder 'res': description: Permission denied");
+}
+#endif
+
 TEST_F(HostResources, ABadFileFailsTheWholeLoad) {
     folder.write("res/description/A.json", R"({"name": "A"})");
     folder.write("res/description/B.json", R"({"name": "B", )");
@@ -69,7 +125,7 @@ TEST_F(HostResources, ABadFileFailsTheWholeLoad) {
 
     folder.write("res/description/B.json", R"({"label": "no name"})");
     EXPECT_EQ(load((folder.path() / "res").string()), 0);
-    EXPECT_EQ(host.resources().last_error(), "description/B.json: no string \"name\"");
+    EXPECT_EQ(host.resources().last_error(), "description/B.json: name: missing");
 
     folder.write("res/description/B.json", R"({"name": "A"})");
     EXPECT_EQ(load((folder.path() / "res").string()), 0);

@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include "elf_sections.h"
+#include "fuzz/structural_inputs.h"
 #include "fuzz/verdict.h"
 #include "host/commands/command.h"
 #include "host/image/whole_file.h"
@@ -444,6 +445,9 @@ StructuralRun run_structural_cases(uint32_t seed, const DamagedModules& damaged,
     outputs(cases, folder);
     descriptions(cases, folder);
     inputs(cases, folder);
+    for (const InputCase& input : bounded_input_cases(folder, TONEMIX_MODULE_FILE)) {
+        cases.command(input.name, input.run, input.arguments, input.status, says(input.said));
+    }
     if (!damaged.program.empty()) damaged_modules(cases, run, folder, seed, damaged, verbose);
     return run;
 }

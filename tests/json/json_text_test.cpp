@@ -72,10 +72,30 @@ TEST(JsonText, RepeatedKeysAreRefusedOnlyWhereAsked) {
               json::parse(R"({"a": 4, "b": {"c": 3}})"));
     JsonLimits unique;
     unique.unique_keys = true;
-    EXPECT_EQ(error_of(R"({"a": 1, "b": {"c": 2, "c": 3}})", unique), "b: key \"c\" appears twice");
+    EXPECT_EQ(error_of(R"({"a": 1, "b": {"c": 2, "c": 3}})", unique),
+              "line 1, column 24: b: key \"c\" appears twice");
     EXPECT_EQ(error_of(R"({"a": [{}, {"x": 1, "x": 1}]})", unique),
-              "a[1]: key \"x\" appears twice");
-    EXPECT_EQ(error_of(R"({"a": 1, "a": 1})", unique), "top level: key \"a\" appears twice");
+              "line 1, column 21: a[1]: key \"x\" appears twice");
+    EXPECT_EQ(error_of(R"({"a": 1, "a": 1})", unique),
+              "line 1, column 10: top level: key \"a\" appears twice");
+}
+
+// The place is the second key's opening quote, whatever the key holds: escaped quotes and
+// backslashes, bytes beyond ASCII (a column counts bytes), and keys that are the same only once
+// their escapes are read.
+TEST(JsonText, ARepeatedKeyIsPlacedAtItsOpeningQuote) {
+    JsonLimits unique;
+    unique.unique_keys = true;
+    EXPECT_EQ(error_of("{\n  \"q\\\"\": 1,\n  \"q\\\"\": 2}", unique),
+              "line 3, column 3: top level: key \"q\"\" appears twice");
+    EXPECT_EQ(error_of(R"({"b\\": 1, "b\\": 2})", unique),
+              "line 1, column 12: top level: key \"b\\\" appears twice");
+    EXPECT_EQ(error_of("{\"\xc3\xa9\": 1, \"\xc3\xa9\": 2}", unique),
+              "line 1, column 11: top level: key \"\xc3\xa9\" appears twice");
+    EXPECT_EQ(error_of(R"({"A": 1, "\u0041": 2})", unique),
+              "line 1, column 10: top level: key \"A\" appears twice");
+    EXPECT_EQ(error_of(R"({"": 1, "": 2})", unique),
+              "line 1, column 9: top level: key \"\" appears twice");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // through its life by the stand-in host.
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 
 #if defined(__linux__)
 #include <dlfcn.h>
+#include <sys/stat.h>
 #endif
 
 namespace {
@@ -33,6 +35,35 @@ TEST(ModuleFiles, MissingFileFolderAndNonModuleGiveClearErrors) {
     EXPECT_FALSE(module.loaded());
     EXPECT_EQ(module.entry(), nullptr);
 }
+
+#if defined(__linux__)
+// A path the system will not follow is not a missing file, and a FIFO is no module: reading its
+// headers would wait for a writer.
+TEST(ModuleFiles, APathTheSystemRefusesOrAFifoIsNamedForWhatItIs) {
+    tmhost::TemporaryFolder folder;
+    tmhost::ModuleFile module;
+    std::string deep = folder.path().string();
+    while (deep.size() <= 4200) deep += "/" + std::string(100, 'd');
+    deep += "/Tonemix.cdl";
+    EXPECT_FALSE(module.load(deep));
+    EXPECT_EQ(module.error(), "cannot open the module file: File name too long (a path of " +
+                                  std::to_string(deep.size()) + " bytes): " + deep);
+
+    const std::filesystem::path loop = folder.path() / "loop.cdl";
+    std::filesystem::create_symlink(loop, loop);
+    EXPECT_FALSE(module.load(loop.string()));
+    EXPECT_EQ(module.error(),
+              "cannot open the module file: Too many levels of symbolic links: " + loop.string());
+
+    const std::string fifo = (folder.path() / "fifo.cdl").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(module.load(fifo));
+    EXPECT_EQ(module.error(), "not a module file but a FIFO: " + fifo);
+    EXPECT_FALSE(module.load("/dev/zero"));
+    EXPECT_EQ(module.error(), "not a module file but a character device: /dev/zero");
+    EXPECT_FALSE(module.loaded());
+}
+#endif
 
 TEST(ModuleFiles, ALibraryWithoutTheEntryIsRefused) {
 #if defined(__linux__)

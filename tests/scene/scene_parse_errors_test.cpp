@@ -51,11 +51,11 @@ TEST(SceneParseErrors, MalformedJsonGivesLineAndColumn) {
 
 TEST(SceneParseErrors, RepeatedKeysAreNamed) {
     EXPECT_EQ(error_of(with_camera(R"("background": [0, 0, 0], "background": [1, 1, 1])")),
-              "top level: key \"background\" appears twice");
+              "line 1, column 96: top level: key \"background\" appears twice");
     EXPECT_EQ(error_of(R"({"camera": {"fov": 40, "fov": 50}})"),
-              "camera: key \"fov\" appears twice");
+              "line 1, column 24: camera: key \"fov\" appears twice");
     EXPECT_EQ(error_of(with_camera(R"("objects": [{}, {"radius": 1, "radius": 2}])")),
-              "objects[1]: key \"radius\" appears twice");
+              "line 1, column 101: objects[1]: key \"radius\" appears twice");
 }
 
 TEST(SceneParseErrors, StructureAndTypes) {
