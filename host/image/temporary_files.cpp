@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <system_error>
 
 #ifndef _WIN32
@@ -94,16 +95,18 @@ void remove_guarded() {
 
 void on_signal(int number, siginfo_t* info, void* context) {
     const int saved = errno;
-    remove_guarded();
     int index = 0;
     while (index + 1 < kSignalCount && kSignals[index] != number) ++index;
     const struct sigaction& before = earlier[index];
+    // A handler that was there before ours decides what the signal does; the process may well go
+    // on, and its write with it.
     if ((before.sa_flags & SA_SIGINFO) != 0 && before.sa_sigaction != nullptr) {
         before.sa_sigaction(number, info, context);
     } else if ((before.sa_flags & SA_SIGINFO) == 0 && before.sa_handler != SIG_DFL &&
                before.sa_handler != SIG_IGN) {
         before.sa_handler(number);
     } else {
+        remove_guarded();
         // The signal ends the process as it would have without us: blocked while this handler
         // runs, it arrives the moment the handler returns.
         signal(number, SIG_DFL);
@@ -112,22 +115,28 @@ void on_signal(int number, siginfo_t* info, void* context) {
     errno = saved;
 }
 
+bool ours(const struct sigaction& action) {
+    return (action.sa_flags & SA_SIGINFO) != 0 && action.sa_sigaction == on_signal;
+}
+
+// Looked at again for every write, not once: whatever set a disposition since the last write
+// (a module, a library, the program itself) is respected, kept as the earlier action and called.
 void install_handlers() {
-    static const bool installed = [] {
-        for (int i = 0; i < kSignalCount; ++i) {
-            if (sigaction(kSignals[i], nullptr, &earlier[i]) != 0) continue;
-            if ((earlier[i].sa_flags & SA_SIGINFO) == 0 && earlier[i].sa_handler == SIG_IGN) {
-                continue;  // ignored (nohup): the write goes on, and so does the process
-            }
-            struct sigaction action {};
-            action.sa_sigaction = on_signal;
-            action.sa_flags = SA_SIGINFO | (earlier[i].sa_flags & SA_RESTART);
-            sigfillset(&action.sa_mask);
-            sigaction(kSignals[i], &action, nullptr);
+    static std::mutex installing;
+    const std::lock_guard<std::mutex> lock(installing);
+    for (int i = 0; i < kSignalCount; ++i) {
+        struct sigaction current {};
+        if (sigaction(kSignals[i], nullptr, &current) != 0 || ours(current)) continue;
+        if ((current.sa_flags & SA_SIGINFO) == 0 && current.sa_handler == SIG_IGN) {
+            continue;  // ignored (nohup): the write goes on, and so does the process
         }
-        return true;
-    }();
-    static_cast<void>(installed);
+        earlier[i] = current;
+        struct sigaction action {};
+        action.sa_sigaction = on_signal;
+        action.sa_flags = SA_SIGINFO | (current.sa_flags & SA_RESTART);
+        sigfillset(&action.sa_mask);
+        sigaction(kSignals[i], &action, nullptr);
+    }
 }
 
 }  // namespace

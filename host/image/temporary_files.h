@@ -4,7 +4,8 @@
 // behind, as large as the part written. While a write is under way its temporary file is held in
 // a table that a handler of those signals reads: the handler removes every file there, then
 // lets the signal end the process as it would have. A signal the process ignores stays ignored
-// (nohup), and a handler installed before ours is called after the files are gone.
+// (nohup), and a handler set before ours is called instead, the files left in place: the process
+// may go on, and its write with it.
 //
 // What a process cannot clean up (a SIGKILL, a power cut) a later write removes: a temporary
 // file of our own name pattern more than a minute old.
