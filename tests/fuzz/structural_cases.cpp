@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include "elf_sections.h"
+#include "fuzz/structural_outputs.h"
 #include "fuzz/verdict.h"
 #include "host/commands/command.h"
 #include "host/image/whole_file.h"
@@ -442,6 +443,11 @@ StructuralRun run_structural_cases(uint32_t seed, const DamagedModules& damaged,
     Cases cases(verbose, run);
     tmhost::TemporaryFolder folder;
     outputs(cases, folder);
+    outputs_of_files_read(
+        [&](const std::string& name, const std::function<std::string()>& problem) {
+            cases.check(name, problem);
+        },
+        folder.path());
     descriptions(cases, folder);
     inputs(cases, folder);
     if (!damaged.program.empty()) damaged_modules(cases, run, folder, seed, damaged, verbose);
