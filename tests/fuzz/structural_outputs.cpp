@@ -1,6 +1,7 @@
 #include "fuzz/structural_outputs.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <sys/stat.h>
@@ -86,8 +87,11 @@ void outputs_of_files_read(const CaseCheck& check, const fs::path& folder) {
             return tmhost::read_file(c.output) == before ? "" : c.output + " was changed";
         });
     }
-    for (const std::string& junit : {module.string(), description}) {
-        check("validate --junit onto " + junit, [&] {
+    const std::pair<const char*, std::string> junits[] = {{"the module", module.string()},
+                                                          {"its description", description}};
+    for (const auto& named : junits) {
+        const std::string& junit = named.second;
+        check(std::string("validate --junit onto ") + named.first, [&] {
             const std::string before = tmhost::read_file(junit);
             const std::string wrong =
                 judged(tmhost::run_validate,

@@ -1,10 +1,12 @@
 // What a write leaves in its folder: a replaced file keeps its mode and owner, a new one gets
 // the umask's mode, a write cut short by a signal leaves no temporary file, and the temporary
 // files of earlier writes cut short are removed once stale. And which paths name the same file.
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include <gtest/gtest.h>
 
