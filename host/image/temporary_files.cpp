@@ -70,6 +70,13 @@ constexpr std::size_t kNameSize = 16;  // the prefix, six letters and a null, wi
 
 enum SlotState : int { kFree = 0, kTaken = 1, kArmed = 2 };
 
+// A folder that takes files but may not be listed (mode 0333) still opens for unlinkat this way.
+#ifdef O_PATH
+constexpr int kFolderOpening = O_PATH;
+#else
+constexpr int kFolderOpening = O_RDONLY;
+#endif
+
 // Read by the signal handler: only lock-free atomics, plain values and system calls the handler
 // may make (unlinkat, getpid).
 struct Slot {
@@ -150,7 +157,7 @@ GuardedTemporary::GuardedTemporary(const std::string& path) {
     for (int i = 0; i < kSlots; ++i) {
         int expected = kFree;
         if (!slots[i].state.compare_exchange_strong(expected, kTaken)) continue;
-        slots[i].folder = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        slots[i].folder = open(folder.c_str(), kFolderOpening | O_DIRECTORY | O_CLOEXEC);
         if (slots[i].folder < 0) {
             slots[i].state.store(kFree);
             return;
