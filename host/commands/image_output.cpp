@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "host/core/filename_store.h"
 #include "host/image/exr_image.h"
 #include "host/image/pfm_image.h"
 #include "host/image/png_image.h"
@@ -29,6 +30,27 @@ double exposure_value(const std::string& text, const std::string& name) {
         throw RenderError(name + ": expected a number from -20 to 20, got '" + text + "'");
     }
     return ev;
+}
+
+FilesRead files_read_by(const std::string& module, const std::optional<std::string>& scene_path,
+                        const std::vector<std::string>& mesh_files) {
+    FilesRead read;
+    read.add(module, "the module file");
+    read.add_folder(FilenameStore::resource_folder_of(module), "the module's ");
+    if (scene_path && *scene_path != "-") read.add(*scene_path, "the scene file");
+    for (const std::string& mesh : mesh_files) read.add(mesh, "the scene's mesh file " + mesh);
+    return read;
+}
+
+void refuse_files_read(const std::string& path, const FilesRead& read) {
+    if (path == ImageOutput::kStandardOutput) return;
+    if (const std::optional<std::string> what = read.named_by(path)) {
+        throw RenderError(path + ": cannot write: it is " + *what);
+    }
+}
+
+void ImageOutput::refuse_files_read(const FilesRead& read) const {
+    tmhost::refuse_files_read(path_, read);
 }
 
 namespace {
@@ -138,10 +160,11 @@ void ImageOutput::write(const Image& light, CommandOutput& output) const {
     }
     try {
         replace_file(path_, bytes);
-    } catch (const StreamWriteError& error) {
-        throw OutputLost(error.what());
     } catch (const FileError& error) {
-        throw RenderError(error.what());
+        // The folder took a file when the command began: a write that fails now (a full disk, a
+        // file size limit, a folder gone) lost work that was done, as a FIFO's reader going away
+        // does, and is no fault of the command line.
+        throw OutputLost(error.what());
     }
 }
 

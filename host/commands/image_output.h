@@ -7,8 +7,10 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "host/commands/command.h"
+#include "host/image/file_identity.h"
 #include "host/image/image.h"
 #include "host/image/image_look.h"
 
@@ -31,6 +33,18 @@ double exposure_value(const std::string& text, const std::string& name);
 // tone map '<text>' (expected clamp, reinhard or filmic)".
 ToneMap tone_map_value(const std::string& text, const std::string& name);
 
+// The files a command reads, which none of its outputs may replace: the module file, every file
+// of its resource folder ("res" beside it), and the scene file and its mesh files (none for a
+// scene read from standard input, "-").
+FilesRead files_read_by(const std::string& module,
+                        const std::optional<std::string>& scene_path = std::nullopt,
+                        const std::vector<std::string>& mesh_files = {});
+
+// Throws RenderError "<path>: cannot write: it is the module file" (or the file of the module's
+// res folder, the scene file, the scene's mesh file) when `path` names one of `read`, by whatever
+// name; a new file, or standard output ("-"), is never one of them.
+void refuse_files_read(const std::string& path, const FilesRead& read);
+
 class ImageOutput {
 public:
     // `format` is "png", "pfm" or "exr" in any letter case, or none to take the extension's.
@@ -43,13 +57,15 @@ public:
                 ImageLook look = {});
 
     const std::string& path() const { return path_; }
+    // Throws as refuse_files_read does for the image's path; never for standard output.
+    void refuse_files_read(const FilesRead& read) const;
     bool to_standard_output() const { return path_ == kStandardOutput; }
     // Where the image goes, for a report: the path, or "standard output".
     std::string where() const;
 
     // The image with the look applied: exposed, and for an 8-bit image tone-mapped. A file: the
     // whole image under a temporary name, renamed into place once complete; throws
-    // RenderError when the file cannot be written (any earlier file stays as it was). Standard
+    // OutputLost when the file cannot be written (any earlier file stays as it was). Standard
     // output: the image's bytes in output.standard_output_bytes, which the program writes.
     void write(const Image& image, CommandOutput& output) const;
 

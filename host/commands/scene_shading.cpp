@@ -228,6 +228,9 @@ ShadingSetup ShadingSetup::make(const ShadingRequest& request, const CommandSett
     }
     ImageOutput image_file(request.output, request.format, settings.stdout_is_terminal,
                            request.look);
+    image_file.refuse_files_read(
+        files_read_by(request.module, request.scene_path,
+                      prepared ? prepared->loaded.scene.mesh_files : loaded->scene.mesh_files));
     CommandSession command_session(request.module, request.trust, settings);
     // The hierarchy is built once the module is known to start: a bad module is said at once.
     if (!prepared) prepared = std::make_shared<const PreparedScene>(std::move(*loaded));

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host/commands/command.h"
+#include "host/commands/image_output.h"
 #include "host/core/emulation.h"
 #include "host/image/whole_file.h"
 #include "host/loading/module_file.h"
@@ -71,6 +72,8 @@ uint32_t chosen_seed(const CommandLine& line) {
 }
 
 constexpr const char* kNotLoadable = "not loadable: ";
+// --junit's name for standard output, as -o's.
+constexpr const char* kStandardOutputName = "-";
 
 // The module loaded and unloaded, in whatever process runs it.
 GroupVerdict load_check(const ValidationSettings& settings) {
@@ -149,13 +152,23 @@ int validate(const CommandArguments& arguments, const CommandSettings& settings,
     const std::vector<const ValidationGroup*> groups = chosen_groups(line);
     // Found before the groups run, not after minutes of them.
     const std::optional<std::string> junit = line.value("--junit");
-    if (junit) {
+    const bool junit_to_stdout = junit && *junit == kStandardOutputName;
+    if (junit && !junit_to_stdout) {
         try {
+            refuse_files_read(*junit, files_read_by(validation.module_path));
             check_writable(*junit);
-        } catch (const FileError& error) {
+        } catch (const std::runtime_error& error) {
             throw RenderError("validate: the JUnit report " + std::string(error.what()));
         }
     }
+    // Standard output carries the report alone then, and the lines go to stderr.
+    const auto say = [&](std::string text) {
+        if (junit_to_stdout) {
+            output.note(text);
+        } else {
+            output.out(text);
+        }
+    };
     const std::optional<std::string> crash = load_crash(validation, in_process, time_limit);
 
     // A child started for one group on Windows hands its verdict back through a file.
@@ -165,9 +178,9 @@ int validate(const CommandArguments& arguments, const CommandSettings& settings,
         }
     }
 
-    output.out("validate: " + validation.module_path + ", level " +
-               std::to_string(validation.level) + ", seed " + std::to_string(validation.seed) +
-               (in_process ? ", in this process" : ", each group in a child process"));
+    say("validate: " + validation.module_path + ", level " + std::to_string(validation.level) +
+        ", seed " + std::to_string(validation.seed) +
+        (in_process ? ", in this process" : ", each group in a child process"));
     std::vector<GroupResult> results;
     int failed = 0;
     for (std::size_t i = 0; i < groups.size(); ++i) {
@@ -192,19 +205,20 @@ int validate(const CommandArguments& arguments, const CommandSettings& settings,
         result.seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         if (!result.verdict.passed) failed += 1;
-        output.out(std::string(group.name) + ": " + result.verdict.line());
+        say(std::string(group.name) + ": " + result.verdict.line());
         results.push_back(std::move(result));
     }
     progress(settings.show_progress, "");
-    output.out(std::to_string(results.size() - failed) + " passed, " + std::to_string(failed) +
-               " failed");
-    if (junit) {
+    say(std::to_string(results.size() - failed) + " passed, " + std::to_string(failed) + " failed");
+    if (junit_to_stdout) {
+        output.standard_output_bytes = junit_xml(results, validation);
+    } else if (junit) {
         try {
             replace_file(*junit, junit_xml(results, validation));
-        } catch (const StreamWriteError& error) {
-            throw OutputLost("validate: the JUnit report " + std::string(error.what()));
         } catch (const FileError& error) {
-            throw RenderError("validate: the JUnit report " + std::string(error.what()));
+            // The folder took a file before the groups ran: the verdicts were reached and lost
+            // on the way out (a full disk), as a render's image is.
+            throw OutputLost("validate: the JUnit report " + std::string(error.what()));
         }
     }
     return failed == 0 ? EXIT_CLEAN : EXIT_FAULT;
@@ -225,7 +239,8 @@ const std::vector<OptionRule>& validate_options() {
          "run every group in this process, for a debugger: a crash ends the validation"},
         {"--seed", nullptr, true, false, "N", "0 to 4294967295; default: a new one, printed",
          "the seed of every randomised group, to repeat a run exactly"},
-        {"--junit", nullptr, true, false, "FILE", nullptr,
+        {"--junit", nullptr, true, false, "FILE",
+         "a file, or - for standard output (the lines go to stderr then)",
          "also write the verdicts as JUnit XML, for CI systems"},
         {"--time-limit", nullptr, true, false, "S",
          "1 to 86400; default: 180 at level 5, more at higher levels, ten times as much under "

@@ -1,5 +1,7 @@
 #include "host/image/whole_file.h"
 
+#include "host/image/temporary_files.h"
+
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -7,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include <fcntl.h>
@@ -29,7 +32,6 @@ namespace fs = std::filesystem;
 // As many links as the system itself follows before it gives up on a loop.
 constexpr int kMaxLinks = 40;
 constexpr int kNameAttempts = 100;
-constexpr const char* kTemporaryPrefix = ".tmx-";
 
 [[noreturn]] void cannot_write(const std::string& path, const std::string& reason) {
     throw FileError(path + ": cannot write: " + reason);
@@ -52,31 +54,56 @@ std::string temporary_letters() {
     mixed = (mixed ^ (mixed >> 27)) * 0x94d049bb133111ebu;
     mixed ^= mixed >> 31;
     std::string letters;
-    for (int i = 0; i < 6; ++i, mixed /= 36)
+    for (int i = 0; i < kTemporaryLetters; ++i, mixed /= 36)
         letters.push_back("0123456789abcdefghijklmnopqrstuvwxyz"[mixed % 36]);
     return letters;
 }
 
-// A new file of its own beside `target`, opened for writing; null with errno set when the folder
-// takes none.
-std::FILE* open_temporary(const std::string& target, std::string& name) {
+#ifndef _WIN32
+// A file that replaces another keeps the other's permissions, and its owner and group where this
+// process may give them (as root, or a group it belongs to): replacing a private file must not
+// make it readable to all, nor hand another user's file to root. Set before any byte is written,
+// so the content is never readable under wider permissions. The set-id bits are not kept: they
+// belonged to the old content. (Windows keeps no such modes: its permissions are the folder's.)
+void keep_mode_and_owner(int descriptor, const std::string& target) {
+    struct stat existing {};
+    if (stat(target.c_str(), &existing) != 0 || !S_ISREG(existing.st_mode)) return;
+    struct stat made {};
+    if (fstat(descriptor, &made) == 0 &&
+        (made.st_uid != existing.st_uid || made.st_gid != existing.st_gid) &&
+        fchown(descriptor, existing.st_uid, existing.st_gid) != 0) {
+        static_cast<void>(fchown(descriptor, static_cast<uid_t>(-1), existing.st_gid));
+    }
+    static_cast<void>(fchmod(descriptor, existing.st_mode & 0777));
+}
+#endif
+
+// A new file of its own beside `target`, opened for writing and guarded against signals; null
+// with errno set when the folder takes none.
+std::FILE* open_temporary(const std::string& target, std::string& name,
+                          std::optional<GuardedTemporary>& guard) {
     const fs::path folder = fs::path(target).parent_path();
+    remove_stale_temporaries(folder.string());
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         name = (folder / (kTemporaryPrefix + temporary_letters())).string();
 #ifdef _WIN32
         const int descriptor =
             _open(name.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
 #else
+        // 0666 less the umask, as for any new file; an existing target's mode is set next.
         const int descriptor = open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
 #endif
         if (descriptor < 0) {
             if (errno == EEXIST) continue;
             return nullptr;
         }
+        // Only once the file is ours: a name taken by another writer must never be removed.
+        guard.emplace(name);
 #ifdef _WIN32
         std::FILE* file = _fdopen(descriptor, "wb");
         if (file == nullptr) _close(descriptor);
 #else
+        keep_mode_and_owner(descriptor, target);
         std::FILE* file = fdopen(descriptor, "wb");
         if (file == nullptr) close(descriptor);
 #endif
@@ -135,11 +162,13 @@ int write_and_close(std::FILE* file, const std::string& bytes, bool durable) {
     return error != 0 ? error : EIO;
 }
 
-// The bytes complete under a temporary name beside `target`; answers that name.
+// The bytes complete under a temporary name beside `target`, which `guard` holds until the
+// caller is done with it; answers that name.
 std::string write_temporary(const std::string& path, const std::string& target,
-                            const std::string& bytes, bool durable) {
+                            const std::string& bytes, bool durable,
+                            std::optional<GuardedTemporary>& guard) {
     std::string temporary;
-    std::FILE* file = open_temporary(target, temporary);
+    std::FILE* file = open_temporary(target, temporary, guard);
     if (file == nullptr) cannot_write(path, std::strerror(errno));
     const int error = write_and_close(file, bytes, durable);
     if (error != 0) write_failed(path, temporary, error);
@@ -232,7 +261,8 @@ void replace_file(const std::string& path, const std::string& bytes) {
         write_stream(path, target, bytes);
         return;
     }
-    const std::string temporary = write_temporary(path, target, bytes, true);
+    std::optional<GuardedTemporary> guard;
+    const std::string temporary = write_temporary(path, target, bytes, true, guard);
     if (!move_over(temporary, target)) write_failed(path, temporary, errno);
 }
 
@@ -246,7 +276,8 @@ void check_writable(const std::string& path) {
         // write reports what fails.
         return;
     }
-    const std::string temporary = write_temporary(path, target, std::string(1, '\0'), false);
+    std::optional<GuardedTemporary> guard;
+    const std::string temporary = write_temporary(path, target, std::string(1, '\0'), false, guard);
     if (std::remove(temporary.c_str()) != 0) cannot_write(path, std::strerror(errno));
 }
 

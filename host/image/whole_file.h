@@ -2,7 +2,10 @@
 // letters, so that any name the system allows still fits) in its own folder and renamed over the
 // target only once it is complete, so a reader never sees half an image and a failed write leaves
 // any earlier file as it was. A path that is a symbolic link is written through: the file the
-// link names is replaced and the link stays.
+// link names is replaced and the link stays. The new file keeps the permissions of the one it
+// replaces (and its owner, where the process may set it); a file new to the folder gets 0666 less
+// the umask. A signal that ends the process mid-write removes the temporary file first, and each
+// write removes the temporary files of earlier writes that were cut short (temporary_files.h).
 //
 // Only a regular file, or a name that does not exist yet, is ever replaced. A FIFO or a character
 // device (a pipe a viewer reads, a terminal, /dev/null; on Windows, NUL or a pipe) is written

@@ -2,12 +2,25 @@
 
 #include <cstdio>
 
+#include "host/core/text_format.h"
+
 namespace tmhost {
 
-std::string xml_escaped(const std::string& text) {
-    std::string escaped;
-    for (char c : text) {
-        const unsigned char byte = static_cast<unsigned char>(c);
+namespace {
+
+// The two characters that are well-formed UTF-8 but that no XML document may hold; every other
+// character XML forbids is a control byte or no UTF-8, which one_line has escaped already.
+constexpr const char* kForbidden[][2] = {{"\xef\xbf\xbe", "\\ufffe"}, {"\xef\xbf\xbf", "\\uffff"}};
+
+void append_markup_escaped(std::string& escaped, const std::string& piece) {
+    std::string line = one_line(piece);
+    for (const auto& forbidden : kForbidden) {
+        for (std::size_t at = line.find(forbidden[0]); at != std::string::npos;
+             at = line.find(forbidden[0], at + 6)) {
+            line.replace(at, 3, forbidden[1]);
+        }
+    }
+    for (char c : line) {
         switch (c) {
         case '&':
             escaped += "&amp;";
@@ -25,12 +38,23 @@ std::string xml_escaped(const std::string& text) {
             escaped += "&apos;";
             break;
         default:
-            if (byte < 0x20 && c != '\n' && c != '\t')
-                escaped += '?';
-            else
-                escaped += c;
+            escaped += c;
         }
     }
+}
+
+}  // namespace
+
+std::string xml_escaped(const std::string& text) {
+    std::string escaped;
+    std::size_t start = 0;
+    for (std::size_t at = text.find_first_of("\n\t"); at != std::string::npos;
+         at = text.find_first_of("\n\t", start)) {
+        append_markup_escaped(escaped, text.substr(start, at - start));
+        escaped += text[at];
+        start = at + 1;
+    }
+    append_markup_escaped(escaped, text.substr(start));
     return escaped;
 }
 

@@ -18,8 +18,10 @@ struct GroupResult {
 
 std::string junit_xml(const std::vector<GroupResult>& results, const ValidationSettings& settings);
 
-// Text made safe for XML character data and attribute values; bytes that XML 1.0 cannot carry
-// (control characters) become '?'.
+// Text made safe for XML character data and attribute values, and written as validate's lines
+// write it: control bytes escaped ("\x01", "\r"; newlines and tabs kept), bytes that are no
+// UTF-8 as "\xff", and U+FFFE and U+FFFF, which XML 1.0 forbids, as "\ufffe" and "\uffff". The
+// report is well-formed XML whatever the module printed or its path holds.
 std::string xml_escaped(const std::string& text);
 
 }  // namespace tmhost

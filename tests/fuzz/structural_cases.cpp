@@ -18,6 +18,7 @@
 
 #include "elf_sections.h"
 #include "fuzz/structural_inputs.h"
+#include "fuzz/structural_outputs.h"
 #include "fuzz/verdict.h"
 #include "host/commands/command.h"
 #include "host/image/whole_file.h"
@@ -443,6 +444,11 @@ StructuralRun run_structural_cases(uint32_t seed, const DamagedModules& damaged,
     Cases cases(verbose, run);
     tmhost::TemporaryFolder folder;
     outputs(cases, folder);
+    outputs_of_files_read(
+        [&](const std::string& name, const std::function<std::string()>& problem) {
+            cases.check(name, problem);
+        },
+        folder.path());
     descriptions(cases, folder);
     inputs(cases, folder);
     for (const InputCase& input : bounded_input_cases(folder, TONEMIX_MODULE_FILE)) {

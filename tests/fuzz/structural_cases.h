@@ -1,7 +1,8 @@
-// The fixed hostile cases of tonemix_fuzz --structural: outputs that are not regular files,
-// descriptions far past any real one's size, the command-line conflicts and input files that once
-// misled, and module files damaged a few bytes at a time in each section, run by the program
-// itself in a child process (a damaged module may end the process that loads it).
+// The fixed hostile cases of tonemix_fuzz --structural: outputs that are not regular files or
+// that name a file being read (structural_outputs.h), descriptions far past any real one's size,
+// the command-line conflicts and input files that once misled, and module files damaged a few
+// bytes at a time in each section, run by the program itself in a child process (a damaged
+// module may end the process that loads it).
 #ifndef TONEMIX_FUZZ_STRUCTURAL_CASES_H
 #define TONEMIX_FUZZ_STRUCTURAL_CASES_H
 
