@@ -11,6 +11,7 @@
 #include "host/commands/command.h"
 #include "host/core/emulation.h"
 #include "host/image/whole_file.h"
+#include "host/loading/host_limits.h"
 #include "host/loading/module_file.h"
 #include "host/loading/trial_load.h"
 #include "host/render/render_error.h"
@@ -84,10 +85,13 @@ GroupVerdict load_check(const ValidationSettings& settings) {
         return verdict;
     }
     ModuleFile module;
+    note_progress("load");
     if (!module.load(settings.module_path)) {
         verdict.passed = false;
         verdict.failures.push_back(kNotLoadable + module.error());
     }
+    note_progress("unload");
+    module.unload();
     return verdict;
 }
 
@@ -113,8 +117,10 @@ std::optional<std::string> load_crash(const ValidationSettings& settings, bool i
     }
     // "crashed: signal 11 (Segmentation fault)" becomes "crashed during load: signal 11 (...)".
     const std::string crashed = "crashed: ";
-    return first.rfind(crashed, 0) == 0 ? "crashed during load: " + first.substr(crashed.size())
-                                        : "during load: " + first;
+    if (first.rfind(crashed, 0) == 0) return "crashed during load: " + first.substr(crashed.size());
+    // A hang names its phase itself ("... during unload").
+    if (first.rfind("hung", 0) == 0) return first;
+    return "during load: " + first;
 }
 
 void progress(bool shown, const std::string& text) {
@@ -156,6 +162,14 @@ int validate(const CommandArguments& arguments, const CommandSettings& settings,
             throw RenderError("validate: the JUnit report " + std::string(error.what()));
         }
     }
+    // Before any group: a group that fails for want of them would blame the module.
+    const std::vector<std::string> limits = host_limit_problems(validation_needs());
+    if (!limits.empty()) {
+        std::string text;
+        for (const std::string& limit : limits) text += (text.empty() ? "" : "; ") + limit;
+        throw RenderError("validate: this host's own limits are too small to validate a module: " +
+                          text + "; no group was run");
+    }
     const std::optional<std::string> crash = load_crash(validation, in_process, time_limit);
 
     // A child started for one group on Windows hands its verdict back through a file.
@@ -182,8 +196,9 @@ int validate(const CommandArguments& arguments, const CommandSettings& settings,
             // Every group would load the module first, and crash there again.
             result.verdict.passed = false;
             result.verdict.failures.push_back(
-                std::string(group.name) == "lifecycle"
-                    ? *crash
+                std::string(group.name) == "lifecycle" ? *crash
+                : crash->rfind("hung", 0) == 0
+                    ? "not run: the module hung as it was loaded or unloaded (see lifecycle)"
                     : "not run: the module crashed during load (see lifecycle)");
         } else {
             result.verdict = in_process ? run_in_process(group, validation)

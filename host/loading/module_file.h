@@ -30,6 +30,12 @@ public:
     bool load(const std::string& path, Trial trial = Trial::none);
     // Runs the module's unload-time clean-up; the entry is gone afterwards.
     void unload();
+    // Leaves the module mapped for the rest of the process, without its clean-up: a thread it
+    // started still runs its code. The entry is gone afterwards all the same.
+    void keep_loaded() {
+        handle_ = nullptr;
+        entry_ = nullptr;
+    }
 
     bool loaded() const { return handle_ != nullptr; }
     ModuleEntry entry() const { return entry_; }
