@@ -1,6 +1,9 @@
 #include "host/loading/module_file.h"
 
 #include <filesystem>
+#include <mutex>
+#include <set>
+#include <string>
 #include <system_error>
 #include <utility>
 
@@ -39,7 +42,32 @@ std::string last_system_error() {
 }
 #endif
 
+// The files left mapped by keep_loaded, by the name the file system gives them. Process-wide, as
+// the mappings are.
+std::mutex kept_mutex;
+std::set<std::string> kept_files;
+
+std::string file_identity(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
+    return error ? path : canonical.string();
+}
+
+bool is_kept(const std::string& path) {
+    std::lock_guard<std::mutex> lock(kept_mutex);
+    return kept_files.count(file_identity(path)) != 0;
+}
+
 }  // namespace
+
+void ModuleFile::keep_loaded() {
+    if (handle_ != nullptr) {
+        std::lock_guard<std::mutex> lock(kept_mutex);
+        kept_files.insert(file_identity(path_));
+    }
+    handle_ = nullptr;
+    entry_ = nullptr;
+}
 
 bool ModuleFile::fail(std::string message) {
     error_ = std::move(message);
@@ -55,6 +83,10 @@ bool ModuleFile::load(const std::string& path, Trial trial) {
     if (!std::filesystem::exists(status)) return fail("module file not found: " + path);
     if (std::filesystem::is_directory(status))
         return fail("not a module file but a folder: " + path);
+    if (is_kept(path)) {
+        return fail("the module cannot be loaded afresh: an earlier load of " + path +
+                    " is still mapped under a thread it left running");
+    }
     // Before the system loader, which maps a cut file's missing segments and dies touching them.
     const std::string problem = module_file_header_problem(path);
     if (!problem.empty()) return fail("not a loadable module: " + path + ": " + problem);

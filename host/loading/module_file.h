@@ -31,11 +31,10 @@ public:
     // Runs the module's unload-time clean-up; the entry is gone afterwards.
     void unload();
     // Leaves the module mapped for the rest of the process, without its clean-up: a thread it
-    // started still runs its code. The entry is gone afterwards all the same.
-    void keep_loaded() {
-        handle_ = nullptr;
-        entry_ = nullptr;
-    }
+    // started still runs its code. The entry is gone afterwards all the same, and a later load of
+    // the same file in this process fails: the system would hand back the module as it was left,
+    // bound to a host that is gone.
+    void keep_loaded();
 
     bool loaded() const { return handle_ != nullptr; }
     ModuleEntry entry() const { return entry_; }
