@@ -90,3 +90,8 @@ endif()
 tonemix_faulty_module(changes_folder_at_start
   REPLACES plugin_registry.cpp SOURCES acting_registry.cpp changes_folder_at_start.cpp)
 tonemix_faulty_module(registers_twice REPLACES plugin_registry.cpp SOURCES registers_twice.cpp)
+# A module whose unload never comes back: validate must call it a hang, and name the unload. On
+# Windows validate loads a module first in its own process, where such a module would hold it.
+if(NOT WIN32)
+  tonemix_faulty_module(hangs_while_unloading SOURCES hangs_while_unloading.cpp)
+endif()

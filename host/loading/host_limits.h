@@ -17,7 +17,7 @@ struct HostNeeds {
     unsigned long open_files = 0;         // ulimit -n
 };
 
-// validate's groups: the threads group starts several render threads, each with a stack of the
+// validate's groups: the threads group starts up to 64 render threads, each with a stack of the
 // stack limit's size, beside the module and the host's own.
 HostNeeds validation_needs();
 

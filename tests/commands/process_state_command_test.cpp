@@ -170,11 +170,28 @@ TEST_F(ProcessStateCommands, AForkAtStartHangsNoGroup) {
     EXPECT_EQ(processes_mapping(module), 0);
 }
 
+TEST_F(ProcessStateCommands, AHangInTheUnloadIsAHangDuringUnload) {
+    const std::string module = faulty_module("hangs_while_unloading");
+    const tonemix_test::ProgramRun run = tonemix_test::run_program(
+        "validate '" + module + "' --level 1 --seed 1 --time-limit 2 2>&1");
+    EXPECT_EQ(run.status, 1);
+    ASSERT_EQ(run.lines.size(), 9u) << tonemix_test::joined(run);
+    EXPECT_EQ(run.lines[1],
+              "lifecycle: FAIL: hung: no verdict within the time limit of 2 s (the module hung or "
+              "ran far too slowly) during unload");
+    EXPECT_EQ(run.lines[2],
+              "host-faults: FAIL: not run: the module hung as it was loaded or unloaded (see "
+              "lifecycle)");
+    EXPECT_EQ(processes_mapping(module), 0);
+}
+
 #if !defined(__SANITIZE_ADDRESS__)
 // The sanitizer's shadow memory alone is past any such limit.
 TEST_F(ProcessStateCommands, ValidateNamesTheHostsOwnLimitBeforeAnyGroup) {
-    const std::string command = "ulimit -v 150000 && '" + tonemix_test::host_program().string() +
-                                "' validate '" + tonemix_test::module_file() + "' 2>&1";
+    // With 8 MiB stacks, the threads group's 64 threads alone take 512 MiB.
+    const std::string command = "ulimit -s 8192 && ulimit -v 150000 && '" +
+                                tonemix_test::host_program().string() + "' validate '" +
+                                tonemix_test::module_file() + "' 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     ASSERT_NE(pipe, nullptr);
     std::string text;
@@ -183,7 +200,7 @@ TEST_F(ProcessStateCommands, ValidateNamesTheHostsOwnLimitBeforeAnyGroup) {
     EXPECT_EQ(WEXITSTATUS(status), 2);
     EXPECT_EQ(text,
               "tonemix-host: validate: this host's own limits are too small to validate a module: "
-              "the address-space limit (ulimit -v) is 150000 KiB, below the 524288 KiB needed; "
+              "the address-space limit (ulimit -v) is 150000 KiB, below the 786432 KiB needed; "
               "no group was run\n");
 }
 #endif
