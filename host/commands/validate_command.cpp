@@ -85,7 +85,6 @@ GroupVerdict load_check(const ValidationSettings& settings) {
         return verdict;
     }
     ModuleFile module;
-    note_progress("load");
     if (!module.load(settings.module_path)) {
         verdict.passed = false;
         verdict.failures.push_back(kNotLoadable + module.error());
@@ -118,8 +117,10 @@ std::optional<std::string> load_crash(const ValidationSettings& settings, bool i
     // "crashed: signal 11 (Segmentation fault)" becomes "crashed during load: signal 11 (...)".
     const std::string crashed = "crashed: ";
     if (first.rfind(crashed, 0) == 0) return "crashed during load: " + first.substr(crashed.size());
-    // A hang names its phase itself ("... during unload").
-    if (first.rfind("hung", 0) == 0) return first;
+    // A hang in the unload names its phase itself ("... during unload").
+    if (first.rfind("hung", 0) == 0) {
+        return first.find(" during ") == std::string::npos ? first + " during load" : first;
+    }
     return "during load: " + first;
 }
 

@@ -185,6 +185,21 @@ TEST_F(ProcessStateCommands, AHangInTheUnloadIsAHangDuringUnload) {
     EXPECT_EQ(processes_mapping(module), 0);
 }
 
+TEST_F(ProcessStateCommands, AnInheritedIgnoredChildSignalDoesNotHideACrash) {
+    // Ignored, the system reaps the group's child itself and its end could not be read.
+    const std::string module = faulty_module("crashes_while_shading");
+    const std::string command = "trap '' CHLD && exec '" + tonemix_test::host_program().string() +
+                                "' validate '" + module +
+                                "' --only render-records --level 1 --seed 1 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string text;
+    for (int c = std::fgetc(pipe); c != EOF; c = std::fgetc(pipe)) text += static_cast<char>(c);
+    pclose(pipe);
+    EXPECT_EQ(text.find("gave no verdict"), std::string::npos) << text;
+    EXPECT_NE(text.find("\nrender-records: FAIL: "), std::string::npos) << text;
+}
+
 #if !defined(__SANITIZE_ADDRESS__)
 // The sanitizer's shadow memory alone is past any such limit.
 TEST_F(ProcessStateCommands, ValidateNamesTheHostsOwnLimitBeforeAnyGroup) {
