@@ -72,3 +72,26 @@ tonemix_faulty_module(stream_shared_without_care
   REPLACES tonemix_output.cpp SOURCES stream_shared_without_care.cpp)
 # A module that crashes before c4d_main can be found: the commands must say so in one line.
 tonemix_faulty_module(crashes_while_loading SOURCES crashes_while_loading.cpp)
+# What a module does to the process that loads it, beyond the host's tables: each act is made in
+# the module's start (its plug-in registration), or as it loads. Fork has no Windows form, and a
+# Windows file has no permission bits for a umask to take away.
+if(NOT WIN32)
+  tonemix_faulty_module(forks_at_start
+    REPLACES plugin_registry.cpp SOURCES acting_registry.cpp forks_at_start.cpp)
+  tonemix_faulty_module(forks_while_loading SOURCES forks_while_loading.cpp)
+  tonemix_faulty_module(sets_umask_at_start
+    REPLACES plugin_registry.cpp SOURCES acting_registry.cpp sets_umask_at_start.cpp)
+endif()
+tonemix_faulty_module(leaves_thread_running
+  REPLACES plugin_registry.cpp SOURCES acting_registry.cpp leaves_thread_running.cpp)
+if(NOT WIN32)
+  target_link_libraries(tonemix_faulty_leaves_thread_running PRIVATE pthread)
+endif()
+tonemix_faulty_module(changes_folder_at_start
+  REPLACES plugin_registry.cpp SOURCES acting_registry.cpp changes_folder_at_start.cpp)
+tonemix_faulty_module(registers_twice REPLACES plugin_registry.cpp SOURCES registers_twice.cpp)
+# A module whose unload never comes back: validate must call it a hang, and name the unload. On
+# Windows validate loads a module first in its own process, where such a module would hold it.
+if(NOT WIN32)
+  tonemix_faulty_module(hangs_while_unloading SOURCES hangs_while_unloading.cpp)
+endif()

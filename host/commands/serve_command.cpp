@@ -19,6 +19,7 @@
 #include "host/commands/scenes_folder.h"
 #include "host/commands/serve_answers.h"
 #include "host/http/http_server.h"
+#include "host/loading/process_state.h"
 #include "host/render/prepared_scene.h"
 #include "host/render/render_error.h"
 #include "host/render/scene_source.h"
@@ -57,6 +58,7 @@ constexpr std::chrono::seconds kStopGrace(30);
 
 void stop_within_grace() {
     std::thread([] {
+        count_as_host_thread();  // not the module's, though it outlives the module's session
         std::this_thread::sleep_for(kStopGrace);
         std::fprintf(stderr,
                      "tonemix-host: serve: a request did not end within %d s of the stop (stuck "

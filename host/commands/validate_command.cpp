@@ -12,6 +12,7 @@
 #include "host/commands/image_output.h"
 #include "host/core/emulation.h"
 #include "host/image/whole_file.h"
+#include "host/loading/host_limits.h"
 #include "host/loading/module_file.h"
 #include "host/loading/trial_load.h"
 #include "host/render/render_error.h"
@@ -91,6 +92,8 @@ GroupVerdict load_check(const ValidationSettings& settings) {
         verdict.passed = false;
         verdict.failures.push_back(kNotLoadable + module.error());
     }
+    note_progress("unload");
+    module.unload();
     return verdict;
 }
 
@@ -116,8 +119,12 @@ std::optional<std::string> load_crash(const ValidationSettings& settings, bool i
     }
     // "crashed: signal 11 (Segmentation fault)" becomes "crashed during load: signal 11 (...)".
     const std::string crashed = "crashed: ";
-    return first.rfind(crashed, 0) == 0 ? "crashed during load: " + first.substr(crashed.size())
-                                        : "during load: " + first;
+    if (first.rfind(crashed, 0) == 0) return "crashed during load: " + first.substr(crashed.size());
+    // A hang in the unload names its phase itself ("... during unload").
+    if (first.rfind("hung", 0) == 0) {
+        return first.find(" during ") == std::string::npos ? first + " during load" : first;
+    }
+    return "during load: " + first;
 }
 
 void progress(bool shown, const std::string& text) {
@@ -161,6 +168,14 @@ int validate(const CommandArguments& arguments, const CommandSettings& settings,
             throw RenderError("validate: the JUnit report " + std::string(error.what()));
         }
     }
+    // Before any group: a group that fails for want of them would blame the module.
+    const std::vector<std::string> limits = host_limit_problems(validation_needs());
+    if (!limits.empty()) {
+        std::string text;
+        for (const std::string& limit : limits) text += (text.empty() ? "" : "; ") + limit;
+        throw RenderError("validate: this host's own limits are too small to validate a module: " +
+                          text + "; no group was run");
+    }
     // Standard output carries the report alone then, and the lines go to stderr.
     const auto say = [&](std::string text) {
         if (junit_to_stdout) {
@@ -195,8 +210,9 @@ int validate(const CommandArguments& arguments, const CommandSettings& settings,
             // Every group would load the module first, and crash there again.
             result.verdict.passed = false;
             result.verdict.failures.push_back(
-                std::string(group.name) == "lifecycle"
-                    ? *crash
+                std::string(group.name) == "lifecycle" ? *crash
+                : crash->rfind("hung", 0) == 0
+                    ? "not run: the module hung as it was loaded or unloaded (see lifecycle)"
                     : "not run: the module crashed during load (see lifecycle)");
         } else {
             result.verdict = in_process ? run_in_process(group, validation)

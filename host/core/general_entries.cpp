@@ -4,6 +4,7 @@
 #include "host/core/entries.h"
 #include "host/core/entry_call.h"
 #include "host/core/handles.h"
+#include "host/core/text_format.h"
 
 namespace tmhost {
 
@@ -38,6 +39,11 @@ int32_t TM_CDECL general_register_plugin(int32_t api, int32_t type, int32_t id,
                            (record == nullptr ? " bytes at null" : " bytes"));
         return 0;
     }
+    // Kept all the same, the latest counting, as before: the module's start goes on.
+    if (host.registrations().registered_in_this_start(id)) {
+        host.misuses().add("general_register_plugin: plug-in id " + std::to_string(id) +
+                           " registered twice in one start (" + quoted(*text) + ")");
+    }
     PluginRegistration registration;
     registration.api = api;
     registration.type = type;
@@ -61,7 +67,12 @@ int32_t TM_CDECL general_library_table(LibraryHandle library, void** out1, void*
                    {word(library), word(out1), word(out2), word(out3)});
     if (!call) return 0;
     LibraryTable* table = call.host().libraries().table_of(library);
-    if (table == nullptr) return 0;
+    if (table == nullptr) {
+        call.host().misuses().add(library == nullptr
+                                      ? "general_library_table: null library handle"
+                                      : "general_library_table: not a library handle of this host");
+        return 0;
+    }
     if (out3 == nullptr) {
         call.host().misuses().add("general_library_table: null third out-word");
         return 0;

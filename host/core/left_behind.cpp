@@ -6,7 +6,8 @@ namespace tmhost {
 
 bool LeftBehind::empty() const {
     return strings.empty() && file_names.empty() && file_name_blocks.empty() &&
-           allocations.empty() && resources.empty() && list_handles.empty() && misuses.empty();
+           allocations.empty() && resources.empty() && list_handles.empty() && misuses.empty() &&
+           process.empty();
 }
 
 std::vector<std::string> LeftBehind::lines() const {
@@ -28,6 +29,7 @@ std::vector<std::string> LeftBehind::lines() const {
         out.push_back("light list handle never freed, holding " + handle);
     }
     for (const std::string& misuse : misuses) out.push_back("misuse: " + misuse);
+    out.insert(out.end(), process.begin(), process.end());
     return out;
 }
 

@@ -16,6 +16,7 @@ struct LeftBehind {
     std::vector<int32_t> resources;             // handles never freed
     std::vector<std::string> list_handles;      // light list handles never freed: "2 scene objects"
     std::vector<std::string> misuses;
+    std::vector<std::string> process;  // what it changed in the process, each a line of its own
 
     bool empty() const;
     // One line per item, each naming its kind; no pointers, so both platforms print the same.

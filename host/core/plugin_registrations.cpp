@@ -10,6 +10,13 @@ bool PluginRegistration::shader_record(ShaderRegistration& out) const {
     return true;
 }
 
+bool PluginRegistrations::registered_in_this_start(int32_t id) const {
+    for (std::size_t i = start_begins_at_; i < list_.size(); ++i) {
+        if (list_[i].id == id) return true;
+    }
+    return false;
+}
+
 const PluginRegistration* PluginRegistrations::find(int32_t id) const {
     for (auto it = list_.rbegin(); it != list_.rend(); ++it) {
         if (it->id == id) return &*it;

@@ -35,10 +35,20 @@ public:
     const std::vector<PluginRegistration>& list() const { return list_; }
     // The latest registration of a plug-in id, or null.
     const PluginRegistration* find(int32_t id) const;
-    void clear() { list_.clear(); }
+    void clear() {
+        list_.clear();
+        start_begins_at_ = 0;
+    }
+    // Called as a start message is sent: a module registers its plug-ins once each per start, so
+    // an id registered again after this is the module's fault, while a second start may register
+    // them all again.
+    void start_begins() { start_begins_at_ = list_.size(); }
+    // Whether `id` was registered since the start message began (or since the host was made).
+    bool registered_in_this_start(int32_t id) const;
 
 private:
     std::vector<PluginRegistration> list_;
+    std::size_t start_begins_at_ = 0;
 };
 
 }  // namespace tmhost

@@ -1,5 +1,6 @@
 #include "host/core/stand_in_host.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 
@@ -86,7 +87,15 @@ LeftBehind StandInHost::left_behind() const {
     report.resources = resources_.live_handles();
     report.list_handles = list_library_.live_descriptions();
     report.misuses = misuses_.messages();
+    report.process = process_changes_;
     return report;
+}
+
+void StandInHost::note_process_change(const std::string& line) {
+    if (std::find(process_changes_.begin(), process_changes_.end(), line) ==
+        process_changes_.end()) {
+        process_changes_.push_back(line);
+    }
 }
 
 uint32_t StandInHost::calls_without_host() { return calls_without_active_host; }

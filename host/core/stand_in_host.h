@@ -25,7 +25,9 @@
 #include <cstdint>
 #include <memory>
 #include <set>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/core/console.h"
 #include "host/core/container_store.h"
@@ -104,6 +106,10 @@ public:
     // Everything the module started and did not end, allocated and did not free, loaded and did
     // not release, and every misuse: empty when the module left nothing behind.
     LeftBehind left_behind() const;
+    // What the module changed in the process and did not give back (a child process, a thread
+    // still running, the umask), one line each, said once; found by the loading layer, kept here
+    // with the rest of what the module left.
+    void note_process_change(const std::string& line);
 
     // Calls that arrived while no host was active (each answered its failure value).
     static uint32_t calls_without_host();
@@ -135,6 +141,7 @@ private:
     DescriptionLibrary description_library_{resources_, strings_, misuses_};
     ListLibrary list_library_{containers_, misuses_};
     RenderBackend* render_backend_ = nullptr;
+    std::vector<std::string> process_changes_;
 };
 
 }  // namespace tmhost

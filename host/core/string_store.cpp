@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace tmhost {
 
@@ -28,6 +29,8 @@ void StringStore::set_cstr(HostStringHandle s, const char* text, int32_t length,
             misuses_.add("string_set_cstr: null text with a non-zero length");
             return;
         }
+        // Answered as the empty text, but a module that hands over no text at all has lost it.
+        misuses_.add("string_set_cstr: null text");
         value->clear();
         return;
     }
@@ -60,6 +63,11 @@ int32_t StringStore::insert(HostStringHandle s, int32_t position, HostStringHand
     if (value == nullptr || inserted == nullptr) return 0;
     const std::string copy = *inserted;  // other may be s itself
     const int32_t size = static_cast<int32_t>(value->size());
+    // Put at the nearer end, as before, but the module asked for a place the string does not have.
+    if (position < 0 || position > size) {
+        misuses_.add("string_insert: position " + std::to_string(position) + " outside 0.." +
+                     std::to_string(size));
+    }
     const int32_t at = std::min(std::max(position, 0), size);
     value->insert(static_cast<std::size_t>(at), copy);
     return 1;

@@ -1,6 +1,9 @@
 #include "host/loading/module_file.h"
 
 #include <filesystem>
+#include <mutex>
+#include <set>
+#include <string>
 #include <system_error>
 #include <utility>
 
@@ -57,7 +60,32 @@ const char* not_a_file(std::filesystem::file_type type) {
     }
 }
 
+// The files left mapped by keep_loaded, by the name the file system gives them. Process-wide, as
+// the mappings are.
+std::mutex kept_mutex;
+std::set<std::string> kept_files;
+
+std::string file_identity(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
+    return error ? path : canonical.string();
+}
+
+bool is_kept(const std::string& path) {
+    std::lock_guard<std::mutex> lock(kept_mutex);
+    return kept_files.count(file_identity(path)) != 0;
+}
+
 }  // namespace
+
+void ModuleFile::keep_loaded() {
+    if (handle_ != nullptr) {
+        std::lock_guard<std::mutex> lock(kept_mutex);
+        kept_files.insert(file_identity(path_));
+    }
+    handle_ = nullptr;
+    entry_ = nullptr;
+}
 
 bool ModuleFile::fail(std::string message) {
     error_ = std::move(message);
@@ -86,6 +114,10 @@ bool ModuleFile::load(const std::string& path, Trial trial) {
     // Reading a FIFO's headers would wait for a writer; a device is no module either.
     if (const char* kind = not_a_file(status.type())) {
         return fail(std::string("not a module file but ") + kind + ": " + path);
+    }
+    if (is_kept(path)) {
+        return fail("the module cannot be loaded afresh: an earlier load of " + path +
+                    " is still mapped under a thread it left running");
     }
     // Before the system loader, which maps a cut file's missing segments and dies touching them.
     const std::string problem = module_file_header_problem(path);

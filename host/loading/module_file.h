@@ -37,6 +37,11 @@ public:
     bool load(const std::string& path, Trial trial = Trial::none);
     // Runs the module's unload-time clean-up; the entry is gone afterwards.
     void unload();
+    // Leaves the module mapped for the rest of the process, without its clean-up: a thread it
+    // started still runs its code. The entry is gone afterwards all the same, and a later load of
+    // the same file in this process fails: the system would hand back the module as it was left,
+    // bound to a host that is gone.
+    void keep_loaded();
 
     bool loaded() const { return handle_ != nullptr; }
     ModuleEntry entry() const { return entry_; }

@@ -17,6 +17,7 @@ ModuleLifecycle::ModuleLifecycle(StandInHost& host, ModuleEntry entry, std::stri
 int32_t ModuleLifecycle::send(const char* label, int32_t expected, int32_t message, void* a,
                               void* c) {
     host_.activate();
+    if (message == TM_MESSAGE_START) host_.registrations().start_begins();
     const int32_t result = entry_(message, a, nullptr, c);
     MessageOutcome outcome;
     outcome.label = label;

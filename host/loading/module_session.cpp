@@ -8,8 +8,8 @@
 
 namespace tmhost {
 
-ModuleSession::ModuleSession(const std::string& module_path, PrepareHost prepare,
-                             OnCrash on_crash) {
+ModuleSession::ModuleSession(const std::string& module_path, PrepareHost prepare, OnCrash on_crash)
+    : watch_(std::make_unique<ProcessWatch>()) {
     if (prepare != nullptr) prepare(host_);
     if (on_crash == OnCrash::one_line) crash_report_ = std::make_unique<CrashReport>(module_path);
     const ModuleFile::Trial trial =
@@ -17,6 +17,7 @@ ModuleSession::ModuleSession(const std::string& module_path, PrepareHost prepare
     if (!module_.load(module_path, trial)) throw ModuleError(module_.error());
     lifecycle_.emplace(host_, module_.entry(), module_path);
     lifecycle_->start();
+    note(watch_->restore());
     if (crash_report_) {
         crash_report_->started(reinterpret_cast<const void*>(module_.entry()), "running");
     }
@@ -98,6 +99,10 @@ void ModuleSession::abandon(const std::string& why) {
     throw ModuleError(why);
 }
 
+void ModuleSession::note(const std::vector<std::string>& changes) {
+    for (const std::string& change : changes) host_.note_process_change(change);
+}
+
 std::vector<std::string> ModuleSession::finish() {
     if (finished_) return {};
     finished_ = true;
@@ -110,8 +115,19 @@ std::vector<std::string> ModuleSession::finish() {
         host_.journal().set_enabled(true);
         if (!lifecycle_->end()) lines.push_back(lifecycle_->outcomes().back().line());
     }
-    module_.unload();
+    note(watch_->restore());
+    const std::size_t threads = module_.loaded() ? watch_->threads_left() : 0;
+    if (threads > 0) {
+        host_.note_process_change(
+            "the module left " + counted(threads, "thread", "threads") +
+            " running after its end; the host keeps the module loaded, so that " +
+            (threads == 1 ? "it does" : "they do") + " not run into unmapped code");
+        module_.keep_loaded();
+    } else {
+        module_.unload();
+    }
     crash_report_.reset();
+    note(watch_->after_unload());
     for (const std::string& line : host_.left_behind().lines()) lines.push_back(line);
     return lines;
 }

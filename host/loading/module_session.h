@@ -20,6 +20,7 @@
 #include "host/loading/crash_report.h"
 #include "host/loading/module_file.h"
 #include "host/loading/module_lifecycle.h"
+#include "host/loading/process_state.h"
 #include "host/loading/shader_plugin.h"
 
 namespace tmhost {
@@ -76,7 +77,10 @@ public:
     const Description& description() const { return *description_; }
 
     // Ends and unloads the module; one line per thing it left behind (none when clean), and one
-    // for an end message answered otherwise than expected. Later calls answer nothing.
+    // for an end message answered otherwise than expected. Later calls answer nothing. What the
+    // module changed in the process is among the things left behind (process_state.h); a module
+    // that leaves a thread running stays loaded, so that the thread does not run into unmapped
+    // code.
     std::vector<std::string> finish();
 
     // What the module is doing, as a crash report's line says it ("shading"); after start it is
@@ -85,12 +89,15 @@ public:
 
 private:
     [[noreturn]] void abandon(const std::string& why);
+    void note(const std::vector<std::string>& changes);
     // Why start failed: what the resource store or the description library saw first, then the
     // message that was answered otherwise than expected.
     std::string why_not_started() const;
     // The first difference between the description and a new node's defaults, or empty.
     std::string disagreement();
 
+    // Made before the module is loaded: what the process was before the module could change it.
+    std::unique_ptr<ProcessWatch> watch_;
     // Outlives the module's file: a crash in its unload-time clean-up is still its own.
     std::unique_ptr<CrashReport> crash_report_;
     // The host outlives the module: the module's unload-time clean-up may still call it.

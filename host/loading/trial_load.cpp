@@ -1,20 +1,19 @@
 #include "host/loading/trial_load.h"
 
 #include "host/core/emulation.h"
+#include "host/loading/child_process.h"
 #include "host/loading/crash_report.h"
 
 #if !defined(_WIN32)
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <ctime>
 
 #include <cstdio>
 #include <cstring>
 
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -70,33 +69,6 @@ constexpr int kNoEntry = 4;
     _exit(dlsym(module, "c4d_main") != nullptr ? 0 : kNoEntry);
 }
 
-double seconds_since(const timespec& start) {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<double>(now.tv_sec - start.tv_sec) +
-           static_cast<double>(now.tv_nsec - start.tv_nsec) * 1e-9;
-}
-
-// What the child wrote on stderr until it closed it, or until the time is up (false).
-bool read_until_closed(int from, std::string& message) {
-    timespec start{};
-    clock_gettime(CLOCK_MONOTONIC, &start);
-    char buffer[512];
-    for (;;) {
-        const double left = kTrialLoadSeconds - seconds_since(start);
-        if (left <= 0) return false;
-        pollfd ready{from, POLLIN, 0};
-        const int polled = poll(&ready, 1, static_cast<int>(left * 1000) + 1);
-        if (polled < 0 && errno == EINTR) continue;
-        if (polled <= 0) return polled == 0 ? false : true;
-        const ssize_t count = read(from, buffer, sizeof buffer);
-        if (count < 0 && errno == EINTR) continue;
-        if (count <= 0) return true;
-        if (message.size() < kMostMessageBytes)
-            message.append(buffer, static_cast<std::size_t>(count));
-    }
-}
-
 // Whether this process runs no thread but the caller (and an emulator's own): only then may the
 // child be made with fork. A thread that holds a lock at that moment (the sanitizer's allocator,
 // the loader's) holds it in the child for ever, and the child's load waits on it.
@@ -124,20 +96,26 @@ TrialLoad trial_load(const std::string& path) {
     if (!alone()) return trial;
     int message_pipe[2];
     if (pipe2(message_pipe, O_CLOEXEC) != 0) return trial;
+    wait_for_children_by_default();
     const pid_t child = fork();
-    if (child == 0) load_in_child(path, message_pipe[1]);
+    if (child == 0) {
+        enter_own_group();
+        load_in_child(path, message_pipe[1]);
+    }
     close(message_pipe[1]);
     if (child < 0) {
         close(message_pipe[0]);
         return trial;
     }
+    give_own_group(child);
+    // A module that forks as it loads hands the pipe to its own child, which may keep it open:
+    // the trial ends with the child that loaded the file, and the rest of its group is ended.
     std::string message;
-    const bool closed = read_until_closed(message_pipe[0], message);
+    const ChildEnd end =
+        wait_for_child(child, message_pipe[0], message, kMostMessageBytes, kTrialLoadSeconds);
     close(message_pipe[0]);
-    if (!closed) kill(child, SIGKILL);
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    const bool closed = !end.timed_out;
+    const int status = end.status;
     if (!closed) {
         trial.outcome = TrialLoad::Outcome::not_finished;
     } else if (WIFSIGNALED(status)) {

@@ -5,15 +5,16 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <limits>
 #include <sstream>
 
+#include "host/loading/child_process.h"
 #include "host/loading/crash_report.h"
 #include "host/loading/module_session.h"
 
 #if defined(_WIN32)
 #include <windows.h>
 #else
-#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -38,8 +39,8 @@ GroupVerdict failed(std::string why) {
 }
 
 std::string limit_text(int seconds) {
-    return "no verdict within the time limit of " + std::to_string(seconds) +
-           " s: the module hung or ran far too slowly";
+    return "hung: no verdict within the time limit of " + std::to_string(seconds) +
+           " s (the module hung or ran far too slowly)";
 }
 
 GroupVerdict with_last_note(GroupVerdict verdict, const std::string& note) {
@@ -147,6 +148,8 @@ GroupVerdict verdict_from_text(const std::string& text) {
 namespace {
 
 int child_pipe = -1;
+// All the child writes: its notes come before its verdict.
+constexpr std::size_t kMostChildBytes = std::numeric_limits<std::size_t>::max();
 
 void write_all(const std::string& text) {
     std::size_t written = 0;
@@ -201,6 +204,7 @@ GroupVerdict run_isolated(const ValidationGroup& group, const ValidationSettings
     if (pipe(pipe_ends) != 0)
         return failed("no pipe for a child process: " + std::string(strerror(errno)));
     std::fflush(nullptr);
+    wait_for_children_by_default();
     const pid_t child = fork();
     if (child < 0) {
         close(pipe_ends[0]);
@@ -208,6 +212,7 @@ GroupVerdict run_isolated(const ValidationGroup& group, const ValidationSettings
         return failed("no child process: " + std::string(strerror(errno)));
     }
     if (child == 0) {
+        enter_own_group();
         close(pipe_ends[0]);
         child_pipe = pipe_ends[1];
         verdict_sink = write_to_parent;
@@ -215,32 +220,14 @@ GroupVerdict run_isolated(const ValidationGroup& group, const ValidationSettings
         write_to_parent(run_in_process(group, settings));
     }
     close(pipe_ends[1]);
+    give_own_group(child);
+    // Waited for by its end: a process the module forked may hold the pipe open after it.
     std::string text;
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::seconds(time_limit_seconds);
-    bool timed_out = false;
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            timed_out = true;
-            break;
-        }
-        pollfd wait_for{pipe_ends[0], POLLIN, 0};
-        const int ready = poll(&wait_for, 1, static_cast<int>(left.count()));
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0) continue;
-        char buffer[4096];
-        const ssize_t n = read(pipe_ends[0], buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        text.append(buffer, static_cast<std::size_t>(n));
-    }
+    const ChildEnd end =
+        wait_for_child(child, pipe_ends[0], text, kMostChildBytes, time_limit_seconds);
     close(pipe_ends[0]);
-    if (timed_out) kill(child, SIGKILL);
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    const bool timed_out = end.timed_out;
+    const int status = end.status;
     const ChildText child_text = split_notes(text);
     const std::string& note = child_text.last_note;
     if (timed_out) return with_last_note(failed(limit_text(time_limit_seconds)), note);

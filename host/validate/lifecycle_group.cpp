@@ -9,6 +9,7 @@
 
 #include "host/core/stand_in_host.h"
 #include "host/loading/module_file.h"
+#include "host/loading/process_state.h"
 #include "host/validate/group_support.h"
 #include "host/validate/isolated_run.h"
 
@@ -18,6 +19,9 @@ namespace {
 
 const int32_t kUnknownMessages[] = {0, 5, 7, 99, -1, INT32_MIN, INT32_MAX};
 const int32_t kUnknownPluginMessages[] = {2, 7, -1, INT32_MIN, INT32_MAX};
+
+// Set once a life left the module loaded under a thread of its own.
+bool module_kept = false;
 
 // One load of the module in a host of its own, and the sending of messages with their answers
 // checked.
@@ -33,7 +37,19 @@ public:
     }
     ~Life() {
         if (!loaded_) return;
-        module_.unload();
+        process_changed(watch_.restore());
+        if (const std::size_t threads = watch_.threads_left()) {
+            // Its code stays mapped under the threads; a later load of the file finds it still
+            // there, so no other life is tried.
+            findings_.fail(what_ + ": the module left " + counted(threads, "thread", "threads") +
+                           " running after its end");
+            module_.keep_loaded();
+            module_kept = true;
+        } else {
+            note_progress(what_ + " (unloading)");
+            module_.unload();
+        }
+        process_changed(watch_.after_unload());
         leaves_nothing("after unload");
         check_host_rules(host_, findings_, what_);
     }
@@ -43,6 +59,7 @@ public:
 
     void send(const char* label, int32_t message, void* a, void* c, int32_t expected) {
         if (!loaded_) return;
+        if (message == TM_MESSAGE_START) host_.registrations().start_begins();
         const int32_t answer = module_.entry()(message, a, nullptr, c);
         findings_.count("messages");
         if (answer != expected) {
@@ -100,9 +117,15 @@ public:
     char* path() { return const_cast<char*>(settings_.module_path.c_str()); }
 
 private:
+    void process_changed(const std::vector<std::string>& changes) {
+        for (const std::string& change : changes) findings_.fail(what_ + ": " + change);
+    }
+
     const ValidationSettings& settings_;
     Findings& findings_;
     std::string what_;
+    // Made before the module is loaded, so that what it changes in the process is seen.
+    ProcessWatch watch_;
     StandInHost host_;
     ModuleFile module_;
     bool loaded_ = false;
@@ -222,6 +245,7 @@ void careless_hosts(const ValidationSettings& settings, Findings& findings) {
 GroupVerdict validate_lifecycle(const ValidationSettings& settings) {
     Findings findings;
     repeated_lives(settings, findings);
+    if (module_kept) return findings.verdict();
     nested_lives(settings, findings);
     careless_hosts(settings, findings);
     return findings.verdict();

@@ -63,6 +63,10 @@ TEST_F(HostStrings, InsertClampsThePositionAndAcceptsItself) {
     ops.set_cstr(&other, "!", -1, 0);
     EXPECT_NE(ops.insert(&s, ops.length(&s), &other), 0);
     EXPECT_EQ(text_of(s), "- Tonemix 2.03!");
+    // The two places past the ends are each the module's misuse; the end itself is not.
+    ASSERT_EQ(host.misuses().count(), 2u);
+    EXPECT_EQ(host.misuses().messages()[0], "string_insert: position -5 outside 0..4");
+    EXPECT_EQ(host.misuses().messages()[1], "string_insert: position 999 outside 0..10");
     ops.free(&s);
     ops.free(&other);
 }

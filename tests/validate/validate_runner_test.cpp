@@ -76,8 +76,9 @@ TEST(ValidateIsolation, AGroupThatEndsItsProcessFailsWithTheReason) {
 TEST(ValidateIsolation, AHangingGroupIsStoppedAtItsTimeLimit) {
     const GroupVerdict hung = isolated(hanging, 1);
     EXPECT_FALSE(hung.passed);
-    EXPECT_EQ(first_failure(hung),
-              "no verdict within the time limit of 1 s: the module hung or ran far too slowly");
+    EXPECT_EQ(
+        first_failure(hung),
+        "hung: no verdict within the time limit of 1 s (the module hung or ran far too slowly)");
 }
 
 TEST(ValidateIsolation, VerdictsCrossFromTheChildIntact) {
