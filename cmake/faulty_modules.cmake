@@ -72,3 +72,20 @@ tonemix_faulty_module(stream_shared_without_care
   REPLACES tonemix_output.cpp SOURCES stream_shared_without_care.cpp)
 # A module that crashes before c4d_main can be found: the commands must say so in one line.
 tonemix_faulty_module(crashes_while_loading SOURCES crashes_while_loading.cpp)
+# Modules that end the process otherwise than by a crash, or share the host's streams and
+# handlers: the commands say so in one line, validate names the ending.
+tonemix_faulty_module(exits_while_shading
+  REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp exits_while_shading.cpp)
+tonemix_faulty_module(aborts_while_starting
+  REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp aborts_while_starting.cpp)
+tonemix_faulty_module(throws_while_shading
+  REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp throws_while_shading.cpp
+  COMPILE_OPTIONS -fexceptions)
+tonemix_faulty_module(overflows_stack_while_shading
+  REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp overflows_stack_while_shading.cpp)
+tonemix_faulty_module(own_crash_handler
+  REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp own_crash_handler.cpp)
+tonemix_faulty_module(prints_on_standard_output
+  REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp prints_on_standard_output.cpp)
+tonemix_faulty_module(exits_while_loading SOURCES exits_while_loading.cpp)
+tonemix_faulty_module(exits_while_unloading SOURCES exits_while_unloading.cpp)

@@ -16,6 +16,7 @@ ModuleSession::ModuleSession(const std::string& module_path, PrepareHost prepare
         on_crash == OnCrash::one_line ? ModuleFile::Trial::in_child : ModuleFile::Trial::none;
     if (!module_.load(module_path, trial)) throw ModuleError(module_.error());
     lifecycle_.emplace(host_, module_.entry(), module_path);
+    set_crash_phase("starting");
     lifecycle_->start();
     if (crash_report_) {
         crash_report_->started(reinterpret_cast<const void*>(module_.entry()), "running");
@@ -103,7 +104,11 @@ std::vector<std::string> ModuleSession::finish() {
         host_.journal().set_enabled(true);
         if (!lifecycle_->end()) lines.push_back(lifecycle_->outcomes().back().line());
     }
+    set_crash_phase("unloading");
     module_.unload();
+    if (crash_report_) {
+        for (std::string& line : crash_report_->replaced_handlers()) lines.push_back(line);
+    }
     crash_report_.reset();
     for (const std::string& line : host_.left_behind().lines()) lines.push_back(line);
     return lines;

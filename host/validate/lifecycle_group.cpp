@@ -11,6 +11,7 @@
 #include "host/loading/module_file.h"
 #include "host/validate/group_support.h"
 #include "host/validate/isolated_run.h"
+#include "host/validate/standard_output_check.h"
 
 namespace tmhost {
 
@@ -221,6 +222,7 @@ void careless_hosts(const ValidationSettings& settings, Findings& findings) {
 
 GroupVerdict validate_lifecycle(const ValidationSettings& settings) {
     Findings findings;
+    check_standard_output(settings, findings);
     repeated_lives(settings, findings);
     nested_lives(settings, findings);
     careless_hosts(settings, findings);
