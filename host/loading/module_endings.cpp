@@ -21,7 +21,7 @@ namespace {
 constexpr int kKinds = 4;
 char lines[kKinds][512];
 std::size_t lengths[kKinds];
-char phase_now[64] = "loading";
+char phase_now[64] = "";
 volatile bool armed = false;
 
 std::terminate_handler earlier_terminate = nullptr;
@@ -108,6 +108,8 @@ void set_module_ending_phase(const char* phase) {
     std::snprintf(phase_now, sizeof phase_now, "%s", phase);
     keep_lines();
 }
+
+const char* module_phase() { return phase_now; }
 
 void disarm_module_endings() {
     armed = false;

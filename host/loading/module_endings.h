@@ -32,6 +32,9 @@ std::string ending_text(Ending ending, const char* phase, int exit_code = -1);
 void arm_module_endings(const char* phase);
 void set_module_ending_phase(const char* phase);
 void disarm_module_endings();
+// The phase last set, armed or not ("" before any): a module session sets it in every process,
+// so that validate's children can tell their parent where the module ended them.
+const char* module_phase();
 
 // The line kept for `ending` at the current phase written, and the process ended with exit 2; for
 // signal handlers (an abort, an overflow seen in a crash handler). Async-signal-safe.

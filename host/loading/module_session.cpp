@@ -5,6 +5,7 @@
 
 #include "host/core/text_format.h"
 #include "host/loading/default_check.h"
+#include "host/loading/module_endings.h"
 
 namespace tmhost {
 
@@ -12,6 +13,7 @@ ModuleSession::ModuleSession(const std::string& module_path, PrepareHost prepare
                              OnCrash on_crash) {
     if (prepare != nullptr) prepare(host_);
     if (on_crash == OnCrash::one_line) crash_report_ = std::make_unique<CrashReport>(module_path);
+    set_crash_phase("loading");
     const ModuleFile::Trial trial =
         on_crash == OnCrash::one_line ? ModuleFile::Trial::in_child : ModuleFile::Trial::none;
     if (!module_.load(module_path, trial)) throw ModuleError(module_.error());
@@ -20,11 +22,16 @@ ModuleSession::ModuleSession(const std::string& module_path, PrepareHost prepare
     lifecycle_->start();
     if (crash_report_) {
         crash_report_->started(reinterpret_cast<const void*>(module_.entry()), "running");
+    } else {
+        set_crash_phase("running");
     }
 }
 
 void ModuleSession::set_crash_phase(const char* phase) {
-    if (crash_report_) crash_report_->set_phase(phase);
+    if (crash_report_)
+        crash_report_->set_phase(phase);
+    else
+        set_module_ending_phase(phase);
 }
 
 ModuleSession::~ModuleSession() { finish(); }
@@ -110,6 +117,7 @@ std::vector<std::string> ModuleSession::finish() {
         for (std::string& line : crash_report_->replaced_handlers()) lines.push_back(line);
     }
     crash_report_.reset();
+    set_module_ending_phase("");
     for (const std::string& line : host_.left_behind().lines()) lines.push_back(line);
     return lines;
 }

@@ -184,7 +184,8 @@ ChildText split_notes(const std::string& text) {
         if (text.compare(at, 5, "note ") == 0) {
             split.last_note = text.substr(at + 5, end - at - 5);
         } else if (text.compare(at, ending, kEndingNote) == 0) {
-            split.ending = text.substr(at + ending, end - at - ending);
+            // The first counts: an uncaught exception aborts after it is told.
+            if (split.ending.empty()) split.ending = text.substr(at + ending, end - at - ending);
         } else {
             split.verdict += text.substr(at, end - at) + "\n";
         }

@@ -222,10 +222,10 @@ void careless_hosts(const ValidationSettings& settings, Findings& findings) {
 
 GroupVerdict validate_lifecycle(const ValidationSettings& settings) {
     Findings findings;
-    check_standard_output(settings, findings);
     repeated_lives(settings, findings);
     nested_lives(settings, findings);
     careless_hosts(settings, findings);
+    check_standard_output(settings, findings);
     return findings.verdict();
 }
 

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "host/validate/isolated_run.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #if defined(_WIN32)
@@ -67,6 +69,7 @@ void check_standard_output(const ValidationSettings& settings, Findings& finding
     long written = -1;
     {
         const StandardOutputCatch output;
+        note_progress("a life with standard output caught");
         try {
             ModuleSession session(settings.module_path);
             session.finish();
