@@ -112,6 +112,8 @@ void set_module_ending_phase(const char* phase) {
 const char* module_phase() { return phase_now; }
 
 void disarm_module_endings() {
+    phase_now[0] = '\0';
+    if (!armed) return;
     armed = false;
     std::set_terminate(earlier_terminate);
     earlier_terminate = nullptr;

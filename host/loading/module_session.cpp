@@ -16,7 +16,10 @@ ModuleSession::ModuleSession(const std::string& module_path, PrepareHost prepare
     set_crash_phase("loading");
     const ModuleFile::Trial trial =
         on_crash == OnCrash::one_line ? ModuleFile::Trial::in_child : ModuleFile::Trial::none;
-    if (!module_.load(module_path, trial)) throw ModuleError(module_.error());
+    if (!module_.load(module_path, trial)) {
+        set_module_ending_phase("");
+        throw ModuleError(module_.error());
+    }
     lifecycle_.emplace(host_, module_.entry(), module_path);
     set_crash_phase("starting");
     lifecycle_->start();

@@ -111,8 +111,10 @@ TEST(ModuleEndings, ACrashIsReportedThoughTheParentBlockedItsSignal) {
     sigaddset(&blocked, SIGSEGV);
     sigset_t earlier;
     ASSERT_EQ(pthread_sigmask(SIG_BLOCK, &blocked, &earlier), 0);
+    tmhost::TemporaryFolder folder;
+    const std::string output = (folder.path() / "out.png").string();
     const tonemix_test::ProgramRun render = tonemix_test::run_program(
-        "render --module '" + module + "' --width 8 --height 8 -o /dev/null 2>&1");
+        "render --module '" + module + "' --width 8 --height 8 -o '" + output + "' 2>&1");
     pthread_sigmask(SIG_SETMASK, &earlier, nullptr);
     EXPECT_EQ(render.status, 2);
     EXPECT_EQ(tonemix_test::joined(render), tmhost::crash_line(module, 11, "shading") + "\n");
