@@ -1,7 +1,6 @@
 #include "host/loading/crash_report.h"
 
 #include <algorithm>
-#include <atomic>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>

@@ -97,6 +97,15 @@ TEST(ModuleEndings, AModulesOwnCrashHandlerDoesNotHideItsCrash) {
     EXPECT_EQ(render.status, 2);
     EXPECT_EQ(tonemix_test::joined(render), tmhost::crash_line(module, 11, "shading") + "\n");
     EXPECT_FALSE(std::filesystem::exists(output));
+
+    // describe makes a node and shades nothing: the module ends clean but for its handler, which
+    // is named.
+    const tonemix_test::ProgramRun describe =
+        tonemix_test::run_program("describe --module '" + module + "' 2>&1 >/dev/null");
+    EXPECT_EQ(describe.status, 1);
+    EXPECT_EQ(tonemix_test::joined(describe),
+              "tonemix-host: warning: module: the module set its own handler for SIGSEGV; the "
+              "host put its own back\n");
 }
 
 // A parent that starts the program with the crash signals blocked would have a crash end it
