@@ -85,6 +85,8 @@ tonemix_faulty_module(overflows_stack_while_shading
   REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp overflows_stack_while_shading.cpp)
 tonemix_faulty_module(own_crash_handler
   REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp own_crash_handler.cpp)
+tonemix_faulty_module(ignores_crash_signal
+  REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp ignores_crash_signal.cpp)
 tonemix_faulty_module(prints_on_standard_output
   REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp prints_on_standard_output.cpp)
 tonemix_faulty_module(exits_while_loading SOURCES exits_while_loading.cpp)

@@ -292,9 +292,14 @@ void CrashReport::set_phase(const char* phase) {
 void CrashReport::reclaim_handlers() {
 #ifdef _WIN32
     const LPTOP_LEVEL_EXCEPTION_FILTER now = SetUnhandledExceptionFilter(on_exception);
-    if (now != on_exception) note_replaced("its own handler of unhandled exceptions");
+    if (now != on_exception) {
+        note_replaced(
+            "the module set its own filter of unhandled exceptions; the host put its "
+            "own back");
+    }
     const auto abort_now = std::signal(SIGABRT, on_abort);
-    if (abort_now != on_abort) note_replaced("its own handler of SIGABRT");
+    if (abort_now != on_abort)
+        note_replaced("the module set its own handler for SIGABRT; the host put its own back");
 #else
     for (int signal : kHandled) {
         struct sigaction now {};
@@ -302,8 +307,11 @@ void CrashReport::reclaim_handlers() {
         const bool still_ours = (now.sa_flags & SA_SIGINFO) != 0 && now.sa_sigaction == on_signal;
         if (still_ours) continue;
         sigaction(signal, &ours, nullptr);
-        note_replaced(std::string(now.sa_handler == SIG_IGN ? "SIG_IGN" : "its own handler") +
-                      " for " + signal_abbreviation(signal));
+        const std::string name = signal_abbreviation(signal);
+        note_replaced(now.sa_handler == SIG_IGN
+                          ? "the module ignored " + name + "; the host put its handler back"
+                          : "the module set its own handler for " + name +
+                                "; the host put its own back");
     }
     sigset_t blocked;
     sigemptyset(&blocked);
@@ -312,8 +320,7 @@ void CrashReport::reclaim_handlers() {
 #endif
 }
 
-void CrashReport::note_replaced(const std::string& what) {
-    const std::string line = "the module set " + what + "; the host put its own back";
+void CrashReport::note_replaced(const std::string& line) {
     for (const std::string& seen : replaced_) {
         if (seen == line) return;
     }

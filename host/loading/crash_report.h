@@ -43,12 +43,13 @@ public:
     void set_phase(const char* phase);
 
     // One line for each handler the module replaced or ignored so far ("the module set its own
-    // handler for SIGSEGV; the host put its own back"), after putting the host's back once more.
+    // handler for SIGSEGV; the host put its own back", "the module ignored SIGSEGV; ..."), after
+    // putting the host's back once more.
     std::vector<std::string> replaced_handlers();
 
 private:
     void reclaim_handlers();
-    void note_replaced(const std::string& what);
+    void note_replaced(const std::string& line);
 
     std::string module_path_;
     std::unique_ptr<SignalStack> signal_stack_;

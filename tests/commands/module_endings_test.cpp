@@ -83,8 +83,8 @@ TEST(ModuleEndings, EachWayAModuleEndsTheProgramIsOneLineAndExitTwo) {
     }
 }
 
-// The module sets a SIGSEGV handler of its own as it starts (one that exits 77), then crashes
-// while shading: the host has put its own back, and the crash is reported.
+// The module sets a SIGSEGV handler of its own as it starts (one that exits 77), or ignores the
+// signal, then crashes while shading: the host has put its own back, and the crash is reported.
 TEST(ModuleEndings, AModulesOwnCrashHandlerDoesNotHideItsCrash) {
     if (!std::filesystem::exists(tonemix_test::host_program())) {
         GTEST_SKIP() << "tonemix-host not built";
@@ -92,11 +92,13 @@ TEST(ModuleEndings, AModulesOwnCrashHandlerDoesNotHideItsCrash) {
     const std::string module = faulty_module("own_crash_handler");
     tmhost::TemporaryFolder folder;
     const std::string output = (folder.path() / "out.png").string();
-    const tonemix_test::ProgramRun render = tonemix_test::run_program(
-        "render --module '" + module + "' --width 8 --height 8 -o '" + output + "' 2>&1");
-    EXPECT_EQ(render.status, 2);
-    EXPECT_EQ(tonemix_test::joined(render), tmhost::crash_line(module, 11, "shading") + "\n");
-    EXPECT_FALSE(std::filesystem::exists(output));
+    for (const std::string& path : {module, faulty_module("ignores_crash_signal")}) {
+        const tonemix_test::ProgramRun render = tonemix_test::run_program(
+            "render --module '" + path + "' --width 8 --height 8 -o '" + output + "' 2>&1");
+        EXPECT_EQ(render.status, 2) << path;
+        EXPECT_EQ(tonemix_test::joined(render), tmhost::crash_line(path, 11, "shading") + "\n");
+        EXPECT_FALSE(std::filesystem::exists(output));
+    }
 
     // describe makes a node and shades nothing: the module ends clean but for its handler, which
     // is named.
@@ -106,6 +108,11 @@ TEST(ModuleEndings, AModulesOwnCrashHandlerDoesNotHideItsCrash) {
     EXPECT_EQ(tonemix_test::joined(describe),
               "tonemix-host: warning: module: the module set its own handler for SIGSEGV; the "
               "host put its own back\n");
+    const std::string ignoring = faulty_module("ignores_crash_signal");
+    EXPECT_EQ(tonemix_test::joined(tonemix_test::run_program("describe --module '" + ignoring +
+                                                             "' 2>&1 >/dev/null")),
+              "tonemix-host: warning: module: the module ignored SIGSEGV; the host put its "
+              "handler back\n");
 }
 
 // A parent that starts the program with the crash signals blocked would have a crash end it
