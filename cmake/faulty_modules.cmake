@@ -95,3 +95,22 @@ tonemix_faulty_module(registers_twice REPLACES plugin_registry.cpp SOURCES regis
 if(NOT WIN32)
   tonemix_faulty_module(hangs_while_unloading SOURCES hangs_while_unloading.cpp)
 endif()
+# Modules that end the process otherwise than by a crash, or share the host's streams and
+# handlers: the commands say so in one line, validate names the ending.
+tonemix_faulty_module(exits_while_shading
+  REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp exits_while_shading.cpp)
+tonemix_faulty_module(aborts_while_starting
+  REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp aborts_while_starting.cpp)
+tonemix_faulty_module(throws_while_shading
+  REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp throws_while_shading.cpp
+  COMPILE_OPTIONS -fexceptions)
+tonemix_faulty_module(overflows_stack_while_shading
+  REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp overflows_stack_while_shading.cpp)
+tonemix_faulty_module(own_crash_handler
+  REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp own_crash_handler.cpp)
+tonemix_faulty_module(ignores_crash_signal
+  REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp ignores_crash_signal.cpp)
+tonemix_faulty_module(prints_on_standard_output
+  REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp prints_on_standard_output.cpp)
+tonemix_faulty_module(exits_while_loading SOURCES exits_while_loading.cpp)
+tonemix_faulty_module(exits_while_unloading SOURCES exits_while_unloading.cpp)

@@ -79,6 +79,7 @@ constexpr const char* kStandardOutputName = "-";
 // The module loaded and unloaded, in whatever process runs it.
 GroupVerdict load_check(const ValidationSettings& settings) {
     GroupVerdict verdict;
+    note_progress("load");
     // The system's loader stops a process on some damaged files: that is no crash of the module's
     // but a file the system cannot load, and the trial in a child of its own says so.
     const TrialLoad trial = trial_load(settings.module_path);
@@ -101,7 +102,12 @@ GroupVerdict load_check(const ValidationSettings& settings) {
 // ModuleError. One that crashes as it loads (its own code runs then) takes only a child down on
 // Linux, and the answer is why; the groups are then not run. On Windows the loader itself catches
 // a crash while a module loads, and the load fails.
-std::optional<std::string> load_crash(const ValidationSettings& settings, bool in_process,
+struct LoadFailure {
+    std::string line;    // lifecycle's
+    std::string others;  // every other group's
+};
+
+std::optional<LoadFailure> load_crash(const ValidationSettings& settings, bool in_process,
                                       int time_limit) {
     static const ValidationGroup load = {"load", "the module loads", load_check};
 #if defined(_WIN32)
@@ -117,14 +123,37 @@ std::optional<std::string> load_crash(const ValidationSettings& settings, bool i
     if (first.rfind(kNotLoadable, 0) == 0) {
         throw ModuleError(first.substr(std::string(kNotLoadable).size()));
     }
+    // The child's last note says whether the module was loading or unloading (its destructors).
+    std::string what = first;
+    std::string phase = "load";
+    for (const char* note : {"load", "unload"}) {
+        const std::string during = std::string(" during ") + note;
+        if (what.size() > during.size() &&
+            what.compare(what.size() - during.size(), during.size(), during) == 0) {
+            what.erase(what.size() - during.size());
+            phase = note;
+        }
+    }
+    if (phase == "unload") phase = "unload (the module's destructors)";
     // "crashed: signal 11 (Segmentation fault)" becomes "crashed during load: signal 11 (...)".
     const std::string crashed = "crashed: ";
-    if (first.rfind(crashed, 0) == 0) return "crashed during load: " + first.substr(crashed.size());
     // A hang in the unload names its phase itself ("... during unload").
     if (first.rfind("hung", 0) == 0) {
-        return first.find(" during ") == std::string::npos ? first + " during load" : first;
+        return LoadFailure{
+            first.find(" during ") == std::string::npos ? first + " during load" : first,
+            "not run: the module hung as it was loaded or unloaded (see lifecycle)"};
     }
-    return "during load: " + first;
+    if (what.rfind(crashed, 0) == 0) {
+        return LoadFailure{"crashed during " + phase + ": " + what.substr(crashed.size()),
+                           "not run: the module crashed during " + phase + " (see lifecycle)"};
+    }
+    if (what.rfind("the module ", 0) == 0) {
+        return LoadFailure{
+            what + " during " + phase,
+            "not run: the module ended the process during " + phase + " (see lifecycle)"};
+    }
+    return LoadFailure{"during " + phase + ": " + what,
+                       "not run: the module failed during " + phase + " (see lifecycle)"};
 }
 
 void progress(bool shown, const std::string& text) {
@@ -184,7 +213,7 @@ int validate(const CommandArguments& arguments, const CommandSettings& settings,
             output.out(text);
         }
     };
-    const std::optional<std::string> crash = load_crash(validation, in_process, time_limit);
+    const std::optional<LoadFailure> crash = load_crash(validation, in_process, time_limit);
 
     // A child started for one group on Windows hands its verdict back through a file.
     if (const char* verdict_file = std::getenv(kVerdictFileVariable)) {
@@ -210,10 +239,7 @@ int validate(const CommandArguments& arguments, const CommandSettings& settings,
             // Every group would load the module first, and crash there again.
             result.verdict.passed = false;
             result.verdict.failures.push_back(
-                std::string(group.name) == "lifecycle" ? *crash
-                : crash->rfind("hung", 0) == 0
-                    ? "not run: the module hung as it was loaded or unloaded (see lifecycle)"
-                    : "not run: the module crashed during load (see lifecycle)");
+                std::string(group.name) == "lifecycle" ? crash->line : crash->others);
         } else {
             result.verdict = in_process ? run_in_process(group, validation)
                                         : run_isolated(group, validation, time_limit);

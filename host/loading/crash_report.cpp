@@ -1,13 +1,14 @@
 #include "host/loading/crash_report.h"
 
 #include <algorithm>
-#include <atomic>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
 #include "host/core/entry_call.h"
+#include "host/loading/module_endings.h"
+#include "host/loading/signal_stack.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -85,18 +86,7 @@ const char* name_of(unsigned long signal) {
 }
 
 // Threads may crash together (one node shaded from every thread): one of them writes the line.
-std::atomic_flag line_taken = ATOMIC_FLAG_INIT;
-
 void write_and_end(unsigned long signal) {
-    if (line_taken.test_and_set()) {
-        for (;;) {
-#ifdef _WIN32
-            Sleep(INFINITE);
-#else
-            pause();
-#endif
-        }
-    }
     const char* line = other_line;
     std::size_t length = other_length;
     for (int i = 0; i < kCount; ++i) {
@@ -105,20 +95,14 @@ void write_and_end(unsigned long signal) {
             length = lengths[i];
         }
     }
-#ifdef _WIN32
-    DWORD written = 0;
-    WriteFile(GetStdHandle(STD_ERROR_HANDLE), line, static_cast<DWORD>(length), &written, nullptr);
-    ExitProcess(2);
-#else
-    if (write(STDERR_FILENO, line, length) < 0) {
-        // Nothing more can be said.
-    }
-    _exit(2);
-#endif
+    write_line_and_end(line, length);
 }
 
 #ifdef _WIN32
 LPTOP_LEVEL_EXCEPTION_FILTER earlier_filter = nullptr;
+void (*earlier_abort)(int) = SIG_DFL;
+
+void on_abort(int) { end_with(Ending::aborted); }
 
 LONG WINAPI on_exception(EXCEPTION_POINTERS* exception) {
     const EXCEPTION_RECORD& record = *exception->ExceptionRecord;
@@ -128,12 +112,18 @@ LONG WINAPI on_exception(EXCEPTION_POINTERS* exception) {
                                 record.NumberParameters >= 1 && record.ExceptionInformation[0] == 8;
     if (every_crash_is_the_modules || in_module_code(at) || jumped_nowhere ||
         EntryCall::in_progress()) {
+        if (record.ExceptionCode == EXCEPTION_STACK_OVERFLOW) end_with(Ending::stack_overflow);
         write_and_end(record.ExceptionCode);
     }
     return earlier_filter != nullptr ? earlier_filter(exception) : EXCEPTION_CONTINUE_SEARCH;
 }
 #else
-struct sigaction earlier[kCount];
+// The crash signals and SIGABRT: an abort while a report lives is the module's, wherever it
+// was called from (module_endings.h).
+const int kHandled[] = {SIGSEGV, SIGILL, SIGBUS, SIGFPE, SIGABRT};
+constexpr int kHandledCount = sizeof kHandled / sizeof kHandled[0];
+struct sigaction earlier[kHandledCount];
+struct sigaction ours;
 
 std::uintptr_t instruction_address(const void* context) {
     const auto* machine = &static_cast<const ucontext_t*>(context)->uc_mcontext;
@@ -147,19 +137,36 @@ std::uintptr_t instruction_address(const void* context) {
 #endif
 }
 
+const char* signal_abbreviation(int signal) {
+    switch (signal) {
+    case SIGSEGV:
+        return "SIGSEGV";
+    case SIGILL:
+        return "SIGILL";
+    case SIGBUS:
+        return "SIGBUS";
+    case SIGFPE:
+        return "SIGFPE";
+    default:
+        return "SIGABRT";
+    }
+}
+
 void on_signal(int signal, siginfo_t* info, void* context) {
+    if (signal == SIGABRT) end_with(Ending::aborted);
     const std::uintptr_t at = instruction_address(context);
     // A fault at the very address of the instruction is a jump to where no code is.
     const bool jumped_nowhere = (signal == SIGSEGV || signal == SIGBUS) &&
                                 reinterpret_cast<std::uintptr_t>(info->si_addr) == at;
     if (every_crash_is_the_modules || in_module_code(at) || jumped_nowhere ||
         EntryCall::in_progress()) {
+        if (signal == SIGSEGV && is_stack_overflow(info->si_addr, context))
+            end_with(Ending::stack_overflow);
         write_and_end(static_cast<unsigned long>(signal));
     }
     // Not the module's: the handler from before takes it when the instruction faults again.
-    for (int i = 0; i < kCount; ++i) {
-        if (kCaught[i] == static_cast<unsigned long>(signal))
-            sigaction(signal, &earlier[i], nullptr);
+    for (int i = 0; i < kHandledCount; ++i) {
+        if (kHandled[i] == signal) sigaction(signal, &earlier[i], nullptr);
     }
 }
 
@@ -228,20 +235,30 @@ std::string crash_line(const std::string& module_path, unsigned long signal, con
     return "tonemix-host: " + crash_text(module_path, signal, phase);
 }
 
-CrashReport::CrashReport(const std::string& module_path) : module_path_(module_path) {
+CrashReport::CrashReport(const std::string& module_path)
+    : module_path_(module_path), signal_stack_(std::make_unique<SignalStack>()) {
     module_ranges = 0;
     every_crash_is_the_modules = true;
     keep_lines(module_path_, "loading");
+    arm_module_endings("loading");
 #ifdef _WIN32
     earlier_filter = SetUnhandledExceptionFilter(on_exception);
+    earlier_abort = std::signal(SIGABRT, on_abort);
 #else
-    struct sigaction action {};
-    action.sa_sigaction = on_signal;
-    action.sa_flags = SA_SIGINFO;
-    sigemptyset(&action.sa_mask);
-    for (int i = 0; i < kCount; ++i) {
-        sigaction(static_cast<int>(kCaught[i]), &action, &earlier[i]);
+    ours = {};
+    ours.sa_sigaction = on_signal;
+    // On the thread's signal stack: a thread that overflowed its own has no room for a handler.
+    ours.sa_flags = SA_SIGINFO | SA_ONSTACK;
+    sigemptyset(&ours.sa_mask);
+    sigset_t blocked;
+    sigemptyset(&blocked);
+    for (int i = 0; i < kHandledCount; ++i) {
+        sigaction(kHandled[i], &ours, &earlier[i]);
+        sigaddset(&blocked, kHandled[i]);
     }
+    // A crash while its signal is blocked (a mask inherited from the parent) ends the process
+    // without its handler: the report would say nothing.
+    pthread_sigmask(SIG_UNBLOCK, &blocked, nullptr);
 #endif
 }
 
@@ -266,13 +283,62 @@ void CrashReport::started(const void* entry, const char* phase) {
     every_crash_is_the_modules = module_ranges == 0;
 }
 
-void CrashReport::set_phase(const char* phase) { keep_lines(module_path_, phase); }
+void CrashReport::set_phase(const char* phase) {
+    reclaim_handlers();
+    keep_lines(module_path_, phase);
+    set_module_ending_phase(phase);
+}
+
+void CrashReport::reclaim_handlers() {
+#ifdef _WIN32
+    const LPTOP_LEVEL_EXCEPTION_FILTER now = SetUnhandledExceptionFilter(on_exception);
+    if (now != on_exception) {
+        note_replaced(
+            "the module set its own filter of unhandled exceptions; the host put its "
+            "own back");
+    }
+    const auto abort_now = std::signal(SIGABRT, on_abort);
+    if (abort_now != on_abort)
+        note_replaced("the module set its own handler for SIGABRT; the host put its own back");
+#else
+    for (int signal : kHandled) {
+        struct sigaction now {};
+        if (sigaction(signal, nullptr, &now) != 0) continue;
+        const bool still_ours = (now.sa_flags & SA_SIGINFO) != 0 && now.sa_sigaction == on_signal;
+        if (still_ours) continue;
+        sigaction(signal, &ours, nullptr);
+        const std::string name = signal_abbreviation(signal);
+        note_replaced(now.sa_handler == SIG_IGN
+                          ? "the module ignored " + name + "; the host put its handler back"
+                          : "the module set its own handler for " + name +
+                                "; the host put its own back");
+    }
+    sigset_t blocked;
+    sigemptyset(&blocked);
+    for (int signal : kHandled) sigaddset(&blocked, signal);
+    pthread_sigmask(SIG_UNBLOCK, &blocked, nullptr);
+#endif
+}
+
+void CrashReport::note_replaced(const std::string& line) {
+    for (const std::string& seen : replaced_) {
+        if (seen == line) return;
+    }
+    replaced_.push_back(line);
+}
+
+std::vector<std::string> CrashReport::replaced_handlers() {
+    reclaim_handlers();
+    return replaced_;
+}
 
 CrashReport::~CrashReport() {
+    disarm_module_endings();
 #ifdef _WIN32
     SetUnhandledExceptionFilter(earlier_filter);
+    std::signal(SIGABRT, earlier_abort);
 #else
-    for (int i = 0; i < kCount; ++i) sigaction(static_cast<int>(kCaught[i]), &earlier[i], nullptr);
+    for (int i = 0; i < kHandledCount; ++i) sigaction(kHandled[i], &earlier[i], nullptr);
 #endif
 }
 

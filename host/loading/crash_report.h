@@ -4,7 +4,9 @@
 //     tonemix-host: the module crashed while loading (signal 11, segmentation fault);
 //     `tonemix-host validate MODULE` shows where
 // (one line) on stderr and ends the process with exit code 2. The handler can do no more than
-// that: the process is in whatever state the module left it.
+// that: the process is in whatever state the module left it. A report also turns the module's
+// exit, abort, uncaught exception and stack overflow into one line (module_endings.h), and unblocks
+// the crash signals on its thread, since a crash of a blocked signal ends the process unheard.
 //
 // While the module loads and starts, every crash is the module's: it happens in the system's
 // loader, in the module, or in the host on the module's behalf. Once it has started, a crash
@@ -19,7 +21,11 @@
 #ifndef TMHOST_CRASH_REPORT_H
 #define TMHOST_CRASH_REPORT_H
 
+#include <memory>
 #include <string>
+#include <vector>
+
+#include "host/loading/signal_stack.h"
 
 namespace tmhost {
 
@@ -31,11 +37,23 @@ public:
     // The module has started; `entry`, its c4d_main, shows where its code lies. `phase` is what
     // the line says it was doing from now on ("running").
     void started(const void* entry, const char* phase);
-    // What the module is doing from now on, for the line: "shading", "ending".
+    // What the module is doing from now on, for the line: "shading", "ending". Puts back the
+    // host's handlers where the module replaced them (a module's own handler of SIGSEGV would
+    // hide its next crash).
     void set_phase(const char* phase);
 
+    // One line for each handler the module replaced or ignored so far ("the module set its own
+    // handler for SIGSEGV; the host put its own back", "the module ignored SIGSEGV; ..."), after
+    // putting the host's back once more.
+    std::vector<std::string> replaced_handlers();
+
 private:
+    void reclaim_handlers();
+    void note_replaced(const std::string& line);
+
     std::string module_path_;
+    std::unique_ptr<SignalStack> signal_stack_;
+    std::vector<std::string> replaced_;
 
     CrashReport(const CrashReport&) = delete;
     CrashReport& operator=(const CrashReport&) = delete;

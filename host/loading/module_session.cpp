@@ -5,6 +5,7 @@
 
 #include "host/core/text_format.h"
 #include "host/loading/default_check.h"
+#include "host/loading/module_endings.h"
 
 namespace tmhost {
 
@@ -12,19 +13,29 @@ ModuleSession::ModuleSession(const std::string& module_path, PrepareHost prepare
     : watch_(std::make_unique<ProcessWatch>()) {
     if (prepare != nullptr) prepare(host_);
     if (on_crash == OnCrash::one_line) crash_report_ = std::make_unique<CrashReport>(module_path);
+    set_crash_phase("loading");
     const ModuleFile::Trial trial =
         on_crash == OnCrash::one_line ? ModuleFile::Trial::in_child : ModuleFile::Trial::none;
-    if (!module_.load(module_path, trial)) throw ModuleError(module_.error());
+    if (!module_.load(module_path, trial)) {
+        set_module_ending_phase("");
+        throw ModuleError(module_.error());
+    }
     lifecycle_.emplace(host_, module_.entry(), module_path);
+    set_crash_phase("starting");
     lifecycle_->start();
     note(watch_->restore());
     if (crash_report_) {
         crash_report_->started(reinterpret_cast<const void*>(module_.entry()), "running");
+    } else {
+        set_crash_phase("running");
     }
 }
 
 void ModuleSession::set_crash_phase(const char* phase) {
-    if (crash_report_) crash_report_->set_phase(phase);
+    if (crash_report_)
+        crash_report_->set_phase(phase);
+    else
+        set_module_ending_phase(phase);
 }
 
 ModuleSession::~ModuleSession() { finish(); }
@@ -117,6 +128,7 @@ std::vector<std::string> ModuleSession::finish() {
     }
     note(watch_->restore());
     const std::size_t threads = module_.loaded() ? watch_->threads_left() : 0;
+    set_crash_phase("unloading");
     if (threads > 0) {
         host_.note_process_change(
             "the module left " + counted(threads, "thread", "threads") +
@@ -126,7 +138,11 @@ std::vector<std::string> ModuleSession::finish() {
     } else {
         module_.unload();
     }
+    if (crash_report_) {
+        for (std::string& line : crash_report_->replaced_handlers()) lines.push_back(line);
+    }
     crash_report_.reset();
+    set_module_ending_phase("");
     note(watch_->after_unload());
     for (const std::string& line : host_.left_behind().lines()) lines.push_back(line);
     return lines;

@@ -3,6 +3,7 @@
 #include "host/core/emulation.h"
 #include "host/loading/child_process.h"
 #include "host/loading/crash_report.h"
+#include "host/loading/module_endings.h"
 
 #if !defined(_WIN32)
 #include <cerrno>
@@ -25,7 +26,9 @@ std::string trial_load_problem(const std::string& path, const TrialLoad& trial) 
     case TrialLoad::Outcome::no_entry:
         return "not a module of this host (no c4d_main): " + path;
     case TrialLoad::Outcome::crashed:
-        return crash_text(path, trial.signal);
+        return crash_text(path, trial.signal, trial.phase.c_str());
+    case TrialLoad::Outcome::ended:
+        return ending_text(Ending::exited, trial.phase.c_str(), trial.exit_code);
     case TrialLoad::Outcome::loader_stopped:
         if (trial.exit_code == 127 && !trial.message.empty()) {
             return "not a loadable module: " + path +
@@ -57,16 +60,46 @@ constexpr std::size_t kMostMessageBytes = 4096;
 constexpr int kNotLoaded = 3;
 constexpr int kNoEntry = 4;
 
-// In the child: load and end, without the parent's exit-time work. Crashes take their default
-// action, so that the parent sees the signal rather than a handler's (a sanitizer's) exit code.
-[[noreturn]] void load_in_child(const std::string& path, int message_pipe) {
+// What the child tells the parent on a pipe of its own as it goes: the module ends the child
+// with any code it likes, the loader's own ends included, so only what the child says tells an
+// end of the module's from the child's own.
+constexpr char kLoaded = 'L';
+constexpr char kUnloaded = 'U';
+
+void tell(int marker_pipe, char what) {
+    if (write(marker_pipe, &what, 1) < 0) {
+        // The parent reads the end as the module's.
+    }
+}
+
+// In the child: load, unload (the module's destructors run) and end, without the parent's
+// exit-time work. Crashes take their default action, so that the parent sees the signal rather
+// than a handler's (a sanitizer's) exit code; an exit the module calls ends the child with the
+// module's code.
+[[noreturn]] void load_in_child(const std::string& path, int message_pipe, int marker_pipe) {
     for (int signal : {SIGSEGV, SIGILL, SIGBUS, SIGFPE, SIGABRT}) std::signal(signal, SIG_DFL);
+    disarm_module_endings();
     dup2(message_pipe, STDERR_FILENO);
     const int null_output = open("/dev/null", O_WRONLY);
     if (null_output >= 0) dup2(null_output, STDOUT_FILENO);
     void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (module == nullptr) _exit(kNotLoaded);
-    _exit(dlsym(module, "c4d_main") != nullptr ? 0 : kNoEntry);
+    if (module == nullptr) {
+        tell(marker_pipe, kUnloaded);
+        _exit(kNotLoaded);
+    }
+    const bool has_entry = dlsym(module, "c4d_main") != nullptr;
+    tell(marker_pipe, kLoaded);
+    dlclose(module);
+    tell(marker_pipe, kUnloaded);
+    _exit(has_entry ? 0 : kNoEntry);
+}
+
+std::string markers_left(int from) {
+    std::string markers;
+    char buffer[8];
+    for (ssize_t count; (count = read(from, buffer, sizeof buffer)) > 0;)
+        markers.append(buffer, static_cast<std::size_t>(count));
+    return markers;
 }
 
 // Whether this process runs no thread but the caller (and an emulator's own): only then may the
@@ -96,15 +129,23 @@ TrialLoad trial_load(const std::string& path) {
     if (!alone()) return trial;
     int message_pipe[2];
     if (pipe2(message_pipe, O_CLOEXEC) != 0) return trial;
+    int marker_pipe[2];
+    if (pipe2(marker_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        close(message_pipe[0]);
+        close(message_pipe[1]);
+        return trial;
+    }
     wait_for_children_by_default();
     const pid_t child = fork();
     if (child == 0) {
         enter_own_group();
-        load_in_child(path, message_pipe[1]);
+        load_in_child(path, message_pipe[1], marker_pipe[1]);
     }
     close(message_pipe[1]);
+    close(marker_pipe[1]);
     if (child < 0) {
         close(message_pipe[0]);
+        close(marker_pipe[0]);
         return trial;
     }
     give_own_group(child);
@@ -116,11 +157,21 @@ TrialLoad trial_load(const std::string& path) {
     close(message_pipe[0]);
     const bool closed = !end.timed_out;
     const int status = end.status;
+    const std::string markers = markers_left(marker_pipe[0]);
+    close(marker_pipe[0]);
+    const bool loaded = markers.find(kLoaded) != std::string::npos;
+    const bool finished = markers.find(kUnloaded) != std::string::npos;
+    trial.phase = loaded ? "unloading" : "loading";
     if (!closed) {
         trial.outcome = TrialLoad::Outcome::not_finished;
     } else if (WIFSIGNALED(status)) {
         trial.outcome = TrialLoad::Outcome::crashed;
         trial.signal = static_cast<unsigned long>(WTERMSIG(status));
+    } else if (WIFEXITED(status) && !finished &&
+               (loaded || WEXITSTATUS(status) != 127 || message.empty())) {
+        // The loader's own stop is exit 127 with its words, before anything was loaded.
+        trial.outcome = TrialLoad::Outcome::ended;
+        trial.exit_code = WEXITSTATUS(status);
     } else if (WIFEXITED(status) && WEXITSTATUS(status) == kNoEntry) {
         trial.outcome = TrialLoad::Outcome::no_entry;
     } else if (WIFEXITED(status) && WEXITSTATUS(status) != 0 && WEXITSTATUS(status) != kNotLoaded) {

@@ -18,7 +18,9 @@ struct TrialLoad {
         passed,          // the child loaded the file (or the system refused it with an error,
                          // which the host's own load reports)
         no_entry,        // the file loaded but has no c4d_main: the host need not load it at all
-        crashed,         // the child was ended by `signal` as the file loaded
+        crashed,         // the child was ended by `signal` at `phase`
+        ended,           // the module ended the child with `exit_code` at `phase`: its
+                         // constructors or destructors called exit or _exit
         loader_stopped,  // the system's loader (or the module) ended the child with `exit_code`;
                          // `message` is the first line it wrote
         not_finished,    // still loading after kTrialLoadSeconds; the child was killed
@@ -28,13 +30,16 @@ struct TrialLoad {
     unsigned long signal = 0;
     int exit_code = 0;
     std::string message;
+    // What the child was doing: "loading" (the module's constructors) or "unloading" (its
+    // destructors, which the child runs too).
+    std::string phase = "loading";
 };
 
 constexpr int kTrialLoadSeconds = 60;
 
-// Loads the file at `path` in a child and says how that ended. The child is made with fork, so
-// only in a process that runs no other thread at that moment (as tonemix-host does when it loads
-// a module): elsewhere nothing is tried, and the host's own load meets what the file does.
+// Loads and unloads the file at `path` in a child and says how that ended. The child is made with
+// fork, so only in a process that runs no other thread at that moment (as tonemix-host does when it
+// loads a module): elsewhere nothing is tried, and the host's own load meets what the file does.
 TrialLoad trial_load(const std::string& path);
 
 // Why the host must not load the file after `trial`, in one line: a module without c4d_main, the

@@ -5,20 +5,21 @@
 
 #include "host/commands/command.h"
 #include "host/commands/program_paths.h"
+#include "host/program/process_setup.h"
 #include "host/program/program_output.h"
 #include "host/render/progress_bar.h"
 
 namespace {
 
-void print_usage(std::FILE* to) {
+void print_usage(bool on_stdout) {
     for (const std::string& line : tmhost::program_usage_lines()) {
-        if (to == stdout) {
+        if (on_stdout) {
             tmhost::out_line(line);
         } else {
-            std::fprintf(to, "%s\n", line.c_str());
+            std::fprintf(stderr, "%s\n", line.c_str());
         }
     }
-    if (to != stdout) std::fflush(to);
+    if (!on_stdout) std::fflush(stderr);
 }
 
 // A clean status, unless what went to stdout was lost: then one line, and the status of a fault.
@@ -57,13 +58,20 @@ void print(const tmhost::CommandOutput& output) {
 
 int main(int argc, char** argv) {
     tmhost::prepare_program_output();
+    const std::string refused = tmhost::prepare_process();
+    if (!refused.empty()) {
+        tmhost::error_line(refused);
+        return tmhost::EXIT_USAGE;
+    }
+    // serve prints its address on stdout itself, while its module is loaded.
+    if (argc < 2 || std::string(argv[1]) != "serve") tmhost::keep_standard_output_from_modules();
     if (argc < 2) {
-        print_usage(stderr);
+        print_usage(false);
         return tmhost::EXIT_USAGE;
     }
     const std::string name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
-        print_usage(stdout);  // asked for: a result, not a fault
+        print_usage(true);  // asked for: a result, not a fault
         return delivered(tmhost::EXIT_CLEAN);
     }
     tmhost::CommandSettings settings;
@@ -75,7 +83,7 @@ int main(int argc, char** argv) {
     }
     settings.show_progress = tmhost::is_terminal(stderr);
     settings.show_now = &print_line;
-    settings.stdout_is_terminal = tmhost::is_terminal(stdout);
+    settings.stdout_is_terminal = tmhost::is_terminal(tmhost::program_stdout());
     for (const tmhost::Command& command : tmhost::commands()) {
         if (name == command.name) {
             const tmhost::CommandOutput output =

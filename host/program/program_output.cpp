@@ -16,6 +16,11 @@ namespace tmhost {
 namespace {
 // The first error of a write to stdout: errno is gone by the time the stream is flushed.
 int stdout_error = 0;
+// Where the program's own standard output goes: stdout, or once taken from the module, a stream
+// on a descriptor of the program's own.
+std::FILE* own_stdout = nullptr;
+
+std::FILE* out() { return own_stdout != nullptr ? own_stdout : stdout; }
 
 void note_stdout(bool written) {
     if (!written && stdout_error == 0) stdout_error = errno != 0 ? errno : EIO;
@@ -23,7 +28,7 @@ void note_stdout(bool written) {
 
 void flush_stdout() {
     errno = 0;
-    note_stdout(std::fflush(stdout) == 0);
+    note_stdout(std::fflush(out()) == 0);
 }
 }  // namespace
 
@@ -43,20 +48,49 @@ void prepare_program_output() {
 #endif
 }
 
+void keep_standard_output_from_modules() {
+    if (own_stdout != nullptr) return;
+    std::fflush(stdout);
+#if defined(_WIN32)
+    const int own = _dup(1);
+    if (own < 0) return;
+    _setmode(own, _O_BINARY);
+    own_stdout = _fdopen(own, "wb");
+    if (own_stdout == nullptr) {
+        _close(own);
+        return;
+    }
+    _dup2(2, 1);
+#else
+    const int own = fcntl(1, F_DUPFD_CLOEXEC, 3);
+    if (own < 0) return;
+    own_stdout = fdopen(own, "w");
+    if (own_stdout == nullptr) {
+        close(own);
+        return;
+    }
+    // As stdout was: a terminal sees each line as it is written.
+    if (isatty(own)) setvbuf(own_stdout, nullptr, _IOLBF, BUFSIZ);
+    dup2(2, 1);
+#endif
+}
+
+std::FILE* program_stdout() { return out(); }
+
 void out_line(const std::string& line) {
     errno = 0;
-    note_stdout(std::fwrite(line.data(), 1, line.size(), stdout) == line.size());
-    note_stdout(std::fputc('\n', stdout) != EOF);
+    note_stdout(std::fwrite(line.data(), 1, line.size(), out()) == line.size());
+    note_stdout(std::fputc('\n', out()) != EOF);
 }
 
 void out_bytes(const std::string& bytes) {
     errno = 0;
-    note_stdout(std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size());
+    note_stdout(std::fwrite(bytes.data(), 1, bytes.size(), out()) == bytes.size());
 }
 
 std::string finish_standard_output() {
     flush_stdout();
-    if (stdout_error == 0 && std::ferror(stdout) != 0) stdout_error = EIO;
+    if (stdout_error == 0 && std::ferror(out()) != 0) stdout_error = EIO;
     return stdout_error == 0 ? std::string() : std::strerror(stdout_error);
 }
 

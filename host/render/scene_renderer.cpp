@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "host/core/point_light_renderer.h"
+#include "host/loading/signal_stack.h"
 #include "host/render/pixel_samples.h"
 #include "host/scene/camera_rays.h"
 
@@ -80,6 +81,8 @@ void shade_row(const Tracer& tracer, const CameraRays& rays, const ShaderInstanc
 
 void take_jobs(const Tracer& tracer, const CameraRays& rays, const RowJobs& jobs, int pixel_samples,
                Image& image, SharedProgress& shared) {
+    // The module's code runs here: an overflow of this thread's stack is still one line.
+    const SignalStack signal_stack;
     long long points = 0;
     long long lit_points = 0;
     for (int job = shared.next_job.fetch_add(1); job < jobs.count;

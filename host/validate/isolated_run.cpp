@@ -1,6 +1,7 @@
 #include "host/validate/isolated_run.h"
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include "host/loading/child_process.h"
 #include "host/loading/crash_report.h"
 #include "host/loading/module_session.h"
+#include "host/validate/child_endings.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -171,6 +173,7 @@ void note_to_parent(const std::string& what) { write_all("note " + one_line(what
 // What a child wrote: its progress notes, of which the last counts, and its verdict's lines.
 struct ChildText {
     std::string last_note;
+    std::string ending;
     std::string verdict;
 };
 
@@ -180,20 +183,18 @@ ChildText split_notes(const std::string& text) {
     while (at < text.size()) {
         std::size_t end = text.find('\n', at);
         if (end == std::string::npos) end = text.size();
+        const std::size_t ending = std::strlen(kEndingNote);
         if (text.compare(at, 5, "note ") == 0) {
             split.last_note = text.substr(at + 5, end - at - 5);
+        } else if (text.compare(at, ending, kEndingNote) == 0) {
+            // The first counts: an uncaught exception aborts after it is told.
+            if (split.ending.empty()) split.ending = text.substr(at + ending, end - at - ending);
         } else {
             split.verdict += text.substr(at, end - at) + "\n";
         }
         at = end + 1;
     }
     return split;
-}
-
-std::string signal_text(int number) {
-    const char* name = strsignal(number);
-    return "crashed: signal " + std::to_string(number) + " (" + (name != nullptr ? name : "?") +
-           ")";
 }
 
 }  // namespace
@@ -217,6 +218,7 @@ GroupVerdict run_isolated(const ValidationGroup& group, const ValidationSettings
         child_pipe = pipe_ends[1];
         verdict_sink = write_to_parent;
         note_sink = note_to_parent;
+        watch_child_endings(child_pipe);
         write_to_parent(run_in_process(group, settings));
     }
     close(pipe_ends[1]);
@@ -231,13 +233,9 @@ GroupVerdict run_isolated(const ValidationGroup& group, const ValidationSettings
     const ChildText child_text = split_notes(text);
     const std::string& note = child_text.last_note;
     if (timed_out) return with_last_note(failed(limit_text(time_limit_seconds)), note);
-    if (WIFSIGNALED(status)) return with_last_note(failed(signal_text(WTERMSIG(status))), note);
-    if (WIFEXITED(status) && WEXITSTATUS(status) != 0) {
-        return with_last_note(
-            failed("the child process exited with status " + std::to_string(WEXITSTATUS(status)) +
-                   " (the module ended the process)"),
-            note);
-    }
+    const std::optional<std::string> ending =
+        child_ending(status, child_text.ending, !child_text.verdict.empty());
+    if (ending) return with_last_note(failed(*ending), note);
     return verdict_from_text(child_text.verdict);
 }
 
@@ -327,13 +325,13 @@ GroupVerdict run_isolated(const ValidationGroup& group, const ValidationSettings
     } else {
         DWORD code = 0;
         GetExitCodeProcess(process.hProcess, &code);
+        const std::string text = whole_file(verdict_file);
         if (code >= 0xC0000000)
             verdict = failed(exception_text(code));
-        else if (code != 0)
-            verdict = failed("the child process exited with status " + std::to_string(code) +
-                             " (the module ended the process)");
+        else if (code != 0 || text.empty())
+            verdict = failed(exit_failure(static_cast<int32_t>(code)));
         else
-            verdict = verdict_from_text(whole_file(verdict_file));
+            verdict = verdict_from_text(text);
     }
     CloseHandle(process.hProcess);
     DeleteFileA(verdict_file);

@@ -12,6 +12,7 @@
 #include "host/loading/process_state.h"
 #include "host/validate/group_support.h"
 #include "host/validate/isolated_run.h"
+#include "host/validate/standard_output_check.h"
 
 namespace tmhost {
 
@@ -248,6 +249,7 @@ GroupVerdict validate_lifecycle(const ValidationSettings& settings) {
     if (module_kept) return findings.verdict();
     nested_lives(settings, findings);
     careless_hosts(settings, findings);
+    check_standard_output(settings, findings);
     return findings.verdict();
 }
 

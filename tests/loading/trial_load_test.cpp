@@ -1,5 +1,6 @@
-// A module file loaded first in a child: what ends the child (a crash in the module's
-// constructors, the system's loader stopping on damaged relocations, a file without c4d_main)
+// A module file loaded first in a child: what ends the child (a crash or an exit in the module's
+// constructors or destructors, the system's loader stopping on damaged relocations, a file
+// without c4d_main)
 // becomes the host's one line, and the host itself never maps such a file.
 #include <csignal>
 #include <string>
@@ -68,6 +69,36 @@ TEST(TrialLoad, EachWayALoadEndsIsToldAndTheHostMapsNothingThatFailed) {
               0u)
         << module.error();
     EXPECT_FALSE(is_mapped(damaged));
+}
+
+// An exit in the module's constructors or destructors, _exit included, which no hook of the
+// host's own process could see, ends the child: the host names the code and what the module was
+// doing, and maps nothing.
+TEST(TrialLoad, AModuleThatEndsTheProcessAsItLoadsOrUnloadsIsNamed) {
+    struct Case {
+        const char* fault;
+        int exit_code;
+        const char* phase;
+    };
+    for (const Case& ending : {Case{"exits_while_loading", 0, "loading"},
+                               Case{"exits_while_unloading", 5, "unloading"}}) {
+        SCOPED_TRACE(ending.fault);
+        const std::string path =
+            std::string(TONEMIX_FAULTY_MODULES) + "/" + ending.fault + "/Tonemix.cdl";
+        const tmhost::TrialLoad trial = tmhost::trial_load(path);
+        EXPECT_EQ(trial.outcome, Outcome::ended);
+        EXPECT_EQ(trial.exit_code, ending.exit_code);
+        EXPECT_EQ(trial.phase, ending.phase);
+        tmhost::ModuleFile module;
+        EXPECT_FALSE(module.load(path, tmhost::ModuleFile::Trial::in_child));
+        EXPECT_EQ(module.error(), "the module ended the process (exit " +
+                                      std::to_string(ending.exit_code) + ") while " + ending.phase);
+        EXPECT_FALSE(is_mapped(path));
+    }
+    // A crash in the destructors is told with its phase too; the real module unloads clean.
+    const tmhost::TrialLoad real = tmhost::trial_load(TONEMIX_MODULE_FILE);
+    EXPECT_EQ(real.outcome, Outcome::passed);
+    EXPECT_EQ(real.phase, "unloading") << "the child reached the unload";
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The validator's own machinery: a group that crashes, aborts, exits, throws or hangs in its
 // child process fails alone with the reason; verdicts cross from child to parent intact; the JUnit
 // report is well formed whatever the texts hold.
+#include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <stdexcept>
@@ -34,6 +35,25 @@ GroupVerdict crashing(const ValidationSettings&) {
 }
 GroupVerdict aborting(const ValidationSettings&) { std::abort(); }
 GroupVerdict exiting(const ValidationSettings&) { std::exit(3); }
+GroupVerdict exiting_cleanly(const ValidationSettings&) { std::exit(0); }
+GroupVerdict exiting_at_once(const ValidationSettings&) { std::_Exit(0); }
+GroupVerdict throwing_on_a_thread(const ValidationSettings&) {
+    std::thread thread([] { throw std::runtime_error("no one catches this"); });
+    thread.join();
+    return GroupVerdict{};
+}
+volatile int deepest = INT_MAX;  // further than any stack reaches
+__attribute__((noinline)) int recurse(int depth) {
+    volatile char frame[512];
+    frame[0] = static_cast<char>(depth);
+    if (depth == deepest) return frame[0];
+    return recurse(depth + 1) + frame[0];
+}
+GroupVerdict overflowing(const ValidationSettings&) {
+    GroupVerdict verdict;
+    verdict.counts = std::to_string(recurse(0));
+    return verdict;
+}
 GroupVerdict throwing(const ValidationSettings&) { throw std::runtime_error("out of cheese"); }
 GroupVerdict refusing_module(const ValidationSettings&) {
     throw tmhost::ModuleError("the module registered no shader with id 1007539");
@@ -65,13 +85,36 @@ TEST(ValidateIsolation, AGroupThatEndsItsProcessFailsWithTheReason) {
 
     const GroupVerdict aborted = isolated(aborting);
     EXPECT_FALSE(aborted.passed);
-    EXPECT_EQ(first_failure(aborted).rfind("crashed: signal 6 (", 0), 0u) << first_failure(aborted);
+    EXPECT_EQ(first_failure(aborted), "the module aborted");
 
     const GroupVerdict exited = isolated(exiting);
     EXPECT_FALSE(exited.passed);
-    EXPECT_EQ(first_failure(exited),
-              "the child process exited with status 3 (the module ended the process)");
+    EXPECT_EQ(first_failure(exited), "the module ended the process (exit 3)");
+    // An exit with the code of a success before the verdict is no success.
+    EXPECT_EQ(first_failure(isolated(exiting_cleanly)), "the module ended the process (exit 0)");
+    EXPECT_EQ(first_failure(isolated(exiting_at_once)), "the module ended the process (exit 0)");
+
+    EXPECT_EQ(first_failure(isolated(throwing_on_a_thread)),
+              "the module threw an exception no one caught");
+#if !defined(__SANITIZE_ADDRESS__) && !defined(_WIN32)
+    // The sanitizer build reports the overflow itself; a Windows child's end is its exit code.
+    EXPECT_EQ(first_failure(isolated(overflowing)), "the module overflowed its stack");
+#endif
 }
+
+// A parent that ignores SIGCHLD would have the system reap the child unasked: its end must still
+// be read.
+#if !defined(_WIN32)
+TEST(ValidateIsolation, AnIgnoredChildSignalDoesNotHideTheEnd) {
+    struct sigaction earlier {};
+    struct sigaction ignored {};
+    ignored.sa_handler = SIG_IGN;
+    sigaction(SIGCHLD, &ignored, &earlier);
+    EXPECT_EQ(first_failure(isolated(crashing)).rfind("crashed: signal 11 (", 0), 0u);
+    EXPECT_EQ(first_failure(isolated(exiting)), "the module ended the process (exit 3)");
+    sigaction(SIGCHLD, &earlier, nullptr);
+}
+#endif
 
 TEST(ValidateIsolation, AHangingGroupIsStoppedAtItsTimeLimit) {
     const GroupVerdict hung = isolated(hanging, 1);

@@ -1,0 +1,24 @@
+// The module sets a SIGSEGV handler of its own as it registers its shader (it ends the process
+// with exit 77), then writes through a null pointer at the first point it shades.
+#include <csignal>
+#include <cstdlib>
+
+#include "changed_record.h"
+
+namespace {
+
+void own_handler(int) { std::_Exit(77); }
+
+__attribute__((no_sanitize("undefined"))) float* TM_THISCALL
+compute_output_crashing(void*, float*, int32_t, ShadingInput*) {
+    volatile float* volatile nowhere = nullptr;
+    *nowhere = 1.0f;
+    return nullptr;
+}
+
+}  // namespace
+
+void change_shader_record(ShaderRegistration& record) {
+    std::signal(SIGSEGV, own_handler);
+    record.compute_output = compute_output_crashing;
+}
