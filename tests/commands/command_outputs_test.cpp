@@ -179,6 +179,7 @@ const char* const kLargeEmptyScene = R"({
 // survives and no hidden temporary file is left. The program is stopped as soon as its
 // temporary file shows (a megabyte written), so the signal comes mid-write.
 TEST(CommandOutputs, ARenderEndedBySigtermMidWriteLeavesNoTemporaryFile) {
+    if (!fs::exists(tonemix_test::host_program())) GTEST_SKIP() << "tonemix-host not built";
     tmhost::TemporaryFolder folder;
     const std::string scene = folder.write("empty.json", kLargeEmptyScene).string();
     const std::string image = folder.write("image.pfm", "earlier").string();
@@ -219,6 +220,7 @@ TEST(CommandOutputs, ARenderEndedBySigtermMidWriteLeavesNoTemporaryFile) {
 // A write that fails once the work is done (here: past the file size limit, SIGXFSZ ignored as a
 // full disk fails it) lost the image on its way out: one line, exit 1, nothing left behind.
 TEST(CommandOutputs, AWriteThatFailsAfterTheRenderIsOneLineAndExit1) {
+    if (!fs::exists(tonemix_test::host_program())) GTEST_SKIP() << "tonemix-host not built";
     tmhost::TemporaryFolder folder;
     const std::string image = folder.write("image.pfm", "earlier").string();
     FILE* pipe = popen(("ulimit -f 64; trap '' XFSZ; '" + tonemix_test::host_program().string() +
