@@ -82,7 +82,8 @@ GroupVerdict load_check(const ValidationSettings& settings) {
     note_progress("load");
     // The system's loader stops a process on some damaged files: that is no crash of the module's
     // but a file the system cannot load, and the trial in a child of its own says so.
-    const TrialLoad trial = trial_load(settings.module_path);
+    // The trial stops short of the unload: the unload below is this group's, its phase noted.
+    const TrialLoad trial = trial_load(settings.module_path, false);
     if (trial.outcome == TrialLoad::Outcome::loader_stopped) {
         verdict.passed = false;
         verdict.failures.push_back(kNotLoadable + trial_load_problem(settings.module_path, trial));

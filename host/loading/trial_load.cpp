@@ -49,7 +49,7 @@ std::string trial_load_problem(const std::string& path, const TrialLoad& trial) 
 
 #if defined(_WIN32)
 
-TrialLoad trial_load(const std::string&) { return TrialLoad{}; }
+TrialLoad trial_load(const std::string&, bool) { return TrialLoad{}; }
 
 #else
 
@@ -76,7 +76,8 @@ void tell(int marker_pipe, char what) {
 // exit-time work. Crashes take their default action, so that the parent sees the signal rather
 // than a handler's (a sanitizer's) exit code; an exit the module calls ends the child with the
 // module's code.
-[[noreturn]] void load_in_child(const std::string& path, int message_pipe, int marker_pipe) {
+[[noreturn]] void load_in_child(const std::string& path, int message_pipe, int marker_pipe,
+                                bool unload) {
     for (int signal : {SIGSEGV, SIGILL, SIGBUS, SIGFPE, SIGABRT}) std::signal(signal, SIG_DFL);
     disarm_module_endings();
     dup2(message_pipe, STDERR_FILENO);
@@ -89,6 +90,7 @@ void tell(int marker_pipe, char what) {
     }
     const bool has_entry = dlsym(module, "c4d_main") != nullptr;
     tell(marker_pipe, kLoaded);
+    if (!unload) _exit(has_entry ? 0 : kNoEntry);
     dlclose(module);
     tell(marker_pipe, kUnloaded);
     _exit(has_entry ? 0 : kNoEntry);
@@ -124,7 +126,7 @@ std::string first_line(const std::string& text) {
 
 }  // namespace
 
-TrialLoad trial_load(const std::string& path) {
+TrialLoad trial_load(const std::string& path, bool unload) {
     TrialLoad trial;
     if (!alone()) return trial;
     int message_pipe[2];
@@ -139,7 +141,7 @@ TrialLoad trial_load(const std::string& path) {
     const pid_t child = fork();
     if (child == 0) {
         enter_own_group();
-        load_in_child(path, message_pipe[1], marker_pipe[1]);
+        load_in_child(path, message_pipe[1], marker_pipe[1], unload);
     }
     close(message_pipe[1]);
     close(marker_pipe[1]);

@@ -40,7 +40,9 @@ constexpr int kTrialLoadSeconds = 60;
 // Loads and unloads the file at `path` in a child and says how that ended. The child is made with
 // fork, so only in a process that runs no other thread at that moment (as tonemix-host does when it
 // loads a module): elsewhere nothing is tried, and the host's own load meets what the file does.
-TrialLoad trial_load(const std::string& path);
+// With `unload` false the child ends once the file is loaded: a caller that unloads the module
+// itself right after, and names what the unload does, need not wait for a trial's unload first.
+TrialLoad trial_load(const std::string& path, bool unload = true);
 
 // Why the host must not load the file after `trial`, in one line: a module without c4d_main, the
 // crash (crash_text), the system's loader stopping (its words), an end of another kind, or the
