@@ -133,9 +133,14 @@ std::optional<LoadFailure> load_crash(const ValidationSettings& settings, bool i
     if (phase == "unload") phase = "unload (the module's destructors)";
     // "crashed: signal 11 (Segmentation fault)" becomes "crashed during load: signal 11 (...)".
     const std::string crashed = "crashed: ";
+    const std::string others = "not run: the module crashed during " + phase + " (see lifecycle)";
     if (what.rfind(crashed, 0) == 0) {
-        return LoadFailure{"crashed during " + phase + ": " + what.substr(crashed.size()),
-                           "not run: the module crashed during " + phase + " (see lifecycle)"};
+        return LoadFailure{"crashed during " + phase + ": " + what.substr(crashed.size()), others};
+    }
+    // A sanitizer's report of the crash ended the child: "crashed (the process then ended ...)".
+    if (what.rfind("crashed ", 0) == 0) {
+        return LoadFailure{"crashed during " + phase + what.substr(std::string("crashed").size()),
+                           others};
     }
     if (what.rfind("the module ", 0) == 0) {
         return LoadFailure{
