@@ -144,9 +144,14 @@ std::optional<LoadFailure> load_crash(const ValidationSettings& settings, bool i
             first.find(" during ") == std::string::npos ? first + " during load" : first,
             "not run: the module hung as it was loaded or unloaded (see lifecycle)"};
     }
+    const std::string others = "not run: the module crashed during " + phase + " (see lifecycle)";
     if (what.rfind(crashed, 0) == 0) {
-        return LoadFailure{"crashed during " + phase + ": " + what.substr(crashed.size()),
-                           "not run: the module crashed during " + phase + " (see lifecycle)"};
+        return LoadFailure{"crashed during " + phase + ": " + what.substr(crashed.size()), others};
+    }
+    // A sanitizer's report of the crash ended the child: "crashed (the process then ended ...)".
+    if (what.rfind("crashed ", 0) == 0) {
+        return LoadFailure{"crashed during " + phase + what.substr(std::string("crashed").size()),
+                           others};
     }
     if (what.rfind("the module ", 0) == 0) {
         return LoadFailure{
