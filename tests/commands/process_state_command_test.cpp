@@ -19,7 +19,7 @@
 
 namespace {
 
-std::string faulty_module(const std::string& fault) {
+std::string built_faulty_module(const std::string& fault) {
     return std::string(TONEMIX_FAULTY_MODULES) + "/" + fault + "/Tonemix.cdl";
 }
 
@@ -89,7 +89,20 @@ protected:
     }
     void TearDown() override { umask(umask_before_); }
 
+    // A copy of the faulty module of its own, with its res/ folder: the processes that map it are
+    // this test's, whatever other tests load the same module at the same time.
+    std::string faulty_module(const std::string& fault) {
+        const std::filesystem::path built = built_faulty_module(fault);
+        const std::filesystem::path copy = modules_.path() / fault;
+        std::filesystem::create_directories(copy);
+        std::filesystem::copy(built.parent_path(), copy,
+                              std::filesystem::copy_options::recursive |
+                                  std::filesystem::copy_options::overwrite_existing);
+        return (copy / "Tonemix.cdl").string();
+    }
+
     mode_t umask_before_ = 0;
+    tmhost::TemporaryFolder modules_;
 };
 
 TEST_F(ProcessStateCommands, RenderWritesTheImageAndWarnsOfWhatTheModuleDid) {
