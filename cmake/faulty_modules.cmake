@@ -99,6 +99,11 @@ endif()
 # handlers: the commands say so in one line, validate names the ending.
 tonemix_faulty_module(exits_while_shading
   REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp exits_while_shading.cpp)
+# _exit has no Windows form the host can meet.
+if(NOT WIN32)
+  tonemix_faulty_module(exits_at_once_while_shading
+    REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp exits_at_once_while_shading.cpp)
+endif()
 tonemix_faulty_module(aborts_while_starting
   REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp aborts_while_starting.cpp)
 tonemix_faulty_module(throws_while_shading

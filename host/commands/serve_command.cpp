@@ -19,6 +19,7 @@
 #include "host/commands/scenes_folder.h"
 #include "host/commands/serve_answers.h"
 #include "host/http/http_server.h"
+#include "host/loading/module_endings.h"
 #include "host/loading/process_state.h"
 #include "host/render/prepared_scene.h"
 #include "host/render/render_error.h"
@@ -66,7 +67,7 @@ void stop_within_grace() {
                      "the module\n",
                      static_cast<int>(kStopGrace.count()));
         std::fflush(stderr);
-        std::_Exit(EXIT_FAULT);
+        host_exit_now(EXIT_FAULT);
     }).detach();
 }
 

@@ -10,6 +10,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <sys/syscall.h>
 #include <unistd.h>
 #endif
 
@@ -23,6 +24,9 @@ char lines[kKinds][512];
 std::size_t lengths[kKinds];
 char phase_now[64] = "";
 volatile bool armed = false;
+#ifndef _WIN32
+pid_t armed_in = 0;  // the process that armed: a child the module forks inherits `armed`
+#endif
 
 std::terminate_handler earlier_terminate = nullptr;
 // More than the render threads a command may run.
@@ -44,6 +48,9 @@ void keep_lines() {
 // Not a signal handler: exit() runs its hooks on the thread that called it, in order.
 void on_exit_hook(int code) {
     if (!armed) return;
+#ifndef _WIN32
+    if (getpid() != armed_in) return;
+#endif
     char line[512];
     const std::string text = "tonemix-host: " + ending_text(Ending::exited, phase_now, code) + "\n";
     const std::size_t length = std::min(text.size(), sizeof line);
@@ -101,6 +108,9 @@ void arm_module_endings(const char* phase) {
     }
     set_module_ending_phase(phase);
     earlier_terminate = std::set_terminate(on_terminate);
+#ifndef _WIN32
+    armed_in = getpid();
+#endif
     armed = true;
 }
 
@@ -110,6 +120,8 @@ void set_module_ending_phase(const char* phase) {
 }
 
 const char* module_phase() { return phase_now; }
+
+void on_immediate_exit(int code) { on_exit_hook(code); }
 
 void disarm_module_endings() {
     phase_now[0] = '\0';
@@ -137,12 +149,20 @@ void write_line_and_end(const char* line, std::size_t length) {
 #ifdef _WIN32
     DWORD written = 0;
     WriteFile(GetStdHandle(STD_ERROR_HANDLE), line, static_cast<DWORD>(length), &written, nullptr);
-    ExitProcess(2);
 #else
     if (write(STDERR_FILENO, line, length) < 0) {
         // Nothing more can be said.
     }
-    _exit(2);
+#endif
+    host_exit_now(2);
+}
+
+void host_exit_now(int code) {
+#ifdef _WIN32
+    std::_Exit(code);
+#else
+    syscall(SYS_exit_group, code);
+    _exit(code);  // not reached
 #endif
 }
 

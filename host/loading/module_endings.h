@@ -9,10 +9,11 @@
 // process: the host's own faults are exceptions that unwind to the command, so an exit, an abort
 // or a terminate then is the module's, wherever it was called from.
 //
-// What cannot be caught in the process itself: _exit() and _Exit() (on Windows ExitProcess) skip
-// every hook. The trial load (trial_load.h) meets them in a child when they come from the
-// module's constructors or destructors; validate's groups meet them in theirs. At start or
-// while shading, a module that calls _exit ends the process with its own code.
+// _exit() and _Exit() skip every hook. On Linux tonemix-host defines them itself (its definitions
+// come first for a module the program loads: host/program/immediate_exit.cpp), and a module's
+// call reaches on_immediate_exit; a call from within the C library does not. On Windows
+// ExitProcess cannot be caught. The trial load (trial_load.h) meets these in a child when they
+// come from the module's constructors or destructors; validate's groups meet them in theirs.
 #ifndef TMHOST_MODULE_ENDINGS_H
 #define TMHOST_MODULE_ENDINGS_H
 
@@ -35,6 +36,15 @@ void disarm_module_endings();
 // The phase last set, armed or not ("" before any): a module session sets it in every process,
 // so that validate's children can tell their parent where the module ended them.
 const char* module_phase();
+
+// For a call of _exit(code) or _Exit(code): while armed, in the process that armed (not a child
+// the module forked, whose _exit is its own), the line with the code written and the process
+// ended with exit 2. Returns otherwise.
+void on_immediate_exit(int code);
+
+// The host's own end of the process without hooks, which a module's _exit would be taken for:
+// the system call itself on Linux. Async-signal-safe.
+[[noreturn]] void host_exit_now(int code);
 
 // The line kept for `ending` at the current phase written, and the process ended with exit 2; for
 // signal handlers (an abort, an overflow seen in a crash handler). Async-signal-safe.

@@ -11,6 +11,7 @@
 
 #include "host/loading/child_process.h"
 #include "host/loading/crash_report.h"
+#include "host/loading/module_endings.h"
 #include "host/loading/module_session.h"
 #include "host/validate/child_endings.h"
 
@@ -77,7 +78,7 @@ std::string parent_file;
     }
     std::fflush(nullptr);
     // The module may be stuck on another thread; nothing of this process is needed any more.
-    std::_Exit(0);
+    host_exit_now(0);
 }
 
 #if defined(_WIN32)
@@ -165,7 +166,7 @@ void write_all(const std::string& text) {
 // No destructors, no atexit: they belong to the parent's state, copied into the child.
 [[noreturn]] void write_to_parent(const GroupVerdict& verdict) {
     write_all(verdict_text(verdict));
-    _exit(0);
+    host_exit_now(0);
 }
 
 void note_to_parent(const std::string& what) { write_all("note " + one_line(what) + "\n"); }

@@ -39,6 +39,9 @@ struct Ending {
 const Ending kEndings[] = {
     {"exits_while_shading", "the module ended the process (exit 0) while shading",
      "the module ended the process (exit 0) while running"},
+    // _exit runs no hook: the program's own _exit meets the module's call.
+    {"exits_at_once_while_shading", "the module ended the process (exit 0) while shading",
+     "the module ended the process (exit 0) while running"},
     {"aborts_while_starting", "the module aborted while starting",
      "the module aborted while starting"},
     {"throws_while_shading", "the module threw an exception no one caught while shading",
