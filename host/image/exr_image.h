@@ -1,6 +1,7 @@
 // OpenEXR files of a float image through tinyexr: one part of scan lines, the channels R, G and B
 // as 32-bit floats, ZIP (zlib) compressed, which keeps every bit of every value.
-#pragma once
+#ifndef TMHOST_EXR_IMAGE_H
+#define TMHOST_EXR_IMAGE_H
 
 #include <string>
 
@@ -15,3 +16,5 @@ std::string encode_exr(const Image& image);
 void write_exr(const std::string& path, const Image& image);
 
 }  // namespace tmhost
+
+#endif

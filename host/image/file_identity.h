@@ -3,7 +3,8 @@
 // the command reads (the module, its resources, the scene and its meshes): replacing it would
 // destroy what the command is working from, and a path compared as text misses every other name
 // of the same file.
-#pragma once
+#ifndef TMHOST_FILE_IDENTITY_H
+#define TMHOST_FILE_IDENTITY_H
 
 #include <cstdint>
 #include <optional>
@@ -53,3 +54,5 @@ private:
 };
 
 }  // namespace tmhost
+
+#endif

@@ -1,5 +1,6 @@
 // A float RGB image, rows from the top, as the renderer fills it and the writers store it.
-#pragma once
+#ifndef TMHOST_IMAGE_H
+#define TMHOST_IMAGE_H
 
 #include <cstddef>
 #include <stdexcept>
@@ -48,3 +49,5 @@ private:
 };
 
 }  // namespace tmhost
+
+#endif

@@ -1,6 +1,7 @@
 // Portable float maps: the renders' exact values, for reference images that tests compare bit
 // for bit. Written as "PF\n<w> <h>\n-1.0\n" and little-endian float R, G, B rows from the bottom.
-#pragma once
+#ifndef TMHOST_PFM_IMAGE_H
+#define TMHOST_PFM_IMAGE_H
 
 #include <string>
 
@@ -18,3 +19,5 @@ void write_pfm(const std::string& path, const Image& image);
 Image read_pfm(const std::string& path);
 
 }  // namespace tmhost
+
+#endif

@@ -1,6 +1,7 @@
 // 8-bit RGB PNG files of a float image, compressed by stb_image_write, in sRGB and saying so in
 // an sRGB chunk.
-#pragma once
+#ifndef TMHOST_PNG_IMAGE_H
+#define TMHOST_PNG_IMAGE_H
 
 #include <cstdint>
 #include <string>
@@ -25,3 +26,5 @@ std::string encode_png(const Image& image);
 void write_png(const std::string& path, const Image& image);
 
 }  // namespace tmhost
+
+#endif

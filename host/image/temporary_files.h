@@ -13,7 +13,8 @@
 // Windows has no such signals; Ctrl-C ends a console program from a thread of the system's while
 // the file is still open, and an open file cannot be removed there. Its leftovers go the second
 // way only.
-#pragma once
+#ifndef TMHOST_TEMPORARY_FILES_H
+#define TMHOST_TEMPORARY_FILES_H
 
 #include <string>
 
@@ -49,3 +50,5 @@ private:
 };
 
 }  // namespace tmhost
+
+#endif

@@ -11,7 +11,8 @@
 // device (a pipe a viewer reads, a terminal, /dev/null; on Windows, NUL or a pipe) is written
 // through as a stream, and is never renamed over: replacing it would destroy the node. Anything
 // else (a folder, a socket, a block device) is refused.
-#pragma once
+#ifndef TMHOST_WHOLE_FILE_H
+#define TMHOST_WHOLE_FILE_H
 
 #include <cstddef>
 #include <stdexcept>
@@ -60,3 +61,5 @@ std::string read_file(const std::string& path, std::size_t max_bytes = kMaxReadB
 std::string read_standard_input(std::size_t max_bytes = kMaxReadBytes);
 
 }  // namespace tmhost
+
+#endif

@@ -1,5 +1,6 @@
 // Paths of members and elements of a JSON document, as messages show them: "objects[2].radius".
-#pragma once
+#ifndef TMHOST_JSON_PATHS_H
+#define TMHOST_JSON_PATHS_H
 
 #include <cstddef>
 #include <string>
@@ -13,3 +14,5 @@ std::string element_path(const std::string& parent, std::size_t index);
 std::string path_label(const std::string& path);
 
 }  // namespace tmhost
+
+#endif

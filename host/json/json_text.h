@@ -3,7 +3,8 @@
 // which keeps no frame per level, and nesting deeper than a limit is refused before it is built
 // (copying, comparing or printing a tree recurses once per level). Every fault of the text names
 // its place.
-#pragma once
+#ifndef TMHOST_JSON_TEXT_H
+#define TMHOST_JSON_TEXT_H
 
 #include <cstddef>
 #include <stdexcept>
@@ -34,3 +35,5 @@ struct JsonLimits {
 nlohmann::json parse_json_text(const std::string& text, const JsonLimits& limits = {});
 
 }  // namespace tmhost
+
+#endif

@@ -1,7 +1,8 @@
 // Sine and cosine of angles in degrees by plain arithmetic only: the library's sin, cos and tan
 // may differ in their last bit between the C runtimes of the two builds, and these values place
 // every camera ray and every vertex of a rotated mesh.
-#pragma once
+#ifndef TMHOST_ANGLES_H
+#define TMHOST_ANGLES_H
 
 namespace tmhost {
 
@@ -19,3 +20,5 @@ SineCosine series_sine_cosine(double radians);
 SineCosine sine_cosine_degrees(double degrees);
 
 }  // namespace tmhost
+
+#endif

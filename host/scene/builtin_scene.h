@@ -1,5 +1,6 @@
 // A scene that ships inside the stand-in host, so that it can show the shader without any file.
-#pragma once
+#ifndef TMHOST_BUILTIN_SCENE_H
+#define TMHOST_BUILTIN_SCENE_H
 
 #include <string>
 
@@ -9,3 +10,5 @@ namespace tmhost {
 const std::string& builtin_scene_json();
 
 }  // namespace tmhost
+
+#endif

@@ -23,7 +23,8 @@
 // whose box begins beyond the nearest hit found meanwhile is passed over. Any (shadow segments):
 // the leaves a node holds are tried at once, and the walk ends at the first primitive the visitor
 // accepts.
-#pragma once
+#ifndef TMHOST_BVH_H
+#define TMHOST_BVH_H
 
 #include <algorithm>
 #include <cmath>
@@ -209,3 +210,5 @@ bool Bvh::any(const Ray& ray, double t_min, double limit, Visit&& visit) const {
 }
 
 }  // namespace tmhost
+
+#endif

@@ -12,7 +12,8 @@
 // NaN never rejects a box. A ray parallel to an axis gives an infinite inverse and an infinite
 // slack; their differences on that axis are NaN or infinite, and max and min drop NaN (they keep
 // their second operand): that axis is left out, and the ray meets every box the other two allow.
-#pragma once
+#ifndef TMHOST_BVH_SLABS_H
+#define TMHOST_BVH_SLABS_H
 
 #include <emmintrin.h>
 
@@ -118,3 +119,5 @@ private:
 };
 
 }  // namespace tmhost
+
+#endif

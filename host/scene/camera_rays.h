@@ -1,6 +1,7 @@
 // Primary rays of a pinhole camera: one through the centre of each pixel of a width x height
 // image with square pixels, the field of view measured vertically.
-#pragma once
+#ifndef TMHOST_CAMERA_RAYS_H
+#define TMHOST_CAMERA_RAYS_H
 
 #include "host/scene/ray.h"
 #include "host/scene/scene.h"
@@ -33,3 +34,5 @@ private:
 };
 
 }  // namespace tmhost
+
+#endif

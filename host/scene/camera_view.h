@@ -1,7 +1,8 @@
 // A scene's camera turned, moved closer and shifted, as a viewer's mouse does: what the command
 // line's --camera-orbit, --camera-zoom and --camera-pan and the preview page's drags ask for, so
 // that a view found on the page can be rendered again from the command line, bit for bit.
-#pragma once
+#ifndef TMHOST_CAMERA_VIEW_H
+#define TMHOST_CAMERA_VIEW_H
 
 #include "host/scene/scene.h"
 
@@ -40,3 +41,5 @@ constexpr double kMostPan = 100.0;  // +-
 Camera viewed_camera(const Camera& camera, const CameraView& view);
 
 }  // namespace tmhost
+
+#endif

@@ -1,7 +1,8 @@
 // Where a ray crosses a triangle, a plane or a sphere, in double: the one test of each, inline so
 // that the hierarchy's walk and the search through every object compute the same bits from the same
 // values.
-#pragma once
+#ifndef TMHOST_CROSSINGS_H
+#define TMHOST_CROSSINGS_H
 
 #include <cmath>
 
@@ -79,3 +80,5 @@ inline bool cross_sphere(const Vec3& center, double radius, const Ray& ray, doub
 }
 
 }  // namespace tmhost
+
+#endif

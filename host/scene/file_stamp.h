@@ -1,6 +1,7 @@
 // What a file on disk is now, cheaply: enough to tell that a scene or a mesh file was edited,
 // replaced or removed since it was read, without reading it again.
-#pragma once
+#ifndef TMHOST_FILE_STAMP_H
+#define TMHOST_FILE_STAMP_H
 
 #include <cstdint>
 #include <string>
@@ -32,3 +33,5 @@ FileStamp file_stamp(const std::string& path);
 bool is_regular_file(const std::string& path);
 
 }  // namespace tmhost
+
+#endif

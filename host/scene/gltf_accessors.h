@@ -1,7 +1,8 @@
 // The accessors of a glTF model, checked against their buffer views and buffers before a byte is
 // read: every element an accessor names lies inside its view, and every view inside its buffer,
 // in arithmetic that cannot overflow a 32-bit size_t.
-#pragma once
+#ifndef TMHOST_GLTF_ACCESSORS_H
+#define TMHOST_GLTF_ACCESSORS_H
 
 #include <cstddef>
 #include <cstdint>
@@ -47,3 +48,5 @@ std::uint32_t index_element(const AccessorElements& elements, std::size_t i);
 std::string accessor_name(AccessorUse use, int accessor);
 
 }  // namespace tmhost
+
+#endif

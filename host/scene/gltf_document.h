@@ -1,7 +1,8 @@
 // What is checked of a glTF file before the glTF library reads it: the .glb container, the
 // JSON's nesting, the extensions it requires, where its buffers come from, and the numbers the
 // library would silently cut to fit its integer types. The library trusts all of these.
-#pragma once
+#ifndef TMHOST_GLTF_DOCUMENT_H
+#define TMHOST_GLTF_DOCUMENT_H
 
 #include <string>
 
@@ -19,3 +20,5 @@ std::string glb_json_chunk(const std::string& bytes, const std::string& path);
 void check_gltf_document(const std::string& json_text, bool binary, const std::string& path);
 
 }  // namespace tmhost
+
+#endif

@@ -3,7 +3,8 @@
 // not show (points and lines, orthographic cameras, spot and directional lights, skins, morph
 // targets) is left out and said in a note; what would change the geometry and is not read (a
 // compressed or quantized mesh, a sparse accessor) is refused.
-#pragma once
+#ifndef TMHOST_GLTF_MODEL_H
+#define TMHOST_GLTF_MODEL_H
 
 #include <cstddef>
 #include <string>
@@ -34,3 +35,5 @@ GltfModel parse_gltf_model(const std::string& bytes, bool binary, const std::str
                            const std::string& folder, std::size_t max_triangles);
 
 }  // namespace tmhost
+
+#endif

@@ -1,7 +1,8 @@
 // The node hierarchy of a glTF model: the nodes of the scene to show, each with its world
 // transform. The hierarchy must be a forest, as the format requires: a node with two parents, or
 // one that is its own descendant, is refused rather than walked for ever.
-#pragma once
+#ifndef TMHOST_GLTF_NODES_H
+#define TMHOST_GLTF_NODES_H
 
 #include <string>
 #include <vector>
@@ -22,3 +23,5 @@ struct NodeVisit {
 std::vector<NodeVisit> scene_nodes(const tinygltf::Model& model, const std::string& path);
 
 }  // namespace tmhost
+
+#endif

@@ -1,7 +1,8 @@
 // The triangles of a glTF scene's meshes, merged into one mesh in world coordinates. Every
 // accessor of every primitive is checked, and the triangles counted against the limit, before
 // anything is built.
-#pragma once
+#ifndef TMHOST_GLTF_PRIMITIVES_H
+#define TMHOST_GLTF_PRIMITIVES_H
 
 #include <cstddef>
 #include <string>
@@ -26,3 +27,5 @@ MeshSource scene_mesh(const tinygltf::Model& model, const std::vector<NodeVisit>
                       LeftOutGeometry& left_out);
 
 }  // namespace tmhost
+
+#endif

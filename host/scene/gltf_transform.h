@@ -1,6 +1,7 @@
 // The affine transforms of a glTF node hierarchy, in double: 4x4 matrices stored column by
 // column as the format writes them, and the matrix that turns normals.
-#pragma once
+#ifndef TMHOST_GLTF_TRANSFORM_H
+#define TMHOST_GLTF_TRANSFORM_H
 
 #include <array>
 
@@ -35,3 +36,5 @@ NormalMatrix normal_matrix(const Matrix4& matrix);
 Vec3 transform_normal(const NormalMatrix& matrix, const Vec3& normal);
 
 }  // namespace tmhost
+
+#endif

@@ -2,7 +2,8 @@
 // read whole. Only a regular file is read: a FIFO would wait for a writer that may never come,
 // and a device may never end, so each is refused before a byte is read. The file is opened
 // without waiting and asked what it is, so that the name cannot change its meaning in between.
-#pragma once
+#ifndef TMHOST_INPUT_FILE_H
+#define TMHOST_INPUT_FILE_H
 
 #include <cstddef>
 #include <string>
@@ -19,3 +20,5 @@ constexpr std::size_t kMaxInputBytes = std::size_t{64} << 20;
 std::string read_input_file(const std::string& path, std::size_t max_bytes = kMaxInputBytes);
 
 }  // namespace tmhost
+
+#endif

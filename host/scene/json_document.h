@@ -1,7 +1,8 @@
 // Scene text to a JSON tree. Syntax errors name the line and column of the text; a key written
 // twice in one object is an error (a plain JSON reader would silently keep one of the two); so is
 // nesting deeper than any scene needs.
-#pragma once
+#ifndef TMHOST_JSON_DOCUMENT_H
+#define TMHOST_JSON_DOCUMENT_H
 
 #include <string>
 
@@ -17,3 +18,5 @@ namespace tmhost {
 nlohmann::json parse_json_document(const std::string& text);
 
 }  // namespace tmhost
+
+#endif

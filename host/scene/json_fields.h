@@ -1,7 +1,8 @@
 // Typed reading of the JSON tree of a scene file. Every failure is a SceneError whose message
 // starts with the path of the offending field ("objects[2].radius: expected a number"), so a user
 // can find it in the file.
-#pragma once
+#ifndef TMHOST_JSON_FIELDS_H
+#define TMHOST_JSON_FIELDS_H
 
 #include <initializer_list>
 #include <string>
@@ -65,3 +66,5 @@ private:
 };
 
 }  // namespace tmhost
+
+#endif

@@ -3,7 +3,8 @@
 //   linear          1             for d <= r,  r / d         beyond
 //   inverse_square  1             for d <= r,  (r / d)^2     beyond
 // Within r the light is at full strength, so a point at or near the light gets a finite value.
-#pragma once
+#ifndef TMHOST_LIGHT_FALLOFF_H
+#define TMHOST_LIGHT_FALLOFF_H
 
 #include "host/scene/scene.h"
 
@@ -16,3 +17,5 @@ inline double falloff_factor(Falloff falloff, double reference_distance, double 
 }
 
 }  // namespace tmhost
+
+#endif

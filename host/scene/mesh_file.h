@@ -1,6 +1,7 @@
 // Mesh files of every format the host reads, told apart by their extension: what a scene's mesh
 // object names, and what a model file brings.
-#pragma once
+#ifndef TMHOST_MESH_FILE_H
+#define TMHOST_MESH_FILE_H
 
 #include <cstddef>
 #include <optional>
@@ -34,3 +35,5 @@ MeshFile load_mesh_file(const std::string& path, const MeshTransform& transform,
                         std::size_t max_triangles);
 
 }  // namespace tmhost
+
+#endif

@@ -2,7 +2,8 @@
 // a mesh format (OBJ, PLY, STL, glTF) answers, and what one builder turns into the tracer's
 // MeshData. Readers check what only they can (the file's structure, its numbers, its indices);
 // the builder places the mesh and mends what real files hold and a render cannot use.
-#pragma once
+#ifndef TMHOST_MESH_SOURCE_H
+#define TMHOST_MESH_SOURCE_H
 
 #include <array>
 #include <cstddef>
@@ -91,3 +92,5 @@ BuiltMesh build_mesh(const MeshSource& source, const std::string& path,
                      const MeshTransform& transform);
 
 }  // namespace tmhost
+
+#endif

@@ -3,7 +3,8 @@
 // and a rim. A glTF file that brings a camera or lights of its own is shown with them instead.
 // The scene is written as a scene file's text and read back by the scene parser, so the text a
 // user saves renders the very same image.
-#pragma once
+#ifndef TMHOST_MODEL_STAGE_H
+#define TMHOST_MODEL_STAGE_H
 
 #include <cstddef>
 #include <optional>
@@ -54,3 +55,5 @@ StagedModel stage_model(const std::string& path, const StageOptions& options,
                         const StageReach& reach);
 
 }  // namespace tmhost
+
+#endif

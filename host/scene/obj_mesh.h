@@ -1,5 +1,6 @@
 // Triangle meshes from Wavefront OBJ files.
-#pragma once
+#ifndef TMHOST_OBJ_MESH_H
+#define TMHOST_OBJ_MESH_H
 
 #include <cstddef>
 #include <memory>
@@ -28,3 +29,5 @@ std::shared_ptr<const MeshData> load_obj_mesh(const std::string& path,
                                               std::size_t max_triangles = kMaxSceneTriangles);
 
 }  // namespace tmhost
+
+#endif

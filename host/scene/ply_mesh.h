@@ -1,5 +1,6 @@
 // Triangle meshes from Stanford PLY files: text, or binary in either byte order.
-#pragma once
+#ifndef TMHOST_PLY_MESH_H
+#define TMHOST_PLY_MESH_H
 
 #include <cstddef>
 #include <string>
@@ -23,3 +24,5 @@ MeshSource parse_ply_mesh(const std::string& bytes, const std::string& path,
                           std::size_t max_triangles);
 
 }  // namespace tmhost
+
+#endif

@@ -1,5 +1,6 @@
 // A ray: origin and unit direction; a point along it is origin + direction * t, t its distance.
-#pragma once
+#ifndef TMHOST_RAY_H
+#define TMHOST_RAY_H
 
 #include "host/scene/vec3.h"
 
@@ -13,3 +14,5 @@ struct Ray {
 inline Vec3 point_at(const Ray& ray, double t) { return ray.origin + ray.direction * t; }
 
 }  // namespace tmhost
+
+#endif

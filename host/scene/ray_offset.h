@@ -2,7 +2,8 @@
 // offset follows the magnitude of the point it protects, as the rounding of that point does, and
 // never the size of the scene: a far object or light leaves every offset near the camera as it
 // is.
-#pragma once
+#ifndef TMHOST_RAY_OFFSET_H
+#define TMHOST_RAY_OFFSET_H
 
 #include <algorithm>
 #include <cmath>
@@ -37,3 +38,5 @@ inline double end_offset(const Vec3& end, double distance) {
 }
 
 }  // namespace tmhost
+
+#endif

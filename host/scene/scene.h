@@ -1,6 +1,7 @@
 // What a scene file describes, after the parser has checked it: every name resolved to an index,
 // every normal unit length, every number finite. Plain data; the tracer and the glue read it.
-#pragma once
+#ifndef TMHOST_SCENE_H
+#define TMHOST_SCENE_H
 
 #include <array>
 #include <limits>
@@ -118,3 +119,5 @@ struct Scene {
 };
 
 }  // namespace tmhost
+
+#endif

@@ -1,6 +1,7 @@
 // The one error of scene loading: a single line that says where (file, line and column, or the
 // path of the offending field) and what is wrong, ready to print as it is.
-#pragma once
+#ifndef TMHOST_SCENE_ERROR_H
+#define TMHOST_SCENE_ERROR_H
 
 #include <stdexcept>
 
@@ -12,3 +13,5 @@ public:
 };
 
 }  // namespace tmhost
+
+#endif

@@ -1,5 +1,6 @@
 // Scene files (the format is described in docs/scenes.md) to checked Scene values.
-#pragma once
+#ifndef TMHOST_SCENE_PARSER_H
+#define TMHOST_SCENE_PARSER_H
 
 #include <cstddef>
 #include <map>
@@ -30,3 +31,5 @@ Scene parse_scene(const std::string& text, const std::string& folder, const Read
 Scene load_scene_file(const std::string& path);
 
 }  // namespace tmhost
+
+#endif

@@ -1,5 +1,6 @@
 // Where a ray meets one shape.
-#pragma once
+#ifndef TMHOST_SHAPE_INTERSECTION_H
+#define TMHOST_SHAPE_INTERSECTION_H
 
 #include <cstddef>
 #include <optional>
@@ -33,3 +34,5 @@ std::optional<ShapeHit> intersect_triangle(const MeshData& mesh, std::size_t tri
 ShapeHit triangle_hit(const MeshData& mesh, std::size_t triangle, double t, double u, double v);
 
 }  // namespace tmhost
+
+#endif

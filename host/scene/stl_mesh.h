@@ -1,5 +1,6 @@
 // Triangle meshes from STL files, text or binary.
-#pragma once
+#ifndef TMHOST_STL_MESH_H
+#define TMHOST_STL_MESH_H
 
 #include <cstddef>
 #include <string>
@@ -19,3 +20,5 @@ MeshSource parse_stl_mesh(const std::string& bytes, const std::string& path,
                           std::size_t max_triangles);
 
 }  // namespace tmhost
+
+#endif

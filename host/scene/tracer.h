@@ -8,7 +8,8 @@
 // nearest_hit_of_every_object and segment_blocked_by_any_object below do so, for the tests): of
 // two objects met at the same distance the one listed first wins, and of two triangles of one
 // mesh, the one listed first.
-#pragma once
+#ifndef TMHOST_TRACER_H
+#define TMHOST_TRACER_H
 
 #include <cstdint>
 #include <optional>
@@ -80,3 +81,5 @@ bool segment_blocked_by_any_object(const Scene& scene, const Vec3& from, const V
                                    double span_length);
 
 }  // namespace tmhost
+
+#endif

@@ -1,7 +1,8 @@
 // A 3-vector of doubles for the stand-in host's geometry. Geometry runs in double so that hits
 // and shadow segments stay robust at the float precision the shader works in; every operation is
 // plain IEEE arithmetic (plus a correctly rounded sqrt), so both 32-bit builds agree bit for bit.
-#pragma once
+#ifndef TMHOST_VEC3_H
+#define TMHOST_VEC3_H
 
 #include <cmath>
 
@@ -39,3 +40,5 @@ inline bool is_finite(const Vec3& a) {
 }
 
 }  // namespace tmhost
+
+#endif

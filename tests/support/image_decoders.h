@@ -1,6 +1,7 @@
 // Reading the written files back through the libraries' own decoders: stb_image for PNG, tinyexr
 // for OpenEXR. What a test compares is then what any reader of the file would see.
-#pragma once
+#ifndef TONEMIX_IMAGE_DECODERS_H
+#define TONEMIX_IMAGE_DECODERS_H
 
 #include <cstdint>
 #include <string>
@@ -33,3 +34,5 @@ struct ExrChannels {
 ExrChannels decode_exr(const std::string& exr);
 
 }  // namespace tonemix_test
+
+#endif
