@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "byte_damage.h"
 #include "host/scene/obj_mesh.h"
 #include "host/scene/scene_error.h"
 #include "host/scene/scene_parser.h"
@@ -16,6 +17,7 @@
 namespace {
 
 using namespace tmhost;
+using tonemix_test::ByteDamage;
 
 const char kSquare[] = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3 4\n";
 
@@ -109,29 +111,10 @@ TEST(SceneMeshFile, DamagedFilesGiveAMeshOrOneLine) {
         "f 4//4 8//4 7//4 3//4\nf -8//5 -4//5 -1//5 -5//5\nf 2//6 3//6 7//6 6//6\n";
     ASSERT_EQ(parse_obj_mesh(cube, "m.obj", {})->triangles.size(), 12u);
     const std::string alphabet = "0123456789 -+./\n\r#evfnai\t";
-    std::uint32_t state = 12345;
-    const auto next = [&state](std::uint32_t n) {
-        state = state * 1664525u + 1013904223u;
-        return (state >> 8) % n;
-    };
+    ByteDamage damage(12345, alphabet);
     int meshes = 0;
     for (int round = 0; round < 3000; ++round) {
-        std::string text = cube;
-        for (std::uint32_t edits = 1 + next(4); edits > 0; --edits) {
-            const std::size_t at = next(static_cast<std::uint32_t>(text.size()));
-            const char c = alphabet[next(static_cast<std::uint32_t>(alphabet.size()))];
-            switch (next(3)) {
-            case 0:
-                text[at] = c;
-                break;
-            case 1:
-                text.erase(at, 1);
-                break;
-            default:
-                text.insert(at, 1, c);
-                break;
-            }
-        }
+        const std::string text = damage.damaged(cube, 4);
         try {
             const auto mesh = parse_obj_mesh(text, "m.obj", {});
             ++meshes;

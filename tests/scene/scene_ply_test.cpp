@@ -9,12 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "byte_damage.h"
 #include "host/scene/ply_mesh.h"
 #include "host/scene/scene_error.h"
 
 namespace {
 
 using namespace tmhost;
+using tonemix_test::ByteDamage;
 
 std::string ply_error(const std::string& bytes, std::size_t max_triangles = kMaxSceneTriangles) {
     try {
@@ -509,31 +511,12 @@ TEST(ScenePlyMesh, DamagedFilesGiveAMeshOrOneLine) {
     // The square in each format, its bytes replaced, dropped or doubled at random: whatever comes
     // out is a sound mesh or one line naming the file, never a crash (the sanitizer build runs
     // this too).
-    std::uint32_t state = 2024;
-    const auto next = [&state](std::uint32_t n) {
-        state = state * 1664525u + 1013904223u;
-        return (state >> 8) % n;
-    };
+    ByteDamage damage(2024);
     int meshes = 0;
     int errors = 0;
     for (const std::string& original : {kSquareText, square_binary(false), square_binary(true)}) {
         for (int round = 0; round < 1500; ++round) {
-            std::string bytes = original;
-            for (std::uint32_t edits = 1 + next(3); edits > 0; --edits) {
-                const std::size_t at = next(static_cast<std::uint32_t>(bytes.size()));
-                const char c = static_cast<char>(next(256));
-                switch (next(3)) {
-                case 0:
-                    bytes[at] = c;
-                    break;
-                case 1:
-                    bytes.erase(at, 1);
-                    break;
-                default:
-                    bytes.insert(at, 1, c);
-                    break;
-                }
-            }
+            const std::string bytes = damage.damaged(original, 3);
             try {
                 const MeshSource mesh = parse_ply_mesh(bytes, "m.ply", kMaxSceneTriangles);
                 ++meshes;

@@ -8,12 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "byte_damage.h"
 #include "host/scene/scene_error.h"
 #include "host/scene/stl_mesh.h"
 
 namespace {
 
 using namespace tmhost;
+using tonemix_test::ByteDamage;
 
 std::string stl_error(const std::string& bytes, std::size_t max_triangles = kMaxSceneTriangles) {
     try {
@@ -217,32 +219,13 @@ TEST(SceneStlMesh, TrianglesBeyondTheScenesLimitAreRefusedBeforeTheyAreBuilt) {
 }
 
 TEST(SceneStlMesh, DamagedFilesGiveAMeshOrOneLine) {
-    std::uint32_t state = 77;
-    const auto next = [&state](std::uint32_t n) {
-        state = state * 1664525u + 1013904223u;
-        return (state >> 8) % n;
-    };
+    ByteDamage damage(77);
     int meshes = 0;
     int errors = 0;
     for (const std::string& original :
          {std::string(kText), binary("solid x", 2, kTwo), binary("x", 2, kTwo)}) {
         for (int round = 0; round < 1500; ++round) {
-            std::string bytes = original;
-            for (std::uint32_t edits = 1 + next(3); edits > 0; --edits) {
-                const std::size_t at = next(static_cast<std::uint32_t>(bytes.size()));
-                const char c = static_cast<char>(next(256));
-                switch (next(3)) {
-                case 0:
-                    bytes[at] = c;
-                    break;
-                case 1:
-                    bytes.erase(at, 1);
-                    break;
-                default:
-                    bytes.insert(at, 1, c);
-                    break;
-                }
-            }
+            const std::string bytes = damage.damaged(original, 3);
             try {
                 const MeshSource mesh = parse_stl_mesh(bytes, "m.stl", kMaxSceneTriangles);
                 ++meshes;
