@@ -13,31 +13,14 @@
 #include "host/commands/scene_shading.h"
 #include "host/render/render_error.h"
 #include "render_test_support.h"
+#include "work_bound_scenes.h"
 
 namespace {
 
 using tonemix_test::CommandRun;
+using tonemix_test::crowded_scene;
 using tonemix_test::joined;
-
-const char* const kCamera = R"("camera": {"position": [0, 2, 8], "target": [0, 0, 0], "fov": 40})";
-
-// `lights` lights in rows of a thousand and `planes` planes one below the other, at 32x24.
-std::string crowded_scene(int lights, int planes) {
-    std::string text = "{" + std::string(kCamera) + ", \"image\": {\"width\": 32, \"height\": 24}";
-    text += ", \"lights\": [";
-    for (int i = 0; i < lights; ++i) {
-        text += (i == 0 ? "" : ",\n") + std::string("{\"name\": \"l") + std::to_string(i) +
-                "\", \"position\": [" + std::to_string(i % 1000) + ", 5, " +
-                std::to_string(i / 1000) + "], \"intensity\": 1e-6}";
-    }
-    text += "], \"objects\": [";
-    for (int i = 0; i < planes; ++i) {
-        text += (i == 0 ? "" : ",\n") + std::string("{\"name\": \"p") + std::to_string(i) +
-                "\", \"type\": \"plane\", \"point\": [0, " + std::to_string(-i) +
-                ", 0], \"normal\": [0, 1, 0]}";
-    }
-    return text + "]}";
-}
+using tonemix_test::scene_of_mesh;
 
 // The one error of a refused command, nothing on stdout and no image.
 std::string refusal(const CommandRun& run, const std::string& image) {
@@ -137,13 +120,7 @@ TEST(WorkBounds, AFifoSceneOrMeshIsOneLine) {
               scene + ": cannot read: a FIFO, not a file");
     const std::string mesh = (folder.path() / "mesh.obj").string();
     ASSERT_EQ(mkfifo(mesh.c_str(), 0600), 0);
-    const std::string with_mesh =
-        folder
-            .write("with-mesh.json",
-                   "{" + std::string(kCamera) +
-                       R"(, "objects": [{"name": "m", "type": "mesh", "file": ")" + mesh +
-                       R"("}]})")
-            .string();
+    const std::string with_mesh = folder.write("with-mesh.json", scene_of_mesh(mesh)).string();
     EXPECT_EQ(refusal(tonemix_test::render({with_mesh, "-o", image}), image),
               with_mesh + ": objects[0].file: " + mesh + ": cannot read: a FIFO, not a file");
     EXPECT_EQ(refusal(tonemix_test::render({mesh, "-o", image}), image),

@@ -8,12 +8,15 @@
 #include <sys/stat.h>
 
 #include "host/image/whole_file.h"
+#include "work_bound_scenes.h"
 
 namespace tonemix_fuzz {
 
 namespace {
 
 namespace fs = std::filesystem;
+using tonemix_test::crowded_scene;
+using tonemix_test::scene_of_mesh;
 
 const std::vector<std::string> kSmall = {"--width", "8", "--height", "6", "--threads", "2"};
 
@@ -21,26 +24,6 @@ std::vector<std::string> small(std::vector<std::string> first, const std::string
     first.insert(first.end(), kSmall.begin(), kSmall.end());
     first.insert(first.end(), {"-o", output});
     return first;
-}
-
-const char* const kCamera = R"("camera": {"position": [0, 2, 8], "target": [0, 0, 0], "fov": 40})";
-
-// A scene of `lights` lights in a row and `planes` planes one above the other, written plainly.
-std::string crowded_scene(int lights, int planes) {
-    std::string text = "{" + std::string(kCamera) + ", \"image\": {\"width\": 32, \"height\": 24}";
-    text += ", \"lights\": [";
-    for (int i = 0; i < lights; ++i) {
-        text += (i == 0 ? "" : ",\n") + std::string("{\"name\": \"l") + std::to_string(i) +
-                "\", \"position\": [" + std::to_string(i % 1000) + ", 5, " +
-                std::to_string(i / 1000) + "], \"intensity\": 1e-6}";
-    }
-    text += "], \"objects\": [";
-    for (int i = 0; i < planes; ++i) {
-        text += (i == 0 ? "" : ",\n") + std::string("{\"name\": \"p") + std::to_string(i) +
-                "\", \"type\": \"plane\", \"point\": [0, " + std::to_string(-i) +
-                ", 0], \"normal\": [0, 1, 0]}";
-    }
-    return text + "]}";
 }
 
 // The built module in a folder of its own, its description replaced by `description`.
@@ -99,12 +82,7 @@ std::vector<InputCase> bounded_input_cases(const tmhost::TemporaryFolder& folder
     mkfifo(fifo_scene.c_str(), 0600);
     mkfifo(fifo_mesh.c_str(), 0600);
     const std::string mesh_scene =
-        folder
-            .write("fifo-mesh.json",
-                   "{" + std::string(kCamera) +
-                       R"(, "objects": [{"name": "m", "type": "mesh", "file": ")" + fifo_mesh +
-                       R"("}]})")
-            .string();
+        folder.write("fifo-mesh.json", scene_of_mesh(fifo_mesh)).string();
     cases.push_back({"a FIFO as the scene", tmhost::run_render, small({fifo_scene}, image), 2,
                      "cannot read: a FIFO, not a file"});
     cases.push_back({"a FIFO as a scene's mesh", tmhost::run_render, small({mesh_scene}, image), 2,
