@@ -66,7 +66,8 @@ tonemix_faulty_module(overflowing_light_loop
 tonemix_faulty_module(thiscall_pops_wrong
   REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp thiscall_pops_wrong.cpp)
 tonemix_faulty_module(crashes_while_shading
-  REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp crashes_while_shading.cpp)
+  REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp crashing_output.cpp
+  crashes_while_shading.cpp)
 # A fault in the shading code itself: tonemix_output.cpp is compiled again with another stream.
 tonemix_faulty_module(stream_shared_without_care
   REPLACES tonemix_output.cpp SOURCES stream_shared_without_care.cpp)
@@ -112,9 +113,11 @@ tonemix_faulty_module(throws_while_shading
 tonemix_faulty_module(overflows_stack_while_shading
   REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp overflows_stack_while_shading.cpp)
 tonemix_faulty_module(own_crash_handler
-  REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp own_crash_handler.cpp)
+  REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp crashing_output.cpp
+  own_crash_handler.cpp)
 tonemix_faulty_module(ignores_crash_signal
-  REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp ignores_crash_signal.cpp)
+  REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp crashing_output.cpp
+  ignores_crash_signal.cpp)
 tonemix_faulty_module(prints_on_standard_output
   REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp prints_on_standard_output.cpp)
 tonemix_faulty_module(exits_while_loading SOURCES exits_while_loading.cpp)
