@@ -355,6 +355,17 @@ class PageRun {
   }
 }
 
+// The coarse renders of a drag, and their answers held back a while (a slower machine's render),
+// so that the pointer moves while one is in flight.
+const isCoarse = (url) => url.pathname === '/api/render' && url.searchParams.get('width') === '30';
+async function slowCoarse(route) {
+  try {
+    const response = await route.fetch();
+    await new Promise((resolve) => setTimeout(resolve, 250));
+    await route.fulfill({ response });
+  } catch { /* the page aborted it: each test counts its cancelled renders */ }
+}
+
 const number = (name) => `[data-parameter="${name}"][data-role="number"]`;
 const slider = (name) => `[data-parameter="${name}"][data-role="slider"]`;
 
@@ -635,14 +646,6 @@ async function meshScene(run, options, folder) {
   // A drag of about 2 s along distance, the mouse button held: coarse images appear as it goes,
   // and none of their renders is cancelled by the next move. Each coarse answer is held back a
   // while (a slower machine's render), so that moves come while one is in flight.
-  const isCoarse = (url) => url.pathname === '/api/render' && url.searchParams.get('width') === '30';
-  const slowCoarse = async (route) => {
-    try {
-      const response = await route.fetch();
-      await new Promise((resolve) => setTimeout(resolve, 250));
-      await route.fulfill({ response });
-    } catch { /* the page aborted it: counted below */ }
-  };
   await page.route(isCoarse, slowCoarse);
   const handle = await page.$(slider('distance'));
   const box = await handle.boundingBox();
@@ -931,14 +934,6 @@ async function cameraView(run, options, folder) {
   // A drag right and up with the button held, coarse answers held back a while: coarse images
   // follow it, one render at a time and none cancelled, and nothing renders in full before the
   // button is let go, however long the pointer rests.
-  const isCoarse = (url) => url.pathname === '/api/render' && url.searchParams.get('width') === '30';
-  const slowCoarse = async (route) => {
-    try {
-      const response = await route.fetch();
-      await new Promise((resolve) => setTimeout(resolve, 250));
-      await route.fulfill({ response });
-    } catch { /* the page aborted it: counted below */ }
-  };
   await page.route(isCoarse, slowCoarse);
   const rendersAtDown = run.renderUrls.length;
   const failedBefore = run.failedRenders.length;
