@@ -105,6 +105,7 @@ public:
     bool end_array() { return close(); }
 
     bool key(json::string_t& key) {
+        if (skipped_ > 0) return true;
         if (limits_.unique_keys && open_.back()->contains(key)) {
             throw JsonTextError(line_and_column(text_, key_start(text_, bytes_read_)) + ": " +
                                 path_label(paths_.back()) + ": key \"" + key + "\" appears twice");
@@ -139,25 +140,51 @@ private:
         return &slot;
     }
 
+    // Counts an item of the capped array; answers whether it is one too many to build.
+    bool past_cap() {
+        if (open_.empty() || open_.back() != capped_) return false;
+        ++capped_items_;
+        return capped_->size() > limits_.cap.most;
+    }
+
     bool place(json value) {
+        if (skipped_ > 0 || past_cap()) return true;
         std::string path;
         insert(std::move(value), &path);
         return true;
     }
 
     bool open(json container) {
-        if (open_.size() == limits_.max_depth) {
+        if (open_.size() + skipped_ == limits_.max_depth) {
             throw JsonTextError(line_and_column(text_, bytes_read_) + ": nested more than " +
                                 std::to_string(limits_.max_depth) + " levels deep");
         }
+        if (skipped_ > 0 || past_cap()) {
+            ++skipped_;
+            return true;
+        }
+        const bool capped = limits_.cap.key != nullptr && open_.size() == 1 &&
+                            open_.back() == &root_ && container.is_array() &&
+                            key_ == limits_.cap.key;
         std::string path;
         json* slot = insert(std::move(container), &path);
         open_.push_back(slot);
         paths_.push_back(std::move(path));
+        if (capped) {
+            capped_ = slot;
+            capped_items_ = 0;
+        }
         return true;
     }
 
     bool close() {
+        if (skipped_ > 0) {
+            --skipped_;
+            return true;
+        }
+        if (open_.back() == capped_ && limits_.cap.count != nullptr) {
+            *limits_.cap.count = capped_items_;
+        }
         open_.pop_back();
         paths_.pop_back();
         return true;
@@ -170,6 +197,9 @@ private:
     std::vector<json*> open_;
     std::vector<std::string> paths_;
     std::string key_;
+    json* capped_ = nullptr;
+    std::size_t capped_items_ = 0;
+    std::size_t skipped_ = 0;  // containers open inside items past the cap, not built
 };
 
 }  // namespace

@@ -23,9 +23,20 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// An array under `key` of the top-level object whose items past the first `most` + 1 are read (the
+// text must still be sound JSON to its end) but not built: a reader that refuses more than `most`
+// of them needs neither the tree's memory nor its time for a text that holds millions. `count`
+// receives how many items the text holds.
+struct ArrayCap {
+    const char* key = nullptr;  // none
+    std::size_t most = 0;
+    std::size_t* count = nullptr;
+};
+
 struct JsonLimits {
     std::size_t max_depth = kMaxJsonDepth;  // arrays and objects open at once
     bool unique_keys = false;  // a key twice in one object is a fault; else the last counts
+    ArrayCap cap;
 };
 
 // Throws JsonTextError: "line L, column C: malformed JSON: <what>" (a number beyond a double's

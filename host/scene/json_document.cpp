@@ -1,13 +1,13 @@
 #include "host/scene/json_document.h"
 
-#include "host/json/json_text.h"
 #include "host/scene/scene_error.h"
 
 namespace tmhost {
 
-nlohmann::json parse_json_document(const std::string& text) {
+nlohmann::json parse_json_document(const std::string& text, const ArrayCap& cap) {
     JsonLimits limits;
     limits.unique_keys = true;
+    limits.cap = cap;
     try {
         return parse_json_text(text, limits);
     } catch (const JsonTextError& error) {

@@ -9,13 +9,14 @@
 #include <nlohmann/json.hpp>
 
 #include "host/json/json_paths.h"
+#include "host/json/json_text.h"
 
 namespace tmhost {
 
 // Throws SceneError: "line L, column C: malformed JSON: <what>", "line L, column C: nested more
 // than 64 levels deep" or "<path>: key \"k\" appears twice". Lines and columns count from 1; a
-// column counts bytes.
-nlohmann::json parse_json_document(const std::string& text);
+// column counts bytes. `cap` leaves the items of one top-level array past a count unbuilt.
+nlohmann::json parse_json_document(const std::string& text, const ArrayCap& cap = {});
 
 }  // namespace tmhost
 

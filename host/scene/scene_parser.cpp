@@ -316,7 +316,11 @@ Scene parse_scene(const std::string& text, const std::string& folder) {
 
 Scene parse_scene(const std::string& text, const std::string& folder, const ReadMeshes& meshes) {
     const ReadMeshes* read = meshes.empty() ? nullptr : &meshes;
-    const json document = parse_json_document(text);
+    // However many lights a text holds, only one past the most is built: a million are refused
+    // without the memory or the time of their tree.
+    std::size_t light_count = 0;
+    const json document =
+        parse_json_document(text, ArrayCap{"lights", kMaxSceneLights, &light_count});
     const JsonFields top(
         document, "",
         {"camera", "objects", "lights", "shader", "light_list", "image", "background"});
@@ -343,7 +347,7 @@ Scene parse_scene(const std::string& text, const std::string& folder, const Read
         const json& lights = read_array(top.required("lights"), "lights");
         if (lights.size() > kMaxSceneLights) {
             fail_field("lights", "more than " + std::to_string(kMaxSceneLights) + " lights (" +
-                                     std::to_string(lights.size()) + ")");
+                                     std::to_string(light_count) + ")");
         }
         for (std::size_t i = 0; i < lights.size(); ++i) {
             const std::string path = element_path("lights", i);

@@ -99,3 +99,49 @@ TEST(JsonText, ARepeatedKeyIsPlacedAtItsOpeningQuote) {
 }
 
 }  // namespace
+
+namespace {
+
+JsonLimits capped(std::size_t most, std::size_t* count) {
+    JsonLimits limits;
+    limits.unique_keys = true;
+    limits.cap = tmhost::ArrayCap{"items", most, count};
+    return limits;
+}
+
+TEST(JsonTextCap, ItemsPastTheCapAreCountedNotBuilt) {
+    std::size_t count = 99;
+    const json tree = parse_json_text(
+        R"({"items": [1, {"a": [2, 3]}, [4], 5, {"b": {"c": 6}}], "after": [7, 8, 9]})",
+        capped(2, &count));
+    EXPECT_EQ(count, 5u);
+    // The most and one more are built, so that a reader sees that there are too many.
+    EXPECT_EQ(tree["items"], json::parse(R"([1, {"a": [2, 3]}, [4]])"));
+    EXPECT_EQ(tree["after"], json::parse("[7, 8, 9]"));
+}
+
+TEST(JsonTextCap, OnlyTheTopLevelArrayOfTheKeyIsCapped) {
+    std::size_t count = 0;
+    const json tree =
+        parse_json_text(R"({"inner": {"items": [1, 2, 3, 4]}, "items": [5]})", capped(1, &count));
+    EXPECT_EQ(tree["inner"]["items"].size(), 4u);
+    EXPECT_EQ(count, 1u);
+    EXPECT_EQ(tree["items"], json::parse("[5]"));
+    // An object under the key is not an array: built whole, nothing counted.
+    count = 7;
+    EXPECT_EQ(parse_json_text(R"({"items": {"x": 1, "y": 2}})", capped(0, &count))["items"].size(),
+              2u);
+    EXPECT_EQ(count, 7u);
+}
+
+TEST(JsonTextCap, ItemsPastTheCapMustStillBeSoundAndShallow) {
+    std::size_t count = 0;
+    EXPECT_EQ(error_of(R"({"items": [1, 2, 3, {"x": 1e309}]})", capped(1, &count)),
+              "line 1, column 31: malformed JSON: number overflow parsing '1e309'");
+    std::string deep = R"({"items": [1, 2, )";
+    for (int i = 0; i < 70; ++i) deep += "[";
+    EXPECT_EQ(error_of(deep, capped(1, &count)),
+              "line 1, column 80: nested more than 64 levels deep");
+}
+
+}  // namespace
