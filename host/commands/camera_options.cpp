@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "host/render/render_error.h"
+#include "host/commands/command_error.h"
 #include "host/scene/obj_numbers.h"
 
 namespace tmhost {
@@ -23,7 +23,7 @@ double number_in(const std::string& text, double lowest, double highest, const s
     const double value =
         is_decimal(text) ? decimal_value(text) : std::numeric_limits<double>::quiet_NaN();
     if (!(value >= lowest && value <= highest)) {
-        throw RenderError(where + ": expected " + expected + ", got '" + whole + "'");
+        throw UsageError(where + ": expected " + expected + ", got '" + whole + "'");
     }
     return value;
 }
@@ -33,7 +33,7 @@ std::pair<std::string, std::string> pair_of(const std::string& text, const std::
                                             const std::string& expected) {
     const std::size_t comma = text.find(',');
     if (comma == std::string::npos || text.find(',', comma + 1) != std::string::npos) {
-        throw RenderError(where + ": expected " + expected + ", got '" + text + "'");
+        throw UsageError(where + ": expected " + expected + ", got '" + text + "'");
     }
     return {text.substr(0, comma), text.substr(comma + 1)};
 }
@@ -42,18 +42,24 @@ std::pair<std::string, std::string> pair_of(const std::string& text, const std::
 
 std::vector<OptionRule> camera_option_rules() {
     return {
-        {"--up", nullptr, true, false, "AXIS", "y or z; default: y",
-         "a model file's up axis: z for files from CAD and scanning tools that stand models on "
-         "the xy plane"},
-        {"--camera-index", nullptr, true, false, "N", "0 or more; default: the file's first",
-         "which camera of a glTF file to look through"},
-        {"--camera-orbit", nullptr, true, false, "AZ,EL", orbit_values().c_str(),
-         "turn the camera about its target by AZ degrees about the up axis and EL degrees "
-         "toward it"},
-        {"--camera-zoom", nullptr, true, false, "F", "0.001 to 1000; default: 1",
-         "move the camera toward its target, to 1/F of the distance"},
-        {"--camera-pan", nullptr, true, false, "X,Y", "each -100 to 100; default: 0,0",
-         "move camera and target together by X and Y view heights, right and up"},
+        OptionRule::valued(
+            "--up", "AXIS",
+            "a model file's up axis: z for files from CAD and scanning tools that stand models on "
+            "the xy plane")
+            .with_values("y or z; default: y"),
+        OptionRule::valued("--camera-index", "N", "which camera of a glTF file to look through")
+            .with_values("0 or more; default: the file's first"),
+        OptionRule::valued(
+            "--camera-orbit", "AZ,EL",
+            "turn the camera about its target by AZ degrees about the up axis and EL degrees "
+            "toward it")
+            .with_values(orbit_values().c_str()),
+        OptionRule::valued("--camera-zoom", "F",
+                           "move the camera toward its target, to 1/F of the distance")
+            .with_values("0.001 to 1000; default: 1"),
+        OptionRule::valued("--camera-pan", "X,Y",
+                           "move camera and target together by X and Y view heights, right and up")
+            .with_values("each -100 to 100; default: 0,0"),
     };
 }
 
@@ -79,7 +85,7 @@ void read_pan(const std::string& text, const std::string& where, CameraView& vie
 UpAxis read_up(const std::string& text, const std::string& where) {
     if (text == "y" || text == "Y") return UpAxis::y;
     if (text == "z" || text == "Z") return UpAxis::z;
-    throw RenderError(where + ": expected y or z, got '" + text + "'");
+    throw UsageError(where + ": expected y or z, got '" + text + "'");
 }
 
 StageOptions stage_options(const CommandLine& line) {

@@ -17,7 +17,7 @@ namespace tmhost {
 // The rules of the five options, for a command's table.
 std::vector<OptionRule> camera_option_rules();
 
-// Read from a line parsed with those rules. Throw RenderError naming the option.
+// Read from a line parsed with those rules. Throw UsageError naming the option.
 StageOptions stage_options(const CommandLine& line);
 CameraView camera_view(const CommandLine& line);
 

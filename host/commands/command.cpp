@@ -1,56 +1,59 @@
 #include "host/commands/command.h"
 
 #include <cstring>
-#include <exception>
-#include <new>
 
-#include "host/commands/out_of_memory.h"
+#include "host/commands/command_bodies.h"
 #include "host/commands/program_paths.h"
 #include "host/commands/text_table.h"
 #include "host/core/text_format.h"
-#include "host/render/render_error.h"
-#include "host/scene/scene_error.h"
 
 namespace tmhost {
 
 const std::vector<Command>& commands() {
     static const std::vector<Command> table = {
-        {"info", "[MODULE]",
+        {"info", "[MODULE]", "module file",
          "load MODULE (default: Tonemix.cdl beside this program), send its lifecycle messages, "
          "run one shader node through set-up, a few shaded points and tear-down, and report "
          "its console, its registration, what it left behind and whether every step answered "
          "as a host expects; -v reports every step",
-         info_options, run_info},
-        {"render", "[SCENE]",
+         info_options, info_body},
+        {"render", "[SCENE]", "scene file",
          "render SCENE (a scene file, or a model file .obj .ply .stl .gltf .glb on a stage of its "
          "own; default: the built-in scene) with the module's shader into FILE (.png, .pfm or "
          ".exr; default: tonemix.png)",
-         render_options, run_render},
-        {"sheet", "[SCENE]",
+         render_options, render_body},
+        {"sheet", "[SCENE]", "scene file",
          "render SCENE once for each value of --vary NAME=V1,V2,... (a grid for two --vary) and "
          "put the renders side by side, each labelled with its value and the shared values in "
          "a caption, into one image: a contact sheet of what a parameter does",
-         sheet_options, run_sheet},
-        {"describe", "[SCENE]",
+         sheet_options, sheet_body},
+        {"describe", "[SCENE]", "scene file",
          "show the shader's parameters as the module describes them, with the values of SCENE "
          "(default: the built-in scene) and whether each is enabled for them",
-         describe_options, run_describe},
-        {"scene", "NAME",
+         describe_options, describe_body},
+        {"scene", "NAME", "scene name",
          "print the scene NAME as a scene file to start from: builtin, which render and describe "
          "use without a SCENE, or the stage the host builds around a model file",
-         scene_options, run_scene},
-        {"validate", "[MODULE]",
+         scene_options, scene_body},
+        {"validate", "[MODULE]", "module file",
          "put MODULE (default: Tonemix.cdl beside this program) through every group of hostile "
          "host behaviour, each group in a child process so that a crash or a hang fails that "
          "group alone; one line per group, exit 0 only when every group passed",
-         validate_options, run_validate},
-        {"serve", "[SCENE]",
+         validate_options, validate_body},
+        {"serve", "[SCENE]", "scene file",
          "a live preview at http://127.0.0.1:PORT/ until Ctrl-C: the shader's controls, the "
          "image refining as they change, contact sheets and the command line of what it shows; "
          "SCENE (default: the built-in scene) first, the scenes folder's on a click",
-         serve_options, run_serve},
+         serve_options, serve_body},
     };
     return table;
+}
+
+const Command* find_command(const std::string& name) {
+    for (const Command& command : commands()) {
+        if (name == command.name) return &command;
+    }
+    return nullptr;
 }
 
 namespace {
@@ -83,19 +86,17 @@ std::vector<std::string> synopsis_words(const Command& command) {
 }  // namespace
 
 std::vector<std::string> usage_lines(const char* name) {
-    for (const Command& command : commands()) {
-        if (std::strcmp(command.name, name) != 0) continue;
-        std::vector<std::string> lines =
-            hanging(std::string("usage: tonemix-host ") + command.name, synopsis_words(command));
-        for (std::string& line : wrap_text(command.summary, 2)) lines.push_back(std::move(line));
-        lines.push_back("");
-        lines.push_back("options:");
-        for (const OptionRule& rule : command.options()) {
-            for (std::string& line : option_help(rule)) lines.push_back(std::move(line));
-        }
-        return lines;
+    const Command* command = find_command(name);
+    if (command == nullptr) return {};
+    std::vector<std::string> lines =
+        hanging(std::string("usage: tonemix-host ") + command->name, synopsis_words(*command));
+    for (std::string& line : wrap_text(command->summary, 2)) lines.push_back(std::move(line));
+    lines.push_back("");
+    lines.push_back("options:");
+    for (const OptionRule& rule : command->options()) {
+        for (std::string& line : option_help(rule)) lines.push_back(std::move(line));
     }
-    return {};
+    return lines;
 }
 
 std::vector<std::string> program_usage_lines() {
@@ -144,31 +145,13 @@ void CommandOutput::show_written() {
     }
 }
 
-namespace {
-
-// A library's exception starts its message with a tag ("[json.exception.type_error.316] "),
-// which says nothing to a user.
-std::string without_tag(const std::string& what) {
-    if (what.empty() || what[0] != '[') return what;
-    const std::size_t end = what.find("] ");
-    return end == std::string::npos ? what : what.substr(end + 2);
-}
-
-}  // namespace
-
-const OptionRule kModuleOption = {
-    "--module",       nullptr, true, false, "PATH", "default: Tonemix.cdl beside this program",
-    "the module file"};
-const OptionRule kTrustDescriptionOption = {
+constexpr OptionRule kModuleOption = OptionRule::valued("--module", "PATH", "the module file")
+                                         .with_values("default: Tonemix.cdl beside this program");
+constexpr OptionRule kTrustDescriptionOption = OptionRule::flag(
     "--trust-description",
-    nullptr,
-    false,
-    false,
-    nullptr,
-    nullptr,
-    "use the module's description even where it disagrees with the module's own defaults"};
-const OptionRule kHelpOption = {
-    "--help", "-h", false, false, nullptr, nullptr, "show this help and exit"};
+    "use the module's description even where it disagrees with the module's own defaults");
+constexpr OptionRule kHelpOption =
+    OptionRule::flag("--help", "show this help and exit").with_alias("-h");
 
 ModuleSession::Trust description_trust(const CommandLine& line) {
     return line.has(kTrustDescriptionOption.name) ? ModuleSession::Trust::description_as_given
@@ -191,33 +174,6 @@ std::vector<std::string> CommandSession::finish() {
 
 std::string module_path(const std::optional<std::string>& given, const CommandSettings& settings) {
     return absolute_path(given.value_or(settings.default_module));
-}
-
-CommandOutput run_reporting_errors(const char* command, CommandBody body,
-                                   const CommandArguments& arguments,
-                                   const CommandSettings& settings) {
-    CommandOutput output;
-    output.show_now = settings.show_now;
-    try {
-        output.status = body(arguments, settings, output);
-        return output;
-    } catch (const OutputLost& error) {
-        output.error(error.what());
-        output.status = EXIT_FAULT;
-        return output;
-    } catch (const RenderError& error) {
-        output.error(error.what());
-    } catch (const SceneError& error) {
-        output.error(error.what());
-    } catch (const ModuleError& error) {
-        output.error(error.what());
-    } catch (const std::bad_alloc&) {
-        output.error(out_of_memory_line(command));
-    } catch (const std::exception& error) {
-        output.error(std::string(command) + " failed: " + without_tag(error.what()));
-    }
-    output.status = EXIT_USAGE;
-    return output;
 }
 
 }  // namespace tmhost

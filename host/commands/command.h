@@ -87,17 +87,33 @@ private:
 
 using CommandArguments = std::vector<std::string>;  // the arguments after the command's name
 
+// What a command does with its parsed line, once --help is answered: writes its lines and
+// answers its exit code, or throws one of command_error.h's kinds (or a lower layer's error).
+using CommandBody = int (*)(const CommandLine& line, const CommandSettings& settings,
+                            CommandOutput& output);
+
 struct Command {
     const char* name;
-    const char* positional;  // "[SCENE]", as usage shows the plain argument
+    const char* positional;        // "[SCENE]", as usage shows the plain argument
+    const char* positional_label;  // "scene file", as the parser's messages name it
     const char* summary;
     // The options the command reads, the same table its parser takes.
     const std::vector<OptionRule>& (*options)();
-    CommandOutput (*run)(const CommandArguments& arguments, const CommandSettings& settings);
+    CommandBody body;
 };
 
 // Every command, in the order usage lists them; a new command is one entry there.
 const std::vector<Command>& commands();
+// The command of that name, or null.
+const Command* find_command(const std::string& name);
+
+// Runs a command: parses its line with its options; --help answers the usage lines (exit 0)
+// without the body; anything the parser or the body throws becomes its one error line and the
+// exit code of its kind (exit_code_of): a bad command line, scene or module EXIT_USAGE, a result
+// lost on its way out EXIT_FAULT, a shortage of memory "<command>: out of memory ..." and any
+// other failure "<command> failed: <why>", both EXIT_USAGE.
+CommandOutput run_command(const Command& command, const CommandArguments& arguments,
+                          const CommandSettings& settings);
 // For NAME --help: "usage: tonemix-host NAME [PLAIN] [OPTION]..." (every option but --help),
 // the summary and every option with its values, in 80 columns. None for an unknown name.
 std::vector<std::string> usage_lines(const char* name);
@@ -122,6 +138,7 @@ const std::vector<OptionRule>& scene_options();
 const std::vector<OptionRule>& validate_options();
 const std::vector<OptionRule>& serve_options();
 
+// Each command by its name, as run_command runs it.
 CommandOutput run_info(const CommandArguments& arguments, const CommandSettings& settings);
 CommandOutput run_render(const CommandArguments& arguments, const CommandSettings& settings);
 CommandOutput run_sheet(const CommandArguments& arguments, const CommandSettings& settings);
@@ -159,15 +176,6 @@ private:
     std::unique_ptr<ModuleSession> own_;
     ModuleSession* session_;
 };
-
-// Runs a command's body, which answers its exit code. A bad command line, scene or module
-// becomes its one error line; any other failure "<command> failed: <why>". Either way the
-// command answers EXIT_USAGE.
-using CommandBody = int (*)(const CommandArguments& arguments, const CommandSettings& settings,
-                            CommandOutput& output);
-CommandOutput run_reporting_errors(const char* command, CommandBody body,
-                                   const CommandArguments& arguments,
-                                   const CommandSettings& settings);
 
 }  // namespace tmhost
 

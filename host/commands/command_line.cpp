@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "host/commands/command_error.h"
 #include "host/commands/text_table.h"
-#include "host/render/render_error.h"
 
 namespace tmhost {
 
@@ -51,8 +51,8 @@ CommandLine::CommandLine(const std::vector<std::string>& arguments,
         }
         if (options_ended || argument.size() < 2 || argument[0] != '-') {
             if (positional_) {
-                throw RenderError("more than one " + std::string(positional) + ": '" +
-                                  *positional_ + "' and '" + argument + "'");
+                throw UsageError("more than one " + std::string(positional) + ": '" + *positional_ +
+                                 "' and '" + argument + "'");
             }
             positional_ = argument;
             continue;
@@ -61,14 +61,14 @@ CommandLine::CommandLine(const std::vector<std::string>& arguments,
             argument.rfind("--", 0) == 0 ? argument.find('=') : std::string::npos;
         const std::string name = argument.substr(0, equals);
         const OptionRule* rule = find_rule(rules, name);
-        if (rule == nullptr) throw RenderError("unknown option '" + name + "'");
+        if (rule == nullptr) throw UsageError("unknown option '" + name + "'");
         std::vector<std::string>& given = values_[rule->name];
         if (!given.empty() && !rule->repeatable) {
-            throw RenderError(std::string(rule->name) + " given more than once");
+            throw UsageError(std::string(rule->name) + " given more than once");
         }
         if (!rule->takes_value) {
             if (equals != std::string::npos) {
-                throw RenderError(std::string(rule->name) + " takes no value");
+                throw UsageError(std::string(rule->name) + " takes no value");
             }
             given.emplace_back();
             continue;
@@ -78,7 +78,7 @@ CommandLine::CommandLine(const std::vector<std::string>& arguments,
         } else if (i + 1 < arguments.size()) {
             given.push_back(arguments[++i]);
         } else {
-            throw RenderError(std::string(rule->name) + " needs a value");
+            throw UsageError(std::string(rule->name) + " needs a value");
         }
     }
 }
@@ -101,13 +101,13 @@ std::optional<int> CommandLine::integer(const char* name, int min, int max) cons
                                  std::to_string(min) + " to " + std::to_string(max) + ", got '" +
                                  *text + "'";
     if (text->empty() || text->find_first_not_of("+-0123456789") != std::string::npos) {
-        throw RenderError(expected);
+        throw UsageError(expected);
     }
     errno = 0;
     char* end = nullptr;
     const long long number = std::strtoll(text->c_str(), &end, 10);
     if (errno != 0 || end == nullptr || *end != '\0' || number < min || number > max) {
-        throw RenderError(expected);
+        throw UsageError(expected);
     }
     return static_cast<int>(number);
 }

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "host/render/render_error.h"
+#include "host/commands/command_error.h"
 
 namespace tmhost {
 
@@ -49,12 +49,12 @@ ContactSheet::ContactSheet(const SheetLayout& layout) : lettering_(kTextHeight),
         caption_lines_.empty() ? 0 : static_cast<long long>(caption_lines_.size()) * line + kMargin;
     const long long height = kMargin + caption_height + grid_height + kMargin;
     if (width > kMaxImageSide || height > kMaxImageSide || width * height > kMaxImagePixels) {
-        throw RenderError("contact sheet of " + std::to_string(width) + "x" +
-                          std::to_string(height) + " pixels: more than an image may hold (" +
-                          std::to_string(kMaxImageSide) + " a side, " +
-                          std::to_string(kMaxImagePixels) +
-                          " in all); make the tiles smaller (--width, --height) or vary fewer "
-                          "values");
+        throw UsageError("contact sheet of " + std::to_string(width) + "x" +
+                         std::to_string(height) + " pixels: more than an image may hold (" +
+                         std::to_string(kMaxImageSide) + " a side, " +
+                         std::to_string(kMaxImagePixels) +
+                         " in all); make the tiles smaller (--width, --height) or vary fewer "
+                         "values");
     }
     width_ = static_cast<int>(width);
     height_ = static_cast<int>(height);

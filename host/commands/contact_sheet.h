@@ -24,7 +24,7 @@ struct SheetLayout {
 
 class ContactSheet {
 public:
-    // Throws RenderError when the sheet would exceed an image's pixel limit.
+    // Throws UsageError when the sheet would exceed an image's pixel limit.
     explicit ContactSheet(const SheetLayout& layout);
 
     int width() const { return width_; }

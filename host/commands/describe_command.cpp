@@ -3,6 +3,7 @@
 
 #include "host/commands/camera_options.h"
 #include "host/commands/command.h"
+#include "host/commands/command_bodies.h"
 #include "host/commands/command_line.h"
 #include "host/commands/parameter_table.h"
 #include "host/commands/scene_shading.h"
@@ -145,15 +146,7 @@ ParameterTable described_parameters(ModuleSession& session, LoadedScene loaded, 
     return table;
 }
 
-namespace {
-
-int describe(const CommandArguments& arguments, const CommandSettings& settings,
-             CommandOutput& output) {
-    const CommandLine line(arguments, describe_options(), "scene file");
-    if (line.has("--help")) {
-        for (std::string& text : usage_lines("describe")) output.out(std::move(text));
-        return EXIT_CLEAN;
-    }
+int describe_body(const CommandLine& line, const CommandSettings& settings, CommandOutput& output) {
     // The scene before the module: a bad scene is said without loading anything.
     LoadedScene loaded = load_scene(line.positional(), stage_options(line));
     CommandSession command_session(module_path(line.value("--module"), settings),
@@ -170,14 +163,12 @@ int describe(const CommandArguments& arguments, const CommandSettings& settings,
     return left.empty() ? EXIT_CLEAN : EXIT_FAULT;
 }
 
-}  // namespace
-
 const std::vector<OptionRule>& describe_options() {
     static const std::vector<OptionRule> rules = {
-        {"--set", nullptr, true, true, "NAME=VALUE", nullptr,
-         "a shader parameter over the scene's value, by its name or short name"},
-        {"--json", nullptr, false, false, nullptr, nullptr,
-         "print the parameters as one JSON document, for scripts"},
+        OptionRule::valued("--set", "NAME=VALUE",
+                           "a shader parameter over the scene's value, by its name or short name")
+            .repeated(),
+        OptionRule::flag("--json", "print the parameters as one JSON document, for scripts"),
         camera_option_rules()[0],  // --up
         camera_option_rules()[1],  // --camera-index
         kModuleOption,
@@ -185,10 +176,6 @@ const std::vector<OptionRule>& describe_options() {
         kHelpOption,
     };
     return rules;
-}
-
-CommandOutput run_describe(const CommandArguments& arguments, const CommandSettings& settings) {
-    return run_reporting_errors("describe", describe, arguments, settings);
 }
 
 }  // namespace tmhost

@@ -5,20 +5,20 @@
 #include <filesystem>
 #include <system_error>
 
+#include "host/commands/command_error.h"
 #include "host/core/filename_store.h"
 #include "host/image/exr_image.h"
 #include "host/image/pfm_image.h"
 #include "host/image/png_image.h"
 #include "host/image/whole_file.h"
-#include "host/render/render_error.h"
 
 namespace tmhost {
 
 ToneMap tone_map_value(const std::string& text, const std::string& name) {
     const std::optional<ToneMap> map = tone_map_named(text);
     if (!map) {
-        throw RenderError(name + ": unknown tone map '" + text +
-                          "' (expected clamp, reinhard or filmic)");
+        throw UsageError(name + ": unknown tone map '" + text +
+                         "' (expected clamp, reinhard or filmic)");
     }
     return *map;
 }
@@ -27,7 +27,7 @@ double exposure_value(const std::string& text, const std::string& name) {
     char* end = nullptr;
     const double ev = std::strtod(text.c_str(), &end);
     if (text.empty() || *end != '\0' || !(ev >= -kMostExposure && ev <= kMostExposure)) {
-        throw RenderError(name + ": expected a number from -20 to 20, got '" + text + "'");
+        throw UsageError(name + ": expected a number from -20 to 20, got '" + text + "'");
     }
     return ev;
 }
@@ -45,7 +45,7 @@ FilesRead files_read_by(const std::string& module, const std::optional<std::stri
 void refuse_files_read(const std::string& path, const FilesRead& read) {
     if (path == ImageOutput::kStandardOutput) return;
     if (const std::optional<std::string> what = read.named_by(path)) {
-        throw RenderError(path + ": cannot write: it is " + *what);
+        throw OutputRefused(path + ": cannot write: it is " + *what);
     }
 }
 
@@ -85,18 +85,18 @@ ImageOutput::ImageOutput(std::string path, const std::optional<std::string>& for
     if (format) {
         given = format_named(*format);
         if (!given) {
-            throw RenderError("--format: unknown image type '" + *format +
-                              "' (expected png, pfm or exr)");
+            throw UsageError("--format: unknown image type '" + *format +
+                             "' (expected png, pfm or exr)");
         }
     }
     if (to_standard_output()) {
         if (!given) {
-            throw RenderError(
+            throw UsageError(
                 "-o -: the image's type is needed for standard output: add "
                 "--format png, pfm or exr");
         }
         if (stdout_is_terminal) {
-            throw RenderError(
+            throw UsageError(
                 "-o -: standard output is a terminal; send it to a file or a "
                 "program (tonemix-host render -o - --format png > image.png)");
         }
@@ -107,29 +107,29 @@ ImageOutput::ImageOutput(std::string path, const std::optional<std::string>& for
     const std::optional<ImageFormat> by_extension =
         extension.empty() ? std::nullopt : format_named(extension.substr(1));
     if (given && by_extension && *given != *by_extension) {
-        throw RenderError(path_ + ": the extension says another image type than --format " +
-                          *format);
+        throw UsageError(path_ + ": the extension says another image type than --format " +
+                         *format);
     }
     if (!given && !by_extension) {
-        throw RenderError(path_ +
-                          ": unknown image type (expected a .png, .pfm or .exr file, or "
-                          "--format)");
+        throw UsageError(path_ +
+                         ": unknown image type (expected a .png, .pfm or .exr file, or "
+                         "--format)");
     }
     format_ = given ? *given : *by_extension;
     std::error_code error;
     if (std::filesystem::is_directory(path_, error)) {
-        throw RenderError(path_ + ": is a folder, not an image file");
+        throw OutputRefused(path_ + ": is a folder, not an image file");
     }
     try {
         const std::string target = write_target(path_);
         const std::filesystem::path folder = std::filesystem::path(target).parent_path();
         if (!folder.empty() && !std::filesystem::is_directory(folder, error)) {
             const std::string link = target == path_ ? "" : ": links to " + target;
-            throw RenderError(path_ + link + ": no such folder: " + folder.string());
+            throw OutputRefused(path_ + link + ": no such folder: " + folder.string());
         }
         check_writable(path_);
     } catch (const FileError& problem) {
-        throw RenderError(problem.what());
+        throw OutputRefused(problem.what());
     }
 }
 
@@ -150,9 +150,9 @@ void ImageOutput::write(const Image& light, CommandOutput& output) const {
     try {
         bytes = encoded(format_, image);
     } catch (const FileError& error) {
-        // An encoder fails only when it runs out of memory.
-        throw RenderError(to_standard_output() ? error.what()
-                                               : path_ + ": cannot write: " + error.what());
+        // An encoder fails only when it runs out of memory: nothing was written.
+        throw HostError(to_standard_output() ? error.what()
+                                             : path_ + ": cannot write: " + error.what());
     }
     if (to_standard_output()) {
         output.standard_output_bytes = std::move(bytes);

@@ -27,9 +27,9 @@ struct ImageLook {
 };
 
 // An exposure as text (--exposure's value, or a page's): a plain decimal number within
-// +-kMostExposure. Throws RenderError "<name>: expected a number from -20 to 20, got '<text>'".
+// +-kMostExposure. Throws UsageError "<name>: expected a number from -20 to 20, got '<text>'".
 double exposure_value(const std::string& text, const std::string& name);
-// A tone map by its name (--tonemap's value, or a page's). Throws RenderError "<name>: unknown
+// A tone map by its name (--tonemap's value, or a page's). Throws UsageError "<name>: unknown
 // tone map '<text>' (expected clamp, reinhard or filmic)".
 ToneMap tone_map_value(const std::string& text, const std::string& name);
 
@@ -40,7 +40,7 @@ FilesRead files_read_by(const std::string& module,
                         const std::optional<std::string>& scene_path = std::nullopt,
                         const std::vector<std::string>& mesh_files = {});
 
-// Throws RenderError "<path>: cannot write: it is the module file" (or the file of the module's
+// Throws OutputRefused "<path>: cannot write: it is the module file" (or the file of the module's
 // res folder, the scene file, the scene's mesh file) when `path` names one of `read`, by whatever
 // name; a new file, or standard output ("-"), is never one of them.
 void refuse_files_read(const std::string& path, const FilesRead& read);
@@ -48,11 +48,11 @@ void refuse_files_read(const std::string& path, const FilesRead& read);
 class ImageOutput {
 public:
     // `format` is "png", "pfm" or "exr" in any letter case, or none to take the extension's.
-    // Throws RenderError for a format or an extension other than those (any letter case), a
-    // format the file's extension contradicts, standard output without a format or while it is a
-    // terminal, a path that names a folder, a folder that does not exist (for a link, the folder
-    // of the file it names), or a folder that takes no file: a temporary file is written there
-    // and removed.
+    // Throws UsageError for a format or an extension other than those (any letter case), a
+    // format the file's extension contradicts, or standard output without a format or while it
+    // is a terminal; OutputRefused for a path that names a folder, a folder that does not exist
+    // (for a link, the folder of the file it names), or a folder that takes no file: a temporary
+    // file is written there and removed.
     ImageOutput(std::string path, const std::optional<std::string>& format, bool stdout_is_terminal,
                 ImageLook look = {});
 

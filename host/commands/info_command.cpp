@@ -4,10 +4,11 @@
 #include <vector>
 
 #include "host/commands/command.h"
+#include "host/commands/command_bodies.h"
+#include "host/commands/command_error.h"
 #include "host/commands/host_report.h"
 #include "host/commands/info_shader.h"
 #include "host/loading/module_session.h"
-#include "host/render/render_error.h"
 
 namespace tmhost {
 
@@ -25,16 +26,12 @@ std::string verdict(const ModuleSession& session, bool shader_as_expected) {
                : "lifecycle: not as a host expects: " + differed + " (info -v shows every step)";
 }
 
-int info(const CommandArguments& arguments, const CommandSettings& settings,
-         CommandOutput& output) {
-    const CommandLine line(arguments, info_options(), "module file");
-    if (line.has("--help")) {
-        for (std::string& text : usage_lines("info")) output.out(std::move(text));
-        return EXIT_CLEAN;
-    }
+}  // namespace
+
+int info_body(const CommandLine& line, const CommandSettings& settings, CommandOutput& output) {
     if (line.positional() && line.has("--module")) {
-        throw RenderError("the module given twice: as '" + *line.positional() +
-                          "' and with --module");
+        throw UsageError("the module given twice: as '" + *line.positional() +
+                         "' and with --module");
     }
     const std::string path =
         module_path(line.positional() ? line.positional() : line.value("--module"), settings);
@@ -81,22 +78,18 @@ int info(const CommandArguments& arguments, const CommandSettings& settings,
     return clean ? EXIT_CLEAN : EXIT_FAULT;
 }
 
-}  // namespace
-
 const std::vector<OptionRule>& info_options() {
     static const std::vector<OptionRule> rules = {
-        {"--module", nullptr, true, false, "PATH",
-         "default: Tonemix.cdl beside this program; the same as MODULE", "the module file"},
-        {"--verbose", "-v", false, false, nullptr, nullptr,
-         "report every step: each lifecycle message's answer, the resources, the registration "
-         "record field by field, the node's defaults, the shaded points and the lights asked"},
+        OptionRule::valued("--module", "PATH", "the module file")
+            .with_values("default: Tonemix.cdl beside this program; the same as MODULE"),
+        OptionRule::flag(
+            "--verbose",
+            "report every step: each lifecycle message's answer, the resources, the registration "
+            "record field by field, the node's defaults, the shaded points and the lights asked")
+            .with_alias("-v"),
         kHelpOption,
     };
     return rules;
-}
-
-CommandOutput run_info(const CommandArguments& arguments, const CommandSettings& settings) {
-    return run_reporting_errors("info", info, arguments, settings);
 }
 
 }  // namespace tmhost

@@ -1,11 +1,11 @@
 #include "host/commands/command.h"
-
+#include "host/commands/command_bodies.h"
+#include "host/commands/command_error.h"
 #include "host/commands/command_line.h"
 #include "host/commands/image_output.h"
 #include "host/commands/scene_shading.h"
 #include "host/image/image.h"
 #include "host/loading/module_session.h"
-#include "host/render/render_error.h"
 
 namespace tmhost {
 
@@ -21,41 +21,25 @@ std::string summary(const Image& image, const RenderStats& stats, const std::str
            " points/s); image written to " + path;
 }
 
-// The part of a render that can fail on bad input; the caller turns its errors into one line.
-int render(const CommandArguments& arguments, const CommandSettings& settings,
-           CommandOutput& output) {
-    const CommandLine line(arguments, render_options(), "scene file");
+}  // namespace
+
+int render_body(const CommandLine& line, const CommandSettings& settings, CommandOutput& output) {
     const ShadingRequest request = shading_request(line, settings, kDefaultOutput);
-    if (request.help) {
-        for (std::string& text : usage_lines("render")) output.out(std::move(text));
-        return EXIT_CLEAN;
-    }
-    ShadingSetup setup = ShadingSetup::make(request, settings);
-    say_scene_notes(setup.run(), request.assignments, output);
-    if (const auto reach =
-            reach_warning(setup.session().description(), setup.values, setup.scene)) {
-        output.warning(*reach);
-    }
+    ShadingSetup setup = ShadingSetup::make(request, settings, output);
     const Scene& scene = setup.scene;
     Image image(scene.width, scene.height);
     ProgressBar progress(scene.height, settings.show_progress);
     setup.expect_rows(scene.height);
     const RenderStats stats = setup.shade(setup.values, request, image, progress);
     progress.finish();
-    if (stats.cancelled) throw RenderError("the render was cancelled");
+    if (stats.cancelled) throw HostError("the render was cancelled");
     return setup.finish(image, stats, summary(image, stats, setup.image_file.where()), output);
 }
-
-}  // namespace
 
 const std::vector<OptionRule>& render_options() {
     static const std::vector<OptionRule> rules =
         shading_options(TMHOST_IMAGE_FORMATS_DEFAULT("tonemix.png"));
     return rules;
-}
-
-CommandOutput run_render(const CommandArguments& arguments, const CommandSettings& settings) {
-    return run_reporting_errors("render", render, arguments, settings);
 }
 
 }  // namespace tmhost

@@ -6,7 +6,8 @@
 
 #include "host/commands/camera_options.h"
 #include "host/commands/command.h"
-#include "host/render/render_error.h"
+#include "host/commands/command_bodies.h"
+#include "host/commands/command_error.h"
 #include "host/render/scene_source.h"
 #include "host/scene/builtin_scene.h"
 #include "host/scene/mesh_file.h"
@@ -17,15 +18,12 @@ namespace {
 
 constexpr const char* kBuiltin = "builtin";
 
-int scene(const CommandArguments& arguments, const CommandSettings&, CommandOutput& output) {
-    const CommandLine line(arguments, scene_options(), "scene name");
-    if (line.has("--help")) {
-        for (std::string& text : usage_lines("scene")) output.out(std::move(text));
-        return EXIT_CLEAN;
-    }
+}  // namespace
+
+int scene_body(const CommandLine& line, const CommandSettings&, CommandOutput& output) {
     if (!line.positional()) {
-        throw RenderError(std::string("scene: expected the name of a scene (") + kBuiltin +
-                          ") or a model file");
+        throw UsageError(std::string("scene: expected the name of a scene (") + kBuiltin +
+                         ") or a model file");
     }
     const std::string& name = *line.positional();
     std::string built;
@@ -35,19 +33,17 @@ int scene(const CommandArguments& arguments, const CommandSettings&, CommandOutp
         built = loaded.model->text;
     } else if (name == kBuiltin) {
         if (line.has("--up") || line.has("--camera-index")) {
-            throw RenderError("scene: --up and --camera-index are for model files");
+            throw UsageError("scene: --up and --camera-index are for model files");
         }
         built = builtin_scene_json();
     } else {
-        throw RenderError("scene: unknown scene '" + name + "' (expected " + kBuiltin +
-                          " or a model file: .obj, .ply, .stl, .gltf or .glb)");
+        throw UsageError("scene: unknown scene '" + name + "' (expected " + kBuiltin +
+                         " or a model file: .obj, .ply, .stl, .gltf or .glb)");
     }
     std::istringstream text(built);
     for (std::string row; std::getline(text, row);) output.out(row);
     return EXIT_CLEAN;
 }
-
-}  // namespace
 
 const std::vector<OptionRule>& scene_options() {
     static const std::vector<OptionRule> rules = {
@@ -56,10 +52,6 @@ const std::vector<OptionRule>& scene_options() {
         kHelpOption,
     };
     return rules;
-}
-
-CommandOutput run_scene(const CommandArguments& arguments, const CommandSettings& settings) {
-    return run_reporting_errors("scene", scene, arguments, settings);
 }
 
 }  // namespace tmhost

@@ -9,9 +9,9 @@
 #include <thread>
 #include <variant>
 
+#include "host/commands/command_error.h"
 #include "host/core/shader_names.h"
 #include "host/render/lane_seeds.h"
-#include "host/render/render_error.h"
 #include "host/render/shader_instance.h"
 #include "host/scene/scene_extent.h"
 
@@ -36,31 +36,44 @@ std::vector<OptionRule> shading_only_options(const char* output_values) {
                                        "; default: the machine's cores, at most " +
                                        std::to_string(kMaxThreads);
     return {
-        {"--output", "-o", true, false, "FILE", output_values, "the image file"},
-        {"--width", nullptr, true, false, "W", side.c_str(), "the image's width in pixels"},
-        {"--height", nullptr, true, false, "H", side.c_str(), "the image's height in pixels"},
-        {"--set", nullptr, true, true, "NAME=VALUE", nullptr,
-         "a shader parameter over the scene's value, by its name or short name (see describe)"},
-        {"--lanes", nullptr, true, false, "K", lanes.c_str(),
-         "shade in K lanes, each a node of its own with a seed of its own"},
-        {"--threads", nullptr, true, false, "N", threads.c_str(), "shade with N threads"},
-        {"--pixel-samples", nullptr, true, false, "N", pixel_samples.c_str(),
-         "N camera rays a pixel at stratified places, their colours averaged: smooth edges"},
-        {"--shared-node", nullptr, false, false, nullptr, nullptr,
-         "shade with one node from every thread at once, as a real host does"},
-        {"--allow-long", nullptr, false, false, nullptr, nullptr,
-         "shade even beyond 65536 samples a point, or 2^32 sample points or 2^35 light tests "
-         "(sample points x lights x (1 + planes)) in all"},
-        {"--exposure", nullptr, true, false, "EV", "-20 to 20; default: 0",
-         "brighten (or darken, below 0) the light by 2^EV before it is stored; a .pfm or .exr "
-         "image keeps the shader's values unless this is given"},
-        {"--tonemap", nullptr, true, false, "NAME",
-         "clamp (light above 1 clipped), reinhard (L / (1 + L) on luminance) or filmic (an S "
-         "curve); default: clamp",
-         "how light above 1 becomes an 8-bit value; .pfm and .exr images keep their range"},
-        {"--format", nullptr, true, false, "TYPE",
-         "png, pfm or exr; needed for -o -; default: the type of the file's extension",
-         "the image's type"},
+        OptionRule::valued("--output", "FILE", "the image file")
+            .with_alias("-o")
+            .with_values(output_values),
+        OptionRule::valued("--width", "W", "the image's width in pixels").with_values(side.c_str()),
+        OptionRule::valued("--height", "H", "the image's height in pixels")
+            .with_values(side.c_str()),
+        OptionRule::valued(
+            "--set", "NAME=VALUE",
+            "a shader parameter over the scene's value, by its name or short name (see describe)")
+            .repeated(),
+        OptionRule::valued("--lanes", "K",
+                           "shade in K lanes, each a node of its own with a seed of its own")
+            .with_values(lanes.c_str()),
+        OptionRule::valued("--threads", "N", "shade with N threads").with_values(threads.c_str()),
+        OptionRule::valued(
+            "--pixel-samples", "N",
+            "N camera rays a pixel at stratified places, their colours averaged: smooth edges")
+            .with_values(pixel_samples.c_str()),
+        OptionRule::flag("--shared-node",
+                         "shade with one node from every thread at once, as a real host does"),
+        OptionRule::flag(
+            "--allow-long",
+            "shade even beyond 65536 samples a point, or 2^32 sample points or 2^35 light tests "
+            "(sample points x lights x (1 + planes)) in all"),
+        OptionRule::valued(
+            "--exposure", "EV",
+            "brighten (or darken, below 0) the light by 2^EV before it is stored; a .pfm or .exr "
+            "image keeps the shader's values unless this is given")
+            .with_values("-20 to 20; default: 0"),
+        OptionRule::valued(
+            "--tonemap", "NAME",
+            "how light above 1 becomes an 8-bit value; .pfm and .exr images keep their range")
+            .with_values("clamp (light above 1 clipped), reinhard (L / (1 + L) on luminance) or "
+                         "filmic (an S "
+                         "curve); default: clamp"),
+        OptionRule::valued("--format", "TYPE", "the image's type")
+            .with_values(
+                "png, pfm or exr; needed for -o -; default: the type of the file's extension"),
     };
 }
 
@@ -87,10 +100,9 @@ int default_render_threads() {
 ShadingRequest shading_request(const CommandLine& line, const CommandSettings& settings,
                                const std::string& output_default) {
     ShadingRequest request;
-    request.help = line.has("--help");
     request.scene_path = line.positional();
     request.output = line.value("--output").value_or(output_default);
-    if (request.output.empty()) throw RenderError("--output: expected a file name");
+    if (request.output.empty()) throw UsageError("--output: expected a file name");
     request.format = line.value("--format");
     if (const std::optional<std::string> ev = line.value("--exposure")) {
         request.look.exposure = exposure_value(*ev, "--exposure");
@@ -107,7 +119,7 @@ ShadingRequest shading_request(const CommandLine& line, const CommandSettings& s
     request.shared_node = line.has("--shared-node");
     request.trust = description_trust(line);
     if (request.shared_node && line.has("--lanes")) {
-        throw RenderError("--lanes: not with --shared-node, whose one node shades every row");
+        throw UsageError("--lanes: not with --shared-node, whose one node shades every row");
     }
     request.module = module_path(line.value("--module"), settings);
     request.allow_long = line.has("--allow-long");
@@ -162,17 +174,17 @@ void check_work(long long most_samples, long long sample_points, const PointCost
                 long long pixels, const std::string& what, const WorkLimits& limits) {
     const std::string lift = " (" + std::string(limits.lifted_by) + " shades it anyway)";
     if (pixels > limits.pixels) {
-        throw RenderError(what + ": " + std::to_string(pixels) + " pixels, more than " +
-                          std::to_string(limits.pixels) + lift);
+        throw UsageError(what + ": " + std::to_string(pixels) + " pixels, more than " +
+                         std::to_string(limits.pixels) + lift);
     }
     if (most_samples > limits.samples) {
-        throw RenderError(what + ": " + std::to_string(most_samples) +
-                          " samples a point, more than " + std::to_string(limits.samples) + lift);
+        throw UsageError(what + ": " + std::to_string(most_samples) +
+                         " samples a point, more than " + std::to_string(limits.samples) + lift);
     }
     if (sample_points > limits.sample_points) {
-        throw RenderError(what + ": " + std::to_string(sample_points) +
-                          " sample points, more than " + std::to_string(limits.sample_points) +
-                          lift);
+        throw UsageError(what + ": " + std::to_string(sample_points) +
+                         " sample points, more than " + std::to_string(limits.sample_points) +
+                         lift);
     }
     // Each factor is far from overflowing, their product need not be: compared by division.
     const unsigned long long points = static_cast<unsigned long long>(std::max(sample_points, 0LL));
@@ -184,11 +196,11 @@ void check_work(long long most_samples, long long sample_points, const PointCost
         const unsigned long long most = std::numeric_limits<unsigned long long>::max();
         const std::string tests = points <= most / per_point ? std::to_string(points * per_point)
                                                              : "more than " + std::to_string(most);
-        throw RenderError(what + ": " + std::to_string(sample_points) + " sample points x " +
-                          (cost.lights == 0 ? std::string("no light (counted as one)")
-                                            : counted(cost.lights, "light")) +
-                          " x (1 + " + counted(cost.planes, "plane") + ") = " + tests +
-                          " light tests, more than " + std::to_string(limits.light_tests) + lift);
+        throw UsageError(what + ": " + std::to_string(sample_points) + " sample points x " +
+                         (cost.lights == 0 ? std::string("no light (counted as one)")
+                                           : counted(cost.lights, "light")) +
+                         " x (1 + " + counted(cost.planes, "plane") + ") = " + tests +
+                         " light tests, more than " + std::to_string(limits.light_tests) + lift);
     }
 }
 
@@ -215,7 +227,8 @@ ShadeSettings shade_settings(const ShadingRequest& request) {
     return settings;
 }
 
-ShadingSetup ShadingSetup::make(const ShadingRequest& request, const CommandSettings& settings) {
+ShadingSetup ShadingSetup::make(const ShadingRequest& request, const CommandSettings& settings,
+                                CommandOutput& output) {
     std::shared_ptr<const PreparedScene> prepared;
     std::optional<LoadedScene> loaded;
     ImageSize size;
@@ -247,6 +260,10 @@ ShadingSetup ShadingSetup::make(const ShadingRequest& request, const CommandSett
                         ? ", " + std::to_string(request.pixel_samples) + " pixel samples"
                         : std::string()),
                request.allow_long);
+    say_scene_notes(*run, request.assignments, output);
+    if (const auto reach = reach_warning(description, run->values(), run->scene())) {
+        output.warning(*reach);
+    }
     return ShadingSetup(std::move(image_file), std::move(command_session), std::move(run),
                         settings);
 }

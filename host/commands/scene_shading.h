@@ -28,7 +28,6 @@
 namespace tmhost {
 
 struct ShadingRequest {
-    bool help = false;
     std::optional<std::string> scene_path;
     std::string output;                 // "-": standard output
     std::optional<std::string> format;  // --format, over the output's extension
@@ -76,7 +75,7 @@ PointCost point_cost(const Scene& scene);
 // The samples of each shaded point a node with `values` takes: the value of the shader's
 // "samples" parameter, given or its default; 1 for a shader without one.
 long long samples_per_point(const Description& description, const ParameterValues& values);
-// Throws RenderError unless `allow_long`, when one tile's point asks for more than
+// Throws UsageError unless `allow_long`, when one tile's point asks for more than
 // kMostSamplesPerPoint samples, or all tiles together (each pixels x pixel samples x its samples)
 // for more than kMostSamplePoints, or those sample points of `cost` for more than
 // kMostLightTests. `what` names the work: "samples=100000", "4 tiles of 640x480".
@@ -113,7 +112,7 @@ struct WorkLimits {
 // page must not take the machine for an hour.
 WorkLimits serve_work_limits();
 
-// Throws RenderError, naming `what`, when the work asks for more than `limits` allow: "samples=8
+// Throws UsageError, naming `what`, when the work asks for more than `limits` allow: "samples=8
 // at 1280x960: 9830400 sample points x 5000 lights x (1 + 1 plane) = 98304000000 light tests, more
 // than 34359738368 (--allow-long shades it anyway)".
 void check_work(long long most_samples, long long sample_points, const PointCost& cost,
@@ -132,8 +131,10 @@ ShadeSettings shade_settings(const ShadingRequest& request);
 class ShadingSetup {
 public:
     // Makes each of those ready in that order, so that no light of the scene is set up for a
-    // module whose shader fails its checks. Throws as each step does.
-    static ShadingSetup make(const ShadingRequest& request, const CommandSettings& settings);
+    // module whose shader fails its checks, and says what a command says of its scene before it
+    // shades (say_scene_notes, reach_warning) in `output`. Throws as each step does.
+    static ShadingSetup make(const ShadingRequest& request, const CommandSettings& settings,
+                             CommandOutput& output);
     ShadingSetup(const ShadingSetup&) = delete;
     ShadingSetup& operator=(const ShadingSetup&) = delete;
 

@@ -6,17 +6,15 @@
 
 #include <filesystem>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "host/commands/command_error.h"
 
 namespace tmhost {
 
 // A scene id that names no scene here: the server's 404, in one line.
-class NoSuchScene : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+using NoSuchScene = ErrorOfKind<ErrorKind::not_found>;
 
 struct ServedScene {
     std::string id;     // "builtin", "box_on_plane.json"

@@ -15,6 +15,8 @@
 
 #include "host/commands/camera_options.h"
 #include "host/commands/command.h"
+#include "host/commands/command_bodies.h"
+#include "host/commands/command_error.h"
 #include "host/commands/command_line.h"
 #include "host/commands/scenes_folder.h"
 #include "host/commands/serve_answers.h"
@@ -22,7 +24,6 @@
 #include "host/loading/module_endings.h"
 #include "host/loading/process_state.h"
 #include "host/render/prepared_scene.h"
-#include "host/render/render_error.h"
 #include "host/render/scene_source.h"
 #include "host/scene/file_stamp.h"
 #include "host/scene/mesh_file.h"
@@ -40,7 +41,7 @@ fs::path scenes_folder(const CommandLine& line) {
     if (const auto folder = line.value("--scenes")) {
         std::error_code error;
         if (!fs::is_directory(*folder, error)) {
-            throw RenderError("--scenes " + *folder + ": not a folder");
+            throw InputError("--scenes " + *folder + ": not a folder");
         }
         return *folder;
     }
@@ -71,18 +72,14 @@ void stop_within_grace() {
     }).detach();
 }
 
-int serve(const CommandArguments& arguments, const CommandSettings& settings,
-          CommandOutput& output) {
-    const CommandLine line(arguments, serve_options(), "scene file");
-    if (line.has("--help")) {
-        for (std::string& text : usage_lines("serve")) output.out(std::move(text));
-        return EXIT_CLEAN;
-    }
+}  // namespace
+
+int serve_body(const CommandLine& line, const CommandSettings& settings, CommandOutput& output) {
     const int port = line.integer("--port", 0, 65535).value_or(0);
     const std::optional<int> threads = line.integer("--threads", 1, 64);
     std::optional<std::string> first = line.positional();
     if (first == std::optional<std::string>("-")) {
-        throw RenderError("serve: a scene from standard input cannot be served; name its file");
+        throw UsageError("serve: a scene from standard input cannot be served; name its file");
     }
     ScenesFolder scenes(scenes_folder(line), first);
     // Read now and kept: a bad scene is one line now, not a 400 on every request.
@@ -137,33 +134,35 @@ int serve(const CommandArguments& arguments, const CommandSettings& settings,
         std::fflush(stdout);
         server.run();
     } catch (const HttpError& error) {
-        throw RenderError(std::string("serve: ") + error.what());
+        throw HostError(std::string("serve: ") + error.what());
     }
     const std::vector<std::string> left = session.finish();
     for (const std::string& warning : left) output.warning("module: " + warning);
     return left.empty() ? EXIT_CLEAN : EXIT_FAULT;
 }
 
-}  // namespace
-
 const std::vector<OptionRule>& serve_options() {
     static const std::vector<OptionRule> rules = {
-        {"--port", nullptr, true, false, "N", "0 to 65535; default: 0, a free port",
-         "the port on 127.0.0.1 to serve on"},
-        {"--scenes", nullptr, true, false, "DIR",
-         "default: the folder of SCENE, else the example scenes",
-         "the folder whose .json scene files and model files (.obj .ply .stl .gltf .glb) the "
-         "page offers"},
-        {"--threads", nullptr, true, false, "N", "1 to 64; default: one per core",
-         "threads of each render"},
-        {"--allow-long", nullptr, false, false, nullptr, nullptr,
-         "lift the limits of one request, by default at most 4096x4096 pixels and 2^28 sample "
-         "points (pixels x pixel samples x samples a point)"},
-        {"--no-token", nullptr, false, false, nullptr, nullptr,
-         "answer requests without the token that the printed address carries: any program "
-         "of this machine may then drive the server (for scripts)"},
-        {"--watch", nullptr, false, false, nullptr, nullptr,
-         "the page renders again by itself when the scene's file or a mesh of it changes"},
+        OptionRule::valued("--port", "N", "the port on 127.0.0.1 to serve on")
+            .with_values("0 to 65535; default: 0, a free port"),
+        OptionRule::valued(
+            "--scenes", "DIR",
+            "the folder whose .json scene files and model files (.obj .ply .stl .gltf .glb) the "
+            "page offers")
+            .with_values("default: the folder of SCENE, else the example scenes"),
+        OptionRule::valued("--threads", "N", "threads of each render")
+            .with_values("1 to 64; default: one per core"),
+        OptionRule::flag(
+            "--allow-long",
+            "lift the limits of one request, by default at most 4096x4096 pixels and 2^28 sample "
+            "points (pixels x pixel samples x samples a point)"),
+        OptionRule::flag(
+            "--no-token",
+            "answer requests without the token that the printed address carries: any program "
+            "of this machine may then drive the server (for scripts)"),
+        OptionRule::flag(
+            "--watch",
+            "the page renders again by itself when the scene's file or a mesh of it changes"),
         camera_option_rules()[0],  // --up
         camera_option_rules()[1],  // --camera-index
         kModuleOption,
@@ -171,10 +170,6 @@ const std::vector<OptionRule>& serve_options() {
         kHelpOption,
     };
     return rules;
-}
-
-CommandOutput run_serve(const CommandArguments& arguments, const CommandSettings& settings) {
-    return run_reporting_errors("serve", serve, arguments, settings);
 }
 
 }  // namespace tmhost

@@ -2,7 +2,7 @@
 
 #include "host/commands/camera_options.h"
 
-#include "host/render/render_error.h"
+#include "host/commands/command_error.h"
 
 namespace tmhost {
 
@@ -31,9 +31,9 @@ std::optional<int> query_integer(const ServeQuery& query, const char* name, int 
     for (const char c : *text) whole = whole && c >= '0' && c <= '9';
     if (whole) value = std::stoll(*text);
     if (!whole || value < lowest || value > highest) {
-        throw RenderError(std::string(name) + ": expected a whole number from " +
-                          std::to_string(lowest) + " to " + std::to_string(highest) + ", got '" +
-                          *text + "'");
+        throw UsageError(std::string(name) + ": expected a whole number from " +
+                         std::to_string(lowest) + " to " + std::to_string(highest) + ", got '" +
+                         *text + "'");
     }
     return static_cast<int>(value);
 }

@@ -18,12 +18,12 @@
 namespace tmhost {
 
 // A whole number of a query within a range, or none when the query has none; throws
-// RenderError "width: expected a whole number from 1 to 16384, got 'x'".
+// UsageError "width: expected a whole number from 1 to 16384, got 'x'".
 std::optional<int> query_integer(const ServeQuery& query, const char* name, int lowest,
                                  int highest);
 
 // The camera view of a query (orbit=AZ,EL, zoom=F, pan=X,Y) into the job, with the options that
-// give it. Throws RenderError "orbit: expected ..." for a bad value.
+// give it. Throws UsageError "orbit: expected ..." for a bad value.
 struct ServeJob;
 void read_query_view(const ServeQuery& query, ServeJob& job);
 

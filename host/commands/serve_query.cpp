@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <charconv>
 
+#include "host/commands/command_error.h"
 #include "host/core/text_format.h"
-#include "host/render/render_error.h"
 
 namespace tmhost {
 
@@ -52,15 +52,15 @@ ServeQuery::ServeQuery(const std::string& query, const std::vector<std::string>&
         std::string name = decoded(pair.substr(0, equals));
         std::string value = equals == std::string::npos ? "" : decoded(pair.substr(equals + 1));
         if (std::find(known.begin(), known.end(), name) == known.end()) {
-            throw RenderError("unknown query parameter '" + one_line(name) + "'");
+            throw UsageError("unknown query parameter '" + one_line(name) + "'");
         }
         // A file name with a NUL in it would name a shorter file than the one asked for, and a
         // command line with control bytes would not read back as it was shown.
         for (const char c : value) {
             const auto byte = static_cast<unsigned char>(c);
             if (byte < 0x20 || byte == 0x7f) {
-                throw RenderError(name + "=" + one_line(value) +
-                                  ": a control character is not allowed");
+                throw UsageError(name + "=" + one_line(value) +
+                                 ": a control character is not allowed");
             }
         }
         pairs_.emplace_back(std::move(name), std::move(value));
@@ -91,7 +91,7 @@ std::optional<std::uint64_t> ServeQuery::count(const std::string& name) const {
     const auto read = std::from_chars(text->data(), end, number);
     if (text->empty() || (*text)[0] < '0' || (*text)[0] > '9' || read.ec != std::errc() ||
         read.ptr != end) {
-        throw RenderError(name + "=" + *text + ": not a whole number 0 or more");
+        throw UsageError(name + "=" + *text + ": not a whole number 0 or more");
     }
     return number;
 }

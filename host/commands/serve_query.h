@@ -14,14 +14,14 @@ namespace tmhost {
 class ServeQuery {
 public:
     // Escapes ("%2C") and "+" (a space) undone; a "%" that starts no escape stays as it is.
-    // Throws RenderError for a name that is not among `known`.
+    // Throws UsageError for a name that is not among `known`.
     ServeQuery(const std::string& query, const std::vector<std::string>& known);
 
     // The last value of the name, or none.
     std::optional<std::string> value(const std::string& name) const;
     // Every value of the name, in order.
     std::vector<std::string> values(const std::string& name) const;
-    // The last value of the name as a whole number 0 or more, or none; throws RenderError for
+    // The last value of the name as a whole number 0 or more, or none; throws UsageError for
     // any other text.
     std::optional<std::uint64_t> count(const std::string& name) const;
 

@@ -4,13 +4,14 @@
 #include <memory>
 
 #include "host/commands/command.h"
+#include "host/commands/command_bodies.h"
+#include "host/commands/command_error.h"
 #include "host/commands/command_line.h"
 #include "host/commands/contact_sheet.h"
 #include "host/commands/image_output.h"
 #include "host/commands/scene_shading.h"
 #include "host/commands/sheet_job.h"
 #include "host/core/text_format.h"
-#include "host/render/render_error.h"
 
 namespace tmhost {
 
@@ -27,20 +28,11 @@ std::string summary(const Image& sheet, std::size_t tiles, const RenderStats& st
            " image written to " + path;
 }
 
-int sheet(const CommandArguments& arguments, const CommandSettings& settings,
-          CommandOutput& output) {
-    const CommandLine line(arguments, sheet_options(), "scene file");
+}  // namespace
+
+int sheet_body(const CommandLine& line, const CommandSettings& settings, CommandOutput& output) {
     const ShadingRequest request = shading_request(line, settings, kDefaultOutput);
-    if (request.help) {
-        for (std::string& text : usage_lines("sheet")) output.out(std::move(text));
-        return EXIT_CLEAN;
-    }
-    ShadingSetup setup = ShadingSetup::make(request, settings);
-    say_scene_notes(setup.run(), request.assignments, output);
-    if (const auto reach =
-            reach_warning(setup.session().description(), setup.values, setup.scene)) {
-        output.warning(*reach);
-    }
+    ShadingSetup setup = ShadingSetup::make(request, settings, output);
     // Every value is checked, and the work of every tile together, before the first renders.
     const WorkLimits limits;
     const SheetJob job(setup.run(), line.values("--vary"), request.assignments,
@@ -51,13 +43,11 @@ int sheet(const CommandArguments& arguments, const CommandSettings& settings,
     RenderStats total;
     const Image sheet_image =
         job.shade(setup.settings_for(request), progress, setup.watch(), total);
-    if (total.cancelled) throw RenderError("the sheet was cancelled");
+    if (total.cancelled) throw HostError("the sheet was cancelled");
     progress.finish();
     return setup.finish(sheet_image, total,
                         summary(sheet_image, job.tiles(), total, setup.image_file.where()), output);
 }
-
-}  // namespace
 
 const std::vector<OptionRule>& sheet_options() {
     static const std::vector<OptionRule> rules = [] {
@@ -72,15 +62,13 @@ const std::vector<OptionRule>& sheet_options() {
                                           std::to_string(kMaxSheetValuesPerAxis) +
                                           " values; once for a row, twice for a grid";
         options.insert(options.begin() + 4,
-                       {"--vary", nullptr, true, true, "NAME=VALUE,...", values.c_str(),
-                        "render one tile per value of the parameter NAME"});
+                       OptionRule::valued("--vary", "NAME=VALUE,...",
+                                          "render one tile per value of the parameter NAME")
+                           .with_values(values.c_str())
+                           .repeated());
         return options;
     }();
     return rules;
-}
-
-CommandOutput run_sheet(const CommandArguments& arguments, const CommandSettings& settings) {
-    return run_reporting_errors("sheet", sheet, arguments, settings);
 }
 
 }  // namespace tmhost

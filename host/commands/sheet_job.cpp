@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "host/commands/command_error.h"
 #include "host/core/text_format.h"
-#include "host/render/render_error.h"
 
 namespace tmhost {
 
@@ -38,7 +38,7 @@ Axis read_axis(const std::string& vary, const ParameterValues& values) {
     const std::string where = "--vary " + vary;
     const std::size_t equals = vary.find('=');
     if (equals == std::string::npos || equals == 0) {
-        throw RenderError(where + ": expected NAME=VALUE,VALUE,...");
+        throw UsageError(where + ": expected NAME=VALUE,VALUE,...");
     }
     Axis axis;
     axis.parameter = &values.settable(vary.substr(0, equals), where);
@@ -49,11 +49,11 @@ Axis read_axis(const std::string& vary, const ParameterValues& values) {
         const std::string text =
             list.substr(start, comma == std::string::npos ? comma : comma - start);
         if (text.empty()) {
-            throw RenderError(where + ": value " + std::to_string(index) + " is empty");
+            throw UsageError(where + ": value " + std::to_string(index) + " is empty");
         }
         if (index > kMaxSheetValuesPerAxis) {
-            throw RenderError(where + ": more than " + std::to_string(kMaxSheetValuesPerAxis) +
-                              " values");
+            throw UsageError(where + ": more than " + std::to_string(kMaxSheetValuesPerAxis) +
+                             " values");
         }
         const ParameterValue value =
             check_parameter_value(*axis.parameter, parse_set_value(text), where);
@@ -68,27 +68,27 @@ Axis read_axis(const std::string& vary, const ParameterValues& values) {
 std::vector<Axis> read_axes(const std::vector<std::string>& varies,
                             const std::vector<std::string>& sets, const ParameterValues& values) {
     if (varies.empty()) {
-        throw RenderError("sheet: expected --vary NAME=VALUE,VALUE,... (the names: see describe)");
+        throw UsageError("sheet: expected --vary NAME=VALUE,VALUE,... (the names: see describe)");
     }
     if (varies.size() > static_cast<std::size_t>(kMaxAxes)) {
-        throw RenderError("--vary: at most " + std::to_string(kMaxAxes) +
-                          " parameters (a grid), not " + std::to_string(varies.size()));
+        throw UsageError("--vary: at most " + std::to_string(kMaxAxes) +
+                         " parameters (a grid), not " + std::to_string(varies.size()));
     }
     std::vector<Axis> axes;
     for (const std::string& vary : varies) {
         Axis axis = read_axis(vary, values);
         for (const Axis& earlier : axes) {
             if (earlier.parameter == axis.parameter) {
-                throw RenderError("--vary " + vary + ": " + axis.parameter->short_name +
-                                  " is varied twice");
+                throw UsageError("--vary " + vary + ": " + axis.parameter->short_name +
+                                 " is varied twice");
             }
         }
         // A value given by --set too would be dropped for the varied ones without a word.
         for (const std::string& assignment : sets) {
             const std::string name = assignment.substr(0, assignment.find('='));
             if (&values.settable(name, "--set " + assignment) == axis.parameter) {
-                throw RenderError("--vary " + vary + ": " + axis.parameter->short_name +
-                                  " is also given by --set " + assignment + "; give it one way");
+                throw UsageError("--vary " + vary + ": " + axis.parameter->short_name +
+                                 " is also given by --set " + assignment + "; give it one way");
             }
         }
         axes.push_back(std::move(axis));

@@ -30,7 +30,8 @@ class SheetJob {
 public:
     // Reads the axes (`varies`: each --vary's NAME=VALUE,VALUE,...) against the run's values;
     // `sets`, the --set assignments, must not name a varied parameter. Checks the work of every
-    // tile together against `limits` (none: no limit). Throws RenderError.
+    // tile together against `limits` (none: no limit). Throws UsageError, or RenderError as
+    // the values do.
     SheetJob(const ShadingRun& run, const std::vector<std::string>& varies,
              const std::vector<std::string>& sets, int pixel_samples, const WorkLimits* limits);
 

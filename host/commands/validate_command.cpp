@@ -9,13 +9,14 @@
 #include <vector>
 
 #include "host/commands/command.h"
+#include "host/commands/command_bodies.h"
+#include "host/commands/command_error.h"
 #include "host/commands/image_output.h"
 #include "host/core/emulation.h"
 #include "host/image/whole_file.h"
 #include "host/loading/host_limits.h"
 #include "host/loading/module_file.h"
 #include "host/loading/trial_load.h"
-#include "host/render/render_error.h"
 #include "host/validate/isolated_run.h"
 #include "host/validate/junit_report.h"
 #include "host/validate/validation.h"
@@ -43,8 +44,7 @@ std::vector<const ValidationGroup*> chosen_groups(const CommandLine& line) {
     // In the order validate runs them, each once, whatever the order given.
     for (const std::string& name : only) {
         if (find_group(name) == nullptr) {
-            throw RenderError("--only: no group '" + name + "' (the groups: " + group_names() +
-                              ")");
+            throw UsageError("--only: no group '" + name + "' (the groups: " + group_names() + ")");
         }
     }
     for (const ValidationGroup& group : validation_groups()) {
@@ -63,7 +63,7 @@ uint32_t chosen_seed(const CommandLine& line) {
         char* end = nullptr;
         const unsigned long long value = std::strtoull(text->c_str(), &end, 10);
         if (text->empty() || *end != '\0' || (*text)[0] == '-' || value > 0xFFFFFFFFull) {
-            throw RenderError("--seed: '" + *text + "' is not a whole number from 0 to 4294967295");
+            throw UsageError("--seed: '" + *text + "' is not a whole number from 0 to 4294967295");
         }
         return static_cast<uint32_t>(value);
     }
@@ -168,16 +168,12 @@ void progress(bool shown, const std::string& text) {
     std::fflush(stderr);
 }
 
-int validate(const CommandArguments& arguments, const CommandSettings& settings,
-             CommandOutput& output) {
-    const CommandLine line(arguments, validate_options(), "module file");
-    if (line.has("--help")) {
-        for (std::string& text : usage_lines("validate")) output.out(std::move(text));
-        return EXIT_CLEAN;
-    }
+}  // namespace
+
+int validate_body(const CommandLine& line, const CommandSettings& settings, CommandOutput& output) {
     if (line.positional() && line.has("--module")) {
-        throw RenderError("the module given twice: as '" + *line.positional() +
-                          "' and with --module");
+        throw UsageError("the module given twice: as '" + *line.positional() +
+                         "' and with --module");
     }
     ValidationSettings validation;
     validation.module_path =
@@ -200,7 +196,7 @@ int validate(const CommandArguments& arguments, const CommandSettings& settings,
             refuse_files_read(*junit, files_read_by(validation.module_path));
             check_writable(*junit);
         } catch (const std::runtime_error& error) {
-            throw RenderError("validate: the JUnit report " + std::string(error.what()));
+            throw OutputRefused("validate: the JUnit report " + std::string(error.what()));
         }
     }
     // Before any group: a group that fails for want of them would blame the module.
@@ -208,8 +204,8 @@ int validate(const CommandArguments& arguments, const CommandSettings& settings,
     if (!limits.empty()) {
         std::string text;
         for (const std::string& limit : limits) text += (text.empty() ? "" : "; ") + limit;
-        throw RenderError("validate: this host's own limits are too small to validate a module: " +
-                          text + "; no group was run");
+        throw HostError("validate: this host's own limits are too small to validate a module: " +
+                        text + "; no group was run");
     }
     // Standard output carries the report alone then, and the lines go to stderr.
     const auto say = [&](std::string text) {
@@ -272,35 +268,35 @@ int validate(const CommandArguments& arguments, const CommandSettings& settings,
     return failed == 0 ? EXIT_CLEAN : EXIT_FAULT;
 }
 
-}  // namespace
-
 const std::vector<OptionRule>& validate_options() {
     static const std::string only_values = "one of: " + group_names() + "; default: every group";
     static const std::vector<OptionRule> rules = {
-        {"--module", nullptr, true, false, "PATH",
-         "default: Tonemix.cdl beside this program; the same as MODULE", "the module file"},
-        {"--level", nullptr, true, false, "N", "1 to 10; default: 5",
-         "how hard each group pushes: counts, sizes and repetitions double with each level; 10 "
-         "is the overnight run"},
-        {"--only", nullptr, true, true, "GROUP", only_values.c_str(), "run this group alone"},
-        {"--in-process", nullptr, false, false, nullptr, nullptr,
-         "run every group in this process, for a debugger: a crash ends the validation"},
-        {"--seed", nullptr, true, false, "N", "0 to 4294967295; default: a new one, printed",
-         "the seed of every randomised group, to repeat a run exactly"},
-        {"--junit", nullptr, true, false, "FILE",
-         "a file, or - for standard output (the lines go to stderr then)",
-         "also write the verdicts as JUnit XML, for CI systems"},
-        {"--time-limit", nullptr, true, false, "S",
-         "1 to 86400; default: 180 at level 5, more at higher levels, ten times as much under "
-         "emulation",
-         "seconds a group may take before it counts as hung"},
+        OptionRule::valued("--module", "PATH", "the module file")
+            .with_values("default: Tonemix.cdl beside this program; the same as MODULE"),
+        OptionRule::valued(
+            "--level", "N",
+            "how hard each group pushes: counts, sizes and repetitions double with each level; 10 "
+            "is the overnight run")
+            .with_values("1 to 10; default: 5"),
+        OptionRule::valued("--only", "GROUP", "run this group alone")
+            .with_values(only_values.c_str())
+            .repeated(),
+        OptionRule::flag(
+            "--in-process",
+            "run every group in this process, for a debugger: a crash ends the validation"),
+        OptionRule::valued("--seed", "N",
+                           "the seed of every randomised group, to repeat a run exactly")
+            .with_values("0 to 4294967295; default: a new one, printed"),
+        OptionRule::valued("--junit", "FILE",
+                           "also write the verdicts as JUnit XML, for CI systems")
+            .with_values("a file, or - for standard output (the lines go to stderr then)"),
+        OptionRule::valued("--time-limit", "S", "seconds a group may take before it counts as hung")
+            .with_values("1 to 86400; default: 180 at level 5, more at higher levels, ten times as "
+                         "much under "
+                         "emulation"),
         kHelpOption,
     };
     return rules;
-}
-
-CommandOutput run_validate(const CommandArguments& arguments, const CommandSettings& settings) {
-    return run_reporting_errors("validate", validate, arguments, settings);
 }
 
 }  // namespace tmhost

@@ -84,14 +84,13 @@ int main(int argc, char** argv) {
     settings.show_progress = tmhost::is_terminal(stderr);
     settings.show_now = &print_line;
     settings.stdout_is_terminal = tmhost::is_terminal(tmhost::program_stdout());
-    for (const tmhost::Command& command : tmhost::commands()) {
-        if (name == command.name) {
-            const tmhost::CommandOutput output =
-                command.run(std::vector<std::string>(argv + 2, argv + argc), settings);
-            print(output);
-            return delivered(output.status);
-        }
+    const tmhost::Command* command = tmhost::find_command(name);
+    if (command == nullptr) {
+        tmhost::error_line(tmhost::unknown_command_line(name));
+        return tmhost::EXIT_USAGE;
     }
-    tmhost::error_line(tmhost::unknown_command_line(name));
-    return tmhost::EXIT_USAGE;
+    const tmhost::CommandOutput output =
+        tmhost::run_command(*command, std::vector<std::string>(argv + 2, argv + argc), settings);
+    print(output);
+    return delivered(output.status);
 }

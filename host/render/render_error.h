@@ -1,5 +1,6 @@
-// The one error of the render and describe commands: a single line, ready to print as it is,
-// that says what is wrong with the command line, the scene or the module.
+// The error of the render layer: a value of the request that a render cannot take (an image size,
+// a parameter's value, a light the scene does not have, a view beyond the scene's coordinates),
+// in a single line ready to print as it is. The commands count it as a usage error.
 #ifndef TMHOST_RENDER_ERROR_H
 #define TMHOST_RENDER_ERROR_H
 
@@ -10,13 +11,6 @@ namespace tmhost {
 class RenderError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
-};
-
-// The work was done but its result was lost on the way out (a FIFO whose reader went away, a
-// device that is full): not a fault of the command line, so the command ends with EXIT_FAULT.
-class OutputLost : public RenderError {
-public:
-    using RenderError::RenderError;
 };
 
 }  // namespace tmhost

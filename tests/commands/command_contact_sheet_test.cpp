@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include "host/commands/command_error.h"
 #include "host/commands/contact_sheet.h"
 #include "host/image/image.h"
-#include "host/render/render_error.h"
 
 namespace {
 
@@ -91,7 +91,7 @@ TEST(ContactSheetImage, AMisfitTileAndAnOversizedSheetAreRefused) {
     wide.rows = 32;
     wide.tile_width = 16384;  // 64-bit arithmetic: 32 x 16384 x 32 x ... does not wrap
     wide.tile_height = 16384;
-    EXPECT_THROW(ContactSheet{wide}, tmhost::RenderError);
+    EXPECT_THROW(ContactSheet{wide}, tmhost::UsageError);
 }
 
 }  // namespace

@@ -39,16 +39,18 @@ TEST(CommandHelp, TextWrapsAtSpacesWithinTheWidth) {
 }
 
 TEST(CommandHelp, AnOptionShowsItsValueAndWhatItTakes) {
-    const tmhost::OptionRule output{"--output",       "-o",       true, false, "FILE",
-                                    "default: x.png", "the image"};
+    using tmhost::OptionRule;
+    const OptionRule output = OptionRule::valued("--output", "FILE", "the image")
+                                  .with_alias("-o")
+                                  .with_values("default: x.png");
     EXPECT_EQ(tmhost::option_synopsis(output), "[-o FILE]");
     EXPECT_EQ(tmhost::option_help(output),
               (std::vector<std::string>{"  -o, --output FILE", "      the image; default: x.png"}));
-    const tmhost::OptionRule set{"--set", nullptr, true, true, nullptr, nullptr, "a value"};
+    const OptionRule set = OptionRule::valued("--set", nullptr, "a value").repeated();
     EXPECT_EQ(tmhost::option_synopsis(set), "[--set VALUE]...");
     EXPECT_EQ(tmhost::option_help(set),
               (std::vector<std::string>{"  --set VALUE", "      a value; may be repeated"}));
-    const tmhost::OptionRule flag{"--flag", nullptr, false, false};
+    const OptionRule flag = OptionRule::flag("--flag", nullptr);
     EXPECT_EQ(tmhost::option_synopsis(flag), "[--flag]");
     EXPECT_EQ(tmhost::option_help(flag), std::vector<std::string>{"  --flag"});
 }
@@ -119,7 +121,7 @@ TEST(CommandHelp, EveryCommandShowsEveryOptionItParsesIn80Columns) {
         // --help answers the help, cleanly, without loading a module.
         tmhost::CommandSettings settings;
         settings.default_module = "/nonexistent/Tonemix.cdl";
-        const tmhost::CommandOutput output = command.run({"--help"}, settings);
+        const tmhost::CommandOutput output = tmhost::run_command(command, {"--help"}, settings);
         EXPECT_EQ(output.status, tmhost::EXIT_CLEAN) << command.name;
         ASSERT_EQ(output.lines.size(), lines.size()) << command.name;
         for (std::size_t i = 0; i < lines.size(); ++i) {

@@ -5,24 +5,26 @@
 
 #include <gtest/gtest.h>
 
+#include "host/commands/command_error.h"
 #include "host/commands/command_line.h"
 #include "host/commands/text_table.h"
-#include "host/render/render_error.h"
 #include "thrown_text.h"
 
 namespace {
 
-using tmhost::RenderError;
+using tmhost::UsageError;
 
 std::string error_of(const std::function<void()>& action) {
-    return tonemix_test::thrown_text<RenderError>(action);
+    return tonemix_test::thrown_text<UsageError>(action);
 }
 
 TEST(CommandLine, ReadsOptionsInBothFormsAndRefusesTheRest) {
-    const std::vector<tmhost::OptionRule> rules = {{"--width", nullptr, true, false},
-                                                   {"--set", nullptr, true, true},
-                                                   {"--output", "-o", true, false},
-                                                   {"--help", "-h", false, false}};
+    using tmhost::OptionRule;
+    const std::vector<OptionRule> rules = {
+        OptionRule::valued("--width", "W", "the width"),
+        OptionRule::valued("--set", nullptr, "a value").repeated(),
+        OptionRule::valued("--output", "FILE", "the file").with_alias("-o"),
+        OptionRule::flag("--help", "help").with_alias("-h")};
     const tmhost::CommandLine line(
         {"scene.json", "--width=32", "--set", "a=1", "-o", "x.png", "--set=b=2", "-h"}, rules,
         "scene file");

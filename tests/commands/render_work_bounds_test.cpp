@@ -10,8 +10,8 @@
 #include <sys/stat.h>
 #endif
 
+#include "host/commands/command_error.h"
 #include "host/commands/scene_shading.h"
-#include "host/render/render_error.h"
 #include "render_test_support.h"
 #include "work_bound_scenes.h"
 
@@ -76,7 +76,7 @@ std::string refused(long long sample_points, const tmhost::PointCost& cost,
                     const tmhost::WorkLimits& limits = {}) {
     try {
         tmhost::check_work(1, sample_points, cost, 0, "work", limits);
-    } catch (const tmhost::RenderError& error) {
+    } catch (const tmhost::UsageError& error) {
         return error.what();
     }
     return "";
@@ -105,8 +105,7 @@ TEST(WorkBounds, LightTestsAreLimitedAtTheProductItself) {
               "work: 134217729 sample points x 8 lights x (1 + 1 plane) = 2147483664 light tests, "
               "more than 2147483648 (serve --allow-long shades it anyway)");
     EXPECT_NO_THROW(tmhost::check_work(1, 1LL << 32, {1000000, 1}, "work", true));
-    EXPECT_THROW(tmhost::check_work(1, 1LL << 32, {1000000, 1}, "work", false),
-                 tmhost::RenderError);
+    EXPECT_THROW(tmhost::check_work(1, 1LL << 32, {1000000, 1}, "work", false), tmhost::UsageError);
 }
 
 #ifndef _WIN32
