@@ -17,10 +17,28 @@
 
 namespace tmhost {
 
+namespace entry_call_detail {
+// Plain thread-local data of the program itself: read without a lock or a call, from a signal
+// handler too.
+inline thread_local int calls_in_progress = 0;
+}  // namespace entry_call_detail
+
 class EntryCall {
 public:
-    EntryCall(Operation operation, std::initializer_list<uint32_t> words);
-    ~EntryCall();
+    // A render makes millions of these with the journal off and nothing set to fail: that path is
+    // inline, and the argument words are read only when the journal takes them.
+    EntryCall(Operation operation, std::initializer_list<uint32_t> words)
+        : operation_(operation), host_(StandInHost::active()) {
+        ++entry_call_detail::calls_in_progress;
+        if (host_ == nullptr) {
+            StandInHost::note_call_without_host(operation);
+            return;
+        }
+        const bool failing = host_->is_failing(operation);
+        proceed_ = !failing;
+        if (host_->journal().enabled()) journal(words, failing);
+    }
+    ~EntryCall() { --entry_call_detail::calls_in_progress; }
     EntryCall(const EntryCall&) = delete;
     EntryCall& operator=(const EntryCall&) = delete;
 
@@ -39,6 +57,8 @@ public:
     static bool in_progress();
 
 private:
+    void journal(std::initializer_list<uint32_t> words, bool failing);
+
     Operation operation_;
     StandInHost* host_;
     bool proceed_ = false;

@@ -29,8 +29,10 @@ namespace tmhost {
 // Four children: their boxes by side and axis (min x, max x, min y, max y, min z, max z), each
 // row one value for each child, and what each child is. A child with count 0 is an interior node
 // (`child` its index), or no child at all (`child` -1, its box empty: no ray meets it); a child
-// with count > 0 is a leaf of `count` primitives from `child` on.
-struct BvhNode {
+// with count > 0 is a leaf of `count` primitives from `child` on. A node is two cache lines and
+// starts on one: a walk reads a node from memory for almost every step, and a node that straddled
+// three lines cost a third more of the reads.
+struct alignas(64) BvhNode {
     float bounds[6][4];
     std::int32_t child[4];
     std::uint32_t count[4];

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <string_view>
 #include <vector>
 
 #include "host/scene/input_file.h"
 #include "host/scene/json_fields.h"
+#include "host/scene/mesh_text.h"
 #include "host/scene/obj_numbers.h"
 #include "host/scene/scene_error.h"
 
@@ -16,7 +16,7 @@ namespace tmhost {
 namespace {
 
 [[noreturn]] void fail_line(const std::string& path, std::size_t line, const std::string& what) {
-    throw SceneError(path + ": line " + std::to_string(line) + ": " + what);
+    fail_at_line(path, line, what);
 }
 
 [[noreturn]] void fail_file(const std::string& path, const std::string& what) {
@@ -56,27 +56,25 @@ bool is_ignored_statement(std::string_view keyword) {
     return std::find(std::begin(kIgnored), std::end(kIgnored), keyword) != std::end(kIgnored);
 }
 
-std::string quoted(std::string_view token) {
-    constexpr std::size_t kLongest = 40;  // a line of garbage is not repeated whole
-    std::string text(token.substr(0, kLongest));
-    if (token.size() > kLongest) text += "...";
-    for (char& c : text) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-    }
-    return "\"" + text + "\"";
-}
-
 void check_number(std::string_view token, const std::string& path, std::size_t line) {
-    if (!is_decimal(token)) {
-        fail_line(path, line, "expected a finite decimal number, got " + quoted(token));
-    }
-    if (!std::isfinite(std::strtod(std::string(token).c_str(), nullptr))) {
-        fail_line(path, line, "number out of range: " + quoted(token));
+    check_decimal(token, path, line);
+    if (!decimal_in_range(token)) {
+        fail_line(path, line, "number out of range: " + quoted_token(token));
     }
 }
 
-void check_numbers(const std::vector<std::string_view>& fields, std::size_t least, std::size_t most,
-                   const char* what, const std::string& path, std::size_t line) {
+// A statement's fields after its keyword (the line's first field).
+struct Arguments {
+    const LineFields& fields;
+
+    std::size_t size() const { return fields.size() - 1; }
+    std::string_view operator[](std::size_t i) const { return fields[i + 1]; }
+    const std::string_view* begin() const { return fields.begin() + 1; }
+    const std::string_view* end() const { return fields.end(); }
+};
+
+void check_numbers(const Arguments& fields, std::size_t least, std::size_t most, const char* what,
+                   const std::string& path, std::size_t line) {
     if (fields.size() < least || fields.size() > most) {
         fail_line(
             path, line,
@@ -85,21 +83,18 @@ void check_numbers(const std::vector<std::string_view>& fields, std::size_t leas
     for (const std::string_view field : fields) check_number(field, path, line);
 }
 
-Vec3 first_three(const std::vector<std::string_view>& fields) {
+Vec3 first_three(const Arguments& fields) {
     return {decimal_value(fields[0]), decimal_value(fields[1]), decimal_value(fields[2])};
 }
 
 // A face corner's index: 1 up to the count, or -1 down to minus the count so far.
 long read_index(std::string_view text, long so_far, const char* what, const std::string& path,
                 std::size_t line) {
-    std::size_t i = (!text.empty() && (text[0] == '-' || text[0] == '+')) ? 1 : 0;
-    const bool digits =
-        i < text.size() && text.size() - i <= 9 &&
-        std::all_of(text.begin() + static_cast<std::ptrdiff_t>(i), text.end(), is_digit);
-    if (!digits) {
-        fail_line(path, line, std::string("expected a ") + what + " index, got " + quoted(text));
+    long index = 0;
+    if (!short_integer(text, index)) {
+        fail_line(path, line,
+                  std::string("expected a ") + what + " index, got " + quoted_token(text));
     }
-    const long index = std::strtol(std::string(text).c_str(), nullptr, 10);
     if (index == 0) fail_line(path, line, std::string(what) + " index 0 (indices count from 1)");
     if (index < 0) {
         if (-index > so_far) {
@@ -112,8 +107,8 @@ long read_index(std::string_view text, long so_far, const char* what, const std:
     return index - 1;  // checked against the whole file's count at its end
 }
 
-void read_face(const std::vector<std::string_view>& fields, const CheckedText& text,
-               CheckedText& out, const std::string& path, std::size_t line) {
+void read_face(const Arguments& fields, const CheckedText& text, CheckedText& out,
+               const std::string& path, std::size_t line) {
     if (fields.size() < 3) fail_line(path, line, "a face needs at least 3 corners");
     if (fields.size() > kMaxFaceCorners) {
         fail_line(path, line,
@@ -122,25 +117,27 @@ void read_face(const std::vector<std::string_view>& fields, const CheckedText& t
     out.face_lines.push_back(line);
     out.face_starts.push_back(out.corners.size());
     for (const std::string_view field : fields) {
-        std::vector<std::string_view> parts;
+        // vertex, vertex/texture, vertex//normal or vertex/texture/normal
+        std::string_view parts[3];
+        std::size_t count = 0;
         std::size_t start = 0;
         for (;;) {
             const std::size_t slash = field.find('/', start);
-            parts.push_back(
-                field.substr(start, slash == std::string_view::npos ? slash : slash - start));
+            if (count == 3) fail_line(path, line, "malformed face corner " + quoted_token(field));
+            parts[count++] =
+                field.substr(start, slash == std::string_view::npos ? slash : slash - start);
             if (slash == std::string_view::npos) break;
             start = slash + 1;
         }
-        if (parts.size() > 3) fail_line(path, line, "malformed face corner " + quoted(field));
         Corner corner;
         corner.vertex =
             read_index(parts[0], static_cast<long>(text.vertex_lines.size()), "vertex", path, line);
-        if (parts.size() >= 2 && !parts[1].empty()) {
+        if (count >= 2 && !parts[1].empty()) {
             read_index(parts[1], 1L << 30, "texture coordinate", path, line);
-        } else if (parts.size() == 2) {
-            fail_line(path, line, "malformed face corner " + quoted(field));
+        } else if (count == 2) {
+            fail_line(path, line, "malformed face corner " + quoted_token(field));
         }
-        if (parts.size() == 3) {
+        if (count == 3) {
             corner.normal = read_index(parts[2], static_cast<long>(text.normal_lines.size()),
                                        "normal", path, line);
         }
@@ -148,25 +145,18 @@ void read_face(const std::vector<std::string_view>& fields, const CheckedText& t
     }
 }
 
-// Lines end at "\n", "\r\n" or a lone "\r", so that files from every system count lines alike.
 CheckedText check_text(const std::string& text, const std::string& path) {
     CheckedText out;
     bool seen_statement = false;
-    std::size_t line = 0;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        std::size_t end = at;
-        while (end < text.size() && text[end] != '\n' && text[end] != '\r') ++end;
-        ++line;
-        const std::string_view content(text.data() + at, end - at);
-        at = end;
-        if (at < text.size())
-            at += text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n' ? 2 : 1;
-
-        std::vector<std::string_view> fields = fields_of(content);
-        if (fields.empty() || fields[0][0] == '#') continue;
-        const std::string_view keyword = fields[0];
-        fields.erase(fields.begin());
+    TextLines lines(text);
+    LineFields all_fields;
+    std::string_view content;
+    while (lines.next(content)) {
+        const std::size_t line = lines.number();
+        all_fields.split(content);
+        if (all_fields.empty() || all_fields[0][0] == '#') continue;
+        const std::string_view keyword = all_fields[0];
+        const Arguments fields{all_fields};
         // A file that opens with no statement of OBJ's is some other file, whose content a message
         // must not show (a mesh named /etc/passwd would print its first line).
         if (!seen_statement && !is_ignored_statement(keyword) && keyword != "v" &&
@@ -195,7 +185,7 @@ CheckedText check_text(const std::string& text, const std::string& path) {
         } else if (keyword == "f") {
             read_face(fields, out, out, path, line);
         } else if (!is_ignored_statement(keyword)) {
-            fail_line(path, line, "unknown statement " + quoted(keyword));
+            fail_line(path, line, "unknown statement " + quoted_token(keyword));
         }
         seen_statement = true;
     }

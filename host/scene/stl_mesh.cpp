@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/scene/mesh_text.h"
 #include "host/scene/obj_numbers.h"
 #include "host/scene/scene_error.h"
 
@@ -22,17 +23,7 @@ constexpr std::size_t kBinaryTriangle = 50;
 }
 
 [[noreturn]] void fail_line(const std::string& path, std::size_t line, const std::string& what) {
-    fail(path, "line " + std::to_string(line) + ": " + what);
-}
-
-std::string quoted(std::string_view token) {
-    constexpr std::size_t kLongest = 40;  // a line of garbage is not repeated whole
-    std::string text(token.substr(0, kLongest));
-    if (token.size() > kLongest) text += "...";
-    for (char& c : text) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-    }
-    return "\"" + text + "\"";
+    fail_at_line(path, line, what);
 }
 
 [[noreturn]] void fail_too_many(const std::string& path, std::uint64_t triangles,
@@ -128,17 +119,14 @@ bool holds_control_bytes(const std::string& bytes) {
 }
 
 double coordinate(std::string_view token, const std::string& path, std::size_t line) {
-    if (!is_decimal(token)) {
-        fail_line(path, line, "expected a finite decimal number, got " + quoted(token));
-    }
+    check_decimal(token, path, line);
     const double value = decimal_value(token);
-    if (!std::isfinite(value)) fail_line(path, line, "number out of range: " + quoted(token));
+    if (!std::isfinite(value)) fail_line(path, line, "number out of range: " + quoted_token(token));
     return value;
 }
 
 enum class Expect { solid, facet, loop, vertex, endfacet };
 
-// Lines end at "\n", "\r\n" or a lone "\r", so that files from every system count lines alike.
 // Until its first facet a file that opens with "solid" may be some other text, whose content a
 // message must not show: it is named for what it is not.
 MeshSource read_text(const std::string& text, const std::string& path, std::size_t max_triangles) {
@@ -147,22 +135,18 @@ MeshSource read_text(const std::string& text, const std::string& path, std::size
     bool seen_facet = false;
     int corners = 0;
     std::size_t line = 0;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        std::size_t end = at;
-        while (end < text.size() && text[end] != '\n' && text[end] != '\r') ++end;
-        ++line;
-        const std::string_view content(text.data() + at, end - at);
-        at = end;
-        if (at < text.size())
-            at += text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n' ? 2 : 1;
-
-        const std::vector<std::string_view> fields = fields_of(content);
+    TextLines lines(text);
+    LineFields fields;
+    std::string_view content;
+    while (lines.next(content)) {
+        line = lines.number();
+        fields.split(content);
         if (fields.empty()) continue;
         const std::string_view keyword = fields[0];
         const auto wrong = [&](const char* expected) {
             if (!seen_facet) fail(path, "not an STL file");
-            fail_line(path, line, std::string("expected ") + expected + ", got " + quoted(keyword));
+            fail_line(path, line,
+                      std::string("expected ") + expected + ", got " + quoted_token(keyword));
         };
         switch (expect) {
         case Expect::solid:
