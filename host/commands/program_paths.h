@@ -6,7 +6,8 @@
 
 namespace tmhost {
 
-// The folder holding the running executable; empty when the system does not say.
+// The running executable's file, and the folder holding it; empty when the system does not say.
+std::string executable_file();
 std::string executable_folder();
 // Tonemix.cdl beside the executable: where the build puts the two.
 std::string default_module_path();

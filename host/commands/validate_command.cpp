@@ -111,12 +111,7 @@ struct LoadFailure {
 std::optional<LoadFailure> load_crash(const ValidationSettings& settings, bool in_process,
                                       int time_limit) {
     static const ValidationGroup load = {"load", "the module loads", load_check};
-#if defined(_WIN32)
-    static_cast<void>(in_process);
-    const bool separate = false;
-#else
-    const bool separate = !in_process;
-#endif
+    const bool separate = !in_process && isolates_load_crashes();
     const GroupVerdict verdict =
         separate ? run_isolated(load, settings, time_limit) : run_in_process(load, settings);
     if (verdict.passed) return std::nullopt;

@@ -21,12 +21,9 @@ std::string banner_of(const Console& console) {
 
 CommandOutput run_version(const CommandSettings& settings) {
     CommandOutput output;
-#if defined(_WIN32)
-    const char* build = "Windows";
-#else
-    const char* build = "Linux";
-#endif
-    output.out(std::string("tonemix-host ") + kProgramVersion + " (" + build + " build)");
+    // The system the program was built for, named by the build (host/commands/CMakeLists.txt).
+    output.out(std::string("tonemix-host ") + kProgramVersion + " (" + TONEMIX_BUILD_SYSTEM +
+               " build)");
     const std::string& path = settings.default_module;
     try {
         ModuleSession session(path, settings.prepare_host, ModuleSession::OnCrash::one_line);

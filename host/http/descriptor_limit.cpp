@@ -1,26 +1,6 @@
 #include "host/http/descriptor_limit.h"
 
-#if !defined(_WIN32)
-#include <sys/resource.h>
-#endif
-
 namespace tmhost {
-
-std::size_t raise_descriptor_limit() {
-#if defined(_WIN32)
-    return 0;
-#else
-    rlimit limit{};
-    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return 0;
-    if (limit.rlim_cur != limit.rlim_max) {
-        rlimit raised = limit;
-        raised.rlim_cur = limit.rlim_max;
-        if (setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
-    }
-    if (limit.rlim_cur == RLIM_INFINITY) return 0;
-    return static_cast<std::size_t>(limit.rlim_cur);
-#endif
-}
 
 std::size_t connections_within(std::size_t wanted, std::size_t descriptor_limit) {
     if (descriptor_limit == 0) return wanted;

@@ -1,18 +1,8 @@
 #include "host/http/http_token.h"
 
 #include <array>
-#include <cstdint>
-#include <exception>
 
-#include "host/http/http_error.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-// After windows.h, which it needs.
-#include <bcrypt.h>
-#else
-#include <random>
-#endif
+#include "host/http/random_bytes.h"
 
 namespace tmhost {
 
@@ -22,23 +12,7 @@ constexpr std::size_t kTokenBytes = 16;
 
 std::array<unsigned char, kTokenBytes> random_bytes() {
     std::array<unsigned char, kTokenBytes> bytes{};
-#if defined(_WIN32)
-    const NTSTATUS status = BCryptGenRandom(nullptr, bytes.data(), static_cast<ULONG>(bytes.size()),
-                                            BCRYPT_USE_SYSTEM_PREFERRED_RNG);
-    if (status < 0) throw HttpError("no random numbers for a token (BCryptGenRandom failed)");
-#else
-    try {
-        std::random_device source;
-        for (std::size_t i = 0; i < bytes.size(); i += 4) {
-            const std::uint32_t word = source();
-            for (std::size_t k = 0; k < 4; ++k) {
-                bytes[i + k] = static_cast<unsigned char>(word >> (8 * k));
-            }
-        }
-    } catch (const std::exception& failure) {
-        throw HttpError(std::string("no random numbers for a token: ") + failure.what());
-    }
-#endif
+    fill_random(bytes.data(), bytes.size());
     return bytes;
 }
 

@@ -1,7 +1,5 @@
 #include "host/image/whole_file.h"
 
-#include "host/image/temporary_files.h"
-
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -12,16 +10,8 @@
 #include <optional>
 #include <system_error>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
-#ifdef _WIN32
-#include <io.h>
-#include <process.h>
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
+#include "host/image/temporary_files.h"
+#include "host/image/whole_file_shared.h"
 
 namespace tmhost {
 
@@ -41,11 +31,7 @@ constexpr int kNameAttempts = 100;
 // folder at once, and from one attempt to the next. Lower case, for folders that ignore case.
 std::string temporary_letters() {
     static std::atomic<std::uint64_t> counter{0};
-#ifdef _WIN32
-    const std::uint64_t process = static_cast<std::uint64_t>(_getpid());
-#else
-    const std::uint64_t process = static_cast<std::uint64_t>(getpid());
-#endif
+    const std::uint64_t process = files::process_number();
     const std::uint64_t time =
         static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     // splitmix64's finaliser spreads every input bit over the letters.
@@ -59,25 +45,6 @@ std::string temporary_letters() {
     return letters;
 }
 
-#ifndef _WIN32
-// A file that replaces another keeps the other's permissions, and its owner and group where this
-// process may give them (as root, or a group it belongs to): replacing a private file must not
-// make it readable to all, nor hand another user's file to root. Set before any byte is written,
-// so the content is never readable under wider permissions. The set-id bits are not kept: they
-// belonged to the old content. (Windows keeps no such modes: its permissions are the folder's.)
-void keep_mode_and_owner(int descriptor, const std::string& target) {
-    struct stat existing {};
-    if (stat(target.c_str(), &existing) != 0 || !S_ISREG(existing.st_mode)) return;
-    struct stat made {};
-    if (fstat(descriptor, &made) == 0 &&
-        (made.st_uid != existing.st_uid || made.st_gid != existing.st_gid) &&
-        fchown(descriptor, existing.st_uid, existing.st_gid) != 0) {
-        static_cast<void>(fchown(descriptor, static_cast<uid_t>(-1), existing.st_gid));
-    }
-    static_cast<void>(fchmod(descriptor, existing.st_mode & 0777));
-}
-#endif
-
 // A new file of its own beside `target`, opened for writing and guarded against signals; null
 // with errno set when the folder takes none.
 std::FILE* open_temporary(const std::string& target, std::string& name,
@@ -86,27 +53,14 @@ std::FILE* open_temporary(const std::string& target, std::string& name,
     remove_stale_temporaries(folder.string());
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         name = (folder / (kTemporaryPrefix + temporary_letters())).string();
-#ifdef _WIN32
-        const int descriptor =
-            _open(name.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
-#else
-        // 0666 less the umask, as for any new file; an existing target's mode is set next.
-        const int descriptor = open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
-#endif
+        const int descriptor = files::create_new(name);
         if (descriptor < 0) {
             if (errno == EEXIST) continue;
             return nullptr;
         }
         // Only once the file is ours: a name taken by another writer must never be removed.
         guard.emplace(name);
-#ifdef _WIN32
-        std::FILE* file = _fdopen(descriptor, "wb");
-        if (file == nullptr) _close(descriptor);
-#else
-        keep_mode_and_owner(descriptor, target);
-        std::FILE* file = fdopen(descriptor, "wb");
-        if (file == nullptr) close(descriptor);
-#endif
+        std::FILE* file = files::new_file_stream(descriptor, target);
         if (file == nullptr) std::remove(name.c_str());
         return file;
     }
@@ -118,24 +72,7 @@ std::FILE* open_temporary(const std::string& target, std::string& name,
 // final name.
 bool flush_to_disk(std::FILE* file) {
     if (std::fflush(file) != 0) return false;
-#ifdef _WIN32
-    return _commit(_fileno(file)) == 0;
-#else
-    return fsync(fileno(file)) == 0;
-#endif
-}
-
-bool move_over(const std::string& from, const std::string& to) {
-#ifdef _WIN32
-    // The C runtime's rename refuses an existing target on Windows.
-    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return true;
-    }
-    errno = EACCES;
-    return false;
-#else
-    return std::rename(from.c_str(), to.c_str()) == 0;
-#endif
+    return files::commit_to_disk(file);
 }
 
 std::string size_text(std::size_t bytes) {
@@ -177,24 +114,9 @@ std::string write_temporary(const std::string& path, const std::string& target,
 
 enum class TargetKind { file, stream };
 
-#ifdef _WIN32
-// A device (NUL, CON) or a pipe, asked of the system without opening it for reading or writing:
-// the C library's stat answers "no access" for those.
-bool windows_stream(const std::string& target) {
-    HANDLE handle = CreateFileA(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return false;
-    const DWORD type = GetFileType(handle);
-    CloseHandle(handle);
-    return type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE;
-}
-#endif
-
 // What replace_file does with the target: replace it, or write through it.
 TargetKind target_kind(const std::string& path, const std::string& target) {
-#ifdef _WIN32
-    if (windows_stream(target)) return TargetKind::stream;
-#endif
+    if (files::is_system_stream(target)) return TargetKind::stream;
     std::error_code error;
     const fs::file_status status = fs::status(target, error);
     switch (status.type()) {
@@ -220,20 +142,7 @@ TargetKind target_kind(const std::string& path, const std::string& target) {
 // The bytes written through an existing FIFO or character device, which is opened as it is:
 // never created, truncated or renamed over.
 void write_stream(const std::string& path, const std::string& target, const std::string& bytes) {
-#ifdef _WIN32
-    std::FILE* file = std::fopen(target.c_str(), "r+b");
-#else
-    const int descriptor = open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-    // Between the look and the open the name may have come to mean something else.
-    struct stat opened {};
-    if (descriptor >= 0 && (fstat(descriptor, &opened) != 0 ||
-                            !(S_ISFIFO(opened.st_mode) || S_ISCHR(opened.st_mode)))) {
-        close(descriptor);
-        cannot_write(path, "no longer a FIFO or a device");
-    }
-    std::FILE* file = descriptor >= 0 ? fdopen(descriptor, "wb") : nullptr;
-    if (file == nullptr && descriptor >= 0) close(descriptor);
-#endif
+    std::FILE* file = files::open_stream(path, target);
     if (file == nullptr) cannot_write(path, std::strerror(errno));
     const int error = write_and_close(file, bytes, false);
     if (error != 0) throw StreamWriteError(path + ": cannot write: " + std::strerror(error));
@@ -263,17 +172,13 @@ void replace_file(const std::string& path, const std::string& bytes) {
     }
     std::optional<GuardedTemporary> guard;
     const std::string temporary = write_temporary(path, target, bytes, true, guard);
-    if (!move_over(temporary, target)) write_failed(path, temporary, errno);
+    if (!files::move_over(temporary, target)) write_failed(path, temporary, errno);
 }
 
 void check_writable(const std::string& path) {
     const std::string target = write_target(path);
     if (target_kind(path, target) == TargetKind::stream) {
-#ifndef _WIN32
-        if (access(target.c_str(), W_OK) != 0) cannot_write(path, std::strerror(errno));
-#endif
-        // Windows answers "no access" for a device (NUL, CON) that takes writes all the same: its
-        // write reports what fails.
+        if (!files::stream_writable(target)) cannot_write(path, std::strerror(errno));
         return;
     }
     std::optional<GuardedTemporary> guard;
@@ -305,9 +210,7 @@ std::string read_all(std::FILE* file, const std::string& name, std::size_t max_b
 }  // namespace
 
 std::string read_standard_input(std::size_t max_bytes) {
-#ifdef _WIN32
-    _setmode(_fileno(stdin), _O_BINARY);
-#endif
+    files::binary_standard_input();
     errno = 0;
     return read_all(stdin, "standard input", max_bytes, false);
 }

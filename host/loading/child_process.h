@@ -6,11 +6,10 @@
 // inherits the pipe's writing end and may hold it open for ever. Once the child has ended (or the
 // time is up and it was killed), the rest of its group is killed too.
 //
-// Linux only; on Windows a child is a program started again (validate) or not made at all.
+// Linux only (child_process_posix.cpp); on Windows a child is a program started again (validate)
+// or not made at all.
 #ifndef TMHOST_CHILD_PROCESS_H
 #define TMHOST_CHILD_PROCESS_H
-
-#if !defined(_WIN32)
 
 #include <sys/types.h>
 
@@ -41,7 +40,5 @@ ChildEnd wait_for_child(pid_t child, int from, std::string& text, std::size_t mo
 void wait_for_children_by_default();
 
 }  // namespace tmhost
-
-#endif
 
 #endif

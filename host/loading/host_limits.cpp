@@ -1,9 +1,5 @@
 #include "host/loading/host_limits.h"
 
-#if !defined(_WIN32)
-#include <sys/resource.h>
-#endif
-
 namespace tmhost {
 
 namespace {
@@ -12,64 +8,22 @@ namespace {
 // stacks (the module, the host, the images and the sanitizer's books in its build).
 constexpr unsigned long kMostThreads = 64;
 constexpr unsigned long kBesideStacksKib = 256 * 1024;
-// A thread's stack when the stack limit gives none: glibc's default for 32-bit x86.
+// A thread's stack when the stack limit gives none (and on Windows): glibc's default for
+// 32-bit x86.
 constexpr unsigned long kUnlimitedThreadStackKib = 2 * 1024;
 
 }  // namespace
 
 HostNeeds validation_needs() {
     HostNeeds needs;
-    unsigned long thread_stack_kib = kUnlimitedThreadStackKib;
-#if !defined(_WIN32)
     // A new thread's stack is as large as the stack limit, so the address space needed grows
     // with it.
-    rlimit stack{};
-    if (getrlimit(RLIMIT_STACK, &stack) == 0 && stack.rlim_cur != RLIM_INFINITY) {
-        thread_stack_kib = static_cast<unsigned long>(stack.rlim_cur / 1024);
-    }
-#endif
+    const unsigned long thread_stack_kib = stack_limit_kib().value_or(kUnlimitedThreadStackKib);
     needs.address_space_kib = kMostThreads * thread_stack_kib + kBesideStacksKib;
     needs.stack_kib = 1024;
     needs.cpu_seconds = 60;
     needs.open_files = 64;
     return needs;
 }
-
-#if defined(_WIN32)
-
-std::vector<std::string> host_limit_problems(const HostNeeds&) { return {}; }
-
-#else
-
-namespace {
-
-// The soft limit in the unit given, or nothing to say when it is unlimited or large enough.
-void check(std::vector<std::string>& problems, int resource, const char* what, unsigned long need,
-           unsigned long unit, const char* unit_name) {
-    if (need == 0) return;
-    rlimit limit{};
-    if (getrlimit(resource, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return;
-    const unsigned long long have = static_cast<unsigned long long>(limit.rlim_cur) / unit;
-    if (have >= need) return;
-    problems.push_back(std::string("the ") + what + " is " + std::to_string(have) + " " +
-                       unit_name + ", below the " + std::to_string(need) + " " + unit_name +
-                       " needed");
-}
-
-}  // namespace
-
-std::vector<std::string> host_limit_problems(const HostNeeds& needs) {
-    std::vector<std::string> problems;
-    check(problems, RLIMIT_AS, "address-space limit (ulimit -v)", needs.address_space_kib, 1024,
-          "KiB");
-    check(problems, RLIMIT_DATA, "data limit (ulimit -d)", needs.address_space_kib, 1024, "KiB");
-    check(problems, RLIMIT_STACK, "stack limit (ulimit -s)", needs.stack_kib, 1024, "KiB");
-    check(problems, RLIMIT_CPU, "processor-time limit (ulimit -t)", needs.cpu_seconds, 1, "s");
-    check(problems, RLIMIT_NOFILE, "open-file limit (ulimit -n)", needs.open_files, 1,
-          "descriptors");
-    return problems;
-}
-
-#endif
 
 }  // namespace tmhost

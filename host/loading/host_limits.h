@@ -4,6 +4,7 @@
 #ifndef TMHOST_HOST_LIMITS_H
 #define TMHOST_HOST_LIMITS_H
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,9 @@ struct HostNeeds {
     unsigned long cpu_seconds = 0;        // ulimit -t
     unsigned long open_files = 0;         // ulimit -n
 };
+
+// The soft stack limit (ulimit -s), or nothing when it is unlimited (and on Windows).
+std::optional<unsigned long> stack_limit_kib();
 
 // validate's groups: the threads group starts up to 64 render threads, each with a stack of the
 // stack limit's size, beside the module and the host's own.

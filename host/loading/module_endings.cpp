@@ -7,12 +7,7 @@
 #include <cstring>
 #include <exception>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <sys/syscall.h>
-#include <unistd.h>
-#endif
+#include "host/loading/module_endings_shared.h"
 
 namespace tmhost {
 
@@ -24,9 +19,6 @@ char lines[kKinds][512];
 std::size_t lengths[kKinds];
 char phase_now[64] = "";
 volatile bool armed = false;
-#ifndef _WIN32
-pid_t armed_in = 0;  // the process that armed: a child the module forks inherits `armed`
-#endif
 
 std::terminate_handler earlier_terminate = nullptr;
 // More than the render threads a command may run.
@@ -47,23 +39,13 @@ void keep_lines() {
 
 // Not a signal handler: exit() runs its hooks on the thread that called it, in order.
 void on_exit_hook(int code) {
-    if (!armed) return;
-#ifndef _WIN32
-    if (getpid() != armed_in) return;
-#endif
+    if (!armed || !endings::in_arming_process()) return;
     char line[512];
     const std::string text = "tonemix-host: " + ending_text(Ending::exited, phase_now, code) + "\n";
     const std::size_t length = std::min(text.size(), sizeof line);
     std::memcpy(line, text.data(), length);
     write_line_and_end(line, length);
 }
-
-#ifdef _WIN32
-// The C runtime tells an atexit hook nothing of the code.
-void on_exit_without_code() { on_exit_hook(-1); }
-#else
-void on_exit_with_code(int code, void*) { on_exit_hook(code); }
-#endif
 
 void on_terminate() {
     if (armed) end_with(Ending::uncaught_exception);
@@ -97,20 +79,12 @@ void arm_module_endings(const char* phase) {
         // thread at its first point) each find one of their own, and wait in it while the first
         // ends the process: with one copy, a second exit would find none and end with the
         // module's code.
-        for (int copy = 0; copy < kExitHookCopies; ++copy) {
-#ifdef _WIN32
-            std::atexit(on_exit_without_code);
-#else
-            on_exit(on_exit_with_code, nullptr);
-#endif
-        }
+        endings::install_exit_hooks(kExitHookCopies);
         exit_hook_installed = true;
     }
     set_module_ending_phase(phase);
     earlier_terminate = std::set_terminate(on_terminate);
-#ifndef _WIN32
-    armed_in = getpid();
-#endif
+    endings::note_arming_process();
     armed = true;
 }
 
@@ -137,33 +111,8 @@ void end_with(Ending ending) {
 }
 
 void write_line_and_end(const char* line, std::size_t length) {
-    if (line_taken.test_and_set()) {
-        for (;;) {
-#ifdef _WIN32
-            Sleep(INFINITE);
-#else
-            pause();
-#endif
-        }
-    }
-#ifdef _WIN32
-    DWORD written = 0;
-    WriteFile(GetStdHandle(STD_ERROR_HANDLE), line, static_cast<DWORD>(length), &written, nullptr);
-#else
-    if (write(STDERR_FILENO, line, length) < 0) {
-        // Nothing more can be said.
-    }
-#endif
+    if (line_taken.test_and_set()) endings::wait_for_the_end();
+    endings::write_to_stderr(line, length);
     host_exit_now(2);
 }
-
-void host_exit_now(int code) {
-#ifdef _WIN32
-    std::_Exit(code);
-#else
-    syscall(SYS_exit_group, code);
-    _exit(code);  // not reached
-#endif
-}
-
 }  // namespace tmhost

@@ -50,6 +50,8 @@ public:
 
 private:
     bool fail(std::string message);
+    // The system's loader maps the checked file and finds c4d_main; fail()'s answer when not.
+    bool map(const std::string& path);
 
     void* handle_ = nullptr;
     ModuleEntry entry_ = nullptr;

@@ -9,6 +9,7 @@
 #define TMHOST_MODULE_SESSION_H
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -37,8 +38,8 @@ public:
 class ModuleSession {
 public:
     // Called on the new host before the module is loaded; tests use it to make the host refuse or
-    // fail what they need.
-    using PrepareHost = void (*)(StandInHost&);
+    // fail what they need, and validate's groups to make it hostile.
+    using PrepareHost = std::function<void(StandInHost&)>;
 
     // What a crash of the module does: end the process as any crash does (validate's groups,
     // whose parent reads the crash), or end it with CrashReport's one line and exit code 2 (the

@@ -4,12 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include <fcntl.h>
-#if defined(_WIN32)
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
+#include "host/program/program_output_shared.h"
 
 namespace tmhost {
 
@@ -32,47 +27,10 @@ void flush_stdout() {
 }
 }  // namespace
 
-void prepare_program_output() {
-#if defined(_WIN32)
-    _setmode(_fileno(stdout), _O_BINARY);
-    _setmode(_fileno(stderr), _O_BINARY);
-#else
-    // A standard stream started closed is held by /dev/null opened for reading: no file the
-    // program opens may become descriptor 1 and take its lines, and a write to it still fails
-    // (EBADF), so the loss is reported.
-    for (int stream = 0; stream <= 2; ++stream) {
-        if (fcntl(stream, F_GETFD) != -1) continue;
-        const int held = open("/dev/null", O_RDONLY | O_CLOEXEC);
-        if (held >= 0 && held != stream) close(held);
-    }
-#endif
-}
-
 void keep_standard_output_from_modules() {
     if (own_stdout != nullptr) return;
     std::fflush(stdout);
-#if defined(_WIN32)
-    const int own = _dup(1);
-    if (own < 0) return;
-    _setmode(own, _O_BINARY);
-    own_stdout = _fdopen(own, "wb");
-    if (own_stdout == nullptr) {
-        _close(own);
-        return;
-    }
-    _dup2(2, 1);
-#else
-    const int own = fcntl(1, F_DUPFD_CLOEXEC, 3);
-    if (own < 0) return;
-    own_stdout = fdopen(own, "w");
-    if (own_stdout == nullptr) {
-        close(own);
-        return;
-    }
-    // As stdout was: a terminal sees each line as it is written.
-    if (isatty(own)) setvbuf(own_stdout, nullptr, _IOLBF, BUFSIZ);
-    dup2(2, 1);
-#endif
+    own_stdout = output::take_standard_output();
 }
 
 std::FILE* program_stdout() { return out(); }

@@ -3,24 +3,10 @@
 #include <cstdio>
 #include <string>
 
-#if defined(_WIN32)
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 namespace tmhost {
 
 namespace {
 constexpr int kBarWidth = 40;
-}
-
-bool is_terminal(std::FILE* stream) {
-#if defined(_WIN32)
-    return _isatty(_fileno(stream)) != 0;
-#else
-    return isatty(fileno(stream)) != 0;
-#endif
 }
 
 std::string time_left_text(double elapsed_seconds, long long done, long long total) {

@@ -63,13 +63,11 @@ struct Injection {
     void (*change_host)(StandInHost& host) = nullptr;
 };
 
-const Injection* pending = nullptr;  // for the session's PrepareHost, which takes no context
-
-void prepare_host(StandInHost& host) {
+void prepare_host(StandInHost& host, const Injection& injection) {
     host.journal().set_enabled(true);
-    if (pending->change_host != nullptr) pending->change_host(host);
-    if (pending->operation != nullptr && pending->moment == Moment::load) {
-        host.fail(pending->operation->name);
+    if (injection.change_host != nullptr) injection.change_host(host);
+    if (injection.operation != nullptr && injection.moment == Moment::load) {
+        host.fail(injection.operation->name);
     }
 }
 
@@ -90,8 +88,8 @@ struct LifeOutcome {
 LifeOutcome hostile_life(const ValidationSettings& settings, const Injection& injection) {
     LifeOutcome outcome;
     note_progress(injection.what.empty() ? "the life without faults" : injection.what);
-    pending = &injection;
-    ModuleSession session(settings.module_path, prepare_host);
+    ModuleSession session(settings.module_path,
+                          [&injection](StandInHost& host) { prepare_host(host, injection); });
     StandInHost& host = session.host();
     // Only the injected operation is restored and failed again: restore() of every operation
     // would also undo a library change.
@@ -155,7 +153,6 @@ LifeOutcome hostile_life(const ValidationSettings& settings, const Injection& in
     for (const std::string& line : left) {
         if (is_reported_misuse(line)) outcome.faults.push_back(line);
     }
-    pending = nullptr;
     return outcome;
 }
 

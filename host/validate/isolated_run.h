@@ -24,6 +24,10 @@ GroupVerdict run_in_process(const ValidationGroup& group, const ValidationSettin
 void run_for_parent(const ValidationGroup& group, const ValidationSettings& settings,
                     const std::string& verdict_file);
 
+// Whether a crash while the module loads takes only a child down, so that the load is worth a
+// child of its own: on Linux; on Windows the system's loader catches it and the load fails.
+bool isolates_load_crashes();
+
 // The group in a child process, waited for at most time_limit_seconds.
 GroupVerdict run_isolated(const ValidationGroup& group, const ValidationSettings& settings,
                           int time_limit_seconds);

@@ -21,15 +21,15 @@ namespace {
 const int32_t kUnknownMessages[] = {0, 5, 7, 99, -1, INT32_MIN, INT32_MAX};
 const int32_t kUnknownPluginMessages[] = {2, 7, -1, INT32_MIN, INT32_MAX};
 
-// Set once a life left the module loaded under a thread of its own.
-bool module_kept = false;
-
 // One load of the module in a host of its own, and the sending of messages with their answers
 // checked.
 class Life {
 public:
-    Life(const ValidationSettings& settings, Findings& findings, std::string what)
-        : settings_(settings), findings_(findings), what_(std::move(what)) {
+    // `kept`, when given, is set once the life has left the module loaded under a thread of its
+    // own.
+    Life(const ValidationSettings& settings, Findings& findings, std::string what,
+         bool* kept = nullptr)
+        : settings_(settings), findings_(findings), what_(std::move(what)), kept_(kept) {
         note_progress(what_);
         host_.journal().set_enabled(false);
         loaded_ = module_.load(settings.module_path);
@@ -45,7 +45,7 @@ public:
             findings_.fail(what_ + ": the module left " + counted(threads, "thread", "threads") +
                            " running after its end");
             module_.keep_loaded();
-            module_kept = true;
+            if (kept_ != nullptr) *kept_ = true;
         } else {
             note_progress(what_ + " (unloading)");
             module_.unload();
@@ -130,20 +130,24 @@ private:
     StandInHost host_;
     ModuleFile module_;
     bool loaded_ = false;
+    bool* kept_ = nullptr;
 };
 
-void repeated_lives(const ValidationSettings& settings, Findings& findings) {
+// Whether a life left the module loaded under a thread of its own.
+bool repeated_lives(const ValidationSettings& settings, Findings& findings) {
+    bool kept = false;
     const long loads = scaled(settings, 40);
     // The loads grow with the level; the lives within each load only a little, or the work would
     // grow as the square of the level's factor.
     const long lives = 4 + settings.level;
     for (long load = 0; load < loads && !findings.failed(); ++load) {
-        Life life(settings, findings, "load " + std::to_string(load + 1));
+        Life life(settings, findings, "load " + std::to_string(load + 1), &kept);
         for (long round = 0; round < lives; ++round) {
             life.usual_life();
             findings.count("sequences");
         }
     }
+    return kept;
 }
 
 void nested_lives(const ValidationSettings& settings, Findings& findings) {
@@ -245,8 +249,8 @@ void careless_hosts(const ValidationSettings& settings, Findings& findings) {
 
 GroupVerdict validate_lifecycle(const ValidationSettings& settings) {
     Findings findings;
-    repeated_lives(settings, findings);
-    if (module_kept) return findings.verdict();
+    // A module left loaded stays mapped: a later load of the file finds it still there.
+    if (repeated_lives(settings, findings)) return findings.verdict();
     nested_lives(settings, findings);
     careless_hosts(settings, findings);
     check_standard_output(settings, findings);

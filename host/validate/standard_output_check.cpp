@@ -3,38 +3,9 @@
 #include <cstdio>
 
 #include "host/validate/isolated_run.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#if defined(_WIN32)
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
+#include "host/validate/output_descriptors.h"
 
 namespace tmhost {
-
-namespace {
-
-#if defined(_WIN32)
-int duplicate(int descriptor) { return _dup(descriptor); }
-int duplicate_onto(int from, int onto) { return _dup2(from, onto); }
-int close_descriptor(int descriptor) { return _close(descriptor); }
-long size_of(int descriptor) {
-    struct _stat status {};
-    return _fstat(descriptor, &status) == 0 ? static_cast<long>(status.st_size) : -1;
-}
-#else
-int duplicate(int descriptor) { return fcntl(descriptor, F_DUPFD_CLOEXEC, 3); }
-int duplicate_onto(int from, int onto) { return dup2(from, onto); }
-int close_descriptor(int descriptor) { return close(descriptor); }
-long size_of(int descriptor) {
-    struct stat status {};
-    return fstat(descriptor, &status) == 0 ? static_cast<long>(status.st_size) : -1;
-}
-#endif
-
-}  // namespace
 
 StandardOutputCatch::StandardOutputCatch() {
     std::fflush(stdout);
@@ -62,7 +33,7 @@ StandardOutputCatch::~StandardOutputCatch() {
 long StandardOutputCatch::bytes() const {
     if (caught_ < 0) return -1;
     std::fflush(stdout);
-    return size_of(caught_);
+    return descriptor_size(caught_);
 }
 
 void check_standard_output(const ValidationSettings& settings, Findings& findings) {

@@ -1,11 +1,9 @@
 // By its bare name: programs below the core compile this file too (tonemix_sanitizer_defaults).
 #include "emulation.h"
 
-#if defined(__linux__)
 #include <sys/syscall.h>
 #include <sys/utsname.h>
 #include <unistd.h>
-#endif
 
 namespace tmhost {
 
@@ -13,7 +11,6 @@ namespace tmhost {
 // function must touch no instrumented memory and call nothing that the runtime intercepts, so
 // it is built without instrumentation and compares by hand.
 __attribute__((no_sanitize("address", "undefined"))) bool running_under_emulation() {
-#if defined(__linux__)
     // A 64-bit kernel that runs this 32-bit program itself names its own machine, "x86_64";
     // qemu-user answers for the processor it emulates ("i686").
     struct utsname names;
@@ -23,10 +20,6 @@ __attribute__((no_sanitize("address", "undefined"))) bool running_under_emulatio
         if (names.machine[i] != kernel_64[i]) return true;
     }
     return false;
-#else
-    // The Windows build runs under wine, which has no way onto such a machine.
-    return false;
-#endif
 }
 
 }  // namespace tmhost

@@ -1,20 +1,11 @@
 #include "host/program/process_setup.h"
 
-#if !defined(_WIN32)
 #include <csignal>
 
 #include <pthread.h>
 #include <sys/resource.h>
-#endif
 
 namespace tmhost {
-
-#if defined(_WIN32)
-
-// A Windows thread's stack is set in the executable's header, and there are no signal masks.
-std::string prepare_process() { return std::string(); }
-
-#else
 
 namespace {
 
@@ -77,7 +68,5 @@ std::string prepare_process() {
     set_thread_stack_size();
     return std::string();
 }
-
-#endif
 
 }  // namespace tmhost

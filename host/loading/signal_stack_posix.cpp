@@ -1,24 +1,13 @@
 #include "host/loading/signal_stack.h"
 
+#include <csignal>
 #include <cstdint>
 #include <cstring>
 
-#ifndef _WIN32
-#include <csignal>
-
 #include <sys/mman.h>
 #include <ucontext.h>
-#endif
 
 namespace tmhost {
-
-#ifdef _WIN32
-
-SignalStack::SignalStack() = default;
-SignalStack::~SignalStack() = default;
-bool is_stack_overflow(const void*, const void*) { return false; }
-
-#else
 
 namespace {
 
@@ -78,7 +67,5 @@ bool is_stack_overflow(const void* fault_address, const void* context) {
     // for a call's own push.
     return fault <= pointer + 4096 && (fault >= pointer || pointer - fault <= kOverflowReach);
 }
-
-#endif
 
 }  // namespace tmhost

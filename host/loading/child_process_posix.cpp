@@ -1,7 +1,5 @@
 #include "host/loading/child_process.h"
 
-#if !defined(_WIN32)
-
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -97,5 +95,3 @@ ChildEnd wait_for_child(pid_t child, int from, std::string& text, std::size_t mo
 }
 
 }  // namespace tmhost
-
-#endif
