@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "host/loading/child_process.h"
+#include "host/loading/coverage_counts.h"
 #include "host/loading/crash_report.h"
 #include "host/loading/module_endings.h"
 #include "host/loading/module_session.h"
@@ -77,6 +78,7 @@ std::string parent_file;
         std::fclose(file);
     }
     std::fflush(nullptr);
+    write_coverage_counts();
     // The module may be stuck on another thread; nothing of this process is needed any more.
     host_exit_now(0);
 }
@@ -166,6 +168,7 @@ void write_all(const std::string& text) {
 // No destructors, no atexit: they belong to the parent's state, copied into the child.
 [[noreturn]] void write_to_parent(const GroupVerdict& verdict) {
     write_all(verdict_text(verdict));
+    write_coverage_counts();
     host_exit_now(0);
 }
 
