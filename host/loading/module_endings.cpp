@@ -7,6 +7,7 @@
 #include <cstring>
 #include <exception>
 
+#include "host/loading/coverage_counts.h"
 #include "host/loading/module_endings_shared.h"
 
 namespace tmhost {
@@ -44,6 +45,7 @@ void on_exit_hook(int code) {
     const std::string text = "tonemix-host: " + ending_text(Ending::exited, phase_now, code) + "\n";
     const std::size_t length = std::min(text.size(), sizeof line);
     std::memcpy(line, text.data(), length);
+    write_coverage_counts();
     write_line_and_end(line, length);
 }
 

@@ -13,6 +13,7 @@
 
 #include "host/core/emulation.h"
 #include "host/loading/child_process.h"
+#include "host/loading/coverage_counts.h"
 #include "host/loading/crash_report.h"
 #include "host/loading/module_endings.h"
 
@@ -51,13 +52,16 @@ void tell(int marker_pipe, char what) {
     void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (module == nullptr) {
         tell(marker_pipe, kUnloaded);
+        write_coverage_counts();
         _exit(kNotLoaded);
     }
     const bool has_entry = dlsym(module, "c4d_main") != nullptr;
     tell(marker_pipe, kLoaded);
-    if (!unload) _exit(has_entry ? 0 : kNoEntry);
-    dlclose(module);
-    tell(marker_pipe, kUnloaded);
+    if (unload) {
+        dlclose(module);
+        tell(marker_pipe, kUnloaded);
+    }
+    write_coverage_counts();
     _exit(has_entry ? 0 : kNoEntry);
 }
 

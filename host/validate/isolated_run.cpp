@@ -4,6 +4,7 @@
 #include <exception>
 #include <sstream>
 
+#include "host/loading/coverage_counts.h"
 #include "host/loading/module_endings.h"
 #include "host/loading/module_session.h"
 #include "host/validate/isolated_run_shared.h"
@@ -77,6 +78,7 @@ void isolation::give_verdicts_to_file(const std::string& verdict_file) {
         std::fclose(file);
     }
     std::fflush(nullptr);
+    write_coverage_counts();
     // The module may be stuck on another thread; nothing of this process is needed any more.
     host_exit_now(0);
 }

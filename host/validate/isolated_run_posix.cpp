@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "host/loading/child_process.h"
+#include "host/loading/coverage_counts.h"
 #include "host/loading/module_endings.h"
 #include "host/validate/child_endings.h"
 #include "host/validate/isolated_run_shared.h"
@@ -36,6 +37,7 @@ void write_all(const std::string& text) {
 // No destructors, no atexit: they belong to the parent's state, copied into the child.
 [[noreturn]] void write_to_parent(const GroupVerdict& verdict) {
     write_all(verdict_text(verdict));
+    write_coverage_counts();
     host_exit_now(0);
 }
 
