@@ -79,6 +79,8 @@ if(NOT WIN32)
   tonemix_faulty_module(forks_at_start
     REPLACES plugin_registry.cpp SOURCES acting_registry.cpp forks_at_start.cpp)
   tonemix_faulty_module(forks_while_loading SOURCES forks_while_loading.cpp)
+  tonemix_faulty_module(handles_child_signal_and_forks
+    REPLACES plugin_registry.cpp SOURCES acting_registry.cpp handles_child_signal_and_forks.cpp)
   tonemix_faulty_module(sets_umask_at_start
     REPLACES plugin_registry.cpp SOURCES acting_registry.cpp sets_umask_at_start.cpp)
 endif()

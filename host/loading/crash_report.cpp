@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "host/core/entry_call.h"
 #include "host/loading/module_endings.h"
@@ -325,6 +326,14 @@ void CrashReport::note_replaced(const std::string& line) {
         if (seen == line) return;
     }
     replaced_.push_back(line);
+}
+
+std::vector<int> CrashReport::handled_signals() {
+#ifdef _WIN32
+    return {};
+#else
+    return std::vector<int>(std::begin(kHandled), std::end(kHandled));
+#endif
 }
 
 std::vector<std::string> CrashReport::replaced_handlers() {

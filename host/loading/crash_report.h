@@ -47,6 +47,9 @@ public:
     // putting the host's back once more.
     std::vector<std::string> replaced_handlers();
 
+    // The signals a report handles and takes back itself (none on Windows).
+    static std::vector<int> handled_signals();
+
 private:
     void reclaim_handlers();
     void note_replaced(const std::string& line);

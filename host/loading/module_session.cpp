@@ -129,6 +129,10 @@ std::vector<std::string> ModuleSession::finish() {
     note(watch_->restore());
     const std::size_t threads = module_.loaded() ? watch_->threads_left() : 0;
     set_crash_phase("unloading");
+    // Before the unload: a signal that comes once the module's code is gone (the end of a child
+    // that after_unload ends) must not be sent to a handler of the module's.
+    note(watch_->restore_signal_actions(crash_report_ ? CrashReport::handled_signals()
+                                                      : std::vector<int>()));
     if (threads > 0) {
         host_.note_process_change(
             "the module left " + counted(threads, "thread", "threads") +

@@ -1,11 +1,13 @@
 #include "host/loading/process_state.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #if defined(_WIN32)
 #include <direct.h>
@@ -173,6 +175,10 @@ std::vector<std::string> ProcessWatch::after_unload() {
     return lines;
 }
 
+std::vector<std::string> ProcessWatch::restore_signal_actions(const std::vector<int>&) {
+    return {};
+}
+
 #else
 
 namespace {
@@ -295,8 +301,15 @@ std::vector<std::string> ProcessWatch::after_unload() {
                         " that had ended without being waited for; the host reaped " +
                         (ended == 1 ? "it" : "them"));
     }
+    for (std::string& line : restore_signal_actions()) lines.push_back(std::move(line));
+    return lines;
+}
+
+std::vector<std::string> ProcessWatch::restore_signal_actions(const std::vector<int>& left_alone) {
+    std::vector<std::string> lines;
     for (int signal = 1; signal < NSIG; ++signal) {
         if (!may_watch(signal)) continue;
+        if (std::find(left_alone.begin(), left_alone.end(), signal) != left_alone.end()) continue;
         struct sigaction before {};
         std::memcpy(&before, &actions_[sizeof before * signal], sizeof before);
         struct sigaction now {};
