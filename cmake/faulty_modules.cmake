@@ -101,8 +101,10 @@ endif()
 # handlers: the commands say so in one line, validate names the ending.
 tonemix_faulty_module(exits_while_shading
   REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp exits_while_shading.cpp)
-# _exit has no Windows form the host can meet.
+# _exit has no Windows form the host can meet; nor has the order of exit's work.
 if(NOT WIN32)
+  tonemix_faulty_module(exits_while_others_shade
+    REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp exits_while_others_shade.cpp)
   tonemix_faulty_module(exits_at_once_while_shading
     REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp exits_at_once_while_shading.cpp)
 endif()

@@ -29,9 +29,11 @@ pid_t armed_in = 0;  // the process that armed: a child the module forks inherit
 #endif
 
 std::terminate_handler earlier_terminate = nullptr;
+#ifdef _WIN32
 // More than the render threads a command may run.
 constexpr int kExitHookCopies = 128;
 bool exit_hook_installed = false;
+#endif
 
 std::atomic_flag line_taken = ATOMIC_FLAG_INIT;
 
@@ -61,8 +63,6 @@ void on_exit_hook(int code) {
 #ifdef _WIN32
 // The C runtime tells an atexit hook nothing of the code.
 void on_exit_without_code() { on_exit_hook(-1); }
-#else
-void on_exit_with_code(int code, void*) { on_exit_hook(code); }
 #endif
 
 void on_terminate() {
@@ -91,21 +91,17 @@ std::string ending_text(Ending ending, const char* phase, int exit_code) {
 }
 
 void arm_module_endings(const char* phase) {
+#ifdef _WIN32
     if (!exit_hook_installed) {
         // Registered for the whole life of the process: a hook cannot be taken back. Each call of
         // exit takes the next hook from the list, so threads that exit together (every render
         // thread at its first point) each find one of their own, and wait in it while the first
         // ends the process: with one copy, a second exit would find none and end with the
         // module's code.
-        for (int copy = 0; copy < kExitHookCopies; ++copy) {
-#ifdef _WIN32
-            std::atexit(on_exit_without_code);
-#else
-            on_exit(on_exit_with_code, nullptr);
-#endif
-        }
+        for (int copy = 0; copy < kExitHookCopies; ++copy) std::atexit(on_exit_without_code);
         exit_hook_installed = true;
     }
+#endif
     set_module_ending_phase(phase);
     earlier_terminate = std::set_terminate(on_terminate);
 #ifndef _WIN32
