@@ -16,8 +16,8 @@
 // host), as if no report were installed.
 //
 // For the commands that load a module to use it. validate's groups do not use it: their parent
-// reads the crash of the child itself. One report at a time, made and changed on one thread while
-// no module code runs.
+// reads the crash of the child itself. One report at a time, made on one thread while no module
+// code runs; its session changes its phase under a lock of its own (module_session.h).
 #ifndef TMHOST_CRASH_REPORT_H
 #define TMHOST_CRASH_REPORT_H
 

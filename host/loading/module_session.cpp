@@ -32,6 +32,21 @@ ModuleSession::ModuleSession(const std::string& module_path, PrepareHost prepare
 }
 
 void ModuleSession::set_crash_phase(const char* phase) {
+    const std::lock_guard<std::mutex> lock(phase_mutex_);
+    change_crash_phase(phase);
+}
+
+void ModuleSession::shading_begins() {
+    const std::lock_guard<std::mutex> lock(phase_mutex_);
+    if (shading_++ == 0) change_crash_phase("shading");
+}
+
+void ModuleSession::shading_ends() {
+    const std::lock_guard<std::mutex> lock(phase_mutex_);
+    if (--shading_ == 0) change_crash_phase("running");
+}
+
+void ModuleSession::change_crash_phase(const char* phase) {
     if (crash_report_)
         crash_report_->set_phase(phase);
     else
