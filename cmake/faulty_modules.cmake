@@ -105,6 +105,9 @@ tonemix_faulty_module(exits_while_shading
 if(NOT WIN32)
   tonemix_faulty_module(exits_while_others_shade
     REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp exits_while_others_shade.cpp)
+  tonemix_faulty_module(exits_after_its_end
+    REPLACES plugin_registry.cpp SOURCES acting_registry.cpp exits_after_its_end.cpp)
+  target_link_libraries(tonemix_faulty_exits_after_its_end PRIVATE pthread)
   tonemix_faulty_module(exits_at_once_while_shading
     REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp exits_at_once_while_shading.cpp)
 endif()

@@ -2,12 +2,28 @@
 
 #include <filesystem>
 #include <optional>
+#include <utility>
 
 #include "host/core/text_format.h"
 #include "host/loading/default_check.h"
 #include "host/loading/module_endings.h"
 
 namespace tmhost {
+
+namespace {
+
+#if !defined(_WIN32)
+// A module kept loaded runs on under its threads for as long as the process lives: a crash or an
+// exit of theirs stays the module's, so its report stays too, never disarmed. (On Windows the
+// program's own end meets the exit-time hook, which would take it for the module's.)
+void keep_for_the_process(std::unique_ptr<CrashReport> report) {
+    static auto* const kept = new std::vector<std::unique_ptr<CrashReport>>;
+    report->set_phase("running after its end");
+    kept->push_back(std::move(report));
+}
+#endif
+
+}  // namespace
 
 ModuleSession::ModuleSession(const std::string& module_path, PrepareHost prepare, OnCrash on_crash)
     : watch_(std::make_unique<ProcessWatch>()) {
@@ -160,8 +176,13 @@ std::vector<std::string> ModuleSession::finish() {
     if (crash_report_) {
         for (std::string& line : crash_report_->replaced_handlers()) lines.push_back(line);
     }
+#if !defined(_WIN32)
+    if (threads > 0 && crash_report_) {
+        keep_for_the_process(std::move(crash_report_));
+    }
+#endif
     crash_report_.reset();
-    set_module_ending_phase("");
+    if (threads == 0) set_module_ending_phase("");
     note(watch_->after_unload());
     for (const std::string& line : host_.left_behind().lines()) lines.push_back(line);
     return lines;

@@ -81,7 +81,8 @@ public:
     // for an end message answered otherwise than expected. Later calls answer nothing. What the
     // module changed in the process is among the things left behind (process_state.h); a module
     // that leaves a thread running stays loaded, so that the thread does not run into unmapped
-    // code.
+    // code, and on Linux its crash report stays for the rest of the process ("while running after
+    // its end").
     std::vector<std::string> finish();
 
     // What the module is doing, as a crash report's line says it ("shading"); after start it is
