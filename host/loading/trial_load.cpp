@@ -65,6 +65,8 @@ constexpr int kNoEntry = 4;
 // end of the module's from the child's own.
 constexpr char kLoaded = 'L';
 constexpr char kUnloaded = 'U';
+// The child's work is done where no unload was asked for: the end that follows is the child's own.
+constexpr char kDone = 'D';
 
 void tell(int marker_pipe, char what) {
     if (write(marker_pipe, &what, 1) < 0) {
@@ -90,7 +92,10 @@ void tell(int marker_pipe, char what) {
     }
     const bool has_entry = dlsym(module, "c4d_main") != nullptr;
     tell(marker_pipe, kLoaded);
-    if (!unload) _exit(has_entry ? 0 : kNoEntry);
+    if (!unload) {
+        tell(marker_pipe, kDone);
+        _exit(has_entry ? 0 : kNoEntry);
+    }
     dlclose(module);
     tell(marker_pipe, kUnloaded);
     _exit(has_entry ? 0 : kNoEntry);
@@ -162,7 +167,8 @@ TrialLoad trial_load(const std::string& path, bool unload) {
     const std::string markers = markers_left(marker_pipe[0]);
     close(marker_pipe[0]);
     const bool loaded = markers.find(kLoaded) != std::string::npos;
-    const bool finished = markers.find(kUnloaded) != std::string::npos;
+    const bool finished =
+        markers.find(kUnloaded) != std::string::npos || markers.find(kDone) != std::string::npos;
     trial.phase = loaded ? "unloading" : "loading";
     if (!closed) {
         trial.outcome = TrialLoad::Outcome::not_finished;
