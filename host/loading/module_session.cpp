@@ -176,14 +176,16 @@ std::vector<std::string> ModuleSession::finish() {
     if (crash_report_) {
         for (std::string& line : crash_report_->replaced_handlers()) lines.push_back(line);
     }
+    std::vector<int> kept_signals;
 #if !defined(_WIN32)
     if (threads > 0 && crash_report_) {
+        kept_signals = CrashReport::handled_signals();
         keep_for_the_process(std::move(crash_report_));
     }
 #endif
     crash_report_.reset();
-    if (threads == 0) set_module_ending_phase("");
-    note(watch_->after_unload());
+    if (kept_signals.empty()) set_module_ending_phase("");
+    note(watch_->after_unload(kept_signals));
     for (const std::string& line : host_.left_behind().lines()) lines.push_back(line);
     return lines;
 }

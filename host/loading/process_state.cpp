@@ -151,7 +151,7 @@ std::vector<std::string> ProcessWatch::restore() {
     return lines;
 }
 
-std::vector<std::string> ProcessWatch::after_unload() {
+std::vector<std::string> ProcessWatch::after_unload(const std::vector<int>&) {
     // The C runtime's signal table has no way to read an action without setting it, so only the
     // children are looked at here.
     std::vector<std::string> lines;
@@ -273,7 +273,7 @@ std::vector<std::string> ProcessWatch::restore() {
     return lines;
 }
 
-std::vector<std::string> ProcessWatch::after_unload() {
+std::vector<std::string> ProcessWatch::after_unload(const std::vector<int>& left_alone) {
     std::vector<std::string> lines;
     std::size_t running = 0;
     std::size_t ended = 0;
@@ -301,7 +301,7 @@ std::vector<std::string> ProcessWatch::after_unload() {
                         " that had ended without being waited for; the host reaped " +
                         (ended == 1 ? "it" : "them"));
     }
-    for (std::string& line : restore_signal_actions()) lines.push_back(std::move(line));
+    for (std::string& line : restore_signal_actions(left_alone)) lines.push_back(std::move(line));
     return lines;
 }
 

@@ -41,8 +41,9 @@ public:
     // report's, which it takes back itself); a line for each.
     std::vector<std::string> restore_signal_actions(const std::vector<int>& left_alone = {});
     // The children made since the watch, ended (when still running) and reaped; the signal actions
-    // the module replaced, set back; a line for each.
-    std::vector<std::string> after_unload();
+    // the module replaced, set back, but for those of `left_alone` (a kept module's crash
+    // report's); a line for each.
+    std::vector<std::string> after_unload(const std::vector<int>& left_alone = {});
 
 private:
     unsigned umask_ = 0;
