@@ -80,6 +80,8 @@ if(NOT WIN32)
   tonemix_faulty_module(forks_at_start
     REPLACES plugin_registry.cpp SOURCES acting_registry.cpp forks_at_start.cpp)
   tonemix_faulty_module(forks_while_loading SOURCES forks_while_loading.cpp)
+  tonemix_faulty_module(handles_child_signal_and_forks
+    REPLACES plugin_registry.cpp SOURCES acting_registry.cpp handles_child_signal_and_forks.cpp)
   tonemix_faulty_module(sets_umask_at_start
     REPLACES plugin_registry.cpp SOURCES acting_registry.cpp sets_umask_at_start.cpp)
 endif()
@@ -100,8 +102,13 @@ endif()
 # handlers: the commands say so in one line, validate names the ending.
 tonemix_faulty_module(exits_while_shading
   REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp exits_while_shading.cpp)
-# _exit has no Windows form the host can meet.
+# _exit has no Windows form the host can meet; nor has the order of exit's work.
 if(NOT WIN32)
+  tonemix_faulty_module(exits_while_others_shade
+    REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp exits_while_others_shade.cpp)
+  tonemix_faulty_module(exits_after_its_end
+    REPLACES plugin_registry.cpp SOURCES acting_registry.cpp exits_after_its_end.cpp)
+  target_link_libraries(tonemix_faulty_exits_after_its_end PRIVATE pthread)
   tonemix_faulty_module(exits_at_once_while_shading
     REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp exits_at_once_while_shading.cpp)
 endif()

@@ -16,8 +16,8 @@
 // host), as if no report were installed.
 //
 // For the commands that load a module to use it. validate's groups do not use it: their parent
-// reads the crash of the child itself. One report at a time, made and changed on one thread while
-// no module code runs.
+// reads the crash of the child itself. One report at a time, made on one thread while no module
+// code runs; its session changes its phase under a lock of its own (module_session.h).
 #ifndef TMHOST_CRASH_REPORT_H
 #define TMHOST_CRASH_REPORT_H
 
@@ -46,6 +46,15 @@ public:
     // handler for SIGSEGV; the host put its own back", "the module ignored SIGSEGV; ..."), after
     // putting the host's back once more.
     std::vector<std::string> replaced_handlers();
+
+    // The signals a report handles and takes back itself (none on Windows).
+    static std::vector<int> handled_signals();
+
+    // A module kept loaded runs on under its threads for as long as the process lives: a crash or
+    // an exit of theirs stays the module's, so its report stays too, never disarmed, in the phase
+    // "running after its end". False where it cannot stay (on Windows the program's own end meets
+    // the exit-time hook, which would take it for the module's): the report is gone.
+    static bool keep_for_the_process(std::unique_ptr<CrashReport> report);
 
 private:
     void reclaim_handlers();

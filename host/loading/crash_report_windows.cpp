@@ -83,4 +83,9 @@ void CrashReport::reclaim_handlers() {
         note_replaced("the module set its own handler for SIGABRT; the host put its own back");
 }
 
+// A Windows report takes no signals: the exceptions it handles are not the module's to set.
+std::vector<int> CrashReport::handled_signals() { return {}; }
+
+bool CrashReport::keep_for_the_process(std::unique_ptr<CrashReport>) { return false; }
+
 }  // namespace tmhost

@@ -38,13 +38,27 @@ void keep_lines() {
     }
 }
 
-// Not a signal handler: exit() runs its hooks on the thread that called it, in order.
+void append(char* line, std::size_t& length, std::size_t most, const char* text) {
+    for (; *text != '\0' && length < most; ++text) line[length++] = *text;
+}
+
+// Allocates nothing: a module may call _exit from its own handler of a crash inside the
+// allocator, whose lock it then holds. The line is ending_text's, made here from its parts.
 void on_exit_hook(int code) {
     if (!armed || !endings::in_arming_process()) return;
+    if (code < 0) end_with(Ending::exited);  // kept without a code
+    char digits[16];
+    std::size_t count = 0;
+    for (unsigned value = static_cast<unsigned>(code); count == 0 || value != 0; value /= 10)
+        digits[count++] = static_cast<char>('0' + value % 10);
     char line[512];
-    const std::string text = "tonemix-host: " + ending_text(Ending::exited, phase_now, code) + "\n";
-    const std::size_t length = std::min(text.size(), sizeof line);
-    std::memcpy(line, text.data(), length);
+    std::size_t length = 0;
+    const std::size_t most = sizeof line - 1;
+    append(line, length, most, "tonemix-host: the module ended the process (exit ");
+    while (count > 0 && length < most) line[length++] = digits[--count];
+    append(line, length, most, ") while ");
+    append(line, length, most, phase_now);
+    line[length++] = '\n';
     write_coverage_counts();
     write_line_and_end(line, length);
 }

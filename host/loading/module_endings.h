@@ -9,11 +9,14 @@
 // process: the host's own faults are exceptions that unwind to the command, so an exit, an abort
 // or a terminate then is the module's, wherever it was called from.
 //
-// _exit() and _Exit() skip every hook. On Linux tonemix-host defines them itself (its definitions
-// come first for a module the program loads: host/program/immediate_exit.cpp), and a module's
-// call reaches on_immediate_exit; a call from within the C library does not. On Windows
-// ExitProcess cannot be caught. The trial load (trial_load.h) meets these in a child when they
-// come from the module's constructors or destructors; validate's groups meet them in theirs.
+// On Linux tonemix-host defines exit(), _exit() and _Exit() itself (its definitions come first
+// for a module the program loads: host/program/immediate_exit.cpp), and a module's call reaches
+// on_immediate_exit before any exit-time function runs: the module's own static destructors,
+// registered as it loaded, would otherwise run first, under its threads that still shade. A call
+// from within the C library (the return from main among them) reaches none of this. On Windows an
+// exit-time hook meets exit(), after the module's own; ExitProcess cannot be caught. The trial load
+// (trial_load.h) meets these in a child when they come from the module's constructors or
+// destructors; validate's groups meet them in theirs.
 #ifndef TMHOST_MODULE_ENDINGS_H
 #define TMHOST_MODULE_ENDINGS_H
 
@@ -37,9 +40,9 @@ void disarm_module_endings();
 // so that validate's children can tell their parent where the module ended them.
 const char* module_phase();
 
-// For a call of _exit(code) or _Exit(code): while armed, in the process that armed (not a child
-// the module forked, whose _exit is its own), the line with the code written and the process
-// ended with exit 2. Returns otherwise.
+// For a call of exit(code), _exit(code) or _Exit(code): while armed, in the process that armed
+// (not a child the module forked, whose exit is its own), the line with the code written and the
+// process ended with exit 2. Returns otherwise.
 void on_immediate_exit(int code);
 
 // The host's own end of the process without hooks, which a module's _exit would be taken for:

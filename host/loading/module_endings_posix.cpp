@@ -12,13 +12,11 @@ namespace {
 
 pid_t armed_in = 0;  // the process that armed: a child the module forks inherits being armed
 
-void on_exit_with_code(int code, void*) { on_immediate_exit(code); }
-
 }  // namespace
 
-void endings::install_exit_hooks(int copies) {
-    for (int copy = 0; copy < copies; ++copy) on_exit(on_exit_with_code, nullptr);
-}
+// The program's own exit (host/program/immediate_exit.cpp) tells the endings first, before any
+// exit-time function of the module's runs: no hook is needed, and none could come first.
+void endings::install_exit_hooks(int) {}
 
 void endings::note_arming_process() { armed_in = getpid(); }
 

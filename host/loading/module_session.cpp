@@ -2,12 +2,15 @@
 
 #include <filesystem>
 #include <optional>
+#include <utility>
 
 #include "host/core/text_format.h"
 #include "host/loading/default_check.h"
 #include "host/loading/module_endings.h"
 
 namespace tmhost {
+
+namespace {}  // namespace
 
 ModuleSession::ModuleSession(const std::string& module_path, PrepareHost prepare, OnCrash on_crash)
     : watch_(std::make_unique<ProcessWatch>()) {
@@ -32,6 +35,21 @@ ModuleSession::ModuleSession(const std::string& module_path, PrepareHost prepare
 }
 
 void ModuleSession::set_crash_phase(const char* phase) {
+    const std::lock_guard<std::mutex> lock(phase_mutex_);
+    change_crash_phase(phase);
+}
+
+void ModuleSession::shading_begins() {
+    const std::lock_guard<std::mutex> lock(phase_mutex_);
+    if (shading_++ == 0) change_crash_phase("shading");
+}
+
+void ModuleSession::shading_ends() {
+    const std::lock_guard<std::mutex> lock(phase_mutex_);
+    if (--shading_ == 0) change_crash_phase("running");
+}
+
+void ModuleSession::change_crash_phase(const char* phase) {
     if (crash_report_)
         crash_report_->set_phase(phase);
     else
@@ -129,6 +147,10 @@ std::vector<std::string> ModuleSession::finish() {
     note(watch_->restore());
     const std::size_t threads = module_.loaded() ? watch_->threads_left() : 0;
     set_crash_phase("unloading");
+    // Before the unload: a signal that comes once the module's code is gone (the end of a child
+    // that after_unload ends) must not be sent to a handler of the module's.
+    note(watch_->restore_signal_actions(crash_report_ ? CrashReport::handled_signals()
+                                                      : std::vector<int>()));
     if (threads > 0) {
         host_.note_process_change(
             "the module left " + counted(threads, "thread", "threads") +
@@ -141,9 +163,14 @@ std::vector<std::string> ModuleSession::finish() {
     if (crash_report_) {
         for (std::string& line : crash_report_->replaced_handlers()) lines.push_back(line);
     }
+    std::vector<int> kept_signals;
+    if (threads > 0 && crash_report_) {
+        const std::vector<int> handled = CrashReport::handled_signals();
+        if (CrashReport::keep_for_the_process(std::move(crash_report_))) kept_signals = handled;
+    }
     crash_report_.reset();
-    set_module_ending_phase("");
-    note(watch_->after_unload());
+    if (kept_signals.empty()) set_module_ending_phase("");
+    note(watch_->after_unload(kept_signals));
     for (const std::string& line : host_.left_behind().lines()) lines.push_back(line);
     return lines;
 }

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -81,15 +82,21 @@ public:
     // for an end message answered otherwise than expected. Later calls answer nothing. What the
     // module changed in the process is among the things left behind (process_state.h); a module
     // that leaves a thread running stays loaded, so that the thread does not run into unmapped
-    // code.
+    // code, and on Linux its crash report stays for the rest of the process ("while running after
+    // its end").
     std::vector<std::string> finish();
 
     // What the module is doing, as a crash report's line says it ("shading"); after start it is
     // "running". Nothing without OnCrash::one_line.
     void set_crash_phase(const char* phase);
+    // Around each render's shading, from any thread: renders under way at once (serve's) share
+    // the one report, so the first to begin makes it "shading" and the last to end "running".
+    void shading_begins();
+    void shading_ends();
 
 private:
     [[noreturn]] void abandon(const std::string& why);
+    void change_crash_phase(const char* phase);
     void note(const std::vector<std::string>& changes);
     // Why start failed: what the resource store or the description library saw first, then the
     // message that was answered otherwise than expected.
@@ -108,6 +115,9 @@ private:
     ShaderPlugin shader_;
     const Description* description_ = nullptr;
     bool finished_ = false;
+    // Guards the report's phase and the renders counted in shading_.
+    std::mutex phase_mutex_;
+    int shading_ = 0;
 };
 
 }  // namespace tmhost

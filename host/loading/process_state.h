@@ -4,9 +4,11 @@
 // A ProcessWatch is made before the module is loaded. After each call into the module, restore()
 // sets the umask and the working folder back, so that the files the host writes get the user's
 // mode and land where the user meant; after the end message, threads_left() tells whether a
-// thread the module started still runs (its code must then stay mapped); after the unload,
-// after_unload() ends and reaps the children the module left and sets back the signal actions
-// it changed. Each thing found is one line, said once.
+// thread the module started still runs (its code must then stay mapped); before the unload,
+// restore_signal_actions() sets back the signal actions it changed, so that no signal finds a
+// handler of the module's once its code is gone; after the unload, after_unload() ends and reaps
+// the children the module left and sets back what its unload changed. Each thing found is one
+// line, said once.
 #ifndef TMHOST_PROCESS_STATE_H
 #define TMHOST_PROCESS_STATE_H
 
@@ -35,9 +37,13 @@ public:
     // Threads started since the watch was made that still run, after a short wait for those
     // already on their way out.
     std::size_t threads_left() const;
+    // The signal actions the module replaced, set back, but for those of `left_alone` (the crash
+    // report's, which it takes back itself); a line for each.
+    std::vector<std::string> restore_signal_actions(const std::vector<int>& left_alone = {});
     // The children made since the watch, ended (when still running) and reaped; the signal actions
-    // the module replaced, set back; a line for each.
-    std::vector<std::string> after_unload();
+    // the module replaced, set back, but for those of `left_alone` (a kept module's crash
+    // report's); a line for each.
+    std::vector<std::string> after_unload(const std::vector<int>& left_alone = {});
 
 private:
     unsigned umask_ = 0;

@@ -1,10 +1,12 @@
 #include "host/loading/process_state.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -117,7 +119,7 @@ std::vector<std::string> ProcessWatch::restore() {
     return lines;
 }
 
-std::vector<std::string> ProcessWatch::after_unload() {
+std::vector<std::string> ProcessWatch::after_unload(const std::vector<int>& left_alone) {
     std::vector<std::string> lines;
     std::size_t running = 0;
     std::size_t ended = 0;
@@ -145,8 +147,15 @@ std::vector<std::string> ProcessWatch::after_unload() {
                         " that had ended without being waited for; the host reaped " +
                         (ended == 1 ? "it" : "them"));
     }
+    for (std::string& line : restore_signal_actions(left_alone)) lines.push_back(std::move(line));
+    return lines;
+}
+
+std::vector<std::string> ProcessWatch::restore_signal_actions(const std::vector<int>& left_alone) {
+    std::vector<std::string> lines;
     for (int signal = 1; signal < NSIG; ++signal) {
         if (!may_watch(signal)) continue;
+        if (std::find(left_alone.begin(), left_alone.end(), signal) != left_alone.end()) continue;
         struct sigaction before {};
         std::memcpy(&before, &actions_[sizeof before * signal], sizeof before);
         struct sigaction now {};

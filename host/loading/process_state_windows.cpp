@@ -77,7 +77,7 @@ std::vector<std::string> ProcessWatch::restore() {
     return lines;
 }
 
-std::vector<std::string> ProcessWatch::after_unload() {
+std::vector<std::string> ProcessWatch::after_unload(const std::vector<int>&) {
     // The C runtime's signal table has no way to read an action without setting it, so only the
     // children are looked at here.
     std::vector<std::string> lines;
@@ -99,6 +99,11 @@ std::vector<std::string> ProcessWatch::after_unload() {
                         (ended == 1 ? "it" : "them"));
     }
     return lines;
+}
+
+// The C runtime's signal table cannot be read without being set: nothing to set back.
+std::vector<std::string> ProcessWatch::restore_signal_actions(const std::vector<int>&) {
+    return {};
 }
 
 }  // namespace tmhost

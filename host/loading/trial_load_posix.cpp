@@ -31,6 +31,8 @@ constexpr int kNoEntry = 4;
 // end of the module's from the child's own.
 constexpr char kLoaded = 'L';
 constexpr char kUnloaded = 'U';
+// The child's work is done where no unload was asked for: the end that follows is the child's own.
+constexpr char kDone = 'D';
 
 void tell(int marker_pipe, char what) {
     if (write(marker_pipe, &what, 1) < 0) {
@@ -60,6 +62,8 @@ void tell(int marker_pipe, char what) {
     if (unload) {
         dlclose(module);
         tell(marker_pipe, kUnloaded);
+    } else {
+        tell(marker_pipe, kDone);
     }
     write_coverage_counts();
     _exit(has_entry ? 0 : kNoEntry);
@@ -131,7 +135,8 @@ TrialLoad trial_load(const std::string& path, bool unload) {
     const std::string markers = markers_left(marker_pipe[0]);
     close(marker_pipe[0]);
     const bool loaded = markers.find(kLoaded) != std::string::npos;
-    const bool finished = markers.find(kUnloaded) != std::string::npos;
+    const bool finished =
+        markers.find(kUnloaded) != std::string::npos || markers.find(kDone) != std::string::npos;
     trial.phase = loaded ? "unloading" : "loading";
     if (!closed) {
         trial.outcome = TrialLoad::Outcome::not_finished;

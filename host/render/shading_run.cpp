@@ -100,11 +100,15 @@ RenderStats ShadingRun::shade(const ParameterValues& node_values, const ShadeSet
         }
     }
     progress.count_from(work_before, row_cost);
-    session_.set_crash_phase("shading");
-    const RenderStats stats = render_scene(prepared_->tracer, scene.camera, jobs, settings.threads,
-                                           image, progress, settings.pixel_samples, watch);
-    session_.set_crash_phase("running");
-    return stats;
+    // However the shading ends; with other renders of the same session under way, the phase is
+    // theirs too.
+    struct Shading {
+        ModuleSession& session;
+        explicit Shading(ModuleSession& shading) : session(shading) { session.shading_begins(); }
+        ~Shading() { session.shading_ends(); }
+    } shading(session_);
+    return render_scene(prepared_->tracer, scene.camera, jobs, settings.threads, image, progress,
+                        settings.pixel_samples, watch);
 }
 
 }  // namespace tmhost

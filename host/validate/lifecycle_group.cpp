@@ -39,6 +39,8 @@ public:
     ~Life() {
         if (!loaded_) return;
         process_changed(watch_.restore());
+        // Before the unload: no signal may find a handler of the module's once its code is gone.
+        process_changed(watch_.restore_signal_actions());
         if (const std::size_t threads = watch_.threads_left()) {
             // Its code stays mapped under the threads; a later load of the file finds it still
             // there, so no other life is tried.

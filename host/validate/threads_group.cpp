@@ -17,6 +17,7 @@
 
 #include "host/core/emulation.h"
 #include "host/core/shader_names.h"
+#include "host/loading/signal_stack.h"
 #include "host/validate/group_support.h"
 #include "host/validate/isolated_run.h"
 
@@ -155,6 +156,8 @@ private:
             std::vector<std::thread> running;
             for (int t = 0; t < threads; ++t) {
                 running.emplace_back([&, t] {
+                    // An overflow of the module's on this thread is told as one, not as a crash.
+                    const SignalStack signal_stack;
                     ShadingPoint point;  // each thread's own records, as a renderer lends them
                     place_point(point, 100.0f, 200.0f, 300.0f);
                     std::vector<Bits>& mine = seen[static_cast<std::size_t>(t)];

@@ -42,6 +42,10 @@ const Ending kEndings[] = {
     // _exit runs no hook: the program's own _exit meets the module's call.
     {"exits_at_once_while_shading", "the module ended the process (exit 0) while shading",
      "the module ended the process (exit 0) while running"},
+    // The first render thread exits while the others shade on with a global whose destructor
+    // takes it away: the exit is told before the module's destructors run.
+    {"exits_while_others_shade", "the module ended the process (exit 0) while shading",
+     "the module ended the process (exit 0) while running"},
     {"aborts_while_starting", "the module aborted while starting",
      "the module aborted while starting"},
     {"throws_while_shading", "the module threw an exception no one caught while shading",

@@ -69,6 +69,17 @@ const ProcessFault kFaults[] = {
      "the module left 1 thread running after its end; the host keeps the module loaded, so that it "
      "does not run into unmapped code",
      "lifecycle: FAIL: load 1: the module left 5 threads running after its end"},
+    // The child's end after the unload would send SIGCHLD to the module's gone handler.
+    {"handles_child_signal_and_forks",
+     "the module changed the action of signal 17 (Child exited); the host set it back",
+     "lifecycle: FAIL: load 1: the module changed the action of signal 17 (Child exited); the host "
+     "set it back; "},
+    // Kept loaded, it stays watched: its thread's exit once the host stopped watching would end
+    // the process with 0 before the image is written.
+    {"exits_after_its_end",
+     "the module left 1 thread running after its end; the host keeps the module loaded, so that it "
+     "does not run into unmapped code",
+     "lifecycle: FAIL: load 1: the module left 5 threads running after its end"},
     {"sets_umask_at_start", "the module changed the umask from 0022 to 0777; the host set it back",
      "lifecycle: FAIL: load 1: the module changed the umask from 0022 to 0777; the host set it "
      "back; "},

@@ -167,6 +167,18 @@ TEST(ProcessWatch, AChangedSignalActionIsSetBackAndNamed) {
         sigaction(SIGUSR1, nullptr, &now);
         EXPECT_EQ(now.sa_handler, before.sa_handler);
     }
+    // Set back before the unload, it is not named again after it.
+    {
+        tmhost::ProcessWatch watch;
+        std::signal(SIGUSR1, SIG_IGN);
+        EXPECT_EQ(watch.restore_signal_actions(),
+                  Lines{"the module changed the action of signal 10 (User defined signal 1); the "
+                        "host set it back"});
+        EXPECT_TRUE(watch.after_unload().empty());
+        struct sigaction now {};
+        sigaction(SIGUSR1, nullptr, &now);
+        EXPECT_EQ(now.sa_handler, before.sa_handler);
+    }
 }
 
 TEST(ModuleProcessState, ASessionEndsTheModulesChildrenAndSaysSo) {

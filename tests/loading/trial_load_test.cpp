@@ -101,5 +101,23 @@ TEST(TrialLoad, AModuleThatEndsTheProcessAsItLoadsOrUnloadsIsNamed) {
     EXPECT_EQ(real.phase, "unloading") << "the child reached the unload";
 }
 
+// Without its unload (a caller that unloads the module itself right after), a trial still tells
+// a clean load from a file without c4d_main and from a module that ends the child as it loads.
+TEST(TrialLoad, ATrialThatStopsAtTheLoadTellsEachOutcome) {
+    const tmhost::TrialLoad clean = tmhost::trial_load(TONEMIX_MODULE_FILE, false);
+    EXPECT_EQ(clean.outcome, Outcome::passed);
+    EXPECT_EQ(tmhost::trial_load_problem(TONEMIX_MODULE_FILE, clean), "");
+
+    Dl_info libc;
+    ASSERT_NE(dladdr(reinterpret_cast<void*>(&std::raise), &libc), 0);
+    EXPECT_EQ(tmhost::trial_load(libc.dli_fname, false).outcome, Outcome::no_entry);
+
+    const tmhost::TrialLoad exiting = tmhost::trial_load(
+        std::string(TONEMIX_FAULTY_MODULES) + "/exits_while_loading/Tonemix.cdl", false);
+    EXPECT_EQ(exiting.outcome, Outcome::ended);
+    EXPECT_EQ(exiting.exit_code, 0);
+    EXPECT_EQ(exiting.phase, "loading");
+}
+
 }  // namespace
 #endif
