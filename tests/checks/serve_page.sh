@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# serve_page.sh BUILD: the page that serve answers at /, driven in Chromium through its own
+# controls: the image it shows after a change is byte for byte what its Reproduce line writes, run
+# as a command. Under emulation the Linux program runs under qemu-user, the browser natively.
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+exec timeout 900 node "$top/tests/browser/serve_page_test.mjs" -- "${tonemix_emulator[@]}" \
+    "$1/tonemix-host"
