@@ -26,12 +26,17 @@ void give_own_group(pid_t child);
 
 struct ChildEnd {
     bool timed_out = false;  // killed when the time was up
-    int status = 0;          // as waitpid gives it, when not timed out
+    // waitpid failed (wait_error is its errno): the child was reaped by someone else, or the system
+    // reaps children unasked (SIGCHLD ignored). How it ended is not known, which is no clean end.
+    bool lost = false;
+    int wait_error = 0;
+    int status = 0;  // as waitpid gives it, when neither timed out nor lost
 };
 
 // Reads what the child writes on `from` (up to most_bytes, the rest read and dropped) until the
 // child ends, then what is left in the pipe; kills the child's whole group at the end, or when
-// `seconds` have passed.
+// `seconds` have passed. The group is killed before the pipe's rest is read: what the child left
+// there is bounded, what a process it started may still write is not.
 ChildEnd wait_for_child(pid_t child, int from, std::string& text, std::size_t most_bytes,
                         double seconds);
 

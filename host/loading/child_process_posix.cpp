@@ -71,7 +71,13 @@ ChildEnd wait_for_child(pid_t child, int from, std::string& text, std::size_t mo
     bool pipe_open = true;
     for (;;) {
         const pid_t waited = waitpid(child, &end.status, WNOHANG);
-        if (waited == child || (waited < 0 && errno != EINTR)) {
+        if (waited < 0 && errno != EINTR) {
+            end.lost = true;
+            end.wait_error = errno;
+            end.status = 0;
+        }
+        if (waited == child || end.lost) {
+            kill(-child, SIGKILL);
             if (pipe_open) read_rest(from, text, most_bytes);
             break;
         }

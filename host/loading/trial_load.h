@@ -24,7 +24,8 @@ struct TrialLoad {
         loader_stopped,  // the system's loader (or the module) ended the child with `exit_code`;
                          // `message` is the first line it wrote
         not_finished,    // still loading after kTrialLoadSeconds; the child was killed
-        not_tried,       // no child could be made: other threads run (see trial_load), or Windows
+        not_tried,       // no child could be made: other threads run (see trial_load), or Windows;
+                         // or how the child ended could not be learnt
     };
     Outcome outcome = Outcome::not_tried;
     unsigned long signal = 0;

@@ -113,6 +113,12 @@ GroupVerdict run_isolated(const ValidationGroup& group, const ValidationSettings
     const ChildText child_text = split_notes(text);
     const std::string& note = child_text.last_note;
     if (timed_out) return with_last_note(failed(limit_text(time_limit_seconds)), note);
+    if (end.lost) {
+        return with_last_note(failed("the host could not learn how the group's child process"
+                                     " ended (waitpid: " +
+                                     std::string(strerror(end.wait_error)) + ")"),
+                              note);
+    }
     const std::optional<std::string> ending =
         child_ending(status, child_text.ending, !child_text.verdict.empty());
     if (ending) return with_last_note(failed(*ending), note);
