@@ -21,8 +21,13 @@ struct HostNeeds {
 // The soft stack limit (ulimit -s), or nothing when it is unlimited (and on Windows).
 std::optional<unsigned long> stack_limit_kib();
 
-// validate's groups: the threads group starts up to 64 render threads, each with a stack of the
-// stack limit's size, beside the module and the host's own.
+// The stack a new thread gets: the C library's default, which it chose from the stack limit as
+// the process started and which tonemix-host raises before it starts any. Nothing where it cannot
+// be read (and on Windows, where the executable's header sets it).
+std::optional<unsigned long> thread_stack_kib();
+
+// validate's groups: the threads group starts up to 64 render threads, each with a stack of
+// thread_stack_kib, beside the module and the host's own.
 HostNeeds validation_needs();
 
 // One line for each limit below its need: "the address-space limit (ulimit -v) is 150000 KiB,

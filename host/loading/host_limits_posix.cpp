@@ -1,6 +1,9 @@
 #include "host/loading/host_limits.h"
 
+#include <pthread.h>
 #include <sys/resource.h>
+
+#include <cstddef>
 
 namespace tmhost {
 
@@ -9,6 +12,16 @@ std::optional<unsigned long> stack_limit_kib() {
     if (getrlimit(RLIMIT_STACK, &stack) != 0 || stack.rlim_cur == RLIM_INFINITY)
         return std::nullopt;
     return static_cast<unsigned long>(stack.rlim_cur / 1024);
+}
+
+std::optional<unsigned long> thread_stack_kib() {
+    pthread_attr_t defaults;
+    if (pthread_getattr_default_np(&defaults) != 0) return std::nullopt;
+    std::size_t bytes = 0;
+    const int error = pthread_attr_getstacksize(&defaults, &bytes);
+    pthread_attr_destroy(&defaults);
+    if (error != 0 || bytes == 0) return std::nullopt;
+    return static_cast<unsigned long>(bytes / 1024);
 }
 
 namespace {
