@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstring>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -102,7 +103,7 @@ public:
             {"8 samples along the normal, jittered", 8, 1, 1, true},
         };
         const long calls = scaled(settings_, 1500);
-        const int most = most_threads();
+        int most = most_threads();
         if (most < kMostThreads) {
             findings_.limit("at most " + std::to_string(most) + " threads under emulation");
         }
@@ -110,7 +111,15 @@ public:
             for (int threads = 2; threads <= most; threads *= 2) {
                 // Fewer calls per thread with more threads: the total stays within reason.
                 const long per_thread = std::max<long>(calls * 2 / threads, 20);
-                compare(setting, threads, per_thread);
+                if (!compare(setting, threads, per_thread)) {
+                    // The host's limit, not the module's: the counts that did start are the test.
+                    findings_.limit("at most " + std::to_string(threads / 2) +
+                                    " threads: the system started no thread " +
+                                    std::to_string(started_ + 1) + " of " +
+                                    std::to_string(threads) + " (" + refusal_ + ")");
+                    most = threads / 2;
+                    break;
+                }
                 findings_.count("thread counts");
                 if (findings_.failed()) break;
             }
@@ -129,7 +138,9 @@ private:
         node.prepare();
     }
 
-    void compare(const Setting& setting, int threads, long per_thread) {
+    // False when the system would not start all the threads (started_ and refusal_ say how far
+    // it got and why); those that did start were let go without shading.
+    bool compare(const Setting& setting, int threads, long per_thread) {
         const long total = per_thread * threads;
         note_progress(std::string(setting.what) + ", " + std::to_string(threads) + " threads");
         std::vector<Bits> expected;
@@ -153,9 +164,11 @@ private:
             ValidatedNode shared(host_, session_->shader());
             prepare(shared, setting);
             std::atomic<int> waiting{threads};
+            std::atomic<bool> let_go{false};
             std::vector<std::thread> running;
-            for (int t = 0; t < threads; ++t) {
-                running.emplace_back([&, t] {
+            running.reserve(static_cast<std::size_t>(threads));
+            for (int t = 0; t < threads && !let_go.load(); ++t) {
+                const auto shade_at_once = [&, t] {
                     // An overflow of the module's on this thread is told as one, not as a crash.
                     const SignalStack signal_stack;
                     ShadingPoint point;  // each thread's own records, as a renderer lends them
@@ -164,16 +177,27 @@ private:
                     mine.reserve(static_cast<std::size_t>(per_thread));
                     points_asked = &asked[static_cast<std::size_t>(t)];
                     waiting.fetch_sub(1);
-                    while (waiting.load() > 0) std::this_thread::yield();
+                    while (waiting.load() > 0 && !let_go.load()) std::this_thread::yield();
+                    if (let_go.load()) return;
                     for (long c = 0; c < per_thread; ++c) {
                         float colour[3];
                         shared.shade(&point.input, colour);
                         mine.push_back(bits_of(colour));
                     }
                     points_asked = nullptr;
-                });
+                };
+                try {
+                    running.emplace_back(shade_at_once);
+                } catch (const std::system_error& error) {
+                    // Out of threads or address space for their stacks: the threads that wait
+                    // for the rest would wait for ever.
+                    started_ = t;
+                    refusal_ = error.code().message();
+                    let_go.store(true);
+                }
             }
             for (std::thread& thread : running) thread.join();
+            if (let_go.load()) return false;
         }
         std::vector<Bits> got;
         for (const auto& colours : seen) got.insert(got.end(), colours.begin(), colours.end());
@@ -186,13 +210,14 @@ private:
         const std::string points = difference_text(expected_points, got_points, "sample points");
         if (!points.empty()) {
             findings_.fail(what + points + " (a draw lost, repeated or torn)");
-            return;
+            return true;
         }
-        if (!setting.one_run_per_call) return;
+        if (!setting.one_run_per_call) return true;
         const std::string colours = difference_text(expected, got, "colours");
         if (!colours.empty()) {
             findings_.fail(what + colours + " (calls' draws interleaved or torn)");
         }
+        return true;
     }
 
     const ValidationSettings& settings_;
@@ -204,6 +229,8 @@ private:
     int32_t gaussian_ = 0;
     int32_t mode_ = 0;
     int32_t jitter_ = 0;
+    int started_ = 0;       // threads started when the system refused one
+    std::string refusal_;   // the system's reason
 };
 
 }  // namespace
