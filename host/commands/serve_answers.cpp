@@ -7,6 +7,7 @@
 
 #include "host/commands/command_error.h"
 #include "host/commands/serve_requests.h"
+#include "host/loading/signal_stack.h"
 
 namespace tmhost {
 
@@ -49,6 +50,9 @@ HttpResponse json_answer(const nlohmann::json& document) {
 HttpResponse ServeAnswers::Served::answer(const HttpRequest& request) {
     if (request.method != "GET") return text_answer(405, "only GET is served");
     const auto [path, query] = split_target(request.target);
+    // The module's code runs on this request thread too (its description, a render's set-up):
+    // an overflow of its stack here is told as one, not ended without a word.
+    const SignalStack signal_stack;
     try {
         return routed(path, query, request);
     } catch (const std::exception&) {
