@@ -45,17 +45,33 @@ void append_markup_escaped(std::string& escaped, const std::string& piece) {
 
 }  // namespace
 
-std::string xml_escaped(const std::string& text) {
+namespace {
+
+// Newlines and tabs as they are (character data) or as references: a parser reads a raw one in an
+// attribute value as a space.
+std::string escaped_keeping_lines(const std::string& text, bool as_references) {
     std::string escaped;
     std::size_t start = 0;
     for (std::size_t at = text.find_first_of("\n\t"); at != std::string::npos;
          at = text.find_first_of("\n\t", start)) {
         append_markup_escaped(escaped, text.substr(start, at - start));
-        escaped += text[at];
+        if (as_references) {
+            escaped += text[at] == '\n' ? "&#10;" : "&#9;";
+        } else {
+            escaped += text[at];
+        }
         start = at + 1;
     }
     append_markup_escaped(escaped, text.substr(start));
     return escaped;
+}
+
+}  // namespace
+
+std::string xml_escaped(const std::string& text) { return escaped_keeping_lines(text, false); }
+
+std::string xml_attribute_escaped(const std::string& text) {
+    return escaped_keeping_lines(text, true);
 }
 
 namespace {
@@ -83,17 +99,17 @@ std::string junit_xml(const std::vector<GroupResult>& results, const ValidationS
            seconds_text(total) + "\">\n";
     xml += "    <properties>\n";
     xml +=
-        "      <property name=\"module\" value=\"" + xml_escaped(settings.module_path) + "\"/>\n";
+        "      <property name=\"module\" value=\"" + xml_attribute_escaped(settings.module_path) + "\"/>\n";
     xml += "      <property name=\"level\" value=\"" + std::to_string(settings.level) + "\"/>\n";
     xml += "      <property name=\"seed\" value=\"" + std::to_string(settings.seed) + "\"/>\n";
     xml += "    </properties>\n";
     for (const GroupResult& result : results) {
-        xml += "    <testcase classname=\"validate\" name=\"" + xml_escaped(result.name) +
+        xml += "    <testcase classname=\"validate\" name=\"" + xml_attribute_escaped(result.name) +
                "\" time=\"" + seconds_text(result.seconds) + "\">\n";
         if (!result.verdict.passed) {
             const std::string first =
                 result.verdict.failures.empty() ? "failed" : result.verdict.failures.front();
-            xml += "      <failure message=\"" + xml_escaped(first) + "\">";
+            xml += "      <failure message=\"" + xml_attribute_escaped(first) + "\">";
             for (const std::string& failure : result.verdict.failures) {
                 xml += xml_escaped(failure) + "\n";
             }

@@ -23,6 +23,9 @@ std::string junit_xml(const std::vector<GroupResult>& results, const ValidationS
 // UTF-8 as "\xff", and U+FFFE and U+FFFF, which XML 1.0 forbids, as "\ufffe" and "\uffff". The
 // report is well-formed XML whatever the module printed or its path holds.
 std::string xml_escaped(const std::string& text);
+// The same for an attribute value, with newlines and tabs as "&#10;" and "&#9;", which a parser
+// keeps there (it reads a raw one as a space).
+std::string xml_attribute_escaped(const std::string& text);
 
 }  // namespace tmhost
 

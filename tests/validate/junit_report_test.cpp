@@ -27,6 +27,9 @@ TEST(JunitReport, TextIsEscapedAsValidatesLinesAreAndKeepsOnlyWhatXmlCarries) {
          "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x8e\xa8 \xef\xbf\xbd"},
     };
     for (const auto& c : cases) EXPECT_EQ(tmhost::xml_escaped(c.text), c.escaped) << c.text;
+    // In an attribute a raw newline or tab would be read as a space.
+    EXPECT_EQ(tmhost::xml_attribute_escaped("two\nlines\tand <a> tab"),
+              "two&#10;lines&#9;and &lt;a&gt; tab");
 }
 
 #if defined(__linux__)
@@ -55,6 +58,24 @@ TEST(JunitReport, AReportOfHostileTextIsWellFormedXml) {
     EXPECT_NE(xml.find("<failure message=\"console line &quot;TONEMIX_SAMP\\ufffeLES&quot;\">"),
               std::string::npos)
         << xml;
+}
+
+TEST(JunitReport, AFailureOfSeveralLinesKeepsThemInItsMessage) {
+    tmhost::ValidationSettings settings;
+    settings.module_path = "/tmp/Tonemix.cdl";
+    tmhost::GroupResult failed;
+    failed.name = "lifecycle";
+    failed.verdict.passed = false;
+    failed.verdict.failures = {"first line\nsecond line\tafter a tab"};
+    const std::string xml = tmhost::junit_xml({failed}, settings);
+    EXPECT_NE(xml.find("<failure message=\"first line&#10;second line&#9;after a tab\">"),
+              std::string::npos)
+        << xml;
+    // The element's text keeps the lines as they are.
+    EXPECT_NE(xml.find("first line\nsecond line\tafter a tab\n"), std::string::npos) << xml;
+    const std::string error = tonemix_test::xml_parse_error(xml);
+    if (error == tonemix_test::kNoParser) GTEST_SKIP() << error;
+    EXPECT_EQ(error, "") << xml;
 }
 #endif
 
