@@ -87,7 +87,8 @@ ProcessWatch::ProcessWatch() {
     umask_ = static_cast<unsigned>(umask(0));
     umask(static_cast<mode_t>(umask_));
     folder_ = current_folder();
-    folder_descriptor_ = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // O_PATH: a folder the user may enter but not list (mode 0311) is still kept to go back to.
+    folder_descriptor_ = open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
     threads_ = running_threads();
     children_ = child_processes();
     actions_.resize(sizeof(struct sigaction) * NSIG);
