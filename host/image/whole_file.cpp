@@ -10,6 +10,7 @@
 #include <optional>
 #include <system_error>
 
+#include "host/image/size_text.h"
 #include "host/image/temporary_files.h"
 #include "host/image/whole_file_shared.h"
 
@@ -61,7 +62,11 @@ std::FILE* open_temporary(const std::string& target, std::string& name,
         // Only once the file is ours: a name taken by another writer must never be removed.
         guard.emplace(name);
         std::FILE* file = files::new_file_stream(descriptor, target);
-        if (file == nullptr) std::remove(name.c_str());
+        if (file == nullptr) {
+            const int error = errno;
+            std::remove(name.c_str());
+            errno = error;
+        }
         return file;
     }
     errno = EEXIST;
@@ -73,12 +78,6 @@ std::FILE* open_temporary(const std::string& target, std::string& name,
 bool flush_to_disk(std::FILE* file) {
     if (std::fflush(file) != 0) return false;
     return files::commit_to_disk(file);
-}
-
-std::string size_text(std::size_t bytes) {
-    constexpr std::size_t kMiB = std::size_t{1} << 20;
-    return bytes != 0 && bytes % kMiB == 0 ? std::to_string(bytes / kMiB) + " MiB"
-                                           : std::to_string(bytes) + " bytes";
 }
 
 [[noreturn]] void write_failed(const std::string& path, const std::string& temporary, int error) {

@@ -41,7 +41,11 @@ int files::create_new(const std::string& name) {
 std::FILE* files::new_file_stream(int descriptor, const std::string& target) {
     keep_mode_and_owner(descriptor, target);
     std::FILE* file = fdopen(descriptor, "wb");
-    if (file == nullptr) close(descriptor);
+    if (file == nullptr) {
+        const int error = errno;  // the caller's message says why fdopen failed, not close
+        close(descriptor);
+        errno = error;
+    }
     return file;
 }
 
@@ -63,7 +67,11 @@ std::FILE* files::open_stream(const std::string& path, const std::string& target
         throw FileError(path + ": cannot write: no longer a FIFO or a device");
     }
     std::FILE* file = descriptor >= 0 ? fdopen(descriptor, "wb") : nullptr;
-    if (file == nullptr && descriptor >= 0) close(descriptor);
+    if (file == nullptr && descriptor >= 0) {
+        const int error = errno;
+        close(descriptor);
+        errno = error;
+    }
     return file;
 }
 

@@ -21,7 +21,11 @@ int files::create_new(const std::string& name) {
 // Windows keeps no modes to carry over: a file's permissions are its folder's.
 std::FILE* files::new_file_stream(int descriptor, const std::string&) {
     std::FILE* file = _fdopen(descriptor, "wb");
-    if (file == nullptr) _close(descriptor);
+    if (file == nullptr) {
+        const int error = errno;  // the caller's message says why _fdopen failed, not _close
+        _close(descriptor);
+        errno = error;
+    }
     return file;
 }
 

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "host/image/size_text.h"
 #include "host/scene/input_descriptor.h"
 #include "host/scene/scene_error.h"
 
@@ -12,12 +13,6 @@ namespace {
 
 [[noreturn]] void cannot_read(const std::string& path, const std::string& reason) {
     throw SceneError(path + ": cannot read: " + reason);
-}
-
-std::string size_text(std::size_t bytes) {
-    constexpr std::size_t kMiB = std::size_t{1} << 20;
-    return bytes != 0 && bytes % kMiB == 0 ? std::to_string(bytes / kMiB) + " MiB"
-                                           : std::to_string(bytes) + " bytes";
 }
 
 // Closes the descriptor on every way out.
