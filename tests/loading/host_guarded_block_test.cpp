@@ -19,9 +19,9 @@
 
 namespace {
 
+#if defined(__linux__)
 unsigned char read_byte(const void* p) { return *static_cast<const volatile unsigned char*>(p); }
 
-#if defined(__linux__)
 std::size_t page() { return static_cast<std::size_t>(sysconf(_SC_PAGESIZE)); }
 
 std::size_t mapping_count() {

@@ -17,6 +17,8 @@
 
 namespace {
 
+constexpr double kPi = 3.14159265358979323846;
+
 using namespace tmhost;
 
 const StageReach kReach{"distance", "offset"};
@@ -40,7 +42,7 @@ double height_share(const Camera& camera, const std::vector<Vec3>& points) {
     const Vec3 forward = normalize(camera.target - camera.position);
     const Vec3 right = normalize(cross(forward, camera.up));
     const Vec3 up = cross(right, forward);
-    const double half = std::tan(camera.fov_degrees * 0.5 * M_PI / 180.0);
+    const double half = std::tan(camera.fov_degrees * 0.5 * kPi / 180.0);
     double lowest = 1e300;
     double highest = -1e300;
     for (const Vec3& p : points) {
@@ -207,7 +209,7 @@ TEST(SceneStage, AGltfFileShowsItselfWithItsOwnCameraAndLights) {
     EXPECT_TRUE(staged.own_lights);
     const Scene& scene = staged.scene;
     EXPECT_EQ(scene.camera.position, (Vec3{0, 0, 5}));
-    EXPECT_NEAR(scene.camera.fov_degrees, 0.5 * 180 / M_PI, 1e-12);
+    EXPECT_NEAR(scene.camera.fov_degrees, 0.5 * 180 / kPi, 1e-12);
     ASSERT_EQ(scene.objects.size(), 1u);  // no floor: the file brings its own scene
     ASSERT_EQ(scene.lights.size(), 1u);
     EXPECT_EQ(scene.lights[0].name, "lamp");
@@ -247,7 +249,7 @@ TEST(SceneCameraView, OrbitTurnsAboutTheTargetAndStopsShortOfThePole) {
     for (const double elevation : {120.0, 180.0}) {
         view.elevation = elevation;
         const Vec3 top = viewed_camera(camera, view).position;
-        EXPECT_NEAR(top.y, 5 * std::sin(89 * M_PI / 180), 1e-12) << elevation;
+        EXPECT_NEAR(top.y, 5 * std::sin(89 * kPi / 180), 1e-12) << elevation;
         EXPECT_GT(top.z, 0.0) << elevation;
     }
     view.elevation = -180;
