@@ -201,7 +201,9 @@ TEST(CommandOutputs, ARenderEndedBySigtermMidWriteLeavesNoTemporaryFile) {
                 std::error_code error;
                 if (fs::file_size(folder.path() / name, error) > (1u << 20)) caught = true;
             }
-            if (!caught) usleep(200);
+            // Each look allocates the folder's buffer: a look every 2 ms keeps the sanitizer's
+            // allocator within an emulated 32-bit address space through a slow render.
+            if (!caught) usleep(2000);
         }
         if (!caught) continue;  // the write ended before it was seen: try again
         kill(child, SIGSTOP);

@@ -24,6 +24,10 @@ GroupVerdict threads_verdict() {
 }
 
 TEST(ThreadsGroup, ThreadsTheSystemRefusesCutTheCountsAndTheGroupSaysSo) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer stops at a thread stack it cannot shadow, before the system "
+                    "refuses one";
+#endif
     int to_parent[2];
     ASSERT_EQ(pipe(to_parent), 0);
     const pid_t child = fork();
