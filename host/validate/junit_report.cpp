@@ -98,8 +98,8 @@ std::string junit_xml(const std::vector<GroupResult>& results, const ValidationS
            "\" failures=\"" + std::to_string(failures) + "\" errors=\"0\" skipped=\"0\" time=\"" +
            seconds_text(total) + "\">\n";
     xml += "    <properties>\n";
-    xml +=
-        "      <property name=\"module\" value=\"" + xml_attribute_escaped(settings.module_path) + "\"/>\n";
+    xml += "      <property name=\"module\" value=\"" +
+           xml_attribute_escaped(settings.module_path) + "\"/>\n";
     xml += "      <property name=\"level\" value=\"" + std::to_string(settings.level) + "\"/>\n";
     xml += "      <property name=\"seed\" value=\"" + std::to_string(settings.seed) + "\"/>\n";
     xml += "    </properties>\n";

@@ -229,8 +229,8 @@ private:
     int32_t gaussian_ = 0;
     int32_t mode_ = 0;
     int32_t jitter_ = 0;
-    int started_ = 0;       // threads started when the system refused one
-    std::string refusal_;   // the system's reason
+    int started_ = 0;      // threads started when the system refused one
+    std::string refusal_;  // the system's reason
 };
 
 }  // namespace

@@ -40,8 +40,9 @@ tonemix_test::ProgramRun run_limited(int kibibytes, const std::string& arguments
 
 TEST(OutOfMemory, AnAddressSpaceLimitIsNamedInOneLine) {
     if (tmhost::running_under_emulation()) {
-        GTEST_SKIP() << "under qemu-user the shell's address-space limit holds the emulator itself, "
-                        "which cannot start under it";
+        GTEST_SKIP()
+            << "under qemu-user the shell's address-space limit holds the emulator itself, "
+               "which cannot start under it";
     }
     tmhost::TemporaryFolder folder;
     const std::string image = (folder.path() / "big.png").string();

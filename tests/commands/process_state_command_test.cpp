@@ -229,8 +229,9 @@ TEST_F(ProcessStateCommands, AnInheritedIgnoredChildSignalDoesNotHideACrash) {
 // The sanitizer's shadow memory alone is past any such limit.
 TEST_F(ProcessStateCommands, ValidateNamesTheHostsOwnLimitBeforeAnyGroup) {
     if (tmhost::running_under_emulation()) {
-        GTEST_SKIP() << "under qemu-user the shell's address-space limit holds the emulator itself, "
-                        "which cannot start under it";
+        GTEST_SKIP()
+            << "under qemu-user the shell's address-space limit holds the emulator itself, "
+               "which cannot start under it";
     }
     // With 8 MiB stacks, the threads group's 64 threads alone take 512 MiB.
     const std::string command = "ulimit -s 8192 && ulimit -v 150000 && '" +

@@ -119,9 +119,9 @@ TEST(HostLimits, OpenFilesAtTheNeedPassAndOneFewerIsNamed) {
 TEST(HostLimits, TheStackIsComparedInKibAndANeedOfNoneIsNeverNamed) {
     tmhost::HostNeeds needs;
     needs.stack_kib = 1024;
-    const int at_need = in_child_with_limit(
-        RLIMIT_STACK, 1024 * 1024,
-        [&] { return tmhost::host_limit_problems(needs).empty() ? 0 : 1; });
+    const int at_need = in_child_with_limit(RLIMIT_STACK, 1024 * 1024, [&] {
+        return tmhost::host_limit_problems(needs).empty() ? 0 : 1;
+    });
     if (at_need == 99) GTEST_SKIP() << kNoStackLimit;
     EXPECT_EQ(at_need, 0);
     EXPECT_EQ(in_child_with_limit(RLIMIT_STACK, 1023 * 1024,
