@@ -245,7 +245,7 @@ TEST_F(ServeTest, CtrlCMidRenderEndsItAndStopsCleanly) {
     start();
     std::thread client([&] {
         try {
-            get(port_, std::string(kLongRender) + "&client=c");
+            get(port_, std::string(kLongThinRender) + "&client=c");
         } catch (const std::exception&) {
             // The answer may be cut off by the stop; only the exit matters here.
         }

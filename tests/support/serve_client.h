@@ -111,6 +111,9 @@ bool eventually(Done done) {
 
 // A render long enough to be caught running: about a minute natively.
 const char* const kLongRender = "/api/render?width=640&height=360&set=samples%3D1024";
+// As long, in rows a twentieth as long: a stop, which waits for the rows being shaded, comes
+// within its grace under an emulator and a sanitizer too.
+const char* const kLongThinRender = "/api/render?width=32&height=7200&set=samples%3D1024";
 
 // tonemix-host serve in a child, the port its first line names, and its standard error.
 class ServeTest : public ::testing::Test {
