@@ -33,22 +33,34 @@ void say(int to, const char* text) {
     (void)written;
 }
 
-TEST(ChildProcess, TheEndIsTheChildsEvenWhenWhatItStartedWritesOnAndOn) {
-    Pipe channel;
+// A child in a group of its own that runs `body` and never comes back; the parent keeps only the
+// pipe's reading end.
+template <typename Body>
+pid_t child_in_own_group(Pipe& channel, Body body) {
     const pid_t child = fork();
-    ASSERT_GE(child, 0);
     if (child == 0) {
         tmhost::enter_own_group();
-        say(channel.ends[1], "the child's words\n");
+        body();
+        _exit(0);
+    }
+    if (child > 0) tmhost::give_own_group(child);
+    channel.close_writing();
+    return child;
+}
+
+TEST(ChildProcess, TheEndIsTheChildsEvenWhenWhatItStartedWritesOnAndOn) {
+    Pipe channel;
+    const int writing = channel.ends[1];
+    const pid_t child = child_in_own_group(channel, [writing] {
+        say(writing, "the child's words\n");
         // Its own child holds the pipe open and never stops writing: the parent must still see
         // the child's end, take what it said, and end the rest of the group.
         if (fork() == 0) {
-            for (;;) say(channel.ends[1], "more and more and more\n");
+            for (;;) say(writing, "more and more and more\n");
         }
         _exit(3);
-    }
-    tmhost::give_own_group(child);
-    channel.close_writing();
+    });
+    ASSERT_GE(child, 0);
     std::string text;
     const tmhost::ChildEnd end = tmhost::wait_for_child(child, channel.ends[0], text, 1 << 16, 60);
     EXPECT_FALSE(end.timed_out);
@@ -62,14 +74,8 @@ TEST(ChildProcess, TheEndIsTheChildsEvenWhenWhatItStartedWritesOnAndOn) {
 
 TEST(ChildProcess, AChildReapedBySomeoneElseIsLostNotPassed) {
     Pipe channel;
-    const pid_t child = fork();
+    const pid_t child = child_in_own_group(channel, [] { _exit(9); });
     ASSERT_GE(child, 0);
-    if (child == 0) {
-        tmhost::enter_own_group();
-        _exit(9);
-    }
-    tmhost::give_own_group(child);
-    channel.close_writing();
     // Another thread of the process (or a module in it) waits for the child first.
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
@@ -82,14 +88,10 @@ TEST(ChildProcess, AChildReapedBySomeoneElseIsLostNotPassed) {
 
 TEST(ChildProcess, AChildPastItsTimeIsKilledWithItsGroup) {
     Pipe channel;
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        tmhost::enter_own_group();
+    const pid_t child = child_in_own_group(channel, [] {
         for (;;) pause();
-    }
-    tmhost::give_own_group(child);
-    channel.close_writing();
+    });
+    ASSERT_GE(child, 0);
     std::string text;
     const tmhost::ChildEnd end = tmhost::wait_for_child(child, channel.ends[0], text, 1024, 0.2);
     EXPECT_TRUE(end.timed_out);
