@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "host/core/emulation.h"
+#include "emulation_limits.h"
 #include "program_run.h"
 #include "temporary_folder.h"
 
@@ -39,10 +39,8 @@ tonemix_test::ProgramRun run_limited(int kibibytes, const std::string& arguments
 }
 
 TEST(OutOfMemory, AnAddressSpaceLimitIsNamedInOneLine) {
-    if (tmhost::running_under_emulation()) {
-        GTEST_SKIP()
-            << "under qemu-user the shell's address-space limit holds the emulator itself, "
-               "which cannot start under it";
+    if (const std::string why = tonemix_test::no_address_space_limit(); !why.empty()) {
+        GTEST_SKIP() << why;
     }
     tmhost::TemporaryFolder folder;
     const std::string image = (folder.path() / "big.png").string();

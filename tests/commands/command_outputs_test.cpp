@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "host/core/emulation.h"
+#include "emulation_limits.h"
 #include "host/core/stand_in_host.h"
 #include "host/image/whole_file.h"
 #include "render_test_support.h"
@@ -181,12 +181,11 @@ const char* const kLargeEmptyScene = R"({
 // temporary file shows (a megabyte written), so the signal comes mid-write.
 TEST(CommandOutputs, ARenderEndedBySigtermMidWriteLeavesNoTemporaryFile) {
     if (!fs::exists(tonemix_test::host_program())) GTEST_SKIP() << "tonemix-host not built";
-#if defined(__SANITIZE_ADDRESS__)
-    if (tmhost::running_under_emulation()) {
-        GTEST_SKIP() << "under qemu-user the sanitizer's allocator comes to map memory it cannot "
-                        "shadow while this test watches the folder";
+    if (const std::string why =
+            tonemix_test::no_large_sanitized_allocation("while this test watches the folder");
+        !why.empty()) {
+        GTEST_SKIP() << why;
     }
-#endif
     tmhost::TemporaryFolder folder;
     const std::string scene = folder.write("empty.json", kLargeEmptyScene).string();
     const std::string image = folder.write("image.pfm", "earlier").string();

@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "host/core/emulation.h"
+#include "emulation_limits.h"
 #include "program_run.h"
 #include "temporary_folder.h"
 
@@ -228,10 +228,8 @@ TEST_F(ProcessStateCommands, AnInheritedIgnoredChildSignalDoesNotHideACrash) {
 #if !defined(__SANITIZE_ADDRESS__)
 // The sanitizer's shadow memory alone is past any such limit.
 TEST_F(ProcessStateCommands, ValidateNamesTheHostsOwnLimitBeforeAnyGroup) {
-    if (tmhost::running_under_emulation()) {
-        GTEST_SKIP()
-            << "under qemu-user the shell's address-space limit holds the emulator itself, "
-               "which cannot start under it";
+    if (const std::string why = tonemix_test::no_address_space_limit(); !why.empty()) {
+        GTEST_SKIP() << why;
     }
     // With 8 MiB stacks, the threads group's 64 threads alone take 512 MiB.
     const std::string command = "ulimit -s 8192 && ulimit -v 150000 && '" +

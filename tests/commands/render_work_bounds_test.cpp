@@ -10,9 +10,9 @@
 #include <sys/stat.h>
 #endif
 
+#include "emulation_limits.h"
 #include "host/commands/command_error.h"
 #include "host/commands/scene_shading.h"
-#include "host/core/emulation.h"
 #include "render_test_support.h"
 #include "work_bound_scenes.h"
 
@@ -33,12 +33,11 @@ std::string refusal(const CommandRun& run, const std::string& image) {
 
 // Reading a million lights alone takes seconds: the count is refused before any is read.
 TEST(WorkBounds, AMillionLightsAreRefusedBeforeTheyAreRead) {
-#if defined(__SANITIZE_ADDRESS__)
-    if (tmhost::running_under_emulation()) {
-        GTEST_SKIP() << "under qemu-user the sanitizer's allocator comes to map memory it cannot "
-                        "shadow with a scene text of 70 MB";
+    if (const std::string why =
+            tonemix_test::no_large_sanitized_allocation("with a scene text of 70 MB");
+        !why.empty()) {
+        GTEST_SKIP() << why;
     }
-#endif
     tmhost::TemporaryFolder folder;
     const std::string scene = folder.write("lights.json", crowded_scene(1000000, 1)).string();
     const std::string image = (folder.path() / "out.png").string();
