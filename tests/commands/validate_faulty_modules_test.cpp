@@ -1,6 +1,7 @@
 // The validator against modules with one known fault each (tests/faulty_modules/):
 // each fault fails exactly the group that looks for it, with a line that names the fault, and
 // every other group passes. The real module passes every group (validate_command_test.cpp).
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -29,32 +30,42 @@ const KnownFault kKnownFaults[] = {
      "cycle 1: release_render popped 8 bytes of arguments, 4 expected"},
 };
 
+// For GoogleTest's lines: the module's name, not the struct's bytes.
+void PrintTo(const KnownFault& fault, std::ostream* out) { *out << fault.module; }
+
 std::string faulty_module(const std::string& fault) {
     return std::string(TONEMIX_FAULTY_MODULES) + "/" + fault + "/Tonemix.cdl";
 }
 
-TEST(ValidateFaultyModules, EachFaultFailsItsGroupAloneWithItsMessage) {
-    for (const KnownFault& fault : kKnownFaults) {
-        const tonemix_test::CommandRun run = tonemix_test::run_command(
-            tmhost::run_validate, {faulty_module(fault.module), "--level", "3", "--seed", "1"});
-        EXPECT_EQ(run.status, 1) << fault.module;
-        ASSERT_EQ(run.report.out_lines.size(), 9u) << fault.module;
-        for (std::size_t i = 1; i + 1 < run.report.out_lines.size(); ++i) {
-            const std::string& line = run.report.out_lines[i];
-            const bool its_group = line.rfind(std::string(fault.group) + ": ", 0) == 0;
-            if (its_group) {
-                EXPECT_EQ(line.rfind(std::string(fault.group) + ": FAIL: ", 0), 0u)
-                    << fault.module << ": " << line;
-                EXPECT_NE(line.find(fault.line_part), std::string::npos)
-                    << fault.module << ": expected '" << fault.line_part << "' in: " << line;
-            } else {
-                EXPECT_NE(line.find(": pass"), std::string::npos)
-                    << fault.module << " fails another group too: " << line;
-            }
+// One test a fault, so that ctest spreads the validate runs over its processors.
+class EachFault : public ::testing::TestWithParam<KnownFault> {};
+
+TEST_P(EachFault, FailsItsGroupAloneWithItsMessage) {
+    const KnownFault& fault = GetParam();
+    const tonemix_test::CommandRun run = tonemix_test::run_command(
+        tmhost::run_validate, {faulty_module(fault.module), "--level", "3", "--seed", "1"});
+    EXPECT_EQ(run.status, 1) << fault.module;
+    ASSERT_EQ(run.report.out_lines.size(), 9u) << fault.module;
+    for (std::size_t i = 1; i + 1 < run.report.out_lines.size(); ++i) {
+        const std::string& line = run.report.out_lines[i];
+        const bool its_group = line.rfind(std::string(fault.group) + ": ", 0) == 0;
+        if (its_group) {
+            EXPECT_EQ(line.rfind(std::string(fault.group) + ": FAIL: ", 0), 0u)
+                << fault.module << ": " << line;
+            EXPECT_NE(line.find(fault.line_part), std::string::npos)
+                << fault.module << ": expected '" << fault.line_part << "' in: " << line;
+        } else {
+            EXPECT_NE(line.find(": pass"), std::string::npos)
+                << fault.module << " fails another group too: " << line;
         }
-        EXPECT_EQ(run.report.out_lines.back(), "6 passed, 1 failed") << fault.module;
     }
+    EXPECT_EQ(run.report.out_lines.back(), "6 passed, 1 failed") << fault.module;
 }
+
+INSTANTIATE_TEST_SUITE_P(ValidateFaultyModules, EachFault, ::testing::ValuesIn(kKnownFaults),
+                         [](const ::testing::TestParamInfo<KnownFault>& info) {
+                             return std::string(info.param.module);
+                         });
 
 // The light loop asking for light 2147483647 of INT32_MIN would run for minutes; the group gives
 // its verdict at the first wrong request, long before the time limit.
