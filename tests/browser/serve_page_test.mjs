@@ -528,6 +528,9 @@ async function builtinScene(run, options, folder) {
     await page.mouse.move(640, 790);
     await mkdir(path.dirname(options.screenshot), { recursive: true });
     const picture = await page.screenshot({ type: 'png', animations: 'disabled', caret: 'hide' });
+    const size = pngSize(picture);
+    check(size && size.width === 1280 && size.height === 800,
+          `the page's screenshot is not a 1280x800 PNG: ${size ? `${size.width}x${size.height}` : 'no PNG'}`);
     await writeFile(options.screenshot, picture);
     passed(`saved the page at 1280x800 in ${options.screenshot}`);
   }
