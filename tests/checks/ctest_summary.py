@@ -2,7 +2,8 @@
 """ctest_summary.py PRESET STATUS JUNIT [PRESET STATUS JUNIT...]: what ctest counted in each
 preset's JUnit file (--output-junit), read with an XML parser, and the closing line of
 scripts/test: passed, failed, and skipped with the reasons summed up. STATUS is ctest's exit
-status. A preset whose file is missing or unreadable, or whose ctest failed although no test did
+status; a STATUS of "left-out" says that the preset was not run, and JUNIT is then the reason,
+which the closing line names. A preset whose file is missing or unreadable, or whose ctest failed although no test did
 (a test that could not be started, say), counts as one failure. Exit status 1 when anything
 failed."""
 import collections
@@ -31,7 +32,12 @@ def skip_reason(case):
 def main(arguments):
     totals = collections.Counter()
     reasons = collections.Counter()
+    not_run = []
     for preset, status, junit in zip(arguments[0::3], arguments[1::3], arguments[2::3]):
+        if status == "left-out":
+            print(f"ctest {preset}: {junit}")
+            not_run.append(preset)
+            continue
         try:
             cases = ElementTree.parse(junit).getroot().iter("testcase")
             counts = collections.Counter()
@@ -63,6 +69,8 @@ def main(arguments):
         line += " (" + "; ".join(f"{count}: {reason}" for reason, count in
                                  sorted(reasons.items(), key=lambda item: (-item[1], item[0])))
         line += ")"
+    if not_run:
+        line += "; not run: " + ", ".join(not_run)
     print(line)
     return 1 if totals["failed"] else 0
 
