@@ -19,28 +19,30 @@ struct SamplingRule {
     bool draws() const { return !even_line(); }
 };
 
-// Sample point `index` (1 .. samples - 1) around the start point `start`, which the even line
-// expects already moved back by D / 2. Products named in the comments are rounded to float where
-// the arithmetic says so; the random factor enters at double precision. Always inline: as a call
-// per sample point it cost about 6 % of a shaded point with one light, and the compiler judged it
-// too big to inline by itself.
+// Sample point `index` (1 .. samples - 1) of the even line, from the start point `start` already
+// moved back by D / 2. It draws nothing.
+inline void even_line_point(const SamplingRule& rule, const float start[3], const float normal[3],
+                            int32_t index, float point[3]) {
+    for (int k = 0; k < 3; ++k) {
+        point[k] = (normal[k] * static_cast<float>(index)) * rule.step + start[k];
+    }
+}
+
+// The next sample point of a rule that draws (rule.draws()): jittered along the normal, or
+// scattered around `start`. Products named in the comments are rounded to float where the
+// arithmetic says so; the random factor enters at double precision. Always inline: as a call per
+// sample point it cost about 6 % of a shaded point with one light, and the compiler judged it too
+// big to inline by itself.
 // Stream: RandomStream, or any stream with its three draws.
 template <typename Stream>
-__attribute__((always_inline)) inline void sample_point(const SamplingRule& rule,
-                                                        const float start[3], const float normal[3],
-                                                        int32_t index, Stream& random,
-                                                        float point[3]) {
+__attribute__((always_inline)) inline void drawn_point(const SamplingRule& rule,
+                                                       const float start[3], const float normal[3],
+                                                       Stream& random, float point[3]) {
     if (rule.mode == MODE_ALONG_NORMAL) {
-        if (rule.jitter != 0) {
-            double r = rule.gaussian != 0 ? random.gauss_spread() : random.uniform_signed();
-            for (int k = 0; k < 3; ++k) {
-                float reach = normal[k] * rule.distance;
-                point[k] = static_cast<float>(reach * r + start[k]);
-            }
-        } else {
-            for (int k = 0; k < 3; ++k) {
-                point[k] = (normal[k] * static_cast<float>(index)) * rule.step + start[k];
-            }
+        double r = rule.gaussian != 0 ? random.gauss_spread() : random.uniform_signed();
+        for (int k = 0; k < 3; ++k) {
+            float reach = normal[k] * rule.distance;
+            point[k] = static_cast<float>(reach * r + start[k]);
         }
         return;
     }

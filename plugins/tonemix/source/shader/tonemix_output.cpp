@@ -65,16 +65,14 @@ void TonemixShader::gather_samples(RenderContext* context, const SamplingRule& r
                                    const float start[3], const float normal[3], int32_t first,
                                    int32_t count, float total[3]) {
     float points[kSamplesPerRun][3];
-    auto place = [&](auto& stream) {
-        for (int32_t j = 0; j < count; ++j) {
-            sample_point(rule, start, normal, first + j, stream, points[j]);
-        }
-    };
     if (rule.draws()) {
-        random.take_run<kDrawSlotsPerRun>(place);
+        random.take_run<kDrawSlotsPerRun>([&](auto& stream) {
+            for (int32_t j = 0; j < count; ++j) drawn_point(rule, start, normal, stream, points[j]);
+        });
     } else {
-        RandomStream unused;
-        place(unused);
+        for (int32_t j = 0; j < count; ++j) {
+            even_line_point(rule, start, normal, first + j, points[j]);
+        }
     }
     for (int32_t j = 0; j < count; ++j) {
         float sum[3];
