@@ -2,6 +2,7 @@
 // tear-down, and destruction.
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -263,6 +264,30 @@ TEST_F(ShaderNodeTest, ALibraryThatCannotFreeListsGetsNoneBuilt) {
     node->prepare_render(host_node.handle(), &setup);
     EXPECT_EQ(node->filter.light_list, nullptr);
     EXPECT_TRUE(lists.build_words.empty());
+}
+
+// A library that lacks the count or the build builds no list; a set-up the host does not hand
+// over builds the list with a word of zero.
+TEST_F(ShaderNodeTest, AListLibraryWithoutCountOrBuildBuildsNoList) {
+    FakeList list{{tonemix_test::as<SceneObjectHandle>(&setup)}};
+    container().set_custom(TONEMIX_LIGHTS, TM_LIBRARY_LIST, &list);
+    const auto own_count = lists.table.listlib_count;
+    const auto own_build = lists.table.listlib_build;
+    lists.table.listlib_count = nullptr;
+    node->prepare_render(host_node.handle(), &setup);
+    EXPECT_EQ(node->filter.light_list, nullptr);
+    EXPECT_TRUE(lists.build_words.empty());
+
+    lists.table.listlib_count = own_count;
+    lists.table.listlib_build = nullptr;
+    node->prepare_render(host_node.handle(), &setup);
+    EXPECT_EQ(node->filter.light_list, nullptr);
+    EXPECT_TRUE(lists.live.empty());
+
+    lists.table.listlib_build = own_build;
+    node->prepare_render(host_node.handle(), nullptr);
+    EXPECT_NE(node->filter.light_list, nullptr);
+    EXPECT_EQ(lists.build_words, std::vector<int32_t>{0});
 }
 
 TEST_F(ShaderNodeTest, DestroyWithoutBitZeroKeepsTheMemory) {
