@@ -3,9 +3,9 @@
 preset's JUnit file (--output-junit), read with an XML parser, and the closing line of
 scripts/test: passed, failed, and skipped with the reasons summed up. STATUS is ctest's exit
 status; a STATUS of "left-out" says that the preset was not run, and JUNIT is then the reason,
-which the closing line names. A preset whose file is missing or unreadable, or whose ctest failed although no test did
-(a test that could not be started, say), counts as one failure. Exit status 1 when anything
-failed."""
+which the closing line names. A preset whose file is missing or unreadable, or whose ctest failed
+although no test did (a test that could not be started, say), counts as one failure. Exit status
+1 when anything failed."""
 import collections
 import re
 import sys

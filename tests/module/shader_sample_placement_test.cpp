@@ -23,7 +23,9 @@ TEST_F(ShaderOutputTest, EvenLineWithFourSamples) {
     values().set_long(TONEMIX_MODE, MODE_ALONG_NORMAL);
     values().set_bool(TONEMIX_JITTER, 0);
     prepare();
+    const auto seed_before = node->random.current().seed;
     shade(point);
+    EXPECT_EQ(node->random.current().seed, seed_before) << "the even line draws nothing";
     ASSERT_EQ(renderer.calls.size(), 4u);
     EXPECT_EQ(renderer.calls[0].point, (Colour{1.0f, 3.0f, 3.0f}));
     EXPECT_EQ(renderer.calls[1].point, (Colour{1.0f, -2.0f, 3.0f}));
