@@ -13,7 +13,7 @@ struct FileStamp {
     std::uint64_t size = 0;
     std::int64_t modified_ns = 0;  // the time of the last change, in the file system's resolution
     // The file's identity: an editor that saves by writing a new file and renaming it over the old
-    // one gives a new inode even when size and time agree. 0 where the system has none (Windows).
+    // one gives a new inode (on Windows, file index and volume) even when size and time agree.
     std::uint64_t inode = 0;
     std::uint64_t device = 0;
 
