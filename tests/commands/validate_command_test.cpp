@@ -101,6 +101,10 @@ TEST(ValidateCommand, AnUnwritableJunitFileIsRefusedBeforeAnyGroupRuns) {
 // The parent never loads the module itself: one that crashes as it loads fails lifecycle, the
 // other groups say they did not run, and the JUnit report is still written.
 TEST(ValidateCommand, AModuleThatCrashesAsItLoadsFailsEveryGroupAndTheReportIsWritten) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "Windows' loader catches the crash: the module is not loadable, the command "
+                    "says so";
+#endif
     tmhost::TemporaryFolder folder;
     const std::string junit = (folder.path() / "verdicts.xml").string();
     const std::string module =

@@ -4,6 +4,13 @@
 
 #include "acts_at_start.h"
 
+// On Windows the root of the current drive: wine takes "/" for its own root folder, Z:\\.
+#if defined(_WIN32)
+constexpr const char* kRoot = "\\";
+#else
+constexpr const char* kRoot = "/";
+#endif
+
 void act_at_start() {
-    if (chdir("/") != 0) return;
+    if (chdir(kRoot) != 0) return;
 }

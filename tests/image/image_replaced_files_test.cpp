@@ -55,7 +55,10 @@ TEST(TemporaryFiles, AWriteRemovesStaleTemporaryFilesOfItsPatternOnly) {
         if (std::string(name) != ".tmx-fresh1") fs::last_write_time(folder.path() / name, old);
     }
     fs::create_directory(folder.path() / ".tmx-stale4");
+    // Windows' C runtime cannot date a folder back: there it is a fresh one, kept all the same.
+#if !defined(_WIN32)
     fs::last_write_time(folder.path() / ".tmx-stale4", old);
+#endif
     tmhost::replace_file((folder.path() / "image.png").string(), "image");
     EXPECT_EQ(names(folder.path()),
               (std::vector<std::string>{".tmx-STALE2", ".tmx-fresh1", ".tmx-stale4", "image.png",

@@ -358,7 +358,7 @@ TEST(SceneMeshObjects, FoundBesideTheSceneFileWithTheirTransform) {
               "translate, scale, rotate)");
     // An absolute path is taken as it is.
     EXPECT_EQ(error_of(R"({"type": "mesh", "name": "b", "file": ")" +
-                       (folder.path() / "shapes/square.obj").string() + "\"}"),
+                       (folder.path() / "shapes/square.obj").generic_string() + "\"}"),
               "(no error)");
 }
 
