@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <map>
 
 #include "host/image/image.h"
@@ -122,16 +123,6 @@ bool is_absolute(const std::string& file) {
            (file.size() >= 2 && file[1] == ':');
 }
 
-// A file named from the scene's folder, joined with the system's own separator, so that the
-// name in a message reads as the system writes names.
-std::string in_folder(const std::string& folder, const std::string& file) {
-#if defined(_WIN32)
-    return folder + "\\" + file;
-#else
-    return folder + "/" + file;
-#endif
-}
-
 // A mesh's file is found from the scene file's folder, as a user writes it next to the scene.
 Mesh parse_mesh(const JsonFields& fields, const std::string& folder, std::size_t& triangles,
                 Scene& scene, const ReadMeshes* read) {
@@ -141,7 +132,10 @@ Mesh parse_mesh(const JsonFields& fields, const std::string& folder, std::size_t
     transform.translate = fields.has("translate") ? fields.position("translate") : Vec3{};
     transform.scale = parse_scale(fields);
     transform.rotate_degrees = fields.vec3_or("rotate", Vec3{});
-    const std::string path = folder.empty() || is_absolute(file) ? file : in_folder(folder, file);
+    const std::string path = folder.empty() || is_absolute(file)
+                                 ? file
+                                 // the system's own separator, as its messages name files
+                                 : (std::filesystem::path(folder) / file).string();
     scene.mesh_files.push_back(path);
     const bool placed = fields.has("translate") || fields.has("scale") || fields.has("rotate");
     const MeshFile* known = nullptr;
