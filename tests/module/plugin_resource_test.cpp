@@ -41,6 +41,21 @@ TEST_F(PluginResourceTest, FirstLoadKeepsACopyAndAsksTheHostWithTheNameGiven) {
     ASSERT_NE(resource.file_name(), nullptr);
 }
 
+TEST_F(PluginResourceTest, AnAssignedNameIsTheHostsCopyOfTheOther) {
+    HostString folder(tonemix_test::resource_folder().c_str());
+    const HostFilename good(folder);
+    HostString nowhere("/no/such/folder/res");
+    HostFilename name(nowhere);
+    host.journal().clear();
+    name = good;
+    // Copied into the block already started: nothing made, nothing ended.
+    ASSERT_EQ(host.journal().size(), 1u) << host.journal().to_text();
+    EXPECT_EQ(host.journal().entries()[0].operation, "filename_copy");
+    EXPECT_EQ(host.journal().entries()[0].words[0], tmhost::word_of(good.raw()));
+    EXPECT_EQ(host.journal().entries()[0].words[1], tmhost::word_of(name.raw()));
+    EXPECT_EQ(resource.load(name), 1);
+}
+
 TEST_F(PluginResourceTest, CachedAnswerAsksTheHostNothing) {
     HostString folder(tonemix_test::resource_folder().c_str());
     HostFilename name(folder);

@@ -119,6 +119,17 @@ TEST_F(PluginStartTest, EmptyDescriptionNameSkipsTheDescription) {
     EXPECT_TRUE(descriptions.registered_ids.empty());
 }
 
+TEST_F(PluginStartTest, ADescriptionKeepsAResourceHandleOfItsOwn) {
+    // Handle 0 stands for the module's own resource, loaded or not; any other is passed on as
+    // it is, for a description from another resource.
+    HostString name("Tonemix");
+    EXPECT_EQ(register_description(1007539, name, 77), 1);
+    EXPECT_EQ(register_description(1007540, name, 0), 1);
+    EXPECT_EQ(descriptions.registered_ids, (std::vector<int32_t>{1007539, 1007540}));
+    EXPECT_EQ(descriptions.registered_handles,
+              (std::vector<int32_t>{77, plugin_resource.handle()}));
+}
+
 TEST_F(PluginStartTest, PluginMessages) {
     EXPECT_EQ(plugin_message(TM_PLUGIN_MESSAGE_ZERO, nullptr), 1);
     EXPECT_EQ(plugin_message(2, nullptr), 0);

@@ -302,6 +302,31 @@ TEST_F(ShaderNodeTest, DestroyWithoutBitZeroKeepsTheMemory) {
     node = nullptr;
 }
 
+TEST_F(ShaderNodeTest, ANodeDeletedThroughItsBaseGoesBackToTheHostsMemory) {
+    // The host's memory, not the C++ heap: the node was made in the host's.
+    const std::size_t live = host.memory().live_count();
+    NodeDataBase* base = node;
+    node = nullptr;
+    delete base;
+    EXPECT_EQ(host.memory().live_count(), live - 1);
+}
+
+TEST_F(ShaderNodeTest, AFilterNeverBuiltOrReleasedTwiceFreesNoList) {
+    FakeList list{{tonemix_test::as<SceneObjectHandle>(&setup)}};
+    LightFilter filter;
+    EXPECT_EQ(filter.light_list, nullptr);
+    EXPECT_EQ(filter.exclude_listed, 0);
+    filter.release();
+    EXPECT_EQ(lists.frees, 0);
+    filter.build(tonemix_test::as<ListDataHandle>(&list), LIST_MODE_EXCLUDE, &setup);
+    ASSERT_NE(filter.light_list, nullptr);
+    EXPECT_EQ(filter.exclude_listed, 1);
+    filter.release();
+    filter.release();
+    EXPECT_EQ(lists.frees, 1);
+    EXPECT_EQ(filter.light_list, nullptr);
+}
+
 TEST_F(ShaderNodeTest, FreeNodeReleasesTheListAndTheMemory) {
     FakeList list{{tonemix_test::as<SceneObjectHandle>(&setup)}};
     container().set_custom(TONEMIX_LIGHTS, TM_LIBRARY_LIST, &list);
