@@ -107,8 +107,11 @@ public:
     bool key(json::string_t& key) {
         if (skipped_ > 0) return true;
         if (limits_.unique_keys && open_.back()->contains(key)) {
+            // Written as JSON writes it: a quote, a backslash or a line break in the key would
+            // otherwise break the message's one line or its quotes.
             throw JsonTextError(line_and_column(text_, key_start(text_, bytes_read_)) + ": " +
-                                path_label(paths_.back()) + ": key \"" + key + "\" appears twice");
+                                path_label(paths_.back()) + ": key " + json(key).dump() +
+                                " appears twice");
         }
         key_ = std::move(key);
         return true;

@@ -87,9 +87,12 @@ TEST(JsonText, ARepeatedKeyIsPlacedAtItsOpeningQuote) {
     JsonLimits unique;
     unique.unique_keys = true;
     EXPECT_EQ(error_of("{\n  \"q\\\"\": 1,\n  \"q\\\"\": 2}", unique),
-              "line 3, column 3: top level: key \"q\"\" appears twice");
+              "line 3, column 3: top level: key \"q\\\"\" appears twice");
     EXPECT_EQ(error_of(R"({"b\\": 1, "b\\": 2})", unique),
-              "line 1, column 12: top level: key \"b\\\" appears twice");
+              "line 1, column 12: top level: key \"b\\\\\" appears twice");
+    // A line break in the key stays out of the message's one line.
+    EXPECT_EQ(error_of(R"({"a\nb": 1, "a\nb": 2})", unique),
+              "line 1, column 13: top level: key \"a\\nb\" appears twice");
     EXPECT_EQ(error_of("{\"\xc3\xa9\": 1, \"\xc3\xa9\": 2}", unique),
               "line 1, column 11: top level: key \"\xc3\xa9\" appears twice");
     EXPECT_EQ(error_of(R"({"A": 1, "\u0041": 2})", unique),
