@@ -6,6 +6,8 @@
 
 #include <csignal>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include <dlfcn.h>
 #include <ucontext.h>
@@ -68,6 +70,45 @@ TEST(CrashReport, ACrashOutsideTheStartedModuleGoesOnToTheHandlerFromBefore) {
         }
     }
     dlclose(module);
+}
+
+// What the module did to each handled signal is said once, however often it did it, and the
+// report's own handler is back after each phase.
+TEST(CrashReport, EachHandlerTheModuleReplacedIsNamedOnceAndTakenBack) {
+    struct sigaction own {};
+    own.sa_handler = count_signal;
+    sigemptyset(&own.sa_mask);
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    struct sigaction before {};
+    sigaction(SIGSEGV, nullptr, &before);
+    {
+        tmhost::CrashReport report(TONEMIX_MODULE_FILE);
+        sigaction(SIGSEGV, &own, nullptr);
+        sigaction(SIGILL, &ignore, nullptr);
+        sigaction(SIGBUS, &own, nullptr);
+        sigaction(SIGFPE, &own, nullptr);
+        sigaction(SIGABRT, &ignore, nullptr);
+        report.set_phase("shading");
+        for (int signal : {SIGSEGV, SIGILL, SIGBUS, SIGFPE, SIGABRT}) {
+            struct sigaction now {};
+            sigaction(signal, nullptr, &now);
+            EXPECT_NE(now.sa_flags & SA_SIGINFO, 0) << signal << " is the report's again";
+        }
+        sigaction(SIGSEGV, &own, nullptr);
+        EXPECT_EQ(report.replaced_handlers(),
+                  (std::vector<std::string>{
+                      "the module set its own handler for SIGSEGV; the host put its own back",
+                      "the module ignored SIGILL; the host put its handler back",
+                      "the module set its own handler for SIGBUS; the host put its own back",
+                      "the module set its own handler for SIGFPE; the host put its own back",
+                      "the module ignored SIGABRT; the host put its handler back"}));
+        EXPECT_EQ(report.replaced_handlers().size(), 5u) << "nothing more replaced since";
+    }
+    struct sigaction after {};
+    sigaction(SIGSEGV, nullptr, &after);
+    EXPECT_EQ(after.sa_handler, before.sa_handler) << "the process's own handler is back";
 }
 
 bool same_stack(const stack_t& a, const stack_t& b) {
