@@ -65,6 +65,9 @@ tonemix_faulty_module(overflowing_light_loop
   COMPILE_OPTIONS -fwrapv)
 tonemix_faulty_module(thiscall_pops_wrong
   REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp thiscall_pops_wrong.cpp)
+# A colour written where the host does not read it, answered as if it were the host's place.
+tonemix_faulty_module(answers_another_place
+  REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp answers_another_place.cpp)
 tonemix_faulty_module(crashes_while_shading
   REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp crashing_output.cpp
   crashes_while_shading.cpp)
@@ -93,6 +96,8 @@ endif()
 tonemix_faulty_module(changes_folder_at_start
   REPLACES plugin_registry.cpp SOURCES acting_registry.cpp changes_folder_at_start.cpp)
 tonemix_faulty_module(registers_twice REPLACES plugin_registry.cpp SOURCES registers_twice.cpp)
+tonemix_faulty_module(registers_under_another_id
+  REPLACES plugin_registry.cpp SOURCES registers_under_another_id.cpp)
 # A module whose unload never comes back: validate must call it a hang, and name the unload. On
 # Windows validate loads a module first in its own process, where such a module would hold it.
 if(NOT WIN32)

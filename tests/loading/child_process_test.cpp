@@ -72,6 +72,29 @@ TEST(ChildProcess, TheEndIsTheChildsEvenWhenWhatItStartedWritesOnAndOn) {
     EXPECT_LE(text.size(), (1u << 16) + 4096u);
 }
 
+// A child that wrote past the bound and ended before the parent looked: what it left in the pipe
+// is read to the end, and only up to the bound is kept.
+TEST(ChildProcess, WhatAnEndedChildLeftIsReadToTheEndAndKeptToItsBound) {
+    Pipe channel;
+    const int writing = channel.ends[1];
+    const pid_t child = child_in_own_group(channel, [writing] {
+        const std::string line(99, 'x');
+        for (int i = 0; i < 160; ++i) say(writing, (line + "\n").c_str());
+    });
+    ASSERT_GE(child, 0);
+    siginfo_t info{};
+    ASSERT_EQ(waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOWAIT), 0);
+    std::string text;
+    const tmhost::ChildEnd end = tmhost::wait_for_child(child, channel.ends[0], text, 100, 60);
+    EXPECT_FALSE(end.lost);
+    ASSERT_TRUE(WIFEXITED(end.status));
+    EXPECT_EQ(WEXITSTATUS(end.status), 0);
+    EXPECT_EQ(text.rfind(std::string(99, 'x') + "\n", 0), 0u);
+    EXPECT_LE(text.size(), 100u + 4096u) << "kept to its bound, give or take one read";
+    char rest = 0;
+    EXPECT_EQ(read(channel.ends[0], &rest, 1), 0) << "the 16000 bytes were all read";
+}
+
 TEST(ChildProcess, AChildReapedBySomeoneElseIsLostNotPassed) {
     Pipe channel;
     const pid_t child = child_in_own_group(channel, [] { _exit(9); });

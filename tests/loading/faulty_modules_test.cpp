@@ -24,6 +24,7 @@
 #include "host/loading/module_file.h"
 #include "host/loading/module_session.h"
 #include "point_colour_renderer.h"
+#include "thrown_text.h"
 #include "tonemix_parameters.h"
 
 namespace {
@@ -31,6 +32,7 @@ namespace {
 const char* const kFaults[] = {
     "string_never_freed",     "null_context_dereferenced",  "list_handle_never_released",
     "overflowing_light_loop", "stream_shared_without_care", "thiscall_pops_wrong",
+    "answers_another_place",  "registers_under_another_id",
 };
 
 std::string faulty_module(const std::string& fault) {
@@ -101,6 +103,38 @@ void shade_without_context(const std::string& path) {
     EXPECT_EQ(colour[0], 1.0f);
     EXPECT_EQ(colour[1], 1.0f);
     EXPECT_EQ(colour[2], 1.0f);
+}
+
+// A shader under an id the host does not ask for is none of the module's: the session refuses
+// the module in one line rather than shade with nothing.
+TEST(FaultyModules, AShaderRegisteredUnderAnotherIdIsNamedMissing) {
+    const std::string path = faulty_module("registers_under_another_id");
+    tmhost::ModuleSession session(path);
+    EXPECT_EQ(tonemix_test::thrown_text<tmhost::ModuleError>([&] { session.require_shader(); }),
+              "the module registered no shader with id 1007539");
+}
+
+// The misuse lines of one shaded point, without a render context, and the colour the host read.
+std::vector<std::string> misuses_of_one_point(const std::string& path, float colour[3]) {
+    tmhost::ModuleSession session(path);
+    session.require_shader();
+    void* node = session.shader().create();
+    ShadingInput input{};
+    session.shader().compute_output(node, &input, colour);
+    session.shader().free_node(node);
+    const std::vector<std::string> lines = session.host().misuses().messages();
+    session.finish();
+    return lines;
+}
+
+TEST(FaultyModules, AColourAnsweredFromAnotherPlaceIsAMisuseOfTheFaultyBuildOnly) {
+    float colour[3] = {-1.0f, -1.0f, -1.0f};
+    EXPECT_TRUE(misuses_of_one_point(TONEMIX_MODULE_FILE, colour).empty());
+    EXPECT_EQ(colour[0], 1.0f) << "white without a render context";
+    float elsewhere[3] = {-1.0f, -1.0f, -1.0f};
+    EXPECT_EQ(misuses_of_one_point(faulty_module("answers_another_place"), elsewhere),
+              std::vector<std::string>{"shader compute_output: the entry answered another place"});
+    EXPECT_EQ(elsewhere[0], -1.0f) << "the host's place was never written";
 }
 
 TEST(FaultyModulesDeathTest, ANullContextIsReadOnlyByTheFaultyBuild) {

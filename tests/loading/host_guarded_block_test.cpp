@@ -70,6 +70,13 @@ TEST(GuardedBlocks, MovingHandsOverTheBlockAndLeavesNothingBehind) {
     EXPECT_EQ(third.data(), data);
     EXPECT_EQ(third.size(), 16u);
     EXPECT_EQ(second.data(), nullptr);
+
+    // Moved onto itself (through another name), a block keeps its pages and what they hold.
+    tmhost::GuardedBlock& same = third;
+    third = std::move(same);
+    EXPECT_EQ(third.data(), data);
+    EXPECT_EQ(third.size(), 16u);
+    EXPECT_EQ(third.as<uint32_t>()[3], 0x12345678u);
 }
 
 TEST(GuardedBlocks, SizesTheSystemCannotGiveThrowBadAlloc) {

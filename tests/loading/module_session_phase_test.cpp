@@ -10,6 +10,7 @@
 
 #include "host/loading/module_endings.h"
 #include "host/loading/module_session.h"
+#include "thrown_text.h"
 
 namespace {
 
@@ -45,6 +46,19 @@ TEST(ModuleSessionPhase, OverlappingRendersKeepShadingUntilTheLastEnds) {
     EXPECT_EQ(wrong.load(), 0);
     EXPECT_STREQ(tmhost::module_phase(), "running");
     EXPECT_TRUE(session.finish().empty());
+}
+
+// A file that cannot be loaded is the session's error, and leaves no phase behind for a crash
+// or an exit that comes later, outside any module's work.
+TEST(ModuleSessionPhase, AFileThatCannotBeLoadedLeavesNoPhase) {
+    for (const auto on_crash :
+         {tmhost::ModuleSession::OnCrash::one_line, tmhost::ModuleSession::OnCrash::crash}) {
+        EXPECT_EQ(tonemix_test::thrown_text<tmhost::ModuleError>([&] {
+                      tmhost::ModuleSession session("/no/such/Tonemix.cdl", nullptr, on_crash);
+                  }),
+                  "module file not found: /no/such/Tonemix.cdl");
+        EXPECT_STREQ(tmhost::module_phase(), "");
+    }
 }
 
 }  // namespace

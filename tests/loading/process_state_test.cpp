@@ -155,6 +155,31 @@ TEST(ProcessWatch, ChildrenLeftAreEndedOrReapedAndNamed) {
     EXPECT_TRUE(watch.after_unload().empty());
 }
 
+// Counted in the plural, each kind on its line.
+TEST(ProcessWatch, SeveralChildrenLeftAreCountedTogether) {
+    const std::set<long> before = tmhost::child_processes();
+    tmhost::ProcessWatch watch;
+    pid_t children[4] = {};
+    for (int i = 0; i < 4; ++i) {
+        children[i] = fork();
+        if (children[i] == 0) {
+            if (i < 2) _exit(0);
+            for (;;) pause();
+        }
+        ASSERT_GT(children[i], 0);
+    }
+    for (int i = 0; i < 2; ++i) {
+        siginfo_t info{};
+        ASSERT_EQ(waitid(P_PID, static_cast<id_t>(children[i]), &info, WEXITED | WNOWAIT), 0);
+    }
+    EXPECT_EQ(watch.after_unload(),
+              (Lines{"the module left 2 child processes running after its unload; the host "
+                     "ended them",
+                     "the module left 2 child processes that had ended without being waited "
+                     "for; the host reaped them"}));
+    EXPECT_EQ(tmhost::child_processes(), before);
+}
+
 TEST(ProcessWatch, AChangedSignalActionIsSetBackAndNamed) {
     struct sigaction before {};
     sigaction(SIGUSR1, nullptr, &before);

@@ -15,6 +15,12 @@
 
 #if defined(__linux__)
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "host/loading/coverage_counts.h"
 
 namespace {
 
@@ -117,6 +123,51 @@ TEST(TrialLoad, ATrialThatStopsAtTheLoadTellsEachOutcome) {
     EXPECT_EQ(exiting.outcome, Outcome::ended);
     EXPECT_EQ(exiting.exit_code, 0);
     EXPECT_EQ(exiting.phase, "loading");
+}
+
+// The lowest descriptor number past `free` unused ones: a limit there leaves exactly that many.
+int limit_leaving(int free) {
+    int fd = 0;
+    for (int found = 0;; ++fd) {
+        if (fcntl(fd, F_GETFD) == -1 && found++ == free) return fd;
+    }
+}
+
+int unused_below(int limit) {
+    int count = 0;
+    for (int fd = 0; fd < limit; ++fd) count += fcntl(fd, F_GETFD) == -1 ? 1 : 0;
+    return count;
+}
+
+// With no descriptor left for its status file or its pipes, no trial is made: the host's own load
+// meets what the file does, and the descriptors a trial took are given back. In a child, whose
+// limit may be lowered.
+TEST(TrialLoad, NoDescriptorsForItsPipesIsNoTrialAndLeavesNoneOpen) {
+    for (int free = 0; free <= 3; ++free) {
+        SCOPED_TRACE(free);
+        const pid_t child = fork();
+        if (child == 0) {
+            rlimit before{};
+            getrlimit(RLIMIT_NOFILE, &before);
+            const int limit = limit_leaving(free);
+            rlimit lowered = before;
+            lowered.rlim_cur = static_cast<rlim_t>(limit);
+            int failed = setrlimit(RLIMIT_NOFILE, &lowered) != 0 ? 1 : 0;
+            const tmhost::TrialLoad trial = tmhost::trial_load(TONEMIX_MODULE_FILE);
+            if (trial.outcome != Outcome::not_tried) failed |= 2;
+            if (unused_below(limit) != free) failed |= 4;
+            setrlimit(RLIMIT_NOFILE, &before);
+            tmhost::write_coverage_counts();
+            _exit(failed);
+        }
+        ASSERT_GT(child, 0);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status) & 1, 0) << "the limit could not be lowered";
+        EXPECT_EQ(WEXITSTATUS(status) & 2, 0) << "a trial was made";
+        EXPECT_EQ(WEXITSTATUS(status) & 4, 0) << "a descriptor was left open";
+    }
 }
 
 }  // namespace
