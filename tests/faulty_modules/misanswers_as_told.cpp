@@ -10,6 +10,7 @@
 //   defaults-zero   init_defaults answers 0
 //   enabled-two     is_parameter_enabled answers 2
 //   prepare-one     prepare_render answers 1
+//   lists-nothing   prepare_render ends the light list it built before it answers
 //   other-place     compute_output answers another place than colour_out
 //   shades-nan      compute_output writes NaN
 //   constant        compute_output writes one grey whatever it draws
@@ -28,6 +29,7 @@ namespace {
 InitDefaultsEntry module_init_defaults = nullptr;
 IsParameterEnabledEntry module_is_parameter_enabled = nullptr;
 PrepareRenderEntry module_prepare_render = nullptr;
+ReleaseRenderEntry module_release_render = nullptr;
 ComputeOutputEntry module_compute_output = nullptr;
 DispatchEntryVoid1 module_node_hook_2 = nullptr;
 std::atomic<int> calls{0};
@@ -59,6 +61,12 @@ int32_t TM_THISCALL enabled_two(void* node, HostNodeHandle host_node, Descriptio
 int32_t TM_THISCALL prepare_one(void* node, HostNodeHandle host_node, RenderSetup* setup) {
     module_prepare_render(node, host_node, setup);
     return 1;
+}
+
+int32_t TM_THISCALL prepare_without_list(void* node, HostNodeHandle host_node, RenderSetup* setup) {
+    const int32_t answer = module_prepare_render(node, host_node, setup);
+    module_release_render(node, 0);
+    return answer;
 }
 
 float* TM_THISCALL output_elsewhere(void* node, float* colour_out, int32_t a, ShadingInput* input) {
@@ -100,6 +108,7 @@ void change_shader_record(ShaderRegistration& record) {
     module_init_defaults = record.init_defaults;
     module_is_parameter_enabled = record.is_parameter_enabled;
     module_prepare_render = record.prepare_render;
+    module_release_render = record.release_render;
     module_compute_output = record.compute_output;
     module_node_hook_2 = record.node_hook_2;
     if (told("no-node")) {
@@ -118,6 +127,8 @@ void change_shader_record(ShaderRegistration& record) {
         record.is_parameter_enabled = enabled_two;
     } else if (told("prepare-one")) {
         record.prepare_render = prepare_one;
+    } else if (told("lists-nothing")) {
+        record.prepare_render = prepare_without_list;
     } else if (told("other-place")) {
         record.compute_output = output_elsewhere;
     } else if (told("shades-nan")) {
