@@ -45,6 +45,12 @@ TEST(LifecycleGroup, AFileThatDoesNotLoadFailsEveryLifeWithTheLoadersReason) {
         << verdict.line();
     EXPECT_TRUE(has_failure(verdict, "an end too many: the module did not load: " + reason))
         << verdict.line();
+    // Nor is a module that never loaded blamed for what its start did not write.
+    for (const std::string& line : verdict.failures) {
+        EXPECT_EQ(line.find("no console line"), std::string::npos) << line;
+    }
+    EXPECT_TRUE(has_failure(verdict, "start twice: the module did not load: " + reason))
+        << verdict.line();
     EXPECT_EQ(verdict.counts.find("messages"), std::string::npos)
         << "a message was sent to no module: " << verdict.counts;
 }
