@@ -5,6 +5,7 @@
 //
 //   no-node         create answers null
 //   keeps-nodes     free_node gives nothing back
+//   runs-out        create answers null while 32 nodes of this load live
 //   null-entries    is_parameter_enabled and node_hook_3 are null in the record
 //   pops-wrong      node_hook_2 pops two words where the host pushes one
 //   defaults-zero   init_defaults answers 0
@@ -26,6 +27,9 @@
 
 namespace {
 
+ShaderFactory module_create = nullptr;
+ShaderFreeNode module_free_node = nullptr;
+std::atomic<int> live_nodes{0};
 InitDefaultsEntry module_init_defaults = nullptr;
 IsParameterEnabledEntry module_is_parameter_enabled = nullptr;
 PrepareRenderEntry module_prepare_render = nullptr;
@@ -42,6 +46,17 @@ bool told(const char* fault) {
 
 void* TM_CDECL create_nothing() { return nullptr; }
 void TM_CDECL free_nothing(void*) {}
+
+void* TM_CDECL create_up_to_32() {
+    if (live_nodes.load() >= 32) return nullptr;
+    void* node = module_create();
+    if (node != nullptr) live_nodes.fetch_add(1);
+    return node;
+}
+void TM_CDECL free_counted(void* node) {
+    if (node != nullptr) live_nodes.fetch_sub(1);
+    module_free_node(node);
+}
 
 void TM_THISCALL node_hook_2_two_words(void* node, int32_t a, int32_t) {
     module_node_hook_2(node, a);
@@ -105,6 +120,8 @@ float* TM_THISCALL output_on_a_copy(void* node, float* colour_out, int32_t a, Sh
 }  // namespace
 
 void change_shader_record(ShaderRegistration& record) {
+    module_create = record.create;
+    module_free_node = record.free_node;
     module_init_defaults = record.init_defaults;
     module_is_parameter_enabled = record.is_parameter_enabled;
     module_prepare_render = record.prepare_render;
@@ -115,6 +132,9 @@ void change_shader_record(ShaderRegistration& record) {
         record.create = create_nothing;
     } else if (told("keeps-nodes")) {
         record.free_node = free_nothing;
+    } else if (told("runs-out")) {
+        record.create = create_up_to_32;
+        record.free_node = free_counted;
     } else if (told("null-entries")) {
         record.is_parameter_enabled = nullptr;
         record.node_hook_3 = nullptr;

@@ -65,6 +65,8 @@ TEST(NodeAnswers, TheNodesGroupNamesEachEntryThatAnswersWrong) {
          {"defaults-zero", "cycle 1: init_defaults answered 0"},
          {"enabled-two", "cycle 1: is_parameter_enabled answered 2 for TONEMIX_SAMPLES"},
          {"prepare-one", "cycle 1: prepare_render answered 1"},
+         // Only the 64 nodes at once, after the first 500 cycles, are more than 32.
+         {"runs-out", "cycle 500: node 33 of 64 was not made"},
          {"lists-nothing", "cycle 1: prepare_render built no light list from a list of one light"},
          {"other-place", "cycle 1: compute_output answered another place than its colour's"},
          {"shades-nan", "cycle 1: shaded (nan, nan, nan)"}});
