@@ -12,6 +12,8 @@
 //   enabled-two     is_parameter_enabled answers 2
 //   prepare-one     prepare_render answers 1
 //   lists-nothing   prepare_render ends the light list it built before it answers
+//   drops-lists     release_render drops the light list instead of ending it, but for the
+//                   first release of the load
 //   other-place     compute_output answers another place than colour_out
 //   shades-nan      compute_output writes NaN
 //   constant        compute_output writes one grey whatever it draws
@@ -24,6 +26,7 @@
 #include <limits>
 
 #include "changed_record.h"
+#include "tonemix_shader.h"
 
 namespace {
 
@@ -37,6 +40,7 @@ ReleaseRenderEntry module_release_render = nullptr;
 ComputeOutputEntry module_compute_output = nullptr;
 DispatchEntryVoid1 module_node_hook_2 = nullptr;
 std::atomic<int> calls{0};
+std::atomic<int> releases{0};
 float elsewhere[3];
 
 bool told(const char* fault) {
@@ -82,6 +86,14 @@ int32_t TM_THISCALL prepare_without_list(void* node, HostNodeHandle host_node, R
     const int32_t answer = module_prepare_render(node, host_node, setup);
     module_release_render(node, 0);
     return answer;
+}
+
+void TM_THISCALL release_dropping_later(void* node, int32_t a) {
+    if (releases.fetch_add(1) == 0) {
+        module_release_render(node, a);
+        return;
+    }
+    static_cast<TonemixShader*>(node)->filter.light_list = nullptr;
 }
 
 float* TM_THISCALL output_elsewhere(void* node, float* colour_out, int32_t a, ShadingInput* input) {
@@ -149,6 +161,8 @@ void change_shader_record(ShaderRegistration& record) {
         record.prepare_render = prepare_one;
     } else if (told("lists-nothing")) {
         record.prepare_render = prepare_without_list;
+    } else if (told("drops-lists")) {
+        record.release_render = release_dropping_later;
     } else if (told("other-place")) {
         record.compute_output = output_elsewhere;
     } else if (told("shades-nan")) {
