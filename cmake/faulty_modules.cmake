@@ -71,6 +71,10 @@ tonemix_faulty_module(answers_another_place
 tonemix_faulty_module(crashes_while_shading
   REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp crashing_output.cpp
   crashes_while_shading.cpp)
+# A node whose entries answer what the boundary does not allow, the entry told by the environment
+# (TONEMIX_TOLD_FAULT): for the groups' checks of those answers, run in the validator's own tests.
+tonemix_faulty_module(misanswers_as_told
+  REPLACES plugin_registry.cpp SOURCES changed_record_registry.cpp misanswers_as_told.cpp)
 # A fault in the shading code itself: tonemix_output.cpp is compiled again with another stream.
 tonemix_faulty_module(stream_shared_without_care
   REPLACES tonemix_output.cpp SOURCES stream_shared_without_care.cpp)

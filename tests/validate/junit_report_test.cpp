@@ -79,4 +79,16 @@ TEST(JunitReport, AFailureOfSeveralLinesKeepsThemInItsMessage) {
 }
 #endif
 
+// A failed group whose verdict brought no reason (a child that gave an empty one) is still a
+// failure in the report, with a message CI systems can show.
+TEST(JunitReport, AFailureWithoutReasonsStillHasAMessage) {
+    tmhost::GroupResult result;
+    result.name = "threads";
+    result.verdict.passed = false;
+    const std::string xml = tmhost::junit_xml({result}, tmhost::ValidationSettings{});
+    EXPECT_NE(xml.find("<failure message=\"failed\"></failure>"), std::string::npos) << xml;
+    EXPECT_NE(xml.find("failures=\"1\""), std::string::npos) << xml;
+    EXPECT_EQ(xml.find("<system-out>"), std::string::npos) << xml;
+}
+
 }  // namespace
