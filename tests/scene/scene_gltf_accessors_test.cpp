@@ -191,6 +191,18 @@ TEST(SceneGltfAccessors, ReadsColoursOfSixteenBitsAndFloats) {
     EXPECT_EQ(colour(0, 2), (Colour{0, 0, 1}));
     // Floats as given, above 1 too.
     EXPECT_EQ(colour(1, 0), (Colour{0.5f, 0.25f, 2}));
+
+    // A primitive without colours before one with: white.
+    ModelFile later;
+    later.mesh_node({{"attributes", {{"POSITION", later.positions({0, 0, 0, 1, 0, 0, 0, 1, 0})}}}});
+    const int red = later.accessor(bytes_of<float>({1, 0, 0, 1, 0, 0, 1, 0, 0}), kFloat, "VEC3", 3);
+    later.mesh_node(
+        {{"attributes",
+          {{"POSITION", later.positions({0, 0, 1, 1, 0, 1, 0, 1, 1})}, {"COLOR_0", red}}}});
+    const GltfModel coloured = parse(later.text());
+    ASSERT_EQ(coloured.mesh.colours.size(), 6u);
+    EXPECT_EQ(coloured.mesh.colours[coloured.mesh.triangles[0][0].position], (Colour{1, 1, 1}));
+    EXPECT_EQ(coloured.mesh.colours[coloured.mesh.triangles[1][0].position], (Colour{1, 0, 0}));
 }
 
 TEST(SceneGltfAccessors, RefusesNormalsAndColoursThatAreNotFinite) {

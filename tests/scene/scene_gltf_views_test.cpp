@@ -186,4 +186,10 @@ TEST(SceneGltfViews, TheLibrarysOwnMessagesComeAsOneLine) {
     EXPECT_EQ(error_of(file.text()), "m.gltf: 'componentType' property is missing in Accessor.");
 }
 
+TEST(SceneGltfViews, RefusesAModeThatIsNoKindOfPrimitive) {
+    ModelFile file = single_triangle();
+    file.doc["meshes"][0]["primitives"][0]["mode"] = 7;
+    EXPECT_EQ(error_of(file.text()), "m.gltf: mesh 0 primitive 0: mode 7 is no kind of primitive");
+}
+
 }  // namespace
