@@ -67,16 +67,22 @@ void check_required_extensions(const json& root, const std::string& path) {
     }
 }
 
+// The name the library opens for a buffer's URI, decoded as it decodes it: '+' is a blank, and
+// '%' with the two characters after it is one byte whatever they are (a character that is no hex
+// digit counting as 0), so that "%5g:" reaches it as "P:". The checks look at this name, not at
+// what a stricter decoder would make of the URI.
 std::string percent_decoded(const std::string& uri) {
     const auto hex = [](char c) {
         if (c >= '0' && c <= '9') return c - '0';
         if (c >= 'a' && c <= 'f') return c - 'a' + 10;
         if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-        return -1;
+        return 0;
     };
     std::string text;
     for (std::size_t i = 0; i < uri.size(); ++i) {
-        if (uri[i] == '%' && i + 2 < uri.size() && hex(uri[i + 1]) >= 0 && hex(uri[i + 2]) >= 0) {
+        if (uri[i] == '+') {
+            text.push_back(' ');
+        } else if (uri[i] == '%' && i + 2 < uri.size()) {
             text.push_back(static_cast<char>(hex(uri[i + 1]) * 16 + hex(uri[i + 2])));
             i += 2;
         } else {

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cmath>
+#include <limits>
 
 namespace tmhost {
 
@@ -63,7 +64,13 @@ double decimal_value(std::string_view token) {
         if (token[i] == '+' || token[i] == '-') ++i;
         for (; i < token.size(); ++i) {
             const int digit = token[i] - '0';
-            if (exponent > (INT_MAX - digit) / 10) return 0.0;
+            if (exponent > (INT_MAX - digit) / 10) {
+                // Beyond int the number is 0, or beyond every double: never the small one that a
+                // cut-down exponent would give.
+                if (down || mantissa == 0.0) return 0.0;
+                return negative ? -std::numeric_limits<double>::infinity()
+                                : std::numeric_limits<double>::infinity();
+            }
             exponent = exponent * 10 + digit;
         }
         if (down) exponent = -exponent;

@@ -21,7 +21,7 @@ bool is_decimal(std::string_view token);
 // about half the coordinates of the example meshes: every mesh keeps the bits it has always had,
 // and so does every render of it. A long mantissa or a large exponent can give infinity or NaN
 // where the number itself is in range; the caller refuses such a coordinate where it is used. An
-// exponent beyond int gives 0, as the number is then 0 or out of range.
+// exponent beyond int gives 0 or infinity, as the number is then 0 or out of range.
 double decimal_value(std::string_view token);
 
 }  // namespace tmhost

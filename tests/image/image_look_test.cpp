@@ -1,11 +1,13 @@
 // Exposure and tone maps: powers of two exact, the filmic curve monotone from 0, and Reinhard's
-// luminance scale keeping a colour's hue.
+// luminance scale keeping a colour's hue; the tone maps by their option names, and each 8-bit
+// code's threshold the light at which the encoder turns to it.
 #include <cmath>
 #include <limits>
 
 #include <gtest/gtest.h>
 
 #include "host/image/image_look.h"
+#include "host/image/srgb.h"
 
 namespace {
 
@@ -57,6 +59,33 @@ TEST(ImageLook, ReinhardScalesByLuminanceAndExposureMultiplies) {
     Image clamped = exposed;
     tone_map(clamped, ToneMap::clamp);
     EXPECT_EQ(clamped.values(), exposed.values()) << "clamp leaves it to the encoder";
+}
+
+TEST(ImageLook, ToneMapsByTheNamesTheOptionTakes) {
+    EXPECT_EQ(tone_map_named("clamp"), ToneMap::clamp);
+    EXPECT_EQ(tone_map_named("reinhard"), ToneMap::reinhard);
+    EXPECT_EQ(tone_map_named("filmic"), ToneMap::filmic);
+    for (const char* other : {"", "Filmic", "aces", "filmic "}) {
+        EXPECT_EQ(tone_map_named(other), std::nullopt) << other;
+    }
+    Image image(1, 1);
+    image.pixel(0, 0)[0] = 8.0f;
+    image.pixel(0, 0)[1] = 0.18f;
+    tone_map(image, ToneMap::filmic);
+    EXPECT_EQ(image.pixel(0, 0)[0], filmic_curve(8.0f));
+    EXPECT_EQ(image.pixel(0, 0)[1], filmic_curve(0.18f));
+    EXPECT_EQ(image.pixel(0, 0)[2], 0.0f);
+}
+
+TEST(ImageLook, EachCodesThresholdIsWhereTheEncoderTurnsToIt) {
+    EXPECT_EQ(srgb_threshold(0), 0.0f);
+    EXPECT_EQ(srgb_threshold(256), 0.0f);
+    EXPECT_EQ(srgb_threshold(-1), 0.0f);
+    for (int code = 1; code <= 255; ++code) {
+        const float threshold = srgb_threshold(code);
+        ASSERT_EQ(srgb_code(threshold), code) << code;
+        ASSERT_EQ(srgb_code(std::nextafter(threshold, 0.0f)), code - 1) << code;
+    }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // never replaced: a FIFO or a device is written through, anything else refused.
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -21,6 +22,7 @@
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/un.h>
 #include <unistd.h>
 #endif
@@ -227,6 +229,58 @@ TEST(WholeFiles, NeitherFileNorStreamIsRefusedAndLeftAlone) {
               socket_path + ": cannot write: a socket, not a file");
     EXPECT_TRUE(fs::is_socket(fs::symlink_status(socket_path)));
     close(listening);
+}
+TEST(WholeFiles, ABlockDeviceIsRefusedAndLeftAlone) {
+    tmhost::TemporaryFolder folder;
+    const std::string device = (folder.path() / "disk").string();
+    // A node of its own (the loop device's numbers), never opened: where the process may not
+    // make one, there is nothing to check.
+    if (mknod(device.c_str(), S_IFBLK | 0600, makedev(7, 0)) != 0) {
+        GTEST_SKIP() << "no block device can be made here: " << std::strerror(errno);
+    }
+    EXPECT_EQ(write_error([&] { tmhost::check_writable(device); }),
+              device + ": cannot write: a block device, not a file");
+    EXPECT_EQ(write_error([&] { tmhost::replace_file(device, "x"); }),
+              device + ": cannot write: a block device, not a file");
+    struct stat status {};
+    ASSERT_EQ(lstat(device.c_str(), &status), 0);
+    EXPECT_TRUE(S_ISBLK(status.st_mode));
+    EXPECT_EQ(names(folder.path()), std::vector<std::string>{"disk"});
+}
+TEST(WholeFiles, AReadStopsAtItsLimitAndSaysIt) {
+    tmhost::TemporaryFolder folder;
+    const std::string eleven = folder.write("eleven", "hello world").string();
+    EXPECT_EQ(tmhost::read_file(eleven, 11), "hello world");
+    EXPECT_EQ(tonemix_test::thrown_text<FileError>([&] { tmhost::read_file(eleven, 10); }),
+              eleven + ": cannot read: more than 10 bytes");
+    // An endless file ends at the limit, named in MiB where it is a whole number of them.
+    EXPECT_EQ(tonemix_test::thrown_text<FileError>(
+                  [&] { tmhost::read_file("/dev/zero", std::size_t{1} << 20); }),
+              "/dev/zero: cannot read: more than 1 MiB");
+
+    // Standard input is read as a file is.
+    const int saved = dup(0);
+    ASSERT_GE(saved, 0);
+    const auto from = [&](const std::string& path) {
+        const int descriptor = open(path.c_str(), O_RDONLY);
+        ASSERT_GE(descriptor, 0);
+        ASSERT_EQ(dup2(descriptor, 0), 0);
+        close(descriptor);
+        std::clearerr(stdin);
+    };
+    from(eleven);
+    EXPECT_EQ(tmhost::read_standard_input(), "hello world");
+    from(eleven);
+    const std::string message =
+        tonemix_test::thrown_text<FileError>([&] { tmhost::read_standard_input(4); });
+    from((folder.path()).string());  // a folder: the read itself fails
+    const std::string folder_message =
+        tonemix_test::thrown_text<FileError>([] { tmhost::read_standard_input(); });
+    ASSERT_EQ(dup2(saved, 0), 0);
+    close(saved);
+    std::clearerr(stdin);
+    EXPECT_EQ(message, "standard input: cannot read: more than 4 bytes");
+    EXPECT_EQ(folder_message, "standard input: cannot read: " + std::string(std::strerror(EISDIR)));
 }
 #endif
 

@@ -149,4 +149,44 @@ TEST(RenderProgress, TimeLeftFollowsThePaceSoFar) {
     EXPECT_EQ(tmhost::time_left_text(0.0, 50, 100), "0 s left");
 }
 
+TEST(RenderProgress, TheBarIsRedrawnOnlyWhenItsPercentChanges) {
+    const auto drawn = [](const std::function<void(tmhost::ProgressBar&)>& steps) {
+        tmhost::ProgressBar bar(200, true);
+        testing::internal::CaptureStderr();
+        steps(bar);
+        return testing::internal::GetCapturedStderr();
+    };
+    const std::string empty = "\rrendering [" + std::string(40, '.') + "]   0% ";
+    std::string text = drawn([](tmhost::ProgressBar& bar) {
+        bar.show(0);
+        bar.show(1);  // still 0 %
+    });
+    EXPECT_EQ(text, empty + std::string(18, ' '));
+
+    text = drawn([](tmhost::ProgressBar& bar) {
+        bar.show(100);
+        bar.finish();
+        bar.finish();  // the line is clear already
+    });
+    const std::string half =
+        "\rrendering [" + std::string(20, '#') + std::string(20, '.') + "]  50% ";
+    ASSERT_EQ(text.rfind(half, 0), 0u) << text;
+    const std::string cleared = "\r" + std::string(80, ' ') + "\r";
+    EXPECT_EQ(text.substr(text.size() - cleared.size()), cleared);
+    EXPECT_EQ(text.size(), half.size() + 18 + cleared.size()) << "the time left padded to 18";
+
+    // Work in parts: the rows of a later part count after those before, each at its cost.
+    text = drawn([](tmhost::ProgressBar& bar) {
+        bar.count_from(150, 5);
+        bar.show(10);
+    });
+    EXPECT_EQ(text.rfind("\rrendering [" + std::string(40, '#') + "] 100% ", 0), 0u) << text;
+    // Not shown: nothing drawn, nothing to clear.
+    tmhost::ProgressBar off(10, false);
+    testing::internal::CaptureStderr();
+    off.show(5);
+    off.finish();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
 }  // namespace

@@ -1,6 +1,7 @@
 // The scenes a preview server keeps: one read however often a scene is asked for, read again
 // when its file or a mesh file changes (in place, or replaced by an editor's rename), shared by
-// the threads that ask at once, refused when the file is a FIFO, and not kept when it fails.
+// the threads that ask at once, refused when the file is a FIFO, and not kept when it fails; a
+// model once for each stage, and no more scenes than the cache keeps.
 #include <sys/stat.h>
 
 #include <fstream>
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "host/render/prepared_scene.h"
+#include "host/render/render_error.h"
 #include "host/scene/scene_error.h"
 #include "temporary_folder.h"
 
@@ -102,6 +104,60 @@ TEST_F(SceneCacheTest, AFailedReadIsNotKeptAndAFifoIsRefused) {
                   fifo + ": not a regular file (a scene is read from a file on disk)");
     }
 #endif
+}
+
+TEST_F(SceneCacheTest, KeepsTheScenesUsedLastAndLetsTheOldestGo) {
+    SceneCache cache;
+    std::vector<std::string> paths;
+    for (std::size_t i = 0; i <= SceneCache::kKeptScenes; ++i) {
+        paths.push_back((folder_.path() / ("s" + std::to_string(i) + ".json")).string());
+        write(paths.back(), scene_text(30 + static_cast<int>(i)));
+    }
+    std::vector<std::shared_ptr<const tmhost::PreparedScene>> kept;
+    for (std::size_t i = 0; i < SceneCache::kKeptScenes; ++i)
+        kept.push_back(cache.get(paths[i]).scene);
+    // Scene 0 used again: scene 1 is now the one used longest ago, and goes for the new one.
+    EXPECT_EQ(cache.get(paths[0]).scene, kept[0]);
+    EXPECT_EQ(cache.get(paths.back()).scene->loaded.scene.width,
+              30 + static_cast<int>(SceneCache::kKeptScenes));
+    EXPECT_EQ(cache.get(paths[0]).scene, kept[0]);
+    EXPECT_EQ(cache.get(paths[2]).scene, kept[2]);
+    const SceneCache::Entry again = cache.get(paths[1]);
+    EXPECT_NE(again.scene, kept[1]);
+    EXPECT_EQ(again.version, 1u) << "a scene let go is counted from its first read again";
+    EXPECT_EQ(again.scene->loaded.scene.width, 31);
+}
+
+TEST_F(SceneCacheTest, AModelIsKeptOnceForEachStage) {
+    SceneCache cache;
+    const std::string model = (folder_.path() / "m.obj").string();
+    const auto y_up = cache.get(model).scene;
+    tmhost::StageOptions z_up;
+    z_up.up = tmhost::UpAxis::z;
+    const auto turned = cache.get(model, z_up).scene;
+    EXPECT_NE(turned, y_up);
+    EXPECT_EQ(cache.get(model, z_up).scene, turned);
+    EXPECT_EQ(cache.get(model).scene, y_up);
+    // A camera the model lacks is refused as the stage's own fault.
+    tmhost::StageOptions first_camera;
+    first_camera.camera_index = 0;
+    try {
+        cache.get(model, first_camera);
+        ADD_FAILURE() << "a camera the model lacks was staged";
+    } catch (const tmhost::SceneError& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  model + ": no camera 0 (the file has 0 cameras, counted from 0)");
+    }
+
+    // A scene file's camera says where it looks: no stage for it.
+    try {
+        cache.get(scene_, z_up);
+        ADD_FAILURE() << "a scene file was staged";
+    } catch (const tmhost::RenderError& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "--up: only for model files (.obj, .ply, .stl, .gltf, .glb); a scene file's "
+                  "camera says where it looks");
+    }
 }
 
 }  // namespace

@@ -138,6 +138,18 @@ TEST(SceneMeshText, RangeOfRandomDecimalsIsStrtods) {
     EXPECT_GT(out_of_range, 1000);
 }
 
+TEST(SceneMeshText, AnExponentPastAnIntIsZeroOrBeyondEveryDouble) {
+    const double inf = HUGE_VAL;
+    EXPECT_EQ(decimal_value("1e99999999999"), inf);
+    EXPECT_EQ(decimal_value("-3.25E+4294967296"), -inf);
+    EXPECT_EQ(decimal_value("1e-99999999999"), 0.0);
+    EXPECT_EQ(decimal_value("0e99999999999"), 0.0);
+    EXPECT_EQ(decimal_value("0.000e4294967296"), 0.0);
+    // Within an int, as before: the scaled value.
+    EXPECT_EQ(decimal_value("25e-1"), 2.5);
+    EXPECT_EQ(decimal_value("1e2147483647"), inf);
+}
+
 TEST(SceneMeshText, IndexFieldsReadAsStrtolReadsThemOrNotAtAll) {
     for (const std::string text : {"1", "-1", "+7", "007", "999999999", "-999999999", "0", "-0"}) {
         long value = 12345;

@@ -14,12 +14,14 @@
 #include "host/scene/scene_parser.h"
 #include "model_writers.h"
 #include "temporary_folder.h"
+#include "thrown_text.h"
 
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
 using namespace tmhost;
+using tonemix_test::thrown_text;
 
 const StageReach kReach{"distance", "offset"};
 
@@ -150,6 +152,18 @@ TEST(SceneStage, TheReachFollowsTheModelsSizeInTwoDigits) {
     EXPECT_NE(
         stage_model(small, {}, kReach).text.find(R"("distance": 0.00069, "offset": 0.000026 })"),
         std::string::npos);
+}
+
+TEST(SceneStage, TwoDigitsThatRoundUpGainADigit) {
+    TemporaryFolder folder;
+    // Size 2.4898...: a distance of 0.99593 is "1", not "1.0" nor "0.100".
+    const std::string path = folder.write("m.obj", cube_obj(1.4375, {0, 0, 0})).string();
+    const std::string text = stage_model(path, {}, kReach).text;
+    EXPECT_NE(text.find(R"("shader": { "distance": 1, "offset": 0.037 })"), std::string::npos)
+        << text;
+    // A path that is no UTF-8 text cannot be named in the scene's text.
+    EXPECT_EQ(thrown_text<SceneError>([&] { stage_model("m\xff.obj", {}, kReach); }),
+              "m\xff.obj: a model's path must be UTF-8 text to be named in a scene");
 }
 
 TEST(SceneStage, TheTextReadsBackToTheSameScene) {

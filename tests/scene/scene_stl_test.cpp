@@ -165,6 +165,11 @@ TEST(SceneStlMesh, EveryFaultOfATextFileNamesItsLine) {
         {facet + "vertex 0 0 inf\n",
          "m.stl: line 4: expected a finite decimal number, got \"inf\""},
         {facet + "vertex 0 0 1e400\n", "m.stl: line 4: number out of range: \"1e400\""},
+        // An exponent past 32 bits is out of range too, not cut down to a small number.
+        {facet + "vertex 0 0 1e99999999999\n",
+         "m.stl: line 4: number out of range: \"1e99999999999\""},
+        {facet + "vertex 0 0 -2.5E+4294967297\n",
+         "m.stl: line 4: number out of range: \"-2.5E+4294967297\""},
         {facet + "vertex 0 0\n", "m.stl: line 4: expected 3 numbers after vertex"},
         {facet + "vertex 0 0 0 1\n", "m.stl: line 4: expected 3 numbers after vertex"},
         {facet + three + "vertex 1 1 1\n", "m.stl: line 7: a facet of more than 3 vertices"},
