@@ -120,6 +120,10 @@ void check_buffer_source(const std::string& uri, const std::string& where,
         return;
     }
     for (const std::string& form : {uri, percent_decoded(uri)}) {
+        // The system would read the name only up to the byte 0: another file than the one named.
+        if (form.find('\0') != std::string::npos) {
+            fail(path, where + ": " + quoted(uri) + " names a file with a byte 0 in its name");
+        }
         const std::string scheme = uri_scheme(form);
         const bool drive = scheme.size() == 1;
         if (form.empty() || form[0] == '/' || form[0] == '\\' || drive) {

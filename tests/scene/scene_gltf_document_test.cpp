@@ -127,6 +127,11 @@ TEST(SceneGltfDocument, BufferSourcesStayBesideTheModel) {
     EXPECT_EQ(with_uri("%5.%7.:a.bin"),
               "m.gltf: buffer 0: \"%5.%7.:a.bin\" is a URI of scheme \"Pp\"; buffers are read "
               "from files and data: URIs only");
+    // An escape of no digits is a byte 0, where the system would end the name.
+    EXPECT_EQ(with_uri("a%g0.bin"),
+              "m.gltf: buffer 0: \"a%g0.bin\" names a file with a byte 0 in its name");
+    EXPECT_EQ(with_uri("a%00.bin"),
+              "m.gltf: buffer 0: \"a%00.bin\" names a file with a byte 0 in its name");
     // The other base64 form the format names is read as the first.
     json doc = file.doc;
     doc["buffers"] = {{{"byteLength", file.bin.size()},
