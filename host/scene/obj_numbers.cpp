@@ -6,19 +6,6 @@
 
 namespace tmhost {
 
-std::vector<std::string_view> fields_of(std::string_view line) {
-    std::vector<std::string_view> fields;
-    fields.reserve(6);  // a vertex or a triangle's line in one allocation, not three
-    std::size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
-        const std::size_t start = i;
-        while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
-        if (i > start) fields.push_back(line.substr(start, i - start));
-    }
-    return fields;
-}
-
 bool is_decimal(std::string_view token) {
     std::size_t i = 0;
     if (i < token.size() && (token[i] == '+' || token[i] == '-')) ++i;

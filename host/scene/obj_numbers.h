@@ -8,9 +8,6 @@
 
 namespace tmhost {
 
-// The fields of one line, as blanks and tabs separate them.
-std::vector<std::string_view> fields_of(std::string_view line);
-
 inline bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 // Decimal notation only (no hexadecimal, no "nan" or "inf"): what decimal_value converts.
