@@ -1,30 +1,21 @@
 // A module keeps the path its init message brings in a buffer of 1028 bytes, and refuses a
 // longer one with the code of a missing path: the host says which it was, not only "-3".
-#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "host/loading/module_file.h"
 #include "host/loading/module_session.h"
+#include "module_at_length.h"
 #include "temporary_folder.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-// The built module with its res/ folder at a path of exactly `length` bytes.
+// The built module at a path of exactly `length` bytes.
 std::string module_at_length(const tmhost::TemporaryFolder& folder, std::size_t length) {
-    const std::string file = "/Tonemix.cdl";
-    std::string path = folder.path().string();
-    while (path.size() + 1 + 200 + file.size() < length) path += "/" + std::string(200, 'p');
-    path += "/" + std::string(length - path.size() - 1 - file.size(), 'q');
-    fs::create_directories(path);
-    fs::copy_file(TONEMIX_MODULE_FILE, path + file);
-    fs::copy(fs::path(TONEMIX_MODULE_FILE).parent_path() / "res", path + "/res",
-             fs::copy_options::recursive);
-    EXPECT_EQ((path + file).size(), length);
-    return path + file;
+    const std::string path = tonemix_test::module_at_length(folder, length);
+    EXPECT_EQ(path.size(), length);
+    return path;
 }
 
 std::string refusal(const std::string& path) {

@@ -1,18 +1,16 @@
 // The lifecycle group where the module cannot live as a host expects: a file that does not load
 // fails every life with the loader's reason, and a module that refuses its init is named by the
 // message and both answers, then by the messages it could not handle without it.
-#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "host/loading/module_file.h"
 #include "host/validate/validation.h"
+#include "module_at_length.h"
 #include "temporary_folder.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 tmhost::GroupVerdict lifecycle_of(const std::string& module_path) {
     tmhost::ValidationSettings settings;
@@ -56,24 +54,10 @@ TEST(LifecycleGroup, AFileThatDoesNotLoadFailsEveryLifeWithTheLoadersReason) {
 }
 
 #ifndef _WIN32
-// The built module with its res/ folder at a path one byte longer than a module keeps.
-std::string module_past_its_path_buffer(const tmhost::TemporaryFolder& folder) {
-    const std::string file = "/Tonemix.cdl";
-    const std::size_t length = tmhost::kModulePathBytes;
-    std::string path = folder.path().string();
-    while (path.size() + 1 + 200 + file.size() < length) path += "/" + std::string(200, 'p');
-    path += "/" + std::string(length - path.size() - 1 - file.size(), 'q');
-    fs::create_directories(path);
-    fs::copy_file(TONEMIX_MODULE_FILE, path + file);
-    fs::copy(fs::path(TONEMIX_MODULE_FILE).parent_path() / "res", path + "/res",
-             fs::copy_options::recursive);
-    return path + file;
-}
-
 TEST(LifecycleGroup, AnInitRefusedIsNamedWithBothAnswersAndTheMissingStartLine) {
     tmhost::TemporaryFolder folder;
     ASSERT_LT(folder.path().string().size(), 600u) << "the temporary folder is too deep";
-    const std::string path = module_past_its_path_buffer(folder);
+    const std::string path = tonemix_test::module_at_length(folder, tmhost::kModulePathBytes);
     ASSERT_EQ(path.size(), tmhost::kModulePathBytes);
 
     const tmhost::GroupVerdict verdict = lifecycle_of(path);
