@@ -20,7 +20,19 @@ void report(const char* what) {
 }  // namespace
 
 PointLightRenderer::PointLightRenderer(std::vector<PointLightEntry> lights, LightFunction light)
-    : lights_(std::move(lights)), records_(lights_.size()), light_(std::move(light)) {
+    : PointLightRenderer(std::move(lights), nullptr,
+                         [](const void* held, int32_t index, const float point[3], bool shadows,
+                            float colour_out[3]) {
+                             return (*static_cast<const LightFunction*>(held))(index, point,
+                                                                               shadows, colour_out);
+                         }) {
+    function_ = std::move(light);
+    source_ = &function_;
+}
+
+PointLightRenderer::PointLightRenderer(std::vector<PointLightEntry> lights, const void* source,
+                                       SourceCall call)
+    : lights_(std::move(lights)), records_(lights_.size()), source_(source), call_(call) {
     for (std::size_t i = 0; i < lights_.size(); ++i) {
         LightRecord& record = records_[i];
         std::memset(&record, 0, sizeof record);
@@ -57,7 +69,7 @@ int32_t PointLightRenderer::illuminate(RenderContext*, LightRecord* light, float
         return 0;
     }
     float colour[3] = {0.0f, 0.0f, 0.0f};
-    if (!light_(index, point, shadow_flag != 0, colour)) return 0;
+    if (!call_(source_, index, point, shadow_flag != 0, colour)) return 0;
     colour_out[0] = colour[0];
     colour_out[1] = colour[1];
     colour_out[2] = colour[2];

@@ -35,14 +35,16 @@ class PointLightRenderer : public RenderBackend {
 public:
     PointLightRenderer(std::vector<PointLightEntry> lights, LightFunction light);
     // Any source with that illuminate(index, point, shadows, colour_out) const; it must outlive
-    // the renderer.
+    // the renderer. Called straight, not through a LightFunction: a render asks it millions of
+    // times.
     template <typename Source>
     PointLightRenderer(std::vector<PointLightEntry> lights, const Source& source)
-        : PointLightRenderer(std::move(lights),
-                             LightFunction([&source](int32_t index, const float point[3],
-                                                     bool shadows, float colour_out[3]) {
-                                 return source.illuminate(index, point, shadows, colour_out);
-                             })) {}
+        : PointLightRenderer(std::move(lights), &source,
+                             [](const void* held, int32_t index, const float point[3], bool shadows,
+                                float colour_out[3]) {
+                                 return static_cast<const Source*>(held)->illuminate(
+                                     index, point, shadows, colour_out);
+                             }) {}
     PointLightRenderer(const PointLightRenderer&) = delete;
     PointLightRenderer& operator=(const PointLightRenderer&) = delete;
 
@@ -58,9 +60,15 @@ public:
     const LightRecord& record(int32_t index) const { return records_.at(index); }
 
 private:
+    using SourceCall = bool (*)(const void* source, int32_t index, const float point[3],
+                                bool shadows, float colour_out[3]);
+    PointLightRenderer(std::vector<PointLightEntry> lights, const void* source, SourceCall call);
+
     std::vector<PointLightEntry> lights_;
     std::vector<LightRecord> records_;  // sized once: the module keeps pointers into it
-    LightFunction light_;
+    LightFunction function_;            // when made from one
+    const void* source_;                // what call_ is asked with
+    SourceCall call_;
 };
 
 // Everything one shaded point lends the module: a ShadingInput whose context points at its

@@ -242,7 +242,7 @@ void set_child_bounds(BvhNode& node, int slot, const Bounds& bounds) {
     node.bounds[5][slot] = above(bounds.max.z);
 }
 
-BvhNode empty_node() {
+BvhNode make_empty_node() {
     BvhNode node{};
     for (int slot = 0; slot < Bvh::kWidth; ++slot) {
         set_child_bounds(node, slot, Bounds{});
@@ -250,6 +250,12 @@ BvhNode empty_node() {
         node.count[slot] = 0;
     }
     return node;
+}
+
+// Every node starts as four empty slots: made once, copied by the thousand.
+const BvhNode& empty_node() {
+    static const BvhNode empty = make_empty_node();
+    return empty;
 }
 
 // Folds the binary tree into nodes of four children, each node before its children.

@@ -100,7 +100,16 @@ struct NearestSoFar {
 }  // namespace
 
 std::vector<BvhPrimitive> bounded_primitives(const Scene& scene) {
+    std::size_t count = 0;
+    for (const SceneObject& object : scene.objects) {
+        if (const auto* mesh = std::get_if<Mesh>(&object.shape)) {
+            count += mesh->data->triangles.size();
+        } else {
+            ++count;
+        }
+    }
     std::vector<BvhPrimitive> primitives;
+    primitives.reserve(count);
     for (std::size_t i = 0; i < scene.objects.size(); ++i) {
         const Shape& shape = scene.objects[i].shape;
         const auto object = static_cast<std::int32_t>(i);
