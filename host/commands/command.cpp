@@ -12,7 +12,8 @@ namespace tmhost {
 const std::vector<Command>& commands() {
     static const std::vector<Command> table = {
         {"info", "[MODULE]", "module file",
-         "load MODULE (default: Tonemix.cdl beside this program), send its lifecycle messages, "
+         "load MODULE (default: Tonemix.cdl beside this program or in Tonemix/ beside it), send "
+         "its lifecycle messages, "
          "run one shader node through set-up, a few shaded points and tear-down, and report "
          "its console, its registration, what it left behind and whether every step answered "
          "as a host expects; -v reports every step",
@@ -36,7 +37,8 @@ const std::vector<Command>& commands() {
          "use without a SCENE, or the stage the host builds around a model file",
          scene_options, scene_body},
         {"validate", "[MODULE]", "module file",
-         "put MODULE (default: Tonemix.cdl beside this program) through every group of hostile "
+         "put MODULE (default: Tonemix.cdl beside this program or in Tonemix/ beside it) through "
+         "every group of hostile "
          "host behaviour, each group in a child process so that a crash or a hang fails that "
          "group alone; one line per group, exit 0 only when every group passed",
          validate_options, validate_body},
@@ -145,8 +147,9 @@ void CommandOutput::show_written() {
     }
 }
 
-constexpr OptionRule kModuleOption = OptionRule::valued("--module", "PATH", "the module file")
-                                         .with_values("default: Tonemix.cdl beside this program");
+constexpr OptionRule kModuleOption =
+    OptionRule::valued("--module", "PATH", "the module file")
+        .with_values("default: Tonemix.cdl beside this program or in Tonemix/ beside it");
 constexpr OptionRule kTrustDescriptionOption = OptionRule::flag(
     "--trust-description",
     "use the module's description even where it disagrees with the module's own defaults");

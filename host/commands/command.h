@@ -122,12 +122,10 @@ std::vector<std::string> program_usage_lines();
 // The one line for a command name that is none: "unknown command 'paint'; ..." (escaped).
 std::string unknown_command_line(const std::string& name);
 
-// The version of tonemix-host itself.
-constexpr const char* kProgramVersion = "1.0";
-
-// For tonemix-host --version: the program's version and build ("tonemix-host 1.0 (Linux
-// build)"), then the default module's version as its banner states it when it loads ("module
-// Tonemix 2.03: PATH"), or why it did not load. Exit 0 either way: the program answered.
+// For tonemix-host --version: the program's version, the commit it was built from and its build
+// ("tonemix-host 1.0+14c54eb000 (Linux build)": the file VERSION and git), then the default
+// module's version as its banner states it when it loads ("module Tonemix 2.03: PATH"), or why it
+// did not load. Exit 0 either way: the program answered.
 CommandOutput run_version(const CommandSettings& settings);
 
 const std::vector<OptionRule>& info_options();

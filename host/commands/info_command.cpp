@@ -81,7 +81,8 @@ int info_body(const CommandLine& line, const CommandSettings& settings, CommandO
 const std::vector<OptionRule>& info_options() {
     static const std::vector<OptionRule> rules = {
         OptionRule::valued("--module", "PATH", "the module file")
-            .with_values("default: Tonemix.cdl beside this program; the same as MODULE"),
+            .with_values("default: Tonemix.cdl beside this program or in Tonemix/ beside it; the "
+                         "same as MODULE"),
         OptionRule::flag(
             "--verbose",
             "report every step: each lifecycle message's answer, the resources, the registration "

@@ -12,7 +12,22 @@ std::string executable_folder() {
 std::string default_module_path() {
     const std::string folder = executable_folder();
     if (folder.empty()) return "Tonemix.cdl";
-    return (std::filesystem::path(folder) / "Tonemix.cdl").string();
+    const std::filesystem::path beside = std::filesystem::path(folder) / "Tonemix.cdl";
+    const std::filesystem::path in_folder =
+        std::filesystem::path(folder) / "Tonemix" / "Tonemix.cdl";
+    std::error_code error;
+    if (!std::filesystem::exists(beside, error) && std::filesystem::exists(in_folder, error)) {
+        return in_folder.string();
+    }
+    return beside.string();  // named in the error when neither is there
+}
+
+std::string example_scenes_folder() {
+    const std::filesystem::path folder = executable_folder();
+    std::error_code error;
+    if (std::filesystem::is_directory(folder / "scenes", error))
+        return (folder / "scenes").string();
+    return (folder / TONEMIX_EXAMPLE_SCENES).lexically_normal().string();
 }
 
 std::string absolute_path(const std::string& path) {

@@ -18,6 +18,7 @@
 #include "host/commands/command_bodies.h"
 #include "host/commands/command_error.h"
 #include "host/commands/command_line.h"
+#include "host/commands/program_paths.h"
 #include "host/commands/scenes_folder.h"
 #include "host/commands/serve_answers.h"
 #include "host/http/http_server.h"
@@ -36,7 +37,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // The folder of scenes a page may open: --scenes, else the started scene's folder, else the
-// example scenes of the source tree this program was built from.
+// example scenes (beside the program, or in the source tree it was built from).
 fs::path scenes_folder(const CommandLine& line) {
     if (const auto folder = line.value("--scenes")) {
         std::error_code error;
@@ -49,7 +50,7 @@ fs::path scenes_folder(const CommandLine& line) {
         const fs::path parent = fs::path(*scene).parent_path();
         return parent.empty() ? fs::path(".") : parent;
     }
-    return TONEMIX_EXAMPLE_SCENES;
+    return example_scenes_folder();
 }
 
 // After a stop is asked, the renders stop after the rows they shade and the module is ended. A

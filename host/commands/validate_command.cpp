@@ -267,7 +267,8 @@ const std::vector<OptionRule>& validate_options() {
     static const std::string only_values = "one of: " + group_names() + "; default: every group";
     static const std::vector<OptionRule> rules = {
         OptionRule::valued("--module", "PATH", "the module file")
-            .with_values("default: Tonemix.cdl beside this program; the same as MODULE"),
+            .with_values("default: Tonemix.cdl beside this program or in Tonemix/ beside it; the "
+                         "same as MODULE"),
         OptionRule::valued(
             "--level", "N",
             "how hard each group pushes: counts, sizes and repetitions double with each level; 10 "

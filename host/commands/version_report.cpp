@@ -2,6 +2,7 @@
 
 #include "host/core/console.h"
 #include "host/loading/module_session.h"
+#include "program_version.h"
 
 namespace tmhost {
 
@@ -21,9 +22,10 @@ std::string banner_of(const Console& console) {
 
 CommandOutput run_version(const CommandSettings& settings) {
     CommandOutput output;
-    // The system the program was built for, named by the build (host/commands/CMakeLists.txt).
-    output.out(std::string("tonemix-host ") + kProgramVersion + " (" + TONEMIX_BUILD_SYSTEM +
-               " build)");
+    // The version and the system the program was built for, named by the build
+    // (host/commands/CMakeLists.txt).
+    output.out(std::string("tonemix-host ") + TONEMIX_PROGRAM_VERSION + " (" +
+               TONEMIX_BUILD_SYSTEM + " build)");
     const std::string& path = settings.default_module;
     try {
         ModuleSession session(path, settings.prepare_host, ModuleSession::OnCrash::one_line);
