@@ -1,0 +1,132 @@
+#!/usr/bin/env bash
+# release_archive.sh PLATFORM LINUX_BUILD WINDOWS_BUILD: packs PLATFORM's release archive
+# (linux-i686 or windows-i686) from its build as scripts/release does, unpacks it into an empty
+# folder outside the source tree and uses it from there as a user would:
+#
+# - the folder holds Tonemix/Tonemix.cdl with its res/, tonemix-host beside it and README.txt;
+# - the binaries import the system's libraries and nothing else, and hold no folder of the source
+#   tree they were built in;
+# - tonemix-host --version names the archive's version and the module it finds in Tonemix/;
+# - info and validate pass on that module, and its render of the built-in scene is the build
+#   tree's render of it, byte for byte.
+#
+# The Windows archive's programs run under wine, and the check is skipped with its reason where
+# wine cannot run.
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+platform=$1 linux_build=$2 windows_build=$3
+case "$platform" in
+linux-i686)
+    build=$linux_build program=tonemix-host system=Linux
+    build_or_skip "$build" linux-i686
+    ;;
+windows-i686)
+    wine_or_skip
+    build=$windows_build program=tonemix-host.exe system=Windows
+    ;;
+*)
+    echo "release_archive.sh: unknown platform '$platform'" >&2
+    exit 2
+    ;;
+esac
+version=$(sed -n 's/^#define TONEMIX_PROGRAM_VERSION "\(.*\)"$/\1/p' \
+    "$build/program_version/program_version.h")
+stamp=$(git -C "$top" log -1 --format=%ct HEAD 2>/dev/null || echo 315532800)
+archive=$("$top/scripts/pack-release" --platform "$platform" --build "$build" \
+    --version "$version" --time "$stamp" --out "$check_work/dist")
+echo "packed $(basename "$archive"): $(stat -c %s "$archive") bytes"
+
+unpacked=$check_work/unpacked
+mkdir -p "$unpacked"
+case "$archive" in
+*.zip) python3 -m zipfile -e "$archive" "$unpacked" ;;
+*) tar -xzf "$archive" -C "$unpacked" ;;
+esac
+folder=$unpacked/Tonemix-$version-$platform
+failed=0
+fail() {
+    echo "FAILED: $*"
+    failed=1
+}
+for file in "$program" Tonemix/Tonemix.cdl Tonemix/res/description/Xtonemix.json README.txt \
+    scenes/box_on_plane.json docs/render.md; do
+    [ -f "$folder/$file" ] || fail "the archive has no $file in $(basename "$folder")/"
+done
+[ "$failed" = 0 ] || exit 1
+# zip keeps no permission that Windows reads; the Linux program must come out runnable.
+[ "$platform" = windows-i686 ] || [ -x "$folder/$program" ] || fail "$program is not executable"
+
+# Libraries every machine of the platform has: the 32-bit C library's parts, Windows' own DLLs.
+if [ "$platform" = linux-i686 ]; then
+    allowed=" libc.so.6 libm.so.6 ld-linux.so.2 libpthread.so.0 libdl.so.2 librt.so.1 "
+    imports() { readelf -d "$1" | sed -n 's/.*(NEEDED).*\[\(.*\)\]$/\1/p' | sort; }
+else
+    allowed=" kernel32.dll msvcrt.dll ws2_32.dll mswsock.dll bcrypt.dll advapi32.dll user32.dll "
+    imports() {
+        i686-w64-mingw32-objdump -p "$1" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u
+    }
+fi
+for binary in "$program" Tonemix/Tonemix.cdl; do
+    libraries=$(imports "$folder/$binary" | tr '\n' ' ')
+    echo "imports of $binary: ${libraries% }"
+    for library in $libraries; do
+        case "$allowed" in
+        *" $library "*) ;;
+        *) fail "$binary imports $library, which a user's machine need not have" ;;
+        esac
+    done
+    if grep -q -a -F "$top" "$folder/$binary"; then
+        fail "$binary holds the path of the source tree it was built in ($top)"
+    fi
+done
+
+# The programs run from an empty folder of their own, not the archive's.
+run=$check_work/run
+mkdir -p "$run"
+unpacked_host() {
+    if [ "$platform" = linux-i686 ]; then
+        (cd "$run" && tonemix_run32 "$folder/$program" "$@")
+    else
+        (cd "$run" && tonemix_wine "$folder/$program" "$@")
+    fi
+}
+build_host() {
+    if [ "$platform" = linux-i686 ]; then
+        (cd "$run" && tonemix_run32 "$build/$program" "$@")
+    else
+        (cd "$run" && tonemix_wine "$build/$program" "$@")
+    fi
+}
+
+unpacked_host --version >"$run/version.txt" 2>"$run/version.err" || fail "--version failed"
+tr -d '\r' <"$run/version.txt" >"$run/version.lines"
+first=$(sed -n 1p "$run/version.lines")
+[ "$first" = "tonemix-host $version ($system build)" ] ||
+    fail "--version says '$first', not tonemix-host $version ($system build)"
+grep -q '^module Tonemix [0-9.]*: .*Tonemix.cdl$' "$run/version.lines" ||
+    fail "--version found no module beside the program: $(sed -n 2p "$run/version.lines")"
+sed -n 2p "$run/version.lines"
+
+if unpacked_host info >"$run/info.txt" 2>"$run/info.err"; then
+    echo "info: passed"
+else
+    fail "info failed: $(without_wine_lines "$run/info.err" | tail -3)"
+fi
+if unpacked_host validate --junit validate.xml >"$run/validate.txt" 2>"$run/validate.err"; then
+    echo "validate: $(tr -d '\r' <"$run/validate.txt" | tail -1)"
+else
+    tr -d '\r' <"$run/validate.txt" | tail -20
+    fail "validate failed"
+fi
+# A small render of the built-in scene, one thread, from the archive and from the build tree.
+size=(--width 64 --height 48 --threads 1)
+unpacked_host render -o unpacked.pfm "${size[@]}" >/dev/null 2>"$run/render.err" ||
+    fail "render failed: $(without_wine_lines "$run/render.err" | tail -3)"
+build_host render -o built.pfm "${size[@]}" >/dev/null 2>"$run/built.err" ||
+    fail "the build tree's render failed: $(without_wine_lines "$run/built.err" | tail -3)"
+if [ -f "$run/unpacked.pfm" ] && cmp -s "$run/unpacked.pfm" "$run/built.pfm"; then
+    echo "render: the archive's image is the build tree's, $(stat -c %s "$run/built.pfm") bytes"
+else
+    fail "the archive's render is not the build tree's"
+fi
+exit "$failed"
