@@ -78,6 +78,15 @@ for binary in "$program" Tonemix/Tonemix.cdl; do
     if grep -q -a -F "$top" "$folder/$binary"; then
         fail "$binary holds the path of the source tree it was built in ($top)"
     fi
+    # A Windows binary's link time (the file header's word at 8 past the PE signature) is 0:
+    # the link and the strip that packs it must not stamp the day it was made.
+    if [ "$platform" = windows-i686 ]; then
+        linked=$(python3 -c 'import struct, sys
+data = open(sys.argv[1], "rb").read()
+(pe,) = struct.unpack_from("<I", data, 0x3C)
+print(struct.unpack_from("<I", data, pe + 8)[0])' "$folder/$binary")
+        [ "$linked" = 0 ] || fail "$binary is stamped with the link time $linked, not 0"
+    fi
 done
 
 # The programs run from an empty folder of their own, not the archive's.

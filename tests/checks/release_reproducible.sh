@@ -40,6 +40,10 @@ for name in $names_here; do
     else
         echo "FAILED: $name differs between $top and the clone"
         failed=1
+        case "$name" in
+        *.zip | *.tar.gz) python3 "$(dirname "$0")/archive_differences.py" "$here/$name" \
+            "$there/$name" ;;
+        esac
     fi
 done
 cat "$here/SHA256SUMS"
