@@ -56,9 +56,15 @@ done
 # zip keeps no permission that Windows reads; the Linux program must come out runnable.
 [ "$platform" = windows-i686 ] || [ -x "$folder/$program" ] || fail "$program is not executable"
 
-# Libraries every machine of the platform has: the 32-bit C library's parts, Windows' own DLLs.
+# Libraries every machine of the platform has (the 32-bit C library's parts, Windows' own DLLs),
+# and on Linux those the archive ships in lib/.
 if [ "$platform" = linux-i686 ]; then
     allowed=" libc.so.6 libm.so.6 ld-linux.so.2 libpthread.so.0 libdl.so.2 librt.so.1 "
+    for shipped in "$folder"/lib/*; do
+        [ -f "$shipped" ] && allowed+="$(basename "$shipped") "
+    done
+    runpath=$(readelf -d "$folder/$program" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]$/\1/p')
+    [ "$runpath" = '$ORIGIN/lib' ] || fail "$program's run path is '$runpath', not \$ORIGIN/lib"
     imports() { readelf -d "$1" | sed -n 's/.*(NEEDED).*\[\(.*\)\]$/\1/p' | sort; }
 else
     allowed=" kernel32.dll msvcrt.dll ws2_32.dll mswsock.dll bcrypt.dll advapi32.dll user32.dll "
@@ -108,6 +114,18 @@ build_host() {
 }
 
 unpacked_host --version >"$run/version.txt" 2>"$run/version.err" || fail "--version failed"
+# The C++ runtime is the archive's own, not the one this machine happens to have installed.
+if [ "$platform" = linux-i686 ]; then
+    (cd "$run" && LD_DEBUG=libs tonemix_run32 "$folder/$program" --version) >/dev/null \
+        2>"$run/libraries.txt" || true
+    for shipped in "$folder"/lib/*; do
+        if grep -q -F "calling init: $shipped" "$run/libraries.txt"; then
+            echo "loaded from the archive: lib/$(basename "$shipped")"
+        else
+            fail "lib/$(basename "$shipped") of the archive was not the one loaded"
+        fi
+    done
+fi
 tr -d '\r' <"$run/version.txt" >"$run/version.lines"
 first=$(sed -n 1p "$run/version.lines")
 [ "$first" = "tonemix-host $version ($system build)" ] ||
