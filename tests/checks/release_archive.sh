@@ -98,26 +98,23 @@ done
 # The programs run from an empty folder of their own, not the archive's.
 run=$check_work/run
 mkdir -p "$run"
-unpacked_host() {
+# host_in FOLDER ARGS...: the program of FOLDER (the archive's or the build tree's).
+host_in() {
+    local from=$1
+    shift
     if [ "$platform" = linux-i686 ]; then
-        (cd "$run" && tonemix_run32 "$folder/$program" "$@")
+        (cd "$run" && tonemix_run32 "$from/$program" "$@")
     else
-        (cd "$run" && tonemix_wine "$folder/$program" "$@")
+        (cd "$run" && tonemix_wine "$from/$program" "$@")
     fi
 }
-build_host() {
-    if [ "$platform" = linux-i686 ]; then
-        (cd "$run" && tonemix_run32 "$build/$program" "$@")
-    else
-        (cd "$run" && tonemix_wine "$build/$program" "$@")
-    fi
-}
+unpacked_host() { host_in "$folder" "$@"; }
+build_host() { host_in "$build" "$@"; }
 
 unpacked_host --version >"$run/version.txt" 2>"$run/version.err" || fail "--version failed"
 # The C++ runtime is the archive's own, not the one this machine happens to have installed.
 if [ "$platform" = linux-i686 ]; then
-    (cd "$run" && LD_DEBUG=libs tonemix_run32 "$folder/$program" --version) >/dev/null \
-        2>"$run/libraries.txt" || true
+    LD_DEBUG=libs unpacked_host --version >/dev/null 2>"$run/libraries.txt" || true
     for shipped in "$folder"/lib/*; do
         if grep -q -F "calling init: $shipped" "$run/libraries.txt"; then
             echo "loaded from the archive: lib/$(basename "$shipped")"

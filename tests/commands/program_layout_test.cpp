@@ -31,18 +31,10 @@ void lay_out(const fs::path& folder, const std::vector<std::string>& modules) {
 }
 
 std::vector<std::string> version_of(const fs::path& folder) {
-    const std::string command = "'" + (folder / "tonemix-host").string() + "' --version 2>&1";
-    std::vector<std::string> lines;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return lines;
-    char buffer[4096];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-        std::string line(buffer);
-        if (!line.empty() && line.back() == '\n') line.pop_back();
-        lines.push_back(line);
-    }
-    EXPECT_EQ(pclose(pipe), 0);
-    return lines;
+    const tonemix_test::ProgramRun run =
+        tonemix_test::run_program_file(folder / "tonemix-host", "--version 2>&1");
+    EXPECT_EQ(run.status, 0);
+    return run.lines;
 }
 
 TEST(ProgramLayout, TheModuleInAFolderTonemixBesideTheProgramIsFoundWhenNoneIsBesideIt) {

@@ -27,13 +27,15 @@ inline std::filesystem::path host_program() {
     return std::filesystem::path(module_file()).parent_path() / "tonemix-host";
 }
 
-// `shell_arguments` follow the program on a shell's command line, redirections included; without
-// one, only standard output is read.
+// `program` run with `shell_arguments` after it on a shell's command line, redirections included;
+// without one, only standard output is read.
 // `folder`: the working folder it runs in; empty for this process's.
-inline ProgramRun run_program(const std::string& shell_arguments, const std::string& folder = "") {
+inline ProgramRun run_program_file(const std::filesystem::path& program,
+                                   const std::string& shell_arguments,
+                                   const std::string& folder = "") {
     ProgramRun run;
     const std::string command = (folder.empty() ? "" : "cd '" + folder + "' && ") + "'" +
-                                host_program().string() + "' " + shell_arguments;
+                                program.string() + "' " + shell_arguments;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return run;
     std::string line;
@@ -49,6 +51,11 @@ inline ProgramRun run_program(const std::string& shell_arguments, const std::str
     const int status = pclose(pipe);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
+}
+
+// The built tonemix-host, as run_program_file runs a program.
+inline ProgramRun run_program(const std::string& shell_arguments, const std::string& folder = "") {
+    return run_program_file(host_program(), shell_arguments, folder);
 }
 
 inline bool has_line(const ProgramRun& run, const std::string& line) {
